@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running HYDROVA need. Does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  g++ make cmake pkg-config
+  libhdf5-dev hdf5-tools
+  nlohmann-json3-dev libtclap-dev libabsl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcairo2-dev libxml2-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

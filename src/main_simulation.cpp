@@ -1,0 +1,59 @@
+// Entry of the simulation program: its arguments, its configuration check and the hand-over to the driver.
+#include <iostream>
+
+#include "ConfigurationSchema.hpp"
+#include "HydrovaMain.hpp"
+#include "common/TerraException.hpp"
+
+class HydrovaSimulation : public HydrovaMain {
+public:
+    HydrovaSimulation() : HydrovaMain("simulation") {}
+    ~HydrovaSimulation() override
+    {
+        delete runArg;
+        delete progressArg;
+        delete debugArg;
+        delete outputArg;
+    }
+
+    void addArguments() override
+    {
+        runArg = new TCLAP::ValueArg<std::string>("r", "runfile", "h5 file with model definition", true, "", "string", *this);
+        progressArg = new TCLAP::SwitchArg("p", "progress", "print simulation progress", *this, false);
+        debugArg = new TCLAP::SwitchArg("d", "debug", "print IDs showing numerical issues", *this, false);
+        outputArg = new TCLAP::ValueArg<std::string>(
+            "o", "output", "name of .h5 file for storing results (must contain ending .h5)", false, "results.h5",
+            "string", *this);
+    }
+
+    /// The results must never overwrite the model file; checked before any file is opened.
+    bool checkForValidation() override
+    {
+        HYDROVA_ASSERT(this->outputArg->getValue() != this->runArg->getValue(),
+                       "runfile <" << this->runArg->getValue() << "> cannot be equal to output <"
+                                   << this->outputArg->getValue() << "> ");
+        return true;
+    }
+
+    void executionContent() override
+    {
+        // The simulation driver is not part of this build yet: stop honestly instead of pretending to simulate.
+        std::cerr << " -> " << "the configuration is valid, but this build of HYDROVA has no simulation driver yet"
+                  << std::endl;
+        throw TerraException();
+    }
+
+private:
+    TCLAP::ValueArg<std::string>* runArg = nullptr;
+    TCLAP::SwitchArg* progressArg = nullptr;
+    TCLAP::SwitchArg* debugArg = nullptr;
+    TCLAP::ValueArg<std::string>* outputArg = nullptr;
+};
+
+int main(int argc, char** argv)
+{
+    HydrovaSimulation application;
+    application.schemaText = hydrova::configurationSchema;
+    application.parseCmdLine(argc, argv);
+    return application.go();
+}

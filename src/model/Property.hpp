@@ -12,8 +12,8 @@ namespace model {
 /// integers without using them.
 struct Property {
     std::string name;
-    int size;
-    int type;
+    int size = 0;
+    int type = 0;
 };
 
 /// One computed output component: `function` is the XDMF function text over the output's columns ($0, $1, ...),

@@ -1,0 +1,271 @@
+// Reader and writer of SMS 2DM triangle meshes.
+#include "setup/mesh/Mesh2dm.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <sstream>
+#include <utility>
+
+namespace setup {
+namespace {
+
+std::string where(const std::string& source, long line) { return source + ":" + std::to_string(line) + ": "; }
+
+/// Element cards of the 2DM format: "E" + node count + shape letters (E2L, E3L, E3T, E6T, E4Q, E8Q, E9Q).
+bool isElementCard(const std::string& card)
+{
+    if (card.size() < 3 || card[0] != 'E' || !std::isdigit(static_cast<unsigned char>(card[1]))) return false;
+    size_t i = 1;
+    while (i < card.size() && std::isdigit(static_cast<unsigned char>(card[i]))) ++i;
+    if (i == card.size()) return false;
+    for (; i < card.size(); ++i)
+        if (!std::isupper(static_cast<unsigned char>(card[i]))) return false;
+    return true;
+}
+
+/// Reads the next blank-separated integer of `p`; false at the end of the line or on a non-integer token.
+bool nextInt(const char*& p, long& value)
+{
+    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+    if (*p == '\0' || *p == '\n') return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(p, &end, 10);
+    if (end == p || errno != 0 || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end)))) return false;
+    p = end;
+    return true;
+}
+
+bool nextDouble(const char*& p, double& value)
+{
+    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+    if (*p == '\0' || *p == '\n') return false;
+    char* end = nullptr;
+    value = std::strtod(p, &end);
+    if (end == p || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end)))) return false;
+    p = end;
+    return true;
+}
+
+std::string trimmed(const char* p)
+{
+    std::string s(p);
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+/// Sorted (id, index) pairs for the lookup of file ids.
+class IdIndex {
+public:
+    explicit IdIndex(const std::vector<int>& ids)
+    {
+        pairs_.reserve(ids.size());
+        for (size_t i = 0; i < ids.size(); ++i) pairs_.emplace_back(ids[i], static_cast<int>(i));
+        std::sort(pairs_.begin(), pairs_.end());
+    }
+    /// Index of `id`, or -1.
+    int find(long id) const
+    {
+        auto it = std::lower_bound(pairs_.begin(), pairs_.end(), std::make_pair(static_cast<int>(id), -1));
+        return (it != pairs_.end() && it->first == id) ? it->second : -1;
+    }
+    /// First id that occurs twice, or false.
+    bool duplicate(int& id) const
+    {
+        for (size_t i = 1; i < pairs_.size(); ++i)
+            if (pairs_[i].first == pairs_[i - 1].first) {
+                id = pairs_[i].first;
+                return true;
+            }
+        return false;
+    }
+
+private:
+    std::vector<std::pair<int, int>> pairs_;
+};
+
+}  // namespace
+
+TriMesh parse2dm(std::istream& in, const std::string& source)
+{
+    TriMesh mesh;
+    mesh.source = source;
+    std::vector<long> rawStringIds;  // node ids of strings, resolved after all nodes are known
+    std::vector<std::pair<size_t, size_t>> stringRanges;
+    bool inString = false;
+    size_t stringStart = 0;
+    int stringLine = 0;
+    std::vector<int> nodeLine;
+
+    std::string text;
+    long lineNo = 0;
+    bool headerSeen = false;
+    while (std::getline(in, text)) {
+        ++lineNo;
+        const char* p = text.c_str();
+        while (*p == ' ' || *p == '\t') ++p;
+        if (*p == '\0' || *p == '\r' || *p == '#') continue;
+        const char* cardEnd = p;
+        while (*cardEnd && !std::isspace(static_cast<unsigned char>(*cardEnd))) ++cardEnd;
+        const std::string card(p, cardEnd);
+        p = cardEnd;
+
+        if (!headerSeen) {
+            if (card != "MESH2D")
+                throw MeshError(where(source, lineNo) + "not a 2DM mesh: the first card is \"" + card +
+                                "\", expected MESH2D");
+            headerSeen = true;
+            continue;
+        }
+        if (card == "ND") {
+            long id;
+            double x, y, z;
+            if (!nextInt(p, id) || !nextDouble(p, x) || !nextDouble(p, y) || !nextDouble(p, z))
+                throw MeshError(where(source, lineNo) + "ND card needs an id and three coordinates");
+            mesh.nodeId.push_back(static_cast<int>(id));
+            mesh.x.push_back(x);
+            mesh.y.push_back(y);
+            mesh.z.push_back(z);
+            nodeLine.push_back(static_cast<int>(lineNo));
+        } else if (card == "E3T") {
+            long id, n[3], mat = 1;
+            if (!nextInt(p, id) || !nextInt(p, n[0]) || !nextInt(p, n[1]) || !nextInt(p, n[2]))
+                throw MeshError(where(source, lineNo) + "E3T card needs an id and three node ids");
+            if (!nextInt(p, mat)) mat = 1;
+            mesh.cellId.push_back(static_cast<int>(id));
+            for (long v : n) mesh.cellNodes.push_back(static_cast<int>(v));  // file ids for now
+            mesh.material.push_back(static_cast<int>(mat));
+            mesh.cellLine.push_back(static_cast<int>(lineNo));
+        } else if (card == "NS") {
+            long id;
+            bool ended = false;
+            while (nextInt(p, id)) {
+                if (!inString) {
+                    inString = true;
+                    stringStart = rawStringIds.size();
+                    stringLine = static_cast<int>(lineNo);
+                }
+                if (id == 0) throw MeshError(where(source, lineNo) + "node string with node id 0");
+                rawStringIds.push_back(id < 0 ? -id : id);
+                if (id < 0) {
+                    NodeString ns;
+                    ns.name = trimmed(p);
+                    ns.line = stringLine;
+                    mesh.strings.push_back(std::move(ns));
+                    stringRanges.emplace_back(stringStart, rawStringIds.size());
+                    inString = false;
+                    ended = true;
+                    break;
+                }
+            }
+            if (!ended && !trimmed(p).empty())
+                throw MeshError(where(source, lineNo) + "node string: \"" + trimmed(p) +
+                                "\" is not a node id (a name must follow the negative id that ends the string)");
+        } else if (isElementCard(card)) {
+            throw MeshError(where(source, lineNo) + "element card " + card +
+                            " is not supported: the mesh must consist of E3T triangles only");
+        }
+        // MESHNAME, NUM_MATERIALS_PER_ELEM, BEGPARAMDEF, ... carry nothing we use.
+    }
+    if (!headerSeen) throw MeshError(source + ": empty file, expected a MESH2D mesh");
+    if (inString) throw MeshError(where(source, stringLine) + "node string is not terminated by a negative node id");
+    if (mesh.cellId.empty()) throw MeshError(source + ": the mesh has no E3T triangles");
+
+    const IdIndex nodes(mesh.nodeId);
+    int dup;
+    if (nodes.duplicate(dup)) throw MeshError(source + ": node id " + std::to_string(dup) + " is defined twice");
+    {
+        const IdIndex cells(mesh.cellId);
+        if (cells.duplicate(dup)) throw MeshError(source + ": element id " + std::to_string(dup) + " is defined twice");
+    }
+
+    for (int c = 0; c < mesh.cellCount(); ++c) {
+        int* t = &mesh.cellNodes[3 * c];
+        for (int k = 0; k < 3; ++k) {
+            const int idx = nodes.find(t[k]);
+            if (idx < 0)
+                throw MeshError(where(source, mesh.cellLine[c]) + "element " + std::to_string(mesh.cellId[c]) +
+                                " uses unknown node " + std::to_string(t[k]));
+            t[k] = idx;
+        }
+        if (t[0] == t[1] || t[1] == t[2] || t[0] == t[2])
+            throw MeshError(where(source, mesh.cellLine[c]) + "element " + std::to_string(mesh.cellId[c]) +
+                            " uses one node twice");
+        const double twiceArea = (mesh.x[t[1]] - mesh.x[t[0]]) * (mesh.y[t[2]] - mesh.y[t[0]]) -
+                                 (mesh.x[t[2]] - mesh.x[t[0]]) * (mesh.y[t[1]] - mesh.y[t[0]]);
+        // Relative to the element's size, so that tiny and huge meshes are judged alike.
+        const double ex =
+            std::max({mesh.x[t[0]], mesh.x[t[1]], mesh.x[t[2]]}) - std::min({mesh.x[t[0]], mesh.x[t[1]], mesh.x[t[2]]});
+        const double ey =
+            std::max({mesh.y[t[0]], mesh.y[t[1]], mesh.y[t[2]]}) - std::min({mesh.y[t[0]], mesh.y[t[1]], mesh.y[t[2]]});
+        const double scale = std::max(ex, ey);
+        if (!(std::abs(twiceArea) > 1e-12 * scale * scale))
+            throw MeshError(where(source, mesh.cellLine[c]) + "element " + std::to_string(mesh.cellId[c]) +
+                            " has zero area");
+        if (twiceArea < 0) std::swap(t[1], t[2]);
+    }
+
+    for (size_t s = 0; s < mesh.strings.size(); ++s) {
+        NodeString& ns = mesh.strings[s];
+        for (size_t i = stringRanges[s].first; i < stringRanges[s].second; ++i) {
+            const int idx = nodes.find(rawStringIds[i]);
+            if (idx < 0)
+                throw MeshError(where(source, ns.line) + "node string \"" + ns.name + "\" uses unknown node " +
+                                std::to_string(rawStringIds[i]));
+            ns.nodes.push_back(idx);
+        }
+    }
+    return mesh;
+}
+
+TriMesh read2dm(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in) throw MeshError(path + ": cannot open the mesh file");
+    return parse2dm(in, path);
+}
+
+void write2dm(const TriMesh& mesh, std::ostream& out)
+{
+    out << "MESH2D\n";
+    char buf[160];
+    for (int c = 0; c < mesh.cellCount(); ++c) {
+        const int* t = &mesh.cellNodes[3 * c];
+        std::snprintf(buf, sizeof buf, "E3T %d %d %d %d %d\n", mesh.cellId[c], mesh.nodeId[t[0]], mesh.nodeId[t[1]],
+                      mesh.nodeId[t[2]], mesh.material[c]);
+        out << buf;
+    }
+    for (int n = 0; n < mesh.nodeCount(); ++n) {
+        std::snprintf(buf, sizeof buf, "ND %d %.17g %.17g %.17g\n", mesh.nodeId[n], mesh.x[n], mesh.y[n], mesh.z[n]);
+        out << buf;
+    }
+    for (const NodeString& ns : mesh.strings) {
+        for (size_t i = 0; i < ns.nodes.size(); ++i) {
+            if (i % 10 == 0) out << (i == 0 ? "NS" : "\nNS");
+            const int id = mesh.nodeId[ns.nodes[i]];
+            out << ' ' << (i + 1 == ns.nodes.size() ? -id : id);
+        }
+        if (!ns.name.empty()) out << ' ' << ns.name;
+        out << '\n';
+    }
+}
+
+void write2dm(const TriMesh& mesh, const std::string& path)
+{
+    std::ofstream out(path);
+    if (!out) throw MeshError(path + ": cannot create the mesh file");
+    write2dm(mesh, out);
+    if (!out) throw MeshError(path + ": writing the mesh file failed");
+}
+
+}  // namespace setup

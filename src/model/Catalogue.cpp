@@ -223,9 +223,9 @@ const Table<MapID, MapEntry, Dimensions::NrMaps>& maps() {
                               "Map from internal (EXNer) edges  to the entire edge set (ALL) (1 -> 1)."});
         t.set(M::EdgesEXN_CellsAll, {{"CellsAll", 2, 1}, S::EdgesEXN, S::CellsAll,
                               "Map from internal (EXNer) edges  to left/right cell (1 -> 2)."});
-        t.set(M::NodeStrg_EdgesAll, {{"EdgesAll", 40, 1}, S::NodeStrg, S::EdgesAll,
+        t.set(M::NodeStrg_EdgesAll, {{"EdgesAll", Dimensions::NodeStringMaxEdges, 1}, S::NodeStrg, S::EdgesAll,
                               "Map from each NodeString to its forming edges (ALL) (1 -> NodeString maximum size)."});
-        t.set(M::NodeStrg_CellsAll, {{"CellsAll", 40, 1}, S::NodeStrg, S::CellsAll,
+        t.set(M::NodeStrg_CellsAll, {{"CellsAll", Dimensions::NodeStringMaxEdges, 1}, S::NodeStrg, S::CellsAll,
                               "Map from each NodeString to its attached upstream cells (ALL) (1 -> NodeString maximum size)."});
         t.set(M::EdInterp_InSeries, {{"InSeries", 1, 1}, S::EdInterp, S::InSeries,
                               "Map from edge interpolation set to the Input Series set (1 -> 1)."});
@@ -269,7 +269,7 @@ const Table<DataID, DataEntry, Dimensions::NrData>& data() {
                    "Geometrical length of the edge."});
         t.set(D::CharSize, {{"CharSize", 2, 2}, S::EdgesAll, Origin::ModelFile,
                    "Characteristic sizes of Left and Right cells: i.e. twice the distance between edge and         the centroid of neighbour cells."});
-        t.set(D::FluxesHy, {{"FluxesHy", 5, 2}, S::EdgesAll, Origin::SimulationOnly,
+        t.set(D::FluxesHy, {{"FluxesHy", Dimensions::HydraulicFluxSize, 2}, S::EdgesAll, Origin::SimulationOnly,
                    "Hydraulic fluxes (5 components) as follows: [0] liquid mass, [1,2] x and y momentum,         [3,4] opposite x and y momentum in case of emerging topography."});
         t.set(D::FluxesMo, {{"FluxesMo", 1, 2}, S::EdgesAll, Origin::SimulationOnly,
                    "Morphological (i.e. sediment mass) flux."});
@@ -281,7 +281,7 @@ const Table<DataID, DataEntry, Dimensions::NrData>& data() {
                    "Type of hydraulic boundary condition."});
         t.set(D::MorBType, {{"MorBType", 2, 1}, S::EdgMorBC, Origin::ModelFile,
                    "Type of morphology boundary condition."});
-        t.set(D::HydState, {{"HydState", 3, 2}, S::CellsAll, Origin::ModelFile,
+        t.set(D::HydState, {{"HydState", Dimensions::HydraulicStateSize, 2}, S::CellsAll, Origin::ModelFile,
                    "Hydraulic state variables, i.e. cell-centered integrated quantities: [0] H (water surface elevation), [1, 2] qx, qy."});
         t.set(D::BottomEl, {{"BottomEl", 1, 2}, S::CellsAll, Origin::ModelFile,
                    "Morphological state variable, i.e. cell-averaged bottom elevation zb."});
@@ -329,17 +329,17 @@ const Table<DataID, DataEntry, Dimensions::NrData>& data() {
                    "Number of edges of the nodestring."});
         t.set(D::StrNames, {{"StrNames", 1, 4}, S::NodeStrg, Origin::SetupOnly,
                    "Name of the nodestring."});
-        t.set(D::NodeStrg_EdgeSign, {{"EdgeSign", 40, 1}, S::NodeStrg, Origin::ModelFile,
+        t.set(D::NodeStrg_EdgeSign, {{"EdgeSign", Dimensions::NodeStringMaxEdges, 1}, S::NodeStrg, Origin::ModelFile,
                    "Sign for each edge of the nodestring that indicates the edge orientation vs the NS orientation (1 -> similar, -1 -> flip)."});
-        t.set(D::StateVar, {{"StateVar", 10, 2}, S::NodeStrg, Origin::SimulationOnly,
+        t.set(D::StateVar, {{"StateVar", Dimensions::NodeStringStateSize, 2}, S::NodeStrg, Origin::SimulationOnly,
                    "State variables (i.e. integrated quantities) of the nodestring."});
         t.set(D::TotalLen, {{"TotalLen", 1, 2}, S::NodeStrg, Origin::ModelFile,
                    "Geometrical length of the nodestring."});
-        t.set(D::EdgeData_NumValue, {{"NumValue", 7, 2}, S::EdgeData, Origin::ModelFile,
+        t.set(D::EdgeData_NumValue, {{"NumValue", Dimensions::EdgeDataSize, 2}, S::EdgeData, Origin::ModelFile,
                    "Data for the boundary flux calculation."});
-        t.set(D::CellData_NumValue, {{"NumValue", 2, 2}, S::CellData, Origin::ModelFile,
+        t.set(D::CellData_NumValue, {{"NumValue", Dimensions::CellDataSize, 2}, S::CellData, Origin::ModelFile,
                    "Data for the cell source calculation."});
-        t.set(D::InSeries_NumValue, {{"NumValue", 12000, 2}, S::InSeries, Origin::ModelFile,
+        t.set(D::InSeries_NumValue, {{"NumValue", Dimensions::InputSeriesMaxValues, 2}, S::InSeries, Origin::ModelFile,
                    "Input data of the data series (defined in external files)."});
         t.set(D::InSeries_ListSize, {{"ListSize", 1, 1}, S::InSeries, Origin::ModelFile,
                    "Length of the data series."});
@@ -347,11 +347,11 @@ const Table<DataID, DataEntry, Dimensions::NrData>& data() {
                    "Interpolation key and the position that indicates where to write the interpolated data."});
         t.set(D::ClInterp_KeyPostn, {{"KeyPostn", 2, 1}, S::ClInterp, Origin::ModelFile,
                    "Interpolation key and the position that indicates where to write the interpolated data."});
-        t.set(D::EdModDat_ModfInfo, {{"ModfInfo", 7, 1}, S::EdModDat, Origin::ModelFile,
+        t.set(D::EdModDat_ModfInfo, {{"ModfInfo", Dimensions::ModificationInfoSize, 1}, S::EdModDat, Origin::ModelFile,
                    "Information about the data modification: type of data modifiaction,         write position inside the boundary data, and read positions inside the boundary data."});
-        t.set(D::LocalDat, {{"LocalDat", 2, 2}, S::EdModDat, Origin::SimulationOnly,
+        t.set(D::LocalDat, {{"LocalDat", Dimensions::ModificationLocalSize, 2}, S::EdModDat, Origin::SimulationOnly,
                    "This data is available to locally store information about the data modification,         e.g. system states, history of the modification, etc."});
-        t.set(D::ClModDat_ModfInfo, {{"ModfInfo", 7, 1}, S::ClModDat, Origin::ModelFile,
+        t.set(D::ClModDat_ModfInfo, {{"ModfInfo", Dimensions::ModificationInfoSize, 1}, S::ClModDat, Origin::ModelFile,
                    "Information about the cell data modification: type of data modifiaction,         write position inside the src data, and read positions inside the src data."});
         return t;
     }();

@@ -35,6 +35,9 @@ public:
 
     bool contains(ID id) const { return find(id) != nullptr; }
 
+    /// 1 when id has a record, else 0 (the ordered-map idiom the composition's checks read with).
+    std::size_t count(ID id) const { return contains(id) ? 1 : 0; }
+
     /// Every identifier with a record, ascending.
     std::vector<ID> ids() const {
         std::vector<ID> result;

@@ -1,0 +1,166 @@
+// The HLLC Riemann solver of the shallow-water equations with hydrostatic reconstruction, shared by the internal
+// and the boundary flux kernels, and the small numerical helpers of the hydraulic kernels.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+#include "simulation/kernels/GlobalConstants.hpp"
+
+namespace hydraulics {
+
+/// 1/x formed in double and rounded to float when x >= threshold, else 0 (depths, wave-speed sums).
+inline float reciprocalFrom(float x, double threshold)
+{
+    return static_cast<double>(x) >= threshold ? static_cast<float>(1.0 / static_cast<double>(x)) : 0.0f;
+}
+
+/// 1/x formed in double and rounded to float when |x| >= threshold, else 0 (signed denominators).
+inline float reciprocalAbs(float x, double threshold)
+{
+    return std::fabs(static_cast<double>(x)) >= threshold ? static_cast<float>(1.0 / static_cast<double>(x)) : 0.0f;
+}
+
+/// Pre-balanced hydrostatic pressure g*(eta/2 - z)*eta [m^3/s^2] of a surface eta over the interface bed z, in
+/// double. Summed around a closed cell with a common eta it vanishes, which keeps a lake at rest.
+inline double prebalancedPressure(float g, float eta, float z)
+{
+    return static_cast<double>(g) * (static_cast<double>(eta) * 0.5 - static_cast<double>(z)) *
+           static_cast<double>(eta);
+}
+
+/// Momentum of the bed step between the cell bed z and the interface bed zs: 0.5*g*(eta1 + eta2)*(z - zs), double.
+inline double bedStepTerm(float g, float eta1, float eta2, float z, float zs)
+{
+    return 0.5 * static_cast<double>(g) * static_cast<double>(eta1 + eta2) * static_cast<double>(z - zs);
+}
+
+/// One side of a Riemann problem in the rotated (normal, tangential) frame.
+struct RiemannSide {
+    float h;    ///< reconstructed depth [m]
+    float eta;  ///< surface seen from the interface bed [m]
+    float qn;   ///< normal discharge scaled to h [m^2/s]
+    float qt;   ///< tangential discharge scaled to h [m^2/s]
+    float inv;  ///< 1/h, 0 when the side is dry
+    float u;    ///< normal velocity [m/s]
+    float c;    ///< celerity sqrt(g h) [m/s]
+    bool wet;   ///< h >= MinWaterDepth
+};
+
+/// Flux in the rotated frame: mass [m^2/s], normal and tangential momentum [m^3/s^2].
+struct RotatedFlux {
+    float mass;
+    float normal;
+    float tangential;
+};
+
+/// HLLC flux from side a to side b across an interface with bed zs; hStar is the two-rarefaction star depth.
+inline RotatedFlux hllcFlux(const RiemannSide& a, const RiemannSide& b, float zs, float hStar, float g)
+{
+    const float fa = hStar <= a.h ? 1.0f
+                                  : static_cast<float>(std::sqrt(0.5 * static_cast<double>(a.h + hStar) * hStar *
+                                                                 static_cast<double>(a.inv * a.inv)));
+    const float fb = hStar <= b.h ? 1.0f
+                                  : static_cast<float>(std::sqrt(0.5 * static_cast<double>(b.h + hStar) * hStar *
+                                                                 static_cast<double>(b.inv * b.inv)));
+    // A dry side sees the dry front u +- 2c of the wet side.
+    const float sa = a.wet ? a.u - fa * a.c : static_cast<float>(b.u - 2.0 * b.c);
+    const float sb = b.wet ? b.u + fb * b.c : static_cast<float>(a.u + 2.0 * a.c);
+
+    const RotatedFlux fluxA{a.h * a.u, static_cast<float>(prebalancedPressure(g, a.eta, zs) + a.h * a.u * a.u),
+                            a.qt * a.inv * a.h * a.u};
+    const RotatedFlux fluxB{b.h * b.u, static_cast<float>(prebalancedPressure(g, b.eta, zs) + b.h * b.u * b.u),
+                            b.qt * b.inv * b.h * b.u};
+    if (sa >= 0.0f) return fluxA;
+    if (sb <= 0.0f) return fluxB;
+
+    const float d = b.h * (b.u - sb) - a.h * (a.u - sa);
+    const float invD = reciprocalAbs(d, 1.0e-6);
+    const float sStar = (sa * b.h * (b.u - sb) - sb * a.h * (a.u - sa)) * invD;
+    if (sStar >= 0.0f) {
+        const float m = reciprocalAbs(sa - sStar, 1.0e-6);
+        const float hs = (sa - a.u) * a.h * m;
+        return RotatedFlux{fluxA.mass + sa * ((zs + hs) - a.eta), fluxA.normal + sa * (sStar * hs - a.qn),
+                           fluxA.tangential + sa * (hs * a.qt * a.inv - a.qt)};
+    }
+    const float m = reciprocalAbs(sb - sStar, 1.0e-6);
+    const float hs = (sb - b.u) * b.h * m;
+    return RotatedFlux{fluxB.mass + sb * ((zs + hs) - b.eta), fluxB.normal + sb * (sStar * hs - b.qn),
+                       fluxB.tangential + sb * (hs * b.qt * b.inv - b.qt)};
+}
+
+}  // namespace hydraulics
+
+/// Numerical flux across one edge between a left state (H, qx, qy over bed zL) and a right state, per unit edge
+/// length, into flux[0..4]: [0] mass from left to right [m^2/s], [1..2] x/y momentum leaving the left cell and
+/// [3..4] x/y momentum leaving the right cell [m^3/s^2], each including its own cell's bed-step term. n is the unit
+/// normal from left to right. Only a wet flag of exactly 1 lets a side contribute its discharge.
+inline void hydrodynamic_solver(const float* n, const float* stateL, float zL, int wetL, const float* stateR, float zR,
+                                int wetR, float* flux)
+{
+    using hydraulics::RiemannSide;
+    const float g = G_REAL[slot::Gravity];
+    const float hmin = G_REAL[slot::MinWaterDepth];
+    const float nx = n[0];
+    const float ny = n[1];
+    const float HL = stateL[0];
+    const float HR = stateR[0];
+
+    // Hydrostatic reconstruction on the higher of the two beds.
+    const float zf = std::max(zL, zR);
+    const float hL = std::max(0.0f, HL - zf);
+    const float hR = std::max(0.0f, HR - zf);
+
+    const float depthL = HL - zL;
+    const float depthR = HR - zR;
+    const float rL = (wetL == 1 && depthL > 0.0f) ? hL / depthL : 0.0f;
+    const float rR = (wetR == 1 && depthR > 0.0f) ? hR / depthR : 0.0f;
+    const float qnL = rL * (stateL[1] * nx + stateL[2] * ny);
+    const float qtL = rL * (stateL[2] * nx - stateL[1] * ny);
+    const float qnR = rR * (stateR[1] * nx + stateR[2] * ny);
+    const float qtR = rR * (stateR[2] * nx - stateR[1] * ny);
+
+    const bool wL = hL >= hmin;
+    const bool wR = hR >= hmin;
+    const float iL = wL ? static_cast<float>(1.0 / static_cast<double>(hL)) : 0.0f;
+    const float iR = wR ? static_cast<float>(1.0 / static_cast<double>(hR)) : 0.0f;
+    const float uL = qnL * iL;
+    const float uR = qnR * iR;
+    const float cL = static_cast<float>(std::sqrt(static_cast<double>(g * hL)));
+    const float cR = static_cast<float>(std::sqrt(static_cast<double>(g * hR)));
+
+    const float hSum = hL + hR;
+    const float k = hydraulics::reciprocalFrom(cL + cR, 1.0e-6);
+    const float hStar = static_cast<float>(0.5 * hSum - 0.25 * static_cast<double>(uR - uL) * hSum * k);
+
+    // Left side: interface bed seen from the left cell.
+    const float zsL = zf - std::max(0.0f, zf - HL);
+    const float etaL = hL + zsL;
+    const float etaRl = hR + zsL;
+    const RiemannSide left{hL, etaL, qnL, qtL, iL, uL, cL, wL};
+    const RiemannSide right{hR, etaRl, qnR, qtR, iR, uR, cR, wR};
+    const hydraulics::RotatedFlux F = hydraulics::hllcFlux(left, right, zsL, hStar, g);
+
+    flux[0] = F.mass;
+    const float Fn = static_cast<float>(F.normal - hydraulics::bedStepTerm(g, etaL, etaRl, zL, zsL));
+    flux[1] = nx * Fn - ny * F.tangential;
+    flux[2] = ny * Fn + nx * F.tangential;
+
+    // Right side: interface bed seen from the right cell.
+    const float zsR = zf - std::max(0.0f, zf - HR);
+    const float etaR = hR + zsR;
+    const float etaLr = hL + zsR;
+    float Gn = F.normal;
+    float Gt = F.tangential;
+    if (!(HL >= zf && HR >= zf)) {
+        // Emerging topography: solve the mirrored problem from the right cell (normal -n, tangent -t).
+        const RiemannSide mirroredLeft{hR, etaR, -qnR, -qtR, iR, -uR, cR, wR};
+        const RiemannSide mirroredRight{hL, etaLr, -qnL, -qtL, iL, -uL, cL, wL};
+        const hydraulics::RotatedFlux G = hydraulics::hllcFlux(mirroredLeft, mirroredRight, zsR, hStar, g);
+        Gn = G.normal;
+        Gt = G.tangential;
+    }
+    const float Xn = static_cast<float>(Gn - hydraulics::bedStepTerm(g, etaR, etaLr, zR, zsR));
+    flux[3] = -(nx * Xn - ny * Gt);
+    flux[4] = -(ny * Xn + nx * Gt);
+}

@@ -1,0 +1,22 @@
+// Declaring sets, maps and data from datasets of an HDF5 file, and writing data items to a path of an HDF5 file.
+#pragma once
+
+#include "op/op_lib_core.h"
+
+/// Set whose size is the single native int stored in dataset `name`; exits with 2 when the file is missing.
+op_set op_decl_set_hdf5(char const* file, char const* name);
+/// Set named `name` whose size is the first dimension of `dataset`.
+op_set op_decl_set_hdf5_infer_size(char const* file, char const* name, char const* dataset);
+/// Map read from dataset `name` ([from->size][dim], int/long/long long); null when the dataset does not exist.
+op_map op_decl_map_hdf5(op_set from, op_set to, int dim, char const* file, char const* name);
+/// Data read from dataset `name` converted to `type`; null when the dataset does not exist.
+op_dat op_decl_dat_hdf5(op_set set, int dim, char const* type, char const* file, char const* name);
+
+/// Writes `dat` to dataset `path` of `file` ([set size][dim] with attributes "size", "dim", "type"), creating the
+/// file, intermediate groups and the dataset as needed, or updating an existing dataset in place.
+void op_fetch_data_hdf5(op_dat dat, char const* file, char const* path);
+void op_fetch_data_hdf5_file(op_dat dat, char const* file);
+void op_fetch_data_hdf5_file_path(op_dat dat, char const* file, char const* path);
+
+/// True when a and b name the same component type group (8-byte float, 4-byte float, 4-byte integer).
+bool op_type_equivalence(char const* a, char const* b);

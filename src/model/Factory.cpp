@@ -113,6 +113,7 @@ api::IModel* Factory::getModelFromKernels(const std::vector<KernelID>& kernels, 
     return new Model(kernels, includeSetup);
 }
 
+// clang-format off
 // The catalogue keeps a property and its description in one record; the two look-ups below are kept apart so
 // that a missing entry is reported in the terms of the table it belongs to.
 
@@ -120,7 +121,7 @@ api::IAggregate* Factory::createAggregate(const AggregateID& id)
 {
     const auto& AggregateProps = catalogue::aggregates();
     const auto& AggregateDescription = catalogue::aggregates();
-    HYDROVA_ASSERT(AggregateProps.count(id) == 1, "aggregate property definition not found (id ="
+    HYDROVA_ASSERT(AggregateProps.count(id)==1, "aggregate property definition not found (id ="
                                                       << " " << toInt(id) << ")");
     HYDROVA_ASSERT(AggregateDescription.count(id) == 1, "aggregate description not found (id ="
                                                             << " " << toInt(id) << ")");
@@ -132,7 +133,7 @@ api::ISet* Factory::createSet(const SetID& id)
 {
     const auto& SetProps = catalogue::sets();
     const auto& SetDescription = catalogue::sets();
-    HYDROVA_ASSERT(SetProps.count(id) == 1, "set property definition not found");
+    HYDROVA_ASSERT(SetProps.count(id)==1, "set property definition not found");
     HYDROVA_ASSERT(SetDescription.count(id) == 1, "set description not found (id ="
                                                       << " " << toInt(id) << ")");
     const auto& entry = *SetProps.find(id);
@@ -143,7 +144,7 @@ api::IKernel* Factory::createKernel(const KernelID& id, api::ISet* set)
 {
     const auto& KernelProps = catalogue::kernels();
     const auto& KernelDescription = catalogue::kernels();
-    HYDROVA_ASSERT(KernelProps.count(id) == 1, "kernel property definition not found");
+    HYDROVA_ASSERT(KernelProps.count(id)==1, "kernel property definition not found");
     HYDROVA_ASSERT(KernelDescription.count(id) == 1, "kernel description not found (id ="
                                                          << " " << toInt(id) << ")");
     const auto& entry = *KernelProps.find(id);
@@ -154,7 +155,7 @@ api::IMap* Factory::createMap(const MapID& id, api::ISet* from, api::ISet* to)
 {
     const auto& MapProps = catalogue::maps();
     const auto& MapDescription = catalogue::maps();
-    HYDROVA_ASSERT(MapProps.count(id) == 1, "map property definition not found");
+    HYDROVA_ASSERT(MapProps.count(id)==1, "map property definition not found");
     HYDROVA_ASSERT(MapDescription.count(id) == 1, "map description not found (id ="
                                                       << " " << toInt(id) << ")");
     const auto& entry = *MapProps.find(id);
@@ -165,7 +166,7 @@ api::IData* Factory::createData(const DataID& id, api::ISet* set, const bool& is
 {
     const auto& DataProps = catalogue::data();
     const auto& DataDescription = catalogue::data();
-    HYDROVA_ASSERT(DataProps.count(id) == 1, "data property definition not found");
+    HYDROVA_ASSERT(DataProps.count(id)==1, "data property definition not found");
     HYDROVA_ASSERT(DataDescription.count(id) == 1, "data description not found (id ="
                                                        << " " << toInt(id) << ")");
     const auto& entry = *DataProps.find(id);
@@ -178,7 +179,7 @@ api::IParameter* Factory::createParameter(const ParameterID& id)
 {
     const auto& ParameterProps = catalogue::parameters();
     const auto& ParameterDescription = catalogue::parameters();
-    HYDROVA_ASSERT(ParameterProps.count(id) == 1, "parameter property definition not found");
+    HYDROVA_ASSERT(ParameterProps.count(id)==1, "parameter property definition not found");
     HYDROVA_ASSERT(ParameterDescription.count(id) == 1, "parameter description not found (id ="
                                                             << " " << toInt(id) << ")");
     const auto& entry = *ParameterProps.find(id);
@@ -192,7 +193,7 @@ api::IVariable* Factory::createVariable(const VariableID& id)
 {
     const auto& VariableProps = catalogue::variables();
     const auto& VariableDescription = catalogue::variables();
-    HYDROVA_ASSERT(VariableProps.count(id) == 1, "variable property definition not found");
+    HYDROVA_ASSERT(VariableProps.count(id)==1, "variable property definition not found");
     HYDROVA_ASSERT(VariableDescription.count(id) == 1, "variable description not found (id ="
                                                            << " " << toInt(id) << ")");
     const auto& entry = *VariableProps.find(id);
@@ -205,12 +206,14 @@ api::IOutput* Factory::createOutput(const OutputID& id, api::ISet* set)
 {
     const auto& OutputProps = catalogue::outputs();
     const auto& OutputDescription = catalogue::outputs();
-    HYDROVA_ASSERT(OutputProps.count(id) == 1, "output property definition not found");
+    HYDROVA_ASSERT(OutputProps.count(id)==1, "output property definition not found");
     HYDROVA_ASSERT(OutputDescription.count(id) == 1, "output description not found (id ="
                                                          << " " << toInt(id) << ")");
     const auto& entry = *OutputProps.find(id);
     return new Output(id, entry.property.name, entry.description, static_cast<DataType>(entry.property.type), set,
                       entry.property.size, catalogue::contains(catalogue::outputTracking(), id));
 }
+
+// clang-format on
 
 }  // namespace model

@@ -260,11 +260,11 @@ api::IKernel* Model::createTempComponent(const KernelID& id)
 
 api::IParameter* Model::createTempComponent(const ParameterID& id) { return Factory::createParameter(id); }
 
-void Model::defineOutput(const OutputID& id)
+void Model::defineOutput(const OutputID& oid)
 {
-    HYDROVA_ASSERT(this->oMap.count(id), "output <" << toInt(id) << "> not existing");
-    const catalogue::OutputEntry& entry = *catalogue::outputs().find(id);
-    oMap.at(id)->define(entry.columns, entry.operations);
+    HYDROVA_ASSERT(this->oMap.count(oid), "output <" << toInt(oid) << "> not existing");
+    const catalogue::OutputEntry& entry = *catalogue::outputs().find(oid);
+    oMap.at(oid)->define(entry.columns, entry.operations);
 }
 
 std::vector<OutputID> Model::validOutputs() const

@@ -1,0 +1,15 @@
+#include "dataio/H5FileNameDefinitions.hpp"
+
+namespace dataio {
+
+const std::string H5FileNameDefinitions::H5EXTENSION = ".h5";
+const std::string H5FileNameDefinitions::RESULTSID = "_results";
+
+std::string H5FileNameDefinitions::getResultFileName(const std::string& name)
+{
+    const auto pos = name.find(H5EXTENSION);
+    if (pos == std::string::npos) return name;
+    return name.substr(0, pos + H5EXTENSION.size());
+}
+
+}  // namespace dataio

@@ -1,0 +1,102 @@
+#include "dataio/ResultReader.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+
+#include "common/TerraException.hpp"
+
+namespace dataio {
+
+const std::string ResultReader::RESULTPATH = "/RESULTS/";
+
+ResultReader::ResultReader(const std::string& fileName) : H5Reader(fileName, "rw") {}
+
+std::string ResultReader::getOutputGroup(const std::string& name)
+{
+    std::vector<char> buffer(RESULTPATH.size() + name.size() + 1);
+    std::snprintf(buffer.data(), buffer.size(), "%s%s", RESULTPATH.c_str(), name.c_str());
+    return std::string(buffer.data());
+}
+
+std::string ResultReader::getOutputPath(const std::string& name, const int& index)
+{
+    const std::string group = getOutputGroup(name);
+    std::vector<char> buffer(group.size() + 16);
+    std::snprintf(buffer.data(), buffer.size(), "%s/%07i", group.c_str(), index);
+    return std::string(buffer.data());
+}
+
+std::map<double, std::vector<int>> ResultReader::getAllTimesWithPosition(const std::vector<std::string>& names) const
+{
+    std::map<double, std::vector<int>> times;
+    for (const auto& name : names) {
+        const int n = getNumberObjs(getOutputGroup(name));
+        for (int i = 0; i < n; ++i) times[readAttributeDouble(getOutputPath(name, i), "t")].push_back(i);
+    }
+    return times;
+}
+
+std::map<double, int> ResultReader::getTimesWithPosition(const std::vector<std::string>& names,
+                                                         const bool& strict) const
+{
+    const auto& paths = names;
+    std::map<double, int> result;
+    for (const auto& it : getAllTimesWithPosition(names)) {
+        const double time = it.first;
+        // Invalidated records all carry the same negative time at different indices: no consistency to check.
+        if (time < 0.0) {
+            result[time] = it.second.front();
+            continue;
+        }
+        if (strict)
+            HYDROVA_ASSERT(it.second.size() == paths.size(), "not all needed results are found for t=" << time << "s");
+        for (int index : it.second) {
+            if (index != it.second.front()) {
+                std::cerr << " -> "
+                          << "corrupt result file!" << std::endl;
+                throw TerraException();
+            }
+        }
+        result[time] = it.second.front();
+    }
+    return result;
+}
+
+int ResultReader::findTime(const std::vector<std::string>& names, const double& time, const int& digits) const
+{
+    // Rounding factor 10^digits as a 64-bit integer; beyond that range the times are compared exactly.
+    const double factor = std::pow(10.0, static_cast<double>(digits));
+    const bool exact = !(factor < static_cast<double>(std::numeric_limits<std::int64_t>::max()));
+    std::int64_t k = exact ? 1 : static_cast<std::int64_t>(std::llround(factor));
+    if (k < 1) k = 1;
+    const double kd = static_cast<double>(k);
+    const auto rounded = [&](double t) { return exact ? t : std::round(t * kd) / kd; };
+
+    const double wanted = rounded(time);
+    for (const auto& it : getTimesWithPosition(names, true)) {
+        if (it.first < 0.0) continue;
+        if (rounded(it.first) == wanted) return it.second;
+    }
+    return -1;
+}
+
+void ResultReader::printValidTimes(const std::vector<std::string>& names) const
+{
+    for (const auto& it : getTimesWithPosition(names, false)) {
+        if (it.first < 0.0) continue;
+        std::cout << " -> "
+                  << "t[s]: " << it.first << std::endl;
+    }
+}
+
+void ResultReader::deleteResults(const std::string& name, const int& index)
+{
+    const int n = getNumberObjs(getOutputGroup(name));
+    for (int i = index < 0 ? 0 : index; i < n; ++i)
+        attachAttributeDouble(getOutputPath(name, i), "t", NONVALIDRESULTTIME);
+}
+
+}  // namespace dataio

@@ -1,0 +1,182 @@
+// Results-file reader (record paths, stored times, restart invalidation), the archive and result-file names.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <hdf5.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "Fatal.hpp"
+#include "dataio/Archive.hpp"
+#include "dataio/Factory.hpp"
+#include "dataio/H5Exception.hpp"
+#include "dataio/H5FileNameDefinitions.hpp"
+#include "dataio/H5Writer.hpp"
+#include "dataio/ResultReader.hpp"
+#include "support/ScratchDir.hpp"
+
+using dataio::ResultReader;
+using ::testing::HasSubstr;
+
+namespace {
+
+/// Writes records 0..times.size()-1 of output `name`, record i holding attribute "t" = times[i].
+void writeRecords(api::IH5Writer& w, const std::string& name, const std::vector<double>& times)
+{
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const std::string path = ResultReader::getOutputPath(name, static_cast<int>(i));
+        w.writeDoubleVecVec(path, {{static_cast<double>(i)}, {times[i]}});
+        w.attachAttributeDouble(path, "t", times[i]);
+    }
+}
+
+class ResultFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        file = dir.file("results.h5");
+        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file));
+        writeRecords(*w, "water_depth", {0.0, 10.0, 20.0, 30.0, 40.0});
+        writeRecords(*w, "flow_velocity", {0.0, 10.0, 20.0, 30.0});
+        writeRecords(*w, "shifted", {0.0, 20.0, 10.0});
+    }
+    void TearDown() override { EXPECT_EQ(H5Fget_obj_count(H5F_OBJ_ALL, H5F_OBJ_ALL), 0); }
+
+    testsupport::ScratchDir dir{"dataio-results"};
+    std::string file;
+};
+
+TEST(ResultPaths, RecordIndexIsSevenDigitsAndResultNameEndsAtTheFirstExtension)
+{
+    EXPECT_EQ(ResultReader::getOutputGroup("water_depth"), "/RESULTS/water_depth");
+    EXPECT_EQ(ResultReader::getOutputPath("CellsAll/HydState", 0), "/RESULTS/CellsAll/HydState/0000000");
+    EXPECT_EQ(ResultReader::getOutputPath("water_depth", 42), "/RESULTS/water_depth/0000042");
+    EXPECT_EQ(ResultReader::getOutputPath("water_depth", 12345678), "/RESULTS/water_depth/12345678");
+    EXPECT_EQ(ResultReader::NONVALIDRESULTTIME, -1.0);
+
+    using dataio::H5FileNameDefinitions;
+    EXPECT_EQ(H5FileNameDefinitions::H5EXTENSION, ".h5");
+    EXPECT_EQ(H5FileNameDefinitions::RESULTSID, "_results");
+    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("results.h5"), "results.h5");
+    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("out/run.h5.bak"), "out/run.h5");
+    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("a.h5b.h5"), "a.h5");
+    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("noext"), "noext");
+}
+
+TEST_F(ResultFile, FindTimeRoundsToTheGivenDigits)
+{
+    std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
+    const std::vector<std::string> depth = {"water_depth"};
+    EXPECT_EQ(r->findTime(depth, 20.0000001, 3), 2);
+    EXPECT_EQ(r->findTime(depth, 25.0, 3), -1);
+    EXPECT_EQ(r->findTime(depth, 40.0, 3), 4);
+    EXPECT_EQ(r->findTime(depth, 0.0, 3), 0);
+    EXPECT_EQ(r->findTime(depth, 9.6, 0), 1);
+    EXPECT_EQ(r->findTime(depth, 9.4, 0), -1);
+    // 10^18 still fits in 64 bits: rounding to 18 digits keeps 30 + 1e-9 apart from 30.
+    EXPECT_EQ(r->findTime(depth, 30.0 + 1e-9, 18), -1);
+    // 10^19 and 10^100 do not fit: the comparison is exact.
+    EXPECT_EQ(r->findTime(depth, 30.0, 19), 3);
+    EXPECT_EQ(r->findTime(depth, 30.0, 100), 3);
+    EXPECT_EQ(r->findTime(depth, 30.0000001, 100), -1);
+    // Two outputs that agree on their common times, strict: a time missing in one of them is fatal.
+    EXPECT_FATAL(r->findTime({"water_depth", "flow_velocity"}, 10.0, 3), "not all needed results are found for t=40s");
+}
+
+TEST_F(ResultFile, TimesWithPositionStrictAndLenient)
+{
+    dataio::ResultReader r(file);
+    const std::vector<std::string> both = {"water_depth", "flow_velocity"};
+    const auto all = r.getAllTimesWithPosition(both);
+    ASSERT_EQ(all.size(), 5u);
+    EXPECT_EQ(all.at(10.0), (std::vector<int>{1, 1}));
+    EXPECT_EQ(all.at(40.0), (std::vector<int>{4}));
+
+    const auto lenient = r.getTimesWithPosition(both, false);
+    EXPECT_EQ(lenient, (std::map<double, int>{{0.0, 0}, {10.0, 1}, {20.0, 2}, {30.0, 3}, {40.0, 4}}));
+    EXPECT_FATAL(r.getTimesWithPosition(both, true),
+                 " -> not all needed results are found for t=40s, in file: src/dataio/ResultReader on line ");
+    // The same time at different record indices in two outputs.
+    EXPECT_FATAL(r.getTimesWithPosition({"water_depth", "shifted"}, false), " -> corrupt result file!");
+    // A record without its time.
+    {
+        dataio::H5Writer w(file, "rw");
+        w.writeDoubleScalar(ResultReader::getOutputPath("untimed", 0), 1.0);
+    }
+    EXPECT_FATAL(r.getAllTimesWithPosition({"untimed"}), "cannot read attribute to dataset </RESULTS/untimed/0000000>");
+}
+
+TEST_F(ResultFile, DeletedResultsAreInvalidFromTheirIndexOn)
+{
+    {
+        std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
+        r->deleteResults("water_depth", 3);
+        r->deleteResults("flow_velocity", 3);
+        ::testing::internal::CaptureStdout();
+        r->printValidTimes({"water_depth", "flow_velocity"});
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n");
+        EXPECT_EQ(r->findTime({"water_depth"}, 30.0, 3), -1);
+        EXPECT_EQ(r->findTime({"water_depth", "flow_velocity"}, 20.0, 3), 2);
+    }
+    // The records stay, carrying the invalid time, and are reopened by a writer in "rw".
+    std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file, "rw"));
+    EXPECT_EQ(w->getNumberObjs(ResultReader::getOutputGroup("water_depth")), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("water_depth", i), "t"),
+                  i < 3 ? 10.0 * i : ResultReader::NONVALIDRESULTTIME)
+            << "record " << i;
+    EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("flow_velocity", 3), "t"), -1.0);
+    EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("flow_velocity", 2), "t"), 20.0);
+}
+
+TEST_F(ResultFile, NoValidTimesForAnEmptyOutputGroupAndMissingFilesFail)
+{
+    {
+        dataio::H5Writer w(file, "rw");
+        w.createGroup(ResultReader::getOutputGroup("empty") + "/leaf");
+    }
+    dataio::ResultReader r(file);
+    ::testing::internal::CaptureStdout();
+    r.printValidTimes({"empty"});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(r.findTime({"empty"}, 0.0, 3), -1);
+    EXPECT_THROW(dataio::ResultReader(dir.file("none.h5")), dataio::H5Exception);
+}
+
+TEST_F(ResultFile, ArchiveKeepsTextsUnchangedAndRestoresTheModel)
+{
+    const std::string model = "{\n  \"SETUP\": {\"DOMAIN\": \"\xc3\xbc\"}\n}\n\ttab and trailing  ";
+    const std::string simulation = R"({"SIMULATION":{"TIME":{"end":600.0}}})";
+    {
+        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file, "rw"));
+        dataio::Archive::addModel(w.get(), model);
+        dataio::Archive::addSimulation(w.get(), simulation);
+        // Archiving again replaces the text in place.
+        dataio::Archive::addSimulation(w.get(), simulation);
+    }
+    std::unique_ptr<api::IH5Reader> r(dataio::Factory::createH5Reader(file));
+    EXPECT_TRUE(r->existDataset(".config/model"));
+    EXPECT_EQ(dataio::Archive::getModel(r.get()), model);
+    EXPECT_EQ(dataio::Archive::getSimulation(r.get()), simulation);
+    EXPECT_EQ(dataio::Archive::getHash(r.get(), dataio::Archive::ROOT + "/" + dataio::Archive::SIMULATION), simulation);
+    EXPECT_EQ(r->readAttributeInt(".config/model", "size"), 1);
+
+    const std::string restored = dir.file("restored.json");
+    dataio::Archive::restore(r.get(), restored);
+    std::ifstream in(restored, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), model);
+
+    EXPECT_FATAL(dataio::Archive::restore(r.get(), dir.file("no/such/dir/x.json")), "x.json");
+    // A file without archive fails in the reader.
+    const std::string bare = dir.file("bare.h5");
+    {
+        dataio::H5Writer(bare).writeIntScalar("x", 1);
+    }
+    std::unique_ptr<api::IH5Reader> bareReader(dataio::Factory::createH5Reader(bare));
+    EXPECT_THROW(dataio::Archive::getModel(bareReader.get()), dataio::H5Exception);
+}
+
+}  // namespace

@@ -1,0 +1,465 @@
+// Sets, maps and data declared from HDF5 datasets, and data items written to HDF5 files, on the HDF5 C API.
+#include "op/op_hdf5.h"
+
+#include <hdf5.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "op/op_openmp_decl.h"
+#include "op/op_util.h"
+
+namespace {
+
+/// Owns one HDF5 identifier and closes it with the matching function.
+class H5Id {
+public:
+    H5Id(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close) {}
+    ~H5Id()
+    {
+        if (id_ >= 0) close_(id_);
+    }
+    H5Id(const H5Id&) = delete;
+    H5Id& operator=(const H5Id&) = delete;
+    hid_t get() const { return id_; }
+    bool valid() const { return id_ >= 0; }
+
+private:
+    hid_t id_;
+    herr_t (*close_)(hid_t);
+};
+
+/// Switches HDF5's automatic error printing off for its lifetime.
+class QuietErrors {
+public:
+    QuietErrors()
+    {
+        H5Eget_auto2(H5E_DEFAULT, &func_, &data_);
+        H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    }
+    ~QuietErrors() { H5Eset_auto2(H5E_DEFAULT, func_, data_); }
+
+private:
+    H5E_auto2_t func_ = nullptr;
+    void* data_ = nullptr;
+};
+
+void open_library()
+{
+    H5check_version(H5_VERS_MAJOR, H5_VERS_MINOR, H5_VERS_RELEASE);
+    H5open();
+}
+
+/// True when every '/'-separated prefix of `path` and `path` itself exist in `loc`.
+bool path_exists(hid_t loc, const char* path)
+{
+    QuietErrors quiet;
+    std::string p(path);
+    size_t pos = 0;
+    while (true) {
+        pos = p.find('/', pos + 1);
+        std::string prefix = p.substr(0, pos);
+        if (!prefix.empty() && prefix != "/" && H5Lexists(loc, prefix.c_str(), H5P_DEFAULT) <= 0) return false;
+        if (pos == std::string::npos) return true;
+    }
+}
+
+/// Names a file type like the framework's type names: int, long long, float, double, or UNRECOGNISED.
+const char* type_to_string(hid_t type)
+{
+    const H5T_class_t cls = H5Tget_class(type);
+    const size_t size = H5Tget_size(type);
+    if (cls == H5T_INTEGER && H5Tget_sign(type) == H5T_SGN_2) {
+        if (size == 4) return "int";
+        if (size == 8) return "long long";
+    }
+    if (cls == H5T_FLOAT) {
+        if (size == 4) return "float";
+        if (size == 8) return "double";
+    }
+    return "UNRECOGNISED";
+}
+
+struct DatasetProps {
+    int ndims = 0;
+    long count = 0;         ///< first dimension: elements
+    int dim = 0;            ///< second dimension: components (1 when absent)
+    const char* type = "";  ///< file type name
+    int elem_bytes = 0;     ///< bytes per element
+};
+
+/// Reads the properties of an open dataset; false when HDF5 cannot tell them. Unknown types end the process.
+bool get_properties(hid_t dset, const char* path, DatasetProps& props)
+{
+    QuietErrors quiet;
+    H5Id space(H5Dget_space(dset), H5Sclose);
+    H5Id type(H5Dget_type(dset), H5Tclose);
+    if (!space.valid() || !type.valid()) return false;
+    const int ndims = H5Sget_simple_extent_ndims(space.get());
+    if (ndims < 0) return false;
+    hsize_t dims[H5S_MAX_RANK] = {0};
+    if (ndims > 0) H5Sget_simple_extent_dims(space.get(), dims, nullptr);
+    props.ndims = ndims;
+    props.count = ndims > 0 ? (long)dims[0] : 0;
+    props.dim = ndims > 1 ? (int)dims[1] : (ndims == 1 ? 1 : 0);
+    props.type = type_to_string(type.get());
+    int bytes;
+    if (strcmp(props.type, "int") == 0 || strcmp(props.type, "float") == 0)
+        bytes = 4;
+    else if (strcmp(props.type, "long long") == 0 || strcmp(props.type, "double") == 0)
+        bytes = 8;
+    else {
+        op_printf("Error: Do not recognise type of dataset '%s'\n", path);
+        exit(2);
+    }
+    props.elem_bytes = bytes * props.dim;
+    return true;
+}
+
+bool in_group(const char* t, const char* const* names, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (strcmp(t, names[i]) == 0) return true;
+    return false;
+}
+
+const char* const kDoubles[] = {"double", "double:soa", "real(8)", "double precision"};
+const char* const kFloats[] = {"float", "float:soa", "real(4)", "real"};
+const char* const kInts[] = {"int", "int:soa", "integer(4)", "integer"};
+
+bool is_long(const char* t) { return strcmp(t, "long") == 0 || strcmp(t, "long:soa") == 0; }
+bool is_long_long(const char* t) { return strcmp(t, "long long") == 0 || strcmp(t, "long long:soa") == 0; }
+
+/// Memory type of a data item's components; "long" items hold 4-byte integers unless their components are 8 bytes.
+/// Returns a negative id for unknown names. `strict` accepts only the names a new dataset may be created with.
+hid_t memory_type(const char* t, int componentBytes, bool strict)
+{
+    if (strict) {
+        if (strcmp(t, "double") == 0 || strcmp(t, "double:soa") == 0) return H5T_NATIVE_DOUBLE;
+        if (strcmp(t, "float") == 0 || strcmp(t, "float:soa") == 0) return H5T_NATIVE_FLOAT;
+        if (strcmp(t, "int") == 0 || strcmp(t, "int:soa") == 0) return H5T_NATIVE_INT;
+    } else {
+        if (in_group(t, kDoubles, 4)) return H5T_NATIVE_DOUBLE;
+        if (in_group(t, kFloats, 4)) return H5T_NATIVE_FLOAT;
+        if (in_group(t, kInts, 4)) return H5T_NATIVE_INT;
+    }
+    if (is_long(t)) return componentBytes == 8 ? H5T_NATIVE_LLONG : H5T_NATIVE_INT;
+    if (is_long_long(t)) return H5T_NATIVE_LLONG;
+    return -1;
+}
+
+void require_file(const char* file, const char* function)
+{
+    if (!file_exist(file)) {
+        op_printf("File %s does not exist .... aborting %s()\n", file, function);
+        exit(2);
+    }
+}
+
+bool read_int_attribute(hid_t dset, const char* name, int* value)
+{
+    if (H5Aexists(dset, name) <= 0) return false;
+    H5Id attr(H5Aopen(dset, name, H5P_DEFAULT), H5Aclose);
+    return attr.valid() && H5Aread(attr.get(), H5T_NATIVE_INT, value) >= 0;
+}
+
+bool read_string_attribute(hid_t dset, const char* name, std::string* value)
+{
+    if (H5Aexists(dset, name) <= 0) return false;
+    H5Id attr(H5Aopen(dset, name, H5P_DEFAULT), H5Aclose);
+    if (!attr.valid()) return false;
+    H5Id ftype(H5Aget_type(attr.get()), H5Tclose);
+    const size_t size = H5Tget_size(ftype.get());
+    H5Id mtype(H5Tcopy(H5T_C_S1), H5Tclose);
+    H5Tset_size(mtype.get(), size + 1);
+    H5Tset_strpad(mtype.get(), H5T_STR_NULLTERM);
+    std::string buffer(size + 1, '\0');
+    if (H5Aread(attr.get(), mtype.get(), &buffer[0]) < 0) return false;
+    *value = std::string(buffer.c_str());
+    return true;
+}
+
+void write_int_attribute(hid_t dset, const char* name, int value)
+{
+    hsize_t one = 1;
+    H5Id space1(H5Screate_simple(1, &one, nullptr), H5Sclose);
+    H5Id attr(H5Acreate2(dset, name, H5T_NATIVE_INT, space1.get(), H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    H5Awrite(attr.get(), H5T_NATIVE_INT, &value);
+}
+
+void write_string_attribute(hid_t dset, const char* name, const char* value)
+{
+    H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
+    H5Tset_size(type.get(), strlen(value) > 0 ? strlen(value) : 1);
+    H5Tset_strpad(type.get(), H5T_STR_NULLPAD);
+    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    H5Id attr(H5Acreate2(dset, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    H5Awrite(attr.get(), type.get(), value);
+}
+
+/// Reads `rows` x `cols` elements (or fewer rows when the dataset has fewer) into `buffer`, converted to `memtype`.
+bool read_rows(hid_t dset, hid_t memtype, long rows, long fileRows, int cols, void* buffer)
+{
+    const long n = rows < fileRows ? rows : fileRows;
+    if (n <= 0 || cols <= 0) return true;
+    H5Id fspace(H5Dget_space(dset), H5Sclose);
+    const int ndims = H5Sget_simple_extent_ndims(fspace.get());
+    hsize_t start[2] = {0, 0};
+    hsize_t count[2] = {(hsize_t)n, (hsize_t)cols};
+    if (ndims >= 1) H5Sselect_hyperslab(fspace.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
+    hsize_t total = (hsize_t)n * cols;
+    H5Id mspace(H5Screate_simple(1, &total, nullptr), H5Sclose);
+    return H5Dread(dset, memtype, mspace.get(), fspace.get(), H5P_DEFAULT, buffer) >= 0;
+}
+
+}  // namespace
+
+bool op_type_equivalence(const char* a, const char* b)
+{
+    if (a == nullptr || b == nullptr) return false;
+    if (in_group(a, kDoubles, 4) && in_group(b, kDoubles, 4)) return true;
+    if (in_group(a, kFloats, 4) && in_group(b, kFloats, 4)) return true;
+    if (in_group(a, kInts, 4) && in_group(b, kInts, 4)) return true;
+    return false;
+}
+
+op_set op_decl_set_hdf5(const char* file, const char* name)
+{
+    require_file(file, "op_decl_set_hdf5");
+    open_library();
+    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+    int size = 0;
+    {
+        QuietErrors quiet;
+        H5Id dset(fid.valid() && path_exists(fid.get(), name) ? H5Dopen2(fid.get(), name, H5P_DEFAULT) : -1, H5Dclose);
+        if (!dset.valid() || H5Dread(dset.get(), H5T_NATIVE_INT, H5S_ALL, H5S_ALL, H5P_DEFAULT, &size) < 0) {
+            op_printf("Could not read set size '%s' from file '%s'\n", name, file);
+            exit(2);
+        }
+    }
+    return op_decl_set(size, name);
+}
+
+op_set op_decl_set_hdf5_infer_size(const char* file, const char* name, const char* dataset)
+{
+    open_library();
+    QuietErrors quiet;
+    H5Id fid(file_exist(file) ? H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT) : -1, H5Fclose);
+    if (!fid.valid()) {
+        op_printf("Could not obtain read access to file '%s'\n", file);
+        exit(2);
+    }
+    if (!path_exists(fid.get(), dataset)) {
+        op_printf("Dataset '%s' not found in file '%s'\n", dataset, file);
+        exit(2);
+    }
+    H5Id dset(H5Dopen2(fid.get(), dataset, H5P_DEFAULT), H5Dclose);
+    if (!dset.valid()) {
+        op_printf("Could not open dataset '%s' in file '%s'\n", dataset, file);
+        return nullptr;
+    }
+    DatasetProps props;
+    if (!get_properties(dset.get(), dataset, props)) {
+        op_printf("Could not access dataset '%s' in file '%s'\n", dataset, file);
+        exit(2);
+    }
+    return op_decl_set((int)props.count, name);
+}
+
+op_map op_decl_map_hdf5(op_set from, op_set to, int dim, const char* file, const char* name)
+{
+    require_file(file, "op_decl_map_hdf5");
+    open_library();
+    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+    QuietErrors quiet;
+    if (!fid.valid() || !path_exists(fid.get(), name)) {
+        op_printf("op_map with name : %s not found in file : %s \n", name, file);
+        return nullptr;
+    }
+    H5Id dset(H5Dopen2(fid.get(), name, H5P_DEFAULT), H5Dclose);
+    DatasetProps props;
+    if (!dset.valid() || !get_properties(dset.get(), name, props)) {
+        op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
+        exit(2);
+    }
+    if (props.count != from->size) {
+        op_printf("map from set size %d in file %s and size %d do not match \n", (int)props.count, file, from->size);
+        exit(2);
+    }
+    if (props.dim != dim) {
+        op_printf("map.dim %d in file %s and dim %d do not match\n", props.dim, file, dim);
+        exit(2);
+    }
+    if (strcmp(props.type, "int") != 0 && strcmp(props.type, "long") != 0 && strcmp(props.type, "long long") != 0) {
+        op_printf("Unknown type in file %s for map %s\n", file, name);
+        exit(2);
+    }
+    // Every integer width is read as 4-byte native int: map tables hold int element numbers.
+    int* table = (int*)xmalloc((size_t)from->size * dim * sizeof(int));
+    if (!read_rows(dset.get(), H5T_NATIVE_INT, from->size, props.count, dim, table)) {
+        op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
+        exit(2);
+    }
+    op_map map = op_decl_map(from, to, dim, table, name);
+    map->user_managed = 0;
+    return map;
+}
+
+op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file, const char* name)
+{
+    require_file(file, "op_decl_dat_hdf5");
+    open_library();
+    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+    QuietErrors quiet;
+    if (!fid.valid() || !path_exists(fid.get(), name)) {
+        op_printf("op_dat with name : %s not found in file : %s \n", name, file);
+        return nullptr;
+    }
+    H5Id dset(H5Dopen2(fid.get(), name, H5P_DEFAULT), H5Dclose);
+    DatasetProps props;
+    if (!dset.valid() || !get_properties(dset.get(), name, props)) {
+        op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
+        exit(2);
+    }
+    if (props.dim != dim) {
+        op_printf("dat.dim %d in file %s and dim %d do not match\n", props.dim, file, dim);
+        exit(2);
+    }
+    if (!op_type_equivalence(props.type, type))
+        op_printf("dat.type %s in file %s and type %s do not match, performing automatic conversion\n", props.type,
+                  file, type);
+
+    hid_t memtype;
+    int typeSize;
+    if (in_group(type, kDoubles, 4)) {
+        memtype = H5T_NATIVE_DOUBLE;
+        typeSize = 8;
+    } else if (in_group(type, kFloats, 4)) {
+        memtype = H5T_NATIVE_FLOAT;
+        typeSize = 4;
+    } else if (in_group(type, kInts, 4) || is_long(type)) {
+        memtype = H5T_NATIVE_INT;
+        typeSize = 4;
+    } else if (is_long_long(type)) {
+        memtype = H5T_NATIVE_LLONG;
+        typeSize = 8;
+    } else {
+        op_printf("unknown type for dat\n");
+        exit(2);
+    }
+    const size_t bytes = (size_t)set->size * dim * typeSize;
+    char* data = (char*)xcalloc(bytes > 0 ? bytes : 1, 1);
+    if (!read_rows(dset.get(), memtype, set->size, props.count, dim, data)) {
+        op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
+        exit(2);
+    }
+    op_dat dat = op_decl_dat_core(set, dim, type, typeSize, data, name);
+    dat->user_managed = 0;
+    return dat;
+}
+
+void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
+{
+    op_printf("Writing '%s' to file '%s'\n", path, file);
+    open_library();
+    const int componentBytes = dat->size / dat->dim;
+    const hsize_t rows = (hsize_t)dat->set->size;
+    const hsize_t cols = (hsize_t)dat->dim;
+
+    const bool exists = file_exist(file) != 0;
+    if (exists) {
+        if (OP_diags > 3) op_printf("File %s exists .... checking for dataset and path %s in file\n", file, path);
+    } else if (OP_diags > 3) {
+        op_printf("File %s does not exist .... creating file\n", file);
+    }
+    H5Id fid(
+        exists ? H5Fopen(file, H5F_ACC_RDWR, H5P_DEFAULT) : H5Fcreate(file, H5F_ACC_EXCL, H5P_DEFAULT, H5P_DEFAULT),
+        H5Fclose);
+    if (!fid.valid()) {
+        op_printf("Could not open file '%s' for writing\n", file);
+        exit(2);
+    }
+    if (exists && path_exists(fid.get(), path)) {
+        if (OP_diags > 3) op_printf("dataset '%s' exists in the file ... updating data\n", path);
+        QuietErrors quiet;
+        H5Id dset(H5Dopen2(fid.get(), path, H5P_DEFAULT), H5Dclose);
+        int size = 0, dim = 0;
+        std::string type;
+        if (!read_int_attribute(dset.get(), "size", &size)) {
+            op_printf("data set %s on file %s does not have attribute 'size'", path, file);
+            op_printf(" -- cannot check size ... aborting\n");
+            exit(2);
+        }
+        if (size != dat->size) {
+            op_printf("dat.size %zu in file %s and dim %d do not match ... aborting\n", (size_t)size, file, dat->dim);
+            exit(2);
+        }
+        if (!read_int_attribute(dset.get(), "dim", &dim)) {
+            op_printf("data set %s on file %s does not have attribute 'dim'", path, file);
+            op_printf(" -- cannot check dim ... aborting\n");
+            exit(2);
+        }
+        if (dim != dat->dim) {
+            op_printf("dat.dim %d in file %s and dim %d do not match ... aborting\n", dim, file, dat->dim);
+            exit(2);
+        }
+        if (!read_string_attribute(dset.get(), "type", &type)) {
+            op_printf("data set %s on file %s does not have attribute 'type'", path, file);
+            op_printf(" -- cannot check type ... aborting\n");
+            exit(2);
+        }
+        if (!op_type_equivalence(type.c_str(), dat->type)) {
+            op_printf("dat.type %s in file %s and type %s do not match\n", type.c_str(), file, dat->type);
+            exit(2);
+        }
+        const hid_t memtype = memory_type(dat->type, componentBytes, false);
+        if (memtype < 0) {
+            op_printf("Unknown type for data elements\n");
+            exit(2);
+        }
+        if (rows * cols > 0 && H5Dwrite(dset.get(), memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, dat->data) < 0) {
+            op_printf("Could not write dataset '%s' in file '%s'\n", path, file);
+            exit(2);
+        }
+        return;
+    }
+    if (exists && OP_diags > 3) op_printf("op_dat %s does not exists in the file ... creating data set\n", path);
+
+    // Intermediate groups of the path.
+    {
+        QuietErrors quiet;
+        std::string p(path);
+        for (size_t pos = p.find('/', 1); pos != std::string::npos; pos = p.find('/', pos + 1)) {
+            const std::string prefix = p.substr(0, pos);
+            if (H5Lexists(fid.get(), prefix.c_str(), H5P_DEFAULT) <= 0) {
+                H5Id group(H5Gcreate2(fid.get(), prefix.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
+            }
+        }
+    }
+
+    const hid_t memtype = memory_type(dat->type, componentBytes, true);
+    if (memtype < 0) {
+        op_printf("Unknown type for data elements\n");
+        exit(2);
+    }
+    hsize_t dims[2] = {rows, cols};
+    H5Id space(H5Screate_simple(2, dims, nullptr), H5Sclose);
+    H5Id dset(H5Dcreate2(fid.get(), path, memtype, space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
+    if (!dset.valid()) {
+        op_printf("Could not create dataset '%s' in file '%s'\n", path, file);
+        exit(2);
+    }
+    if (rows * cols > 0) H5Dwrite(dset.get(), memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, dat->data);
+    write_int_attribute(dset.get(), "size", dat->size);
+    write_int_attribute(dset.get(), "dim", dat->dim);
+    write_string_attribute(dset.get(), "type", dat->type);
+}
+
+void op_fetch_data_hdf5_file(op_dat dat, const char* file) { op_fetch_data_hdf5(dat, file, dat->name); }
+
+void op_fetch_data_hdf5_file_path(op_dat dat, const char* file, const char* path)
+{
+    op_fetch_data_hdf5(dat, file, path);
+}

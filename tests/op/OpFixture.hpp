@@ -1,0 +1,117 @@
+// Shared pieces of the mesh-framework tests: a fixture that starts and shuts the framework down around each test,
+// exit-path expectations that see standard output, and a small triangle-strip mesh.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "op/op_openmp_decl.h"
+
+namespace optest {
+
+/// Starts the framework quietly (diagnostics 0) and shuts it down after the test.
+class OpTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::testing::internal::CaptureStdout();
+        op_init(0, nullptr, 0);
+        ::testing::internal::GetCapturedStdout();
+        OP_part_size = 0;
+        OP_maps_base_index = 0;
+    }
+    void TearDown() override
+    {
+        op_exit();
+        OP_diags = 0;
+        OP_part_size = 0;
+        OP_maps_base_index = 0;
+    }
+};
+
+/// Regular expression matching `text` literally.
+inline std::string literal(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+/// Regular expression for a message that names a scratch file: `before`, any path, `after` (a death test re-runs the
+/// test body in a fresh process, whose scratch folders have other names).
+inline std::string aroundFile(const std::string& before, const std::string& after)
+{
+    return literal(before) + "[^ ']*" + literal(after);
+}
+
+/// Runs `statement` with standard output joined to standard error, so that death-test regexes see printf output.
+#define OP_EXPECT_EXIT(statement, code, message) \
+    EXPECT_EXIT(                                 \
+        {                                        \
+            fflush(stdout);                      \
+            dup2(2, 1);                          \
+            statement;                           \
+        },                                       \
+        ::testing::ExitedWithCode(code), ::optest::literal(message))
+
+/// As OP_EXPECT_EXIT, with a regular expression for the message.
+#define OP_EXPECT_EXIT_RE(statement, code, regex) \
+    EXPECT_EXIT(                                  \
+        {                                         \
+            fflush(stdout);                       \
+            dup2(2, 1);                           \
+            statement;                            \
+        },                                        \
+        ::testing::ExitedWithCode(code), regex)
+
+/// Interior edges of a structured nx x ny rectangle of squares, each cut into a lower and an upper triangle
+/// (cells 2*(j*nx+i) and 2*(j*nx+i)+1). Every edge has two cells (left, right); `neighbours` gives three neighbour
+/// cells per cell, the cell itself where it lies on the boundary.
+struct TriangleMesh {
+    int ncells = 0;
+    std::vector<int> edgeCells;   ///< 2 per edge
+    std::vector<int> neighbours;  ///< 3 per cell
+    int nedges() const { return (int)edgeCells.size() / 2; }
+};
+
+inline TriangleMesh makeTriangleMesh(int nx, int ny)
+{
+    TriangleMesh m;
+    m.ncells = 2 * nx * ny;
+    m.neighbours.assign(3 * m.ncells, -1);
+    auto lower = [nx](int i, int j) { return 2 * (j * nx + i); };
+    auto upper = [nx](int i, int j) { return 2 * (j * nx + i) + 1; };
+    auto link = [&m](int a, int b) {
+        m.edgeCells.push_back(a);
+        m.edgeCells.push_back(b);
+        for (int k = 0; k < 3; ++k)
+            if (m.neighbours[3 * a + k] < 0) {
+                m.neighbours[3 * a + k] = b;
+                break;
+            }
+        for (int k = 0; k < 3; ++k)
+            if (m.neighbours[3 * b + k] < 0) {
+                m.neighbours[3 * b + k] = a;
+                break;
+            }
+    };
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            link(lower(i, j), upper(i, j));
+            if (i + 1 < nx) link(lower(i, j), upper(i + 1, j));
+            if (j + 1 < ny) link(upper(i, j), lower(i, j + 1));
+        }
+    for (int c = 0; c < m.ncells; ++c)
+        for (int k = 0; k < 3; ++k)
+            if (m.neighbours[3 * c + k] < 0) m.neighbours[3 * c + k] = c;
+    return m;
+}
+
+}  // namespace optest

@@ -1,0 +1,251 @@
+// Sets, maps and data read from HDF5 files written with the C API, and data written back with their attributes.
+#include <gtest/gtest.h>
+#include <hdf5.h>
+
+#include <string>
+#include <vector>
+
+#include "op/op_hdf5.h"
+#include "op/op_openmp_decl.h"
+#include "support/Process.hpp"
+#include "support/ScratchDir.hpp"
+#include "tests/op/OpFixture.hpp"
+
+namespace {
+
+using OpHdf5 = optest::OpTest;
+using OpHdf5DeathTest = optest::OpTest;
+
+/// Writes a dataset of `rows` x `cols` (one-dimensional when cols is 0) with the given file and memory types,
+/// creating intermediate groups.
+void writeDataset(hid_t file, const std::string& path, hid_t type, hsize_t rows, hsize_t cols, const void* data)
+{
+    hid_t lcpl = H5Pcreate(H5P_LINK_CREATE);
+    H5Pset_create_intermediate_group(lcpl, 1);
+    hsize_t dims[2] = {rows, cols};
+    hid_t space = H5Screate_simple(cols == 0 ? 1 : 2, dims, nullptr);
+    hid_t dset = H5Dcreate2(file, path.c_str(), type, space, lcpl, H5P_DEFAULT, H5P_DEFAULT);
+    H5Dwrite(dset, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data);
+    H5Dclose(dset);
+    H5Sclose(space);
+    H5Pclose(lcpl);
+}
+
+/// A model-like file: two sets, an int map, a long long map with three columns, double, float and int data.
+std::string writeModel(const testsupport::ScratchDir& dir)
+{
+    const std::string name = dir.file("model.h5");
+    hid_t f = H5Fcreate(name.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    const int ncells = 4, nedges = 3;
+    writeDataset(f, "CellsAll", H5T_NATIVE_INT, 1, 0, &ncells);
+    writeDataset(f, "EdgesAll", H5T_NATIVE_INT, 1, 0, &nedges);
+    const int e2c[6] = {0, 1, 1, 2, 2, 3};
+    writeDataset(f, "Edges/EdgeCell", H5T_NATIVE_INT, 3, 2, e2c);
+    const long long c2e[12] = {0, 0, 0, 0, 1, 1, 1, 2, 2, 2, 2, 2};
+    writeDataset(f, "Cells/CellEdge", H5T_NATIVE_LLONG, 4, 3, c2e);
+    const double zb[8] = {0.5, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.25};
+    writeDataset(f, "Cells/BedElev", H5T_NATIVE_DOUBLE, 4, 2, zb);
+    const float area[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+    writeDataset(f, "Cells/CellArea", H5T_NATIVE_FLOAT, 4, 0, area);
+    const int flags[5] = {7, 8, 9, 10, 11};  // one more row than the set: the set size decides
+    writeDataset(f, "Cells/Flags", H5T_NATIVE_INT, 5, 1, flags);
+    H5Fclose(f);
+    return name;
+}
+
+template <typename T>
+std::vector<T> readAll(const std::string& file, const std::string& path, hid_t memtype, size_t n)
+{
+    std::vector<T> out(n);
+    hid_t f = H5Fopen(file.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    hid_t d = H5Dopen2(f, path.c_str(), H5P_DEFAULT);
+    H5Dread(d, memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, out.data());
+    H5Dclose(d);
+    H5Fclose(f);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(OpHdf5, SetsMapsAndDataAreReadWithConversion)
+{
+    testsupport::ScratchDir dir("op_hdf5_read");
+    const std::string file = writeModel(dir);
+    op_set cells = op_decl_set_hdf5(file.c_str(), "CellsAll");
+    op_set edges = op_decl_set_hdf5(file.c_str(), "EdgesAll");
+    EXPECT_EQ(cells->size, 4);
+    EXPECT_STREQ(cells->name, "CellsAll");
+    EXPECT_EQ(edges->size, 3);
+    op_set inferred = op_decl_set_hdf5_infer_size(file.c_str(), "Rows", "Cells/Flags");
+    EXPECT_EQ(inferred->size, 5);
+
+    op_map e2c = op_decl_map_hdf5(edges, cells, 2, file.c_str(), "Edges/EdgeCell");
+    ASSERT_NE(e2c, nullptr);
+    EXPECT_EQ(std::vector<int>(e2c->map, e2c->map + 6), (std::vector<int>{0, 1, 1, 2, 2, 3}));
+    EXPECT_EQ(e2c->user_managed, 0) << "tables read from files belong to the framework";
+    op_map c2e = op_decl_map_hdf5(cells, edges, 3, file.c_str(), "Cells/CellEdge");
+    ASSERT_NE(c2e, nullptr);
+    EXPECT_EQ(std::vector<int>(c2e->map, c2e->map + 12), (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 2, 2, 2, 2, 2}));
+
+    ::testing::internal::CaptureStdout();
+    op_dat zb = op_decl_dat_hdf5(cells, 2, "float", file.c_str(), "Cells/BedElev");
+    op_dat area = op_decl_dat_hdf5(cells, 1, "real(4)", file.c_str(), "Cells/CellArea");
+    op_dat flags = op_decl_dat_hdf5(cells, 1, "int", file.c_str(), "Cells/Flags");
+    op_dat longFlags = op_decl_dat_hdf5(cells, 1, "long", file.c_str(), "Cells/Flags");
+    op_dat missing = op_decl_dat_hdf5(cells, 1, "float", file.c_str(), "Cells/Nothing");
+    op_map missingMap = op_decl_map_hdf5(cells, edges, 3, file.c_str(), "Nowhere/CellEdge");
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "dat.type double in file " + file +
+                       " and type float do not match, performing automatic conversion\n"
+                       "dat.type int in file " +
+                       file +
+                       " and type long do not match, performing automatic conversion\n"
+                       "op_dat with name : Cells/Nothing not found in file : " +
+                       file +
+                       " \n"
+                       "op_map with name : Nowhere/CellEdge not found in file : " +
+                       file + " \n");
+    EXPECT_EQ(missing, nullptr);
+    EXPECT_EQ(missingMap, nullptr);
+
+    ASSERT_NE(zb, nullptr);
+    EXPECT_STREQ(zb->type, "float");
+    EXPECT_EQ(zb->size, 8);
+    EXPECT_EQ(zb->user_managed, 0);
+    const float* z = (const float*)zb->data;
+    EXPECT_EQ(std::vector<float>(z, z + 8), (std::vector<float>{0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.25f}));
+    EXPECT_EQ(area->size, 4);
+    EXPECT_EQ(((const float*)area->data)[3], 4.0f);
+    EXPECT_EQ(std::vector<int>((int*)flags->data, (int*)flags->data + 4), (std::vector<int>{7, 8, 9, 10}));
+    EXPECT_EQ(longFlags->size, 4);
+    EXPECT_EQ(((int*)longFlags->data)[2], 9);
+}
+
+TEST_F(OpHdf5DeathTest, ReaderErrorsStopWithCodeTwo)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    testsupport::ScratchDir dir("op_hdf5_errors");
+    const std::string file = writeModel(dir);
+    op_set cells = op_decl_set(4, "cells");
+    op_set edges = op_decl_set(3, "edges");
+    OP_EXPECT_EXIT_RE(op_decl_map_hdf5(cells, edges, 2, file.c_str(), "Cells/CellEdge"), 2,
+                      optest::aroundFile("map.dim 3 in file ", " and dim 2 do not match\n"));
+    OP_EXPECT_EXIT_RE(op_decl_map_hdf5(edges, cells, 3, file.c_str(), "Cells/CellEdge"), 2,
+                      optest::aroundFile("map from set size 4 in file ", " and size 3 do not match \n"));
+    OP_EXPECT_EXIT_RE(op_decl_map_hdf5(cells, edges, 1, file.c_str(), "Cells/CellArea"), 2,
+                      optest::aroundFile("Unknown type in file ", " for map Cells/CellArea\n"));
+    OP_EXPECT_EXIT_RE(op_decl_dat_hdf5(cells, 3, "float", file.c_str(), "Cells/BedElev"), 2,
+                      optest::aroundFile("dat.dim 2 in file ", " and dim 3 do not match\n"));
+    OP_EXPECT_EXIT(op_decl_dat_hdf5(cells, 2, "char", file.c_str(), "Cells/BedElev"), 2, "unknown type for dat\n");
+    OP_EXPECT_EXIT(op_decl_set_hdf5("/nonexistent.h5", "CellsAll"), 2,
+                   "File /nonexistent.h5 does not exist .... aborting op_decl_set_hdf5()\n");
+    OP_EXPECT_EXIT(op_decl_dat_hdf5(cells, 1, "float", "/nonexistent.h5", "x"), 2,
+                   "File /nonexistent.h5 does not exist .... aborting op_decl_dat_hdf5()\n");
+    OP_EXPECT_EXIT_RE(op_decl_set_hdf5_infer_size(file.c_str(), "x", "Cells/Nothing"), 2,
+                      optest::aroundFile("Dataset 'Cells/Nothing' not found in file '", "'\n"));
+}
+
+TEST_F(OpHdf5, WritingCreatesGroupsAndAttributesAndUpdatesInPlace)
+{
+    testsupport::ScratchDir dir("op_hdf5_write");
+    const std::string file = dir.file("results.h5");
+    op_set cells = op_decl_set(3, "cells");
+    float depth[6] = {0.1f, 0.2f, 1.1f, 1.2f, 2.1f, 2.2f};
+    int ids[3] = {4, 5, 6};
+    op_dat dd = op_decl_dat(cells, 2, "float", depth, "depth");
+    op_dat di = op_decl_dat(cells, 1, "int", ids, "ids");
+
+    OP_diags = 4;
+    ::testing::internal::CaptureStdout();
+    op_fetch_data_hdf5_file_path(dd, file.c_str(), "RESULTS/depth/0000001");
+    op_fetch_data_hdf5_file(di, file.c_str());
+    std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "Writing 'RESULTS/depth/0000001' to file '" + file + "'\nFile " + file +
+                       " does not exist .... creating file\n"
+                       "Writing 'ids' to file '" +
+                       file + "'\nFile " + file +
+                       " exists .... checking for dataset and path ids in file\n"
+                       "op_dat ids does not exists in the file ... creating data set\n");
+
+    EXPECT_EQ(readAll<float>(file, "RESULTS/depth/0000001", H5T_NATIVE_FLOAT, 6), std::vector<float>(depth, depth + 6));
+    EXPECT_EQ(readAll<int>(file, "ids", H5T_NATIVE_INT, 3), (std::vector<int>{4, 5, 6}));
+
+    // Second write to the same path: updated in place, attributes kept.
+    depth[0] = 9.5f;
+    ::testing::internal::CaptureStdout();
+    op_fetch_data_hdf5(dd, file.c_str(), "RESULTS/depth/0000001");
+    out = ::testing::internal::GetCapturedStdout();
+    OP_diags = 0;
+    EXPECT_NE(out.find("dataset 'RESULTS/depth/0000001' exists in the file ... updating data\n"), std::string::npos);
+    EXPECT_EQ(readAll<float>(file, "RESULTS/depth/0000001", H5T_NATIVE_FLOAT, 6)[0], 9.5f);
+
+    // h5dump shows the dataset's shape and its three attributes.
+    const testsupport::ProcessResult dump = testsupport::runProcess("h5dump -H -A " + testsupport::shellQuote(file));
+    if (dump.status == 0) {
+        EXPECT_NE(dump.out.find("GROUP \"RESULTS\""), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("GROUP \"depth\""), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("DATASET \"0000001\""), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("( 3, 2 )"), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("ATTRIBUTE \"size\""), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("ATTRIBUTE \"dim\""), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("ATTRIBUTE \"type\""), std::string::npos) << dump.out;
+        EXPECT_NE(dump.out.find("STRSIZE 5;"), std::string::npos) << "the type name without terminator\n" << dump.out;
+    }
+
+    // Attribute values as a reader of the file sees them.
+    hid_t f = H5Fopen(file.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    hid_t d = H5Dopen2(f, "RESULTS/depth/0000001", H5P_DEFAULT);
+    int size = 0, dim = 0;
+    hid_t a = H5Aopen(d, "size", H5P_DEFAULT);
+    H5Aread(a, H5T_NATIVE_INT, &size);
+    H5Aclose(a);
+    a = H5Aopen(d, "dim", H5P_DEFAULT);
+    H5Aread(a, H5T_NATIVE_INT, &dim);
+    H5Aclose(a);
+    a = H5Aopen(d, "type", H5P_DEFAULT);
+    hid_t t = H5Aget_type(a);
+    char type[16] = {};
+    EXPECT_EQ(H5Tget_size(t), 5u);
+    H5Aread(a, t, type);
+    H5Tclose(t);
+    H5Aclose(a);
+    H5Dclose(d);
+    H5Fclose(f);
+    EXPECT_EQ(size, 8);
+    EXPECT_EQ(dim, 2);
+    EXPECT_STREQ(type, "float");
+
+    // Reading the written item back through the framework.
+    op_dat back = op_decl_dat_hdf5(cells, 2, "float", file.c_str(), "RESULTS/depth/0000001");
+    EXPECT_EQ(((float*)back->data)[5], 2.2f);
+}
+
+TEST_F(OpHdf5DeathTest, UpdatingADatasetOfAnotherShapeOrTypeStops)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    testsupport::ScratchDir dir("op_hdf5_update");
+    const std::string file = dir.file("r.h5");
+    op_set cells = op_decl_set(2, "cells");
+    float f2[4] = {};
+    int i2[4] = {};
+    double d1[2] = {};
+    int i1[2] = {};
+    op_dat a = op_decl_dat(cells, 2, "float", f2, "a");
+    op_dat b = op_decl_dat(cells, 2, "int", i2, "b");
+    op_dat c = op_decl_dat(cells, 1, "double", d1, "c");
+    op_dat e = op_decl_dat(cells, 1, "int", i1, "e");
+    ::testing::internal::CaptureStdout();
+    op_fetch_data_hdf5(a, file.c_str(), "x");
+    ::testing::internal::GetCapturedStdout();
+    OP_EXPECT_EXIT_RE(op_fetch_data_hdf5(b, file.c_str(), "x"), 2,
+                      optest::aroundFile("dat.type float in file ", " and type int do not match\n"));
+    OP_EXPECT_EXIT_RE(op_fetch_data_hdf5(e, file.c_str(), "x"), 2,
+                      optest::aroundFile("dat.size 8 in file ", " and dim 1 do not match ... aborting\n"));
+    OP_EXPECT_EXIT_RE(op_fetch_data_hdf5(c, file.c_str(), "x"), 2,
+                      optest::aroundFile("dat.dim 2 in file ", " and dim 1 do not match ... aborting\n"));
+    EXPECT_TRUE(op_type_equivalence("double", "real(8)"));
+    EXPECT_TRUE(op_type_equivalence("float:soa", "real"));
+    EXPECT_TRUE(op_type_equivalence("integer", "int"));
+    EXPECT_FALSE(op_type_equivalence("int", "float"));
+    EXPECT_FALSE(op_type_equivalence("long", "long")) << "long belongs to no group";
+}

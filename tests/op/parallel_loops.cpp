@@ -1,0 +1,344 @@
+// Direct and indirect parallel loops at 1 and 2 threads against serial references: order, increments through maps,
+// whole-row arguments, reductions, optional arguments, empty sets, plan reuse and timing records.
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "op/op_par_loop.hpp"
+#include "tests/op/OpFixture.hpp"
+
+namespace {
+
+int g_visits = 0;
+
+inline void kernel_Order(int* slot) { *slot = g_visits++; }
+
+inline void kernel_Scale(const float* a, const int* b, float* c, float* lo, float* hi, int* ilo, int* ihi)
+{
+    *c = *a * (float)*b + 1.0f;
+    *lo = std::min(*lo, *c);
+    *hi = std::max(*hi, *c);
+    *ilo = std::min(*ilo, *b);
+    *ihi = std::max(*ihi, *b);
+}
+
+/// Edge flux: the edge weight times the difference of its two cells, added to the left and taken from the right;
+/// also counts the edges of each cell and reduces the largest flux and the smallest cell number.
+inline void kernel_EdgeFlux(const float* w, const float* const* u, float* const* r, int* degLeft, int* degRight,
+                            float* maxFlux, int* minCell)
+{
+    const float flux = *w * (*u[1] - *u[0]);
+    *r[0] += flux;
+    *r[1] -= flux;
+    *degLeft += 1;
+    *degRight += 1;
+    *maxFlux = std::max(*maxFlux, flux);
+    *minCell = std::min(*minCell, *degLeft);
+}
+
+inline void kernel_NeighbourSum(const float* const* nb, float* sum) { *sum = *nb[0] + *nb[1] + *nb[2]; }
+
+inline void kernel_Optional(const float* maybe, float* const* maybeRow, float* seen)
+{
+    *seen = (maybe == nullptr ? 1.0f : 0.0f) + (maybeRow[0] == nullptr && maybeRow[1] == nullptr ? 2.0f : 0.0f);
+}
+
+class OpLoops : public optest::OpTest {
+protected:
+    void SetUp() override
+    {
+        optest::OpTest::SetUp();
+        threads_ = omp_get_max_threads();
+    }
+    void TearDown() override
+    {
+        omp_set_num_threads(threads_);
+        optest::OpTest::TearDown();
+    }
+    int threads_ = 1;
+};
+using OpLoopsDeathTest = OpLoops;
+
+/// Interior edges of a 60 x 40 rectangle in shuffled order with random weights and cell values.
+struct EdgeProblem {
+    optest::TriangleMesh mesh = optest::makeTriangleMesh(60, 40);
+    std::vector<int> e2c;
+    std::vector<float> w, u;
+    EdgeProblem()
+    {
+        std::mt19937 rng(11);
+        std::vector<int> order(mesh.nedges());
+        for (int i = 0; i < mesh.nedges(); ++i) order[i] = i;
+        std::shuffle(order.begin(), order.end(), rng);
+        std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+        for (int i = 0; i < mesh.nedges(); ++i) {
+            e2c.push_back(mesh.edgeCells[2 * order[i]]);
+            e2c.push_back(mesh.edgeCells[2 * order[i] + 1]);
+            w.push_back(dist(rng));
+        }
+        for (int c = 0; c < mesh.ncells; ++c) u.push_back(dist(rng));
+    }
+};
+
+}  // namespace
+
+TEST_F(OpLoops, DirectLoopVisitsElementsInOrderWithOneThread)
+{
+    omp_set_num_threads(1);
+    op_set s = op_decl_set(257, "s");
+    std::vector<int> slot(257, -1);
+    op_dat d = op_decl_dat(s, 1, "int", slot.data(), "slot");
+    g_visits = 0;
+    op_par_loop_direct<kernel_Order>(0, "kernel_Order", s,
+                                     op::direct<int>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)));
+    for (int n = 0; n < 257; ++n) ASSERT_EQ(slot[n], n);
+    EXPECT_STREQ(OP_kernels[0].name, "kernel_Order");
+    EXPECT_EQ(OP_kernels[0].count, 1);
+    EXPECT_FLOAT_EQ(OP_kernels[0].transfer, 257.0f * 4.0f * 2.0f) << "written data counts twice";
+}
+
+TEST_F(OpLoops, DirectLoopAndReductionsMatchTheSerialReference)
+{
+    const int size = 1001;
+    std::vector<float> a(size);
+    std::vector<int> b(size);
+    for (int i = 0; i < size; ++i) {
+        a[i] = 0.5f * (float)((i * 37) % 101) - 20.0f;
+        b[i] = (i * 53) % 97 - 40;
+    }
+    b[size - 1] = -1000;  // extremes in the second thread's range and in the middle
+    b[500] = 999;
+    std::vector<float> ref(size);
+    float refLo = 5.0f, refHi = -1e30f;
+    int refIlo = INT_MAX, refIhi = 7;
+    for (int i = 0; i < size; ++i) kernel_Scale(&a[i], &b[i], &ref[i], &refLo, &refHi, &refIlo, &refIhi);
+
+    op_set s = op_decl_set(size, "s");
+    op_dat da = op_decl_dat(s, 1, "float", a.data(), "a");
+    op_dat db = op_decl_dat(s, 1, "int", b.data(), "b");
+    std::vector<float> c(size);
+    op_dat dc = op_decl_dat(s, 1, "float", c.data(), "c");
+    for (int threads : {1, 2}) {
+        omp_set_num_threads(threads);
+        std::fill(c.begin(), c.end(), 0.0f);
+        float lo = 5.0f, hi = -1e30f;
+        int ilo = INT_MAX, ihi = 7;
+        op_par_loop_direct<kernel_Scale>(
+            1, "kernel_Scale", s, op::direct<const float>(op_arg_dat(da, -1, OP_ID, 1, "float", OP_READ)),
+            op::direct<const int>(op_arg_dat(db, -1, OP_ID, 1, "int", OP_READ)),
+            op::direct<float>(op_arg_dat(dc, -1, OP_ID, 1, "float", OP_WRITE)),
+            op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)),
+            op::global<float>(op_arg_gbl(&hi, 1, "float", OP_MAX)), op::global<int>(op_arg_gbl(&ilo, 1, "int", OP_MIN)),
+            op::global<int>(op_arg_gbl(&ihi, 1, "int", OP_MAX)));
+        EXPECT_EQ(c, ref) << threads << " threads";
+        EXPECT_EQ(lo, refLo) << threads << " threads";
+        EXPECT_EQ(hi, refHi) << threads << " threads";
+        EXPECT_EQ(ilo, -1000) << threads << " threads";
+        EXPECT_EQ(ihi, 999) << threads << " threads";
+    }
+    EXPECT_EQ(OP_kernels[1].count, 2);
+}
+
+TEST_F(OpLoops, IndirectIncrementsAreExactAndBitIdenticalAcrossThreadCounts)
+{
+    EdgeProblem pb;
+    const int ncells = pb.mesh.ncells, nedges = pb.mesh.nedges();
+    op_set edges = op_decl_set(nedges, "edges");
+    op_set cells = op_decl_set(ncells, "cells");
+    op_map e2c = op_decl_map(edges, cells, 2, pb.e2c.data(), "e2c");
+    op_dat dw = op_decl_dat(edges, 1, "float", pb.w.data(), "w");
+    op_dat du = op_decl_dat(cells, 1, "float", pb.u.data(), "u");
+    std::vector<float> r(ncells);
+    std::vector<int> deg(ncells);
+    op_dat dr = op_decl_dat(cells, 1, "float", r.data(), "r");
+    op_dat ddeg = op_decl_dat(cells, 1, "int", deg.data(), "deg");
+
+    // Serial reference in edge order.
+    std::vector<float> refR(ncells, 0.0f);
+    std::vector<int> refDeg(ncells, 0);
+    float refMax = -1e30f;
+    for (int e = 0; e < nedges; ++e) {
+        const int l = pb.e2c[2 * e], rr = pb.e2c[2 * e + 1];
+        const float flux = pb.w[e] * (pb.u[rr] - pb.u[l]);
+        refR[l] += flux;
+        refR[rr] -= flux;
+        refDeg[l] += 1;
+        refDeg[rr] += 1;
+        refMax = std::max(refMax, flux);
+    }
+
+    static const int inds[7] = {-1, 0, 1, 2, 2, -1, -1};
+    auto run = [&](int threads, float& maxFlux, int& minDeg) {
+        omp_set_num_threads(threads);
+        std::fill(r.begin(), r.end(), 0.0f);
+        std::fill(deg.begin(), deg.end(), 0);
+        maxFlux = -1e30f;
+        minDeg = INT_MAX;
+        op_par_loop_indirect<kernel_EdgeFlux>(13, "kernel_EdgeFlux", edges, inds,
+                                              op::direct<const float>(op_arg_dat(dw, -1, OP_ID, 1, "float", OP_READ)),
+                                              op::row<const float, 2>(op_arg_dat(du, -2, e2c, 1, "float", OP_READ)),
+                                              op::row<float, 2>(op_arg_dat(dr, -2, e2c, 1, "float", OP_INC)),
+                                              op::indirect<int>(op_arg_dat(ddeg, 0, e2c, 1, "int", OP_INC)),
+                                              op::indirect<int>(op_arg_dat(ddeg, 1, e2c, 1, "int", OP_INC)),
+                                              op::global<float>(op_arg_gbl(&maxFlux, 1, "float", OP_MAX)),
+                                              op::global<int>(op_arg_gbl(&minDeg, 1, "int", OP_MIN)));
+    };
+
+    float maxFlux1;
+    int minDeg1;
+    run(1, maxFlux1, minDeg1);
+    const std::vector<float> r1 = r;
+    EXPECT_EQ(deg, refDeg) << "no increment lost";
+    EXPECT_EQ(maxFlux1, refMax);
+    EXPECT_EQ(minDeg1, 1);
+    for (int c = 0; c < ncells; ++c) ASSERT_NEAR(r1[c], refR[c], 1e-5f) << "cell " << c;
+
+    for (int repeat = 0; repeat < 5; ++repeat) {
+        float maxFlux2;
+        int minDeg2;
+        run(2, maxFlux2, minDeg2);
+        EXPECT_EQ(std::memcmp(r.data(), r1.data(), ncells * sizeof(float)), 0) << "repeat " << repeat;
+        EXPECT_EQ(deg, refDeg);
+        EXPECT_EQ(maxFlux2, refMax);
+        EXPECT_EQ(minDeg2, 1);
+    }
+
+    EXPECT_EQ(OP_plan_index, 1) << "every call reuses the first plan";
+    EXPECT_EQ(OP_plans[0].count, 6);
+    EXPECT_EQ(OP_plans[0].nargs, 9) << "7 arguments, two of them whole rows of two columns";
+    EXPECT_EQ(OP_plans[0].ninds, 3);
+    EXPECT_EQ(OP_set_index, 2);
+    EXPECT_EQ(OP_map_index, 1);
+    EXPECT_EQ(OP_dat_index, 4);
+    EXPECT_EQ(OP_kernels[13].count, 6);
+    EXPECT_STREQ(OP_kernels[13].name, "kernel_EdgeFlux");
+    EXPECT_FLOAT_EQ(OP_kernels[13].transfer, 6.0f * OP_plans[0].transfer);
+}
+
+TEST_F(OpLoops, WholeRowArgumentPassesEveryMapColumn)
+{
+    const optest::TriangleMesh mesh = optest::makeTriangleMesh(9, 7);
+    std::vector<int> nb = mesh.neighbours;
+    std::vector<float> v(mesh.ncells), sum(mesh.ncells);
+    for (int c = 0; c < mesh.ncells; ++c) v[c] = (float)(c * c % 17);
+    op_set cells = op_decl_set(mesh.ncells, "cells");
+    op_map c2c = op_decl_map(cells, cells, 3, nb.data(), "c2c");
+    op_dat dv = op_decl_dat(cells, 1, "float", v.data(), "v");
+    op_dat ds = op_decl_dat(cells, 1, "float", sum.data(), "sum");
+    static const int inds[2] = {0, -1};
+    for (int threads : {1, 2}) {
+        omp_set_num_threads(threads);
+        std::fill(sum.begin(), sum.end(), -1.0f);
+        OP_part_size = 16;
+        op_par_loop_indirect<kernel_NeighbourSum>(4, "kernel_NeighbourSum", cells, inds,
+                                                  op::row<const float, 3>(op_arg_dat(dv, -3, c2c, 1, "float", OP_READ)),
+                                                  op::direct<float>(op_arg_dat(ds, -1, OP_ID, 1, "float", OP_WRITE)));
+        for (int c = 0; c < mesh.ncells; ++c)
+            ASSERT_EQ(sum[c], v[nb[3 * c]] + v[nb[3 * c + 1]] + v[nb[3 * c + 2]]) << "cell " << c;
+    }
+    EXPECT_EQ(OP_plans[0].part_size, 16);
+    EXPECT_EQ(OP_plans[0].nblocks, (mesh.ncells + 15) / 16);
+}
+
+TEST_F(OpLoops, EmptySetCountsOneCallAndLeavesReductionsUnchanged)
+{
+    op_set none = op_decl_set(0, "none");
+    op_set cells = op_decl_set(3, "cells");
+    int table[1] = {0};
+    op_map m = op_decl_map(none, cells, 1, table, "m");
+    float f[3] = {};
+    op_dat dcell = op_decl_dat(cells, 1, "float", f, "f");
+    op_dat dnone = op_decl_dat(none, 1, "int", table, "n");
+    float lo = 3.0f, hi = 4.0f;
+    int ilo = 5, ihi = 6;
+    g_visits = 0;
+    op_par_loop_direct<kernel_Order>(2, "kernel_Order", none,
+                                     op::direct<int>(op_arg_dat(dnone, -1, OP_ID, 1, "int", OP_WRITE)));
+    op_par_loop_direct(
+        2, "kernel_Order", none,
+        [](int*, float* a, float* b, int* c, int* d) {
+            *a = *b = -1.0f;
+            *c = *d = -1;
+        },
+        op::direct<int>(op_arg_dat(dnone, -1, OP_ID, 1, "int", OP_WRITE)),
+        op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)), op::global<float>(op_arg_gbl(&hi, 1, "float", OP_MAX)),
+        op::global<int>(op_arg_gbl(&ilo, 1, "int", OP_MIN)), op::global<int>(op_arg_gbl(&ihi, 1, "int", OP_MAX)));
+    static const int inds[2] = {0, -1};
+    op_par_loop_indirect(
+        3, "kernel_Empty", none, inds, [](float* x, float* y) { *x = *y = -1.0f; },
+        op::indirect<float>(op_arg_dat(dcell, 0, m, 1, "float", OP_INC)),
+        op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)));
+    EXPECT_EQ(g_visits, 0);
+    EXPECT_EQ(lo, 3.0f);
+    EXPECT_EQ(hi, 4.0f);
+    EXPECT_EQ(ilo, 5);
+    EXPECT_EQ(ihi, 6);
+    EXPECT_EQ(OP_kernels[2].count, 2);
+    EXPECT_EQ(OP_kernels[3].count, 1);
+    EXPECT_GE(OP_kernels[3].time, 0.0);
+    EXPECT_EQ(OP_plan_index, 0) << "an empty set is not planned";
+}
+
+TEST_F(OpLoops, SwitchedOffArgumentsArriveAsNullPointers)
+{
+    op_set edges = op_decl_set(4, "edges");
+    op_set cells = op_decl_set(5, "cells");
+    int table[8] = {0, 1, 1, 2, 2, 3, 3, 4};
+    op_map e2c = op_decl_map(edges, cells, 2, table, "e2c");
+    float seen[4] = {};
+    op_dat dseen = op_decl_dat(edges, 1, "float", seen, "seen");
+    static const int inds[3] = {-1, 0, -1};
+    for (int threads : {1, 2}) {
+        omp_set_num_threads(threads);
+        std::fill(seen, seen + 4, -1.0f);
+        op_par_loop_indirect<kernel_Optional>(
+            5, "kernel_Optional", edges, inds,
+            op::direct<const float>(op_opt_arg_dat(0, nullptr, -1, OP_ID, 1, "float", OP_READ)),
+            op::row<float, 2>(op_opt_arg_dat(0, nullptr, -2, e2c, 1, "float", OP_INC)),
+            op::direct<float>(op_arg_dat(dseen, -1, OP_ID, 1, "float", OP_WRITE)));
+        for (float s : seen) EXPECT_EQ(s, 3.0f);
+    }
+}
+
+TEST_F(OpLoops, LoopAnnouncementsAtLevelThree)
+{
+    op_set s = op_decl_set(2, "s");
+    int slot[2];
+    op_dat d = op_decl_dat(s, 1, "int", slot, "slot");
+    int table[2] = {1, 0};
+    op_map m = op_decl_map(s, s, 1, table, "swap");
+    static const int inds[1] = {0};
+    OP_diags = 3;
+    ::testing::internal::CaptureStdout();
+    op_par_loop_direct<kernel_Order>(0, "kernel_A", s, op::direct<int>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)));
+    op_par_loop_indirect<kernel_Order>(1, "kernel_B", s, inds,
+                                       op::indirect<int>(op_arg_dat(d, 0, m, 1, "int", OP_WRITE)));
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    OP_diags = 0;
+    EXPECT_EQ(out.rfind(" kernel routine w/o indirection:  kernel_A kernel routine with indirection: kernel_B\n", 0),
+              0u)
+        << out;
+}
+
+TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoop)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    op_set s = op_decl_set(2, "s");
+    int slot[2];
+    op_dat d = op_decl_dat(s, 1, "int", slot, "slot");
+    int table[2] = {1, 0};
+    op_map m = op_decl_map(s, s, 1, table, "swap");
+    static const int inds[2] = {0, -1};
+    OP_EXPECT_EXIT(
+        op_par_loop_direct<kernel_Order>(0, "kernel_A", s, op::direct<int>(op_arg_dat(d, 0, m, 1, "int", OP_WRITE))),
+        255, "op_par_loop error -- argument 0 of kernel_A");
+    OP_EXPECT_EXIT((op_par_loop_indirect<kernel_NeighbourSum>(
+                       1, "kernel_B", s, inds, op::row<const float, 3>(op_arg_dat(d, -1, m, 1, "int", OP_READ)),
+                       op::direct<float>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
+                   255, "op_par_loop error -- argument 0 of kernel_B");
+}

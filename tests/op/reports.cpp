@@ -1,0 +1,147 @@
+// Timing records and reports, and the fixed results of the multi-process entry points.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "op/op_openmp_decl.h"
+#include "support/ScratchDir.hpp"
+#include "tests/op/OpFixture.hpp"
+
+using OpReports = optest::OpTest;
+using OpReportsDeathTest = optest::OpTest;
+
+namespace {
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+}  // namespace
+
+TEST_F(OpReports, TimingSlotsGrowByTenAndKeepTheirContents)
+{
+    op_timing_realloc(21);
+    EXPECT_EQ(OP_kern_max, 31);
+    EXPECT_EQ(OP_kern_curr, 21);
+    for (int k = 0; k < 31; ++k) {
+        EXPECT_STREQ(OP_kernels[k].name, "unused");
+        EXPECT_EQ(OP_kernels[k].count, 0);
+        EXPECT_EQ(OP_kernels[k].ntimes, 1);
+        EXPECT_EQ(OP_kernels[k].times[0], 0.0);
+    }
+    OP_kernels[3].name = "kernel_kept";
+    OP_kernels[3].count = 5;
+    op_timing_realloc(4);
+    EXPECT_EQ(OP_kern_max, 31) << "an existing slot does not grow the array";
+    op_timing_realloc(40);
+    EXPECT_EQ(OP_kern_max, 50);
+    EXPECT_STREQ(OP_kernels[3].name, "kernel_kept");
+    EXPECT_EQ(OP_kernels[3].count, 5);
+    EXPECT_STREQ(OP_kernels[49].name, "unused");
+}
+
+TEST_F(OpReports, TimingTableAndFilesReportEveryRecordThatRan)
+{
+    op_timing_realloc(2);
+    op_kernel& direct = OP_kernels[0];
+    direct.name = "kernel_direct";
+    direct.count = 3;
+    direct.time = 2.0;
+    direct.transfer = 4.0e9f;
+    op_kernel& idle = OP_kernels[1];
+    idle.name = "kernel_idle";
+    idle.count = 1;
+    idle.time = 0.5;
+    op_kernel& indirect = OP_kernels[2];
+    indirect.name = "kernel_indirect";
+    indirect.count = 2;
+    indirect.time = 1.0;
+    indirect.plan_time = 0.25f;
+    indirect.transfer = 1.0e9f;
+    indirect.transfer2 = 2.0e9f;
+    OP_plan_time = 0.25;
+
+    ::testing::internal::CaptureStdout();
+    op_timing_output();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out,
+              "\n  count   plan time     MPI time(std)        time(std)           GB/s      GB/s   kernel name "
+              "\n -------------------------------------------------------------------------------------------\n"
+              "      3;    0.0000;    0.0000(  0.0000);    2.0000(  0.0000);    2.0000;         ;   kernel_direct \n"
+              "      1;    0.0000;    0.0000(  0.0000);    0.5000(  0.0000);    0.0000;         ;   kernel_idle \n"
+              "      2;    0.2500;    0.0000(  0.0000);    1.0000(  0.0000);   1.0000;   2.0000;   kernel_indirect \n"
+              "Total plan time:   0.2500\n");
+    EXPECT_EQ(direct.times[0], 2.0) << "the first per-thread time takes the accumulated time";
+
+    testsupport::ScratchDir dir("op_reports");
+    op_timings_to_csv(dir.file("t.csv").c_str());
+    EXPECT_EQ(slurp(dir.file("t.csv")),
+              "rank,thread,nranks,nthreads,count,total time,plan time,mpi time,GB used,GB total,kernel name\n"
+              "0,0,1,1,3,2.000000,0.000000,0.000000,4.000000,0.000000,kernel_direct\n"
+              "0,0,1,1,1,0.500000,0.000000,0.000000,0.000000,0.000000,kernel_idle\n"
+              "0,0,1,1,2,1.000000,0.250000,0.000000,1.000000,2.000000,kernel_indirect\n");
+
+    op_timing_output_2_file(dir.file("t.txt").c_str());
+    EXPECT_EQ(slurp(dir.file("t.txt")),
+              "\n  count     time     GB/s     GB/s   kernel name "
+              "\n ----------------------------------------------- \n"
+              "      3    2.0000   2.0000            kernel_direct \n"
+              "      1    0.5000   0.0000            kernel_idle \n"
+              "      2    1.0000   1.0000   2.0000   kernel_indirect \n"
+              "Total kernel time = 3.500000\n");
+
+    ::testing::internal::CaptureStdout();
+    op_timings_to_csv("/nonexistent/dir/t.csv");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "ERROR: Failed to open file for writing: '/nonexistent/dir/t.csv'\n");
+}
+
+TEST_F(OpReports, MomentsAndWallClock)
+{
+    double first, second;
+    op_compute_moment(3.0, &first, &second);
+    EXPECT_EQ(first, 3.0);
+    EXPECT_EQ(second, 9.0);
+    double times[4] = {1.0, 0.0, 3.0, 0.0};
+    op_compute_moment_across_times(times, 4, true, &first, &second);
+    EXPECT_EQ(first, 2.0);
+    EXPECT_EQ(second, 5.0);
+    op_compute_moment_across_times(times, 4, false, &first, &second);
+    EXPECT_EQ(first, 1.0);
+    EXPECT_EQ(second, 2.5);
+    double zeros[2] = {0.0, 0.0};
+    op_compute_moment_across_times(zeros, 2, true, &first, &second);
+    EXPECT_EQ(first, 0.0);
+    EXPECT_EQ(second, 0.0);
+
+    double cpu = -7.0, wall = 0.0;
+    op_timers(&cpu, &wall);
+    EXPECT_EQ(cpu, -7.0) << "the cpu output is not written";
+    EXPECT_NEAR(wall, (double)std::time(nullptr), 5.0) << "wall clock is the time of day in seconds";
+}
+
+TEST_F(OpReportsDeathTest, SingleProcessEntryPointsHaveFixedResults)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    op_set cells = op_decl_set(7, "cells");
+    float f[7] = {};
+    op_dat d = op_decl_dat(cells, 1, "float", f, "f");
+    op_arg args[1] = {op_arg_dat(d, -1, OP_ID, 1, "float", OP_READ)};
+    EXPECT_EQ(op_mpi_halo_exchanges(cells, 1, args), 7);
+    EXPECT_EQ(op_mpi_halo_exchanges_cuda(cells, 1, args), 7);
+    EXPECT_EQ(getSetSizeFromOpArg(&args[0]), 7);
+    op_arg off = op_opt_arg_dat(0, d, -1, OP_ID, 1, "float", OP_READ);
+    EXPECT_EQ(getSetSizeFromOpArg(&off), 0);
+    EXPECT_EQ(op_is_root(), 1);
+    EXPECT_EQ(op_mpi_perf_time("x", 1.25), 1.25);
+    EXPECT_EQ(getHybridGPU(), 0);
+    float cbefore = 1.0f;
+    op_decl_const(1, "float", &cbefore, "c");
+    EXPECT_EQ(cbefore, 1.0f);
+    EXPECT_EXIT(op_theta_init(nullptr, nullptr, nullptr, nullptr), ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(op_export_data(nullptr, d), ::testing::ExitedWithCode(1), "");
+}

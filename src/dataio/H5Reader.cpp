@@ -63,7 +63,11 @@ std::vector<std::string> H5Reader::readStrVec(const std::string& path) const
               "Error during HDF5 Read of \"" + path + "\":");
         for (char* s : buffer) result.emplace_back(s ? s : "");
         H5Handle space = check(H5Dget_space(dataset.id()), "Unable to get the data space of \"" + path + "\":");
+#if H5_VERSION_GE(1, 12, 0)
+        H5Treclaim(memType.id(), space.id(), H5P_DEFAULT, buffer.data());
+#else
         H5Dvlen_reclaim(memType.id(), space.id(), H5P_DEFAULT, buffer.data());
+#endif
     } else {
         const std::size_t size = H5Tget_size(fileType.id());
         if (size == 0) detail::fail("Unable to get the string size of dataset \"" + path + "\":");

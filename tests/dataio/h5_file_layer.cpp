@@ -293,6 +293,32 @@ TEST_F(H5FileLayer, AttributesAreCreatedOverwrittenAndCheckedForTheirDataset)
     EXPECT_EQ(openObjects(), 1);
 }
 
+TEST_F(H5FileLayer, WriterSeesDatasetsWrittenThroughAnotherHandleOfTheSameFile)
+{
+    // The results file stays open in the writer while the mesh framework writes fields through its own handle;
+    // the writer then attaches the time to those datasets.
+    dataio::H5Writer w(dir.file("shared.h5"));
+    w.writeIntScalar("CellsAll/set", 2);
+    {
+        const hid_t f = H5Fopen(w.getFilename().c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+        ASSERT_GE(f, 0);
+        const hid_t g = H5Gcreate2(f, "RESULTS", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        const hsize_t dims[1] = {2};
+        const hid_t s = H5Screate_simple(1, dims, nullptr);
+        const hid_t d = H5Dcreate2(g, "0000000", H5T_NATIVE_FLOAT, s, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        const float values[2] = {1.5f, 2.5f};
+        H5Dwrite(d, H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, values);
+        H5Dclose(d);
+        H5Sclose(s);
+        H5Gclose(g);
+        H5Fclose(f);
+    }
+    ASSERT_TRUE(w.existDataset("RESULTS/0000000"));
+    w.attachAttributeDouble("RESULTS/0000000", "t", 60.0);
+    EXPECT_EQ(w.readAttributeDouble("RESULTS/0000000", "t"), 60.0);
+    EXPECT_EQ(openObjects(), 1);
+}
+
 TEST_F(H5FileLayer, WrittenFilesAreReadableByTheLibraryTools)
 {
     const auto which = testsupport::runProcess("command -v h5dump");

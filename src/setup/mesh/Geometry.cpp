@@ -115,14 +115,22 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
         g.coordnts[3 * n + 2] = static_cast<float>(mesh.z[n]);
     }
 
-    // Renumber the cells along the Hilbert curve.
+    // Each triangle starts at its lowest node (by x, then y), so that the results do not depend on how the file
+    // numbers or rotates its nodes; the cells are then renumbered along the Hilbert curve.
+    std::vector<int> canon(3 * static_cast<size_t>(nc));
     std::vector<int> order;
     {
         std::vector<double> cx(nc), cy(nc);
         for (int c = 0; c < nc; ++c) {
             const int* t = &mesh.cellNodes[3 * c];
-            cx[c] = (mesh.x[t[0]] + mesh.x[t[1]] + mesh.x[t[2]]) / 3.0;
-            cy[c] = (mesh.y[t[0]] + mesh.y[t[1]] + mesh.y[t[2]]) / 3.0;
+            int first = 0;
+            for (int k = 1; k < 3; ++k)
+                if (std::make_pair(mesh.x[t[k]], mesh.y[t[k]]) < std::make_pair(mesh.x[t[first]], mesh.y[t[first]]))
+                    first = k;
+            for (int k = 0; k < 3; ++k) canon[3 * c + k] = t[(first + k) % 3];
+            const int* u = &canon[3 * c];
+            cx[c] = (mesh.x[u[0]] + mesh.x[u[1]] + mesh.x[u[2]]) / 3.0;
+            cy[c] = (mesh.y[u[0]] + mesh.y[u[1]] + mesh.y[u[2]]) / 3.0;
         }
         order = localityOrder(cx, cy);
     }
@@ -136,7 +144,7 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
     for (int c = 0; c < nc; ++c) {
         const int f = order[c];
         g.cellOfFile[f] = c;
-        const int* t = &mesh.cellNodes[3 * f];
+        const int* t = &canon[3 * f];
         for (int k = 0; k < 3; ++k) g.topology[3 * c + k] = t[k];
         g.material[c] = mesh.material[f];
         g.cellId[c] = mesh.cellId[f];
@@ -147,6 +155,8 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
         g.geomArea[c] = static_cast<float>(0.5 * ((x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0)));
         g.bottomEl[c] = static_cast<float>((mesh.z[t[0]] + mesh.z[t[1]] + mesh.z[t[2]]) / 3.0);
     }
+    canon.clear();
+    canon.shrink_to_fit();
 
     // Half-edge h = 3c + j runs from node j to node j+1 of cell c. Sorting them by their node pair brings the two
     // halves of every inner edge together; twin[h] is the other half or -1 on the boundary.
@@ -164,9 +174,11 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
             while (k < nh && halves[k].first == halves[i].first) ++k;
             const int a = halves[i].second;
             if (k - i > 2) {
+                std::vector<int> files;
+                for (size_t m = i; m < k; ++m) files.push_back(order[halves[m].second / 3]);
+                std::sort(files.begin(), files.end());
                 std::string list;
-                for (size_t m = i; m < k; ++m)
-                    list += (m == i ? "" : ", ") + elementText(mesh, order[halves[m].second / 3]);
+                for (size_t m = 0; m < files.size(); ++m) list += (m == 0 ? "" : ", ") + elementText(mesh, files[m]);
                 const auto n0 = static_cast<int>(halves[i].first >> 32);
                 const auto n1 = static_cast<int>(halves[i].first & 0xffffffffu);
                 throw MeshError(mesh.source + ": the edge between nodes " + std::to_string(mesh.nodeId[n0]) + " and " +
@@ -177,8 +189,8 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
                 const int b = halves[i + 1].second;
                 // Two counter-clockwise neighbours walk their common edge in opposite directions.
                 if (g.topology[a] == g.topology[b]) {
-                    throw MeshError(mesh.source + ": " + elementText(mesh, order[a / 3]) + " and " +
-                                    elementText(mesh, order[b / 3]) +
+                    const int fa = std::min(order[a / 3], order[b / 3]), fb = std::max(order[a / 3], order[b / 3]);
+                    throw MeshError(mesh.source + ": " + elementText(mesh, fa) + " and " + elementText(mesh, fb) +
                                     " overlap: they lie on the same side of their common edge");
                 }
                 twin[a] = b;

@@ -16,7 +16,9 @@ constexpr int kMaxStringEdges = 40;
 ///
 /// Cells are renumbered along a Hilbert curve over their centroids, so that neighbours in space are near in
 /// memory whatever order the file had; edges are numbered in the order in which the renumbered cells first
-/// reach them. Nodes keep the file order. All indices are 0-based. Conventions:
+/// reach them; each triangle starts at its lowest node (by x, then y). Nodes keep the file order. The results
+/// therefore do not depend on how the file orders or numbers its nodes and triangles. All indices are 0-based.
+/// Conventions:
 ///  - edge e has a left cell edgeCells[2e] and a right cell edgeCells[2e+1]; normVect points from left to
 ///    right; an internal edge's left cell is the one with the lower number; a boundary edge names its inner
 ///    cell in both columns and its normal points out of the domain;

@@ -79,15 +79,12 @@ public:
         auto it = std::lower_bound(pairs_.begin(), pairs_.end(), std::make_pair(static_cast<int>(id), -1));
         return (it != pairs_.end() && it->first == id) ? it->second : -1;
     }
-    /// First id that occurs twice, or false.
-    bool duplicate(int& id) const
+    /// Index of the later of two entries with the same id, or -1.
+    int duplicate() const
     {
         for (size_t i = 1; i < pairs_.size(); ++i)
-            if (pairs_[i].first == pairs_[i - 1].first) {
-                id = pairs_[i].first;
-                return true;
-            }
-        return false;
+            if (pairs_[i].first == pairs_[i - 1].first) return pairs_[i].second;
+        return -1;
     }
 
 private:
@@ -182,12 +179,11 @@ TriMesh parse2dm(std::istream& in, const std::string& source)
     if (mesh.cellId.empty()) throw MeshError(source + ": the mesh has no E3T triangles");
 
     const IdIndex nodes(mesh.nodeId);
-    int dup;
-    if (nodes.duplicate(dup)) throw MeshError(source + ": node id " + std::to_string(dup) + " is defined twice");
-    {
-        const IdIndex cells(mesh.cellId);
-        if (cells.duplicate(dup)) throw MeshError(source + ": element id " + std::to_string(dup) + " is defined twice");
-    }
+    if (const int d = nodes.duplicate(); d >= 0)
+        throw MeshError(where(source, nodeLine[d]) + "node id " + std::to_string(mesh.nodeId[d]) + " is defined twice");
+    if (const int d = IdIndex(mesh.cellId).duplicate(); d >= 0)
+        throw MeshError(where(source, mesh.cellLine[d]) + "element id " + std::to_string(mesh.cellId[d]) +
+                        " is defined twice");
 
     for (int c = 0; c < mesh.cellCount(); ++c) {
         int* t = &mesh.cellNodes[3 * c];

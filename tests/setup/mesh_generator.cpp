@@ -96,6 +96,14 @@ TEST(MeshGeneratorProgram, WritesTheRequestedMeshAndRejectsBadOptions)
     EXPECT_EQ(mesh.material.front(), 1);
     EXPECT_EQ(mesh.material.back(), 2);
 
+    const auto info = testsupport::runProcess(exe + " --info channel.2dm", dir.path());
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find(" -> channel.2dm: 33 nodes, 40 cells, 72 edges (24 on the boundary), area 1000 m2\n"),
+              std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find(" -> node string \"bottom\" piece 0: 10 edges, total length 100 m\n"), std::string::npos)
+        << info.out;
+
     const auto missing = testsupport::runProcess(exe + " --size 100 10", dir.path());
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("hydrova_mesh: --size and --cells are required"), std::string::npos) << missing.err;

@@ -1,10 +1,13 @@
 // hydrova_mesh: writes a rectangular channel mesh as a 2DM file.
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "setup/mesh/Geometry.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
 #include "setup/mesh/MeshGenerator.hpp"
 
@@ -25,6 +28,7 @@ const char* const kUsage =
     "  --material LIST         material ids by x-interval [x0, x1) of the cell centroid\n"
     "  --default-material ID   material id outside every interval (default 1)\n"
     "  -o, --output FILE       the 2DM file to write (default mesh.2dm)\n"
+    "  --info FILE             instead: read the 2DM file FILE, compute its geometry and print a summary\n"
     "  -h, --help              this text\n";
 
 struct UsageError : std::runtime_error {
@@ -47,6 +51,28 @@ int integer(const std::string& text, const std::string& option)
     return static_cast<int>(v);
 }
 
+/// Reads and processes a mesh as the set-up program does, and prints what it found.
+int info(const std::string& path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const setup::TriMesh mesh = setup::read2dm(path);
+    const setup::MeshGeometry g = setup::computeGeometry(mesh);
+    std::vector<setup::StringRequest> requests;
+    for (const setup::NodeString& s : mesh.strings)
+        if (!s.name.empty()) requests.push_back({s.name, setup::UpstreamSide::Left});
+    const std::vector<setup::StringPiece> pieces = setup::cutNodeStrings(mesh, g, requests);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double area = 0;
+    for (float a : g.geomArea) area += a;
+    std::printf(" -> %s: %d nodes, %d cells, %d edges (%zu on the boundary), area %.6g m2\n", path.c_str(), g.nNodes,
+                g.nCells, g.nEdges, g.boundaryEdges.size(), area);
+    for (const setup::StringPiece& p : pieces)
+        std::printf(" -> node string \"%s\" piece %d: %d edges, total length %.6g m\n", p.name.c_str(), p.piece,
+                    p.listSize, p.totalLen);
+    std::printf(" -> read and processed in %.2f s\n", seconds);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -65,6 +91,8 @@ int main(int argc, char** argv)
             if (opt == "-h" || opt == "--help") {
                 std::cout << kUsage;
                 return 0;
+            } else if (opt == "--info") {
+                return info(value(1));
             } else if (opt == "--size") {
                 spec.lengthX = number(value(1), opt);
                 spec.lengthY = number(value(2), opt);

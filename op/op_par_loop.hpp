@@ -318,7 +318,7 @@ void run_direct(int k, char const* name, op_set set, F& kernel, std::index_seque
         {
             auto local = accs;
             bind_all(local, omp_get_thread_num(), seq);
-#pragma omp for schedule(static)
+#pragma omp for schedule(static) nowait
             for (int thr = 0; thr < nthreads; ++thr) {
                 const int start = static_cast<int>(static_cast<long long>(size) * thr / nthreads);
                 const int finish = static_cast<int>(static_cast<long long>(size) * (thr + 1) / nthreads);
@@ -388,7 +388,7 @@ void run_indirect(int k, char const* name, op_set set, const int (&declInds)[NI]
             {
                 auto local = accs;
                 bind_all(local, omp_get_thread_num(), seq);
-#pragma omp for schedule(static)
+#pragma omp for schedule(static) nowait
                 for (int blockIdx = 0; blockIdx < nblocks; ++blockIdx) {
                     const int blockId = blkmap[blockIdx + block_offset];
                     const int first = offset[blockId];

@@ -97,6 +97,19 @@ TEST_F(HydrodynamicSolver, DamBreakOnDryBedUsesTheDryFront)
     EXPECT_FLOAT_EQ(solve(n, fast, 0.0f, 1, dry, 0.0f, 0)[0], 5.0f * h);
 }
 
+TEST_F(HydrodynamicSolver, CollidingStreamsFormShocksFasterThanSound)
+{
+    // Equal streams running into each other: no net mass crosses, and the reflected shocks travel faster than
+    // the characteristics, so the interface momentum exceeds gh^2/2 + h*u*c (it would equal it for u - c waves).
+    const float n[2] = {1.0f, 0.0f};
+    const float h = 1.0f, u = 1.0f, c = std::sqrt(kG * h);
+    const float left[3] = {h, u * h, 0.0f}, right[3] = {h, -u * h, 0.0f};
+    const Flux f = solve(n, left, 0.0f, 1, right, 0.0f, 1);
+    EXPECT_CLOSE(f[0], 0.0, 1e-6, 0.0);
+    EXPECT_GT(f[1], kG * h * h / 2 + h * u * c + 0.1f);
+    EXPECT_CLOSE(f[3], -f[1], 1e-5, 1e-6);
+}
+
 TEST_F(HydrodynamicSolver, SwappingTheCellsNegatesMassAndExchangesMomentum)
 {
     struct Case {

@@ -67,6 +67,14 @@ TEST(Mesh2dmReader, ReadsSparseIdsElementsBeforeNodesAndReorientsClockwiseTriang
     EXPECT_EQ(m.strings[0].name, "low side");
     EXPECT_EQ(m.strings[0].nodes, (std::vector<int>{2, 0, 3, 1}));
     EXPECT_EQ(m.strings[0].line, 10);
+
+    // Windows line endings and blank-padded cards.
+    std::istringstream crlf("MESH2D\r\n  E3T 1 1 2 3\r\nND 1 0 0 0\r\nND 2 1 0 0\r\nND 3 0 1 0\r\n\r\nNS 1 -2 in\r\n");
+    const TriMesh w = parse2dm(crlf, "crlf.2dm");
+    EXPECT_EQ(w.cellCount(), 1);
+    ASSERT_EQ(w.strings.size(), 1u);
+    EXPECT_EQ(w.strings[0].name, "in");
+    EXPECT_EQ(w.strings[0].nodes, (std::vector<int>{0, 1}));
 }
 
 TEST(Mesh2dmReader, BadFilesNameTheFileLineAndElement)
@@ -88,6 +96,9 @@ TEST(Mesh2dmReader, BadFilesNameTheFileLineAndElement)
               "bad.2dm:7: node string \"inflow\" uses unknown node 12");
     EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\n" + nodes + "NS 1 2 3\n"),
               "bad.2dm:7: node string is not terminated by a negative node id");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\n" + nodes + "NS 1 2 outlet\n"),
+              "bad.2dm:7: node string: \"outlet\" is not a node id (a name must follow the negative id that ends the "
+              "string)");
     EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 x 1\n" + nodes), "bad.2dm:2: E3T card needs an id and three node ids");
     EXPECT_EQ(errorOf("MESH2D\n" + nodes), "bad.2dm: the mesh has no E3T triangles");
     EXPECT_EQ(errorOf(""), "bad.2dm: empty file, expected a MESH2D mesh");

@@ -117,5 +117,8 @@ TEST(NodeStrings, BadRequestsNameTheString)
     EXPECT_EQ(errorOf(mesh, {{"dot"}}), "m.2dm: node string \"dot\" (line 11) has fewer than two nodes");
     EXPECT_EQ(errorOf(mesh, {{"outlet"}}), "m.2dm: node string \"outlet\" is not defined in the mesh");
     mesh.strings.push_back({"left", {0, 5}, 12});
-    EXPECT_EQ(errorOf(mesh, {{"left"}}), "m.2dm: node string name \"left\" is used twice (lines 0 and 12)");
+    EXPECT_EQ(errorOf(mesh, {{"left"}}), "m.2dm: node string name \"left\" is used twice");
+    mesh.strings.push_back({"skew", {0, 5}, 14});
+    EXPECT_EQ(errorOf(mesh, {{"skew", UpstreamSide::Left}}),
+              "m.2dm: node string name \"skew\" is used twice (lines 9 and 14)");
 }

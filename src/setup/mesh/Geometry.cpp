@@ -308,8 +308,10 @@ std::vector<StringPiece> cutNodeStrings(const TriMesh& mesh, const MeshGeometry&
         for (const NodeString& s : mesh.strings) {
             if (s.name != req.name) continue;
             if (ns)
-                throw MeshError(mesh.source + ": node string name \"" + req.name + "\" is used twice (lines " +
-                                std::to_string(ns->line) + " and " + std::to_string(s.line) + ")");
+                throw MeshError(mesh.source + ": node string name \"" + req.name + "\" is used twice" +
+                                (ns->line > 0 && s.line > 0
+                                     ? " (lines " + std::to_string(ns->line) + " and " + std::to_string(s.line) + ")"
+                                     : std::string()));
             ns = &s;
         }
         const std::string what = "node string \"" + req.name + "\"" +

@@ -82,6 +82,15 @@ TEST_F(HydraulicBoundary, DischargeCodesCloseForOutflowAndImposeInflow)
     f = run(100, -1, {0, 0.001f, 2.0f});
     const double hb = std::cbrt(4.0 / (100.0 * kG * 0.001));
     EXPECT_CLOSE(normalPart(f), 4.0 / hb + kG * (zL + hb) * ((zL + hb) / 2 - zL), 1e-3, 1e-5);
+    // Without friction there is no normal depth: the inflow enters through the cell's own depth.
+    G_INT[slot::FrictionOn] = 0;
+    chezy = 1.0e-3f;  // must not be read
+    inner[0] = zL + 0.1f;
+    setDischarge(0.0f, 2.0f);  // supercritical along the edge
+    f = run(100, -1, {0, 0.001f, 2.0f});
+    EXPECT_CLOSE(normalPart(f), 4.0 / 0.1 + kG * (zL + 0.1) * ((zL + 0.1) / 2 - zL), 1e-3, 1e-5);
+    G_INT[slot::FrictionOn] = 1;
+    setDischarge(0.0f, 0.0f);
     // 102 with D[1] >= 1 enters at critical depth: Q^2/hb equals g hb^2, momentum 1.5 g hb^2 over a zero bed.
     zL = 0.0f;
     f = run(102, -1, {0, 1.0f, 2.0f});

@@ -133,6 +133,8 @@ inline void kernel_HYDRAULICS_Boundary(const int* hydBType, const float* edgeDat
         hydraulics::writeImposed(n, Q, hydraulics::imposedMomentum(Q, h, zL, g, hmin), qt * Q * ibCell, fluxesHy);
     };
     const int wetL = h > hmin ? 1 : 0;
+    // The Chezy value is only passed when friction is simulated; otherwise the pointer must not be read.
+    const float* cf2 = G_INT[slot::FrictionOn] == 1 ? chezyCoeL : nullptr;
 
     switch (code) {
         case bc::InflowDischargeNormalDepth: {
@@ -141,7 +143,7 @@ inline void kernel_HYDRAULICS_Boundary(const int* hydBType, const float* edgeDat
                 wall();
                 break;
             }
-            const float hb = (h >= hmin && subcritical) ? h : hydraulics::normalDepth(Q, D[1], chezyCoeL, g, h);
+            const float hb = (h >= hmin && subcritical) ? h : hydraulics::normalDepth(Q, D[1], cf2, g, h);
             hydraulics::writeImposed(n, Q, hydraulics::imposedMomentum(Q, hb, zL, g, hmin), 0.0f, fluxesHy);
             break;
         }
@@ -161,7 +163,7 @@ inline void kernel_HYDRAULICS_Boundary(const int* hydBType, const float* edgeDat
                 wall();
                 break;
             }
-            const float hb = (h >= hmin && subcritical) ? hydraulics::normalDepth(absQ, D[0], chezyCoeL, g, h) : h;
+            const float hb = (h >= hmin && subcritical) ? hydraulics::normalDepth(absQ, D[0], cf2, g, h) : h;
             const float zg = zL - D[0] * charSize[0];
             const float ghost[3] = {hb + zg, qx, qy};
             hydrodynamic_solver(n, hydStateL, zL, wetL, ghost, zg, hb > hmin ? 1 : 0, fluxesHy);

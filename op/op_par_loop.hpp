@@ -172,7 +172,9 @@ struct row_arg {
     void expand(op_arg* out, int* inds, int ind) const
     {
         for (int d = 0; d < D; ++d) {
-            out[d] = op_opt_arg_dat(arg.opt, arg.dat, d, arg.map, arg.dim, arg.type, arg.acc);
+            out[d] = arg;  // as op_arg_dat would build it for column d, without copying the type name
+            out[d].idx = d;
+            out[d].map_data = (arg.dat != nullptr && arg.map != nullptr) ? arg.map->map : nullptr;
             inds[d] = ind;
         }
     }

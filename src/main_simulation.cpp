@@ -4,6 +4,7 @@
 #include "ConfigurationSchema.hpp"
 #include "HydrovaMain.hpp"
 #include "common/TerraException.hpp"
+#include "simulation/TERRAdomain_op.hpp"
 
 class HydrovaSimulation : public HydrovaMain {
 public:
@@ -18,12 +19,13 @@ public:
 
     void addArguments() override
     {
-        runArg = new TCLAP::ValueArg<std::string>("r", "runfile", "h5 file with model definition", true, "", "string", *this);
+        runArg = new TCLAP::ValueArg<std::string>("r", "runfile", "h5 file with model definition", true, "", "string",
+                                                  *this);
         progressArg = new TCLAP::SwitchArg("p", "progress", "print simulation progress", *this, false);
         debugArg = new TCLAP::SwitchArg("d", "debug", "print IDs showing numerical issues", *this, false);
-        outputArg = new TCLAP::ValueArg<std::string>(
-            "o", "output", "name of .h5 file for storing results (must contain ending .h5)", false, "results.h5",
-            "string", *this);
+        outputArg = new TCLAP::ValueArg<std::string>("o", "output",
+                                                     "name of .h5 file for storing results (must contain ending .h5)",
+                                                     false, "results.h5", "string", *this);
     }
 
     /// The results must never overwrite the model file; checked before any file is opened.
@@ -37,10 +39,16 @@ public:
 
     void executionContent() override
     {
-        // The simulation driver is not part of this build yet: stop honestly instead of pretending to simulate.
-        std::cerr << " -> " << "the configuration is valid, but this build of HYDROVA has no simulation driver yet"
-                  << std::endl;
-        throw TerraException();
+        // The domain object is the driver; it composes the model and opens both input files on construction.
+        simulation::TERRAdomain* domain = simulation::TERRAdomain::getInstance(getJsonFile(), runArg->getValue());
+        if (!getArchive().empty()) {
+            domain->printHash(getArchive());
+        } else {
+            domain->setParallel(getNthreads());
+            domain->init(getLogLevel(), progressArg->getValue(), debugArg->getValue(), outputArg->getValue());
+            domain->run();
+        }
+        delete domain;
     }
 
 private:

@@ -305,26 +305,6 @@ TEST_F(OpLoops, SwitchedOffArgumentsArriveAsNullPointers)
     }
 }
 
-TEST_F(OpLoops, LoopAnnouncementsAtLevelThree)
-{
-    op_set s = op_decl_set(2, "s");
-    int slot[2];
-    op_dat d = op_decl_dat(s, 1, "int", slot, "slot");
-    int table[2] = {1, 0};
-    op_map m = op_decl_map(s, s, 1, table, "swap");
-    static const int inds[1] = {0};
-    OP_diags = 3;
-    ::testing::internal::CaptureStdout();
-    op_par_loop_direct<kernel_Order>(0, "kernel_A", s, op::direct<int>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)));
-    op_par_loop_indirect<kernel_Order>(1, "kernel_B", s, inds,
-                                       op::indirect<int>(op_arg_dat(d, 0, m, 1, "int", OP_WRITE)));
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    OP_diags = 0;
-    EXPECT_EQ(out.rfind(" kernel routine w/o indirection:  kernel_A kernel routine with indirection: kernel_B\n", 0),
-              0u)
-        << out;
-}
-
 TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoop)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -1,0 +1,12 @@
+#include "simulation/Factory.hpp"
+
+#include "simulation/ExecutionPlan.hpp"
+
+namespace simulation {
+
+api::IExecutionPlan* Factory::createExecutionPlan(const double& start, const double& increment, const double& end)
+{
+    return new ExecutionPlan(start, increment, end);
+}
+
+}  // namespace simulation

@@ -1,0 +1,600 @@
+#include "simulation/TERRAcommon_op.hpp"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <type_traits>
+
+#include "common/TerraException.hpp"
+#include "dataio/Archive.hpp"
+#include "dataio/Factory.hpp"
+#include "dataio/H5FileNameDefinitions.hpp"
+#include "dataio/ResultReader.hpp"
+#include "model/Factory.hpp"
+#include "model/IModel.hpp"
+#include "op/op_hdf5.h"
+#include "op/op_openmp_decl.h"
+#include "simulation/Factory.hpp"
+#include "simulation/kernels/GlobalConstants.hpp"
+
+namespace simulation {
+
+namespace {
+
+/// Step the loop starts every pass with before outputs and the time-step kernel reduce it [s].
+constexpr double kUnlimitedStep = 1.0e6;
+
+long long wallClockNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+/// Identifier of a model list entry, whether the model hands out identifiers or element pointers.
+template <typename E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
+E idOf(E id)
+{
+    return id;
+}
+template <typename P, std::enable_if_t<std::is_pointer_v<P>, int> = 0>
+auto idOf(P element)
+{
+    return element->getID();
+}
+
+template <typename List, typename ID>
+bool contains(const List& list, ID id)
+{
+    for (const auto& entry : list)
+        if (idOf(entry) == id) return true;
+    return false;
+}
+
+template <typename ID>
+void sortUnique(std::vector<ID>& ids)
+{
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------------------------------------ lifecycle
+
+TERRAcommon::TERRAcommon(const std::string& configFile, const std::string& runfile)
+{
+    model = model::Factory::createModel(runfile);
+    commandFileReader = dataio::Factory::createCommandFileReader(configFile);
+    h5Reader = dataio::Factory::createH5Reader(runfile);
+    model->addOutputs(commandFileReader->getOptionalStringList("SIMULATION/OUTPUT", std::vector<std::string>()));
+}
+
+TERRAcommon::~TERRAcommon()
+{
+    op_exit();
+    delete model;
+    delete h5Reader;
+    delete h5Writer;
+    delete commandFileReader;
+    for (auto& entry : kernelPlans) delete entry.second;
+    for (auto& entry : intVariables) std::free(entry.second);
+    for (auto& entry : floatVariables) std::free(entry.second);
+    for (void* buffer : localBuffers) std::free(buffer);
+}
+
+double TERRAcommon::startTime() const { return commandFileReader->getOptionalDouble("SIMULATION/TIME/start", 0.0); }
+
+double TERRAcommon::endTime() const
+{
+    bool found = false;
+    const double value = commandFileReader->getDouble("SIMULATION/TIME/end", found);
+    if (!found) {
+        std::cerr << " -> "
+                  << "end of simulation not defined: SIMULATION/TIME/end" << std::endl;
+        throw TerraException();
+    }
+    return value;
+}
+
+double TERRAcommon::outTime() const { return commandFileReader->getOptionalDouble("SIMULATION/TIME/out", 0.0); }
+
+double TERRAcommon::dtInitial() const { return commandFileReader->getOptionalDouble("SIMULATION/TIMESTEP/init", 0.02); }
+
+double TERRAcommon::dtMin() const
+{
+    return commandFileReader->getOptionalDouble("SIMULATION/TIMESTEP/minimum", 0.0001);
+}
+
+void TERRAcommon::setParallel(const int& n)
+{
+    nThreads = std::min(n, omp_get_max_threads());
+    std::cout << " -> "
+              << "running on " << nThreads << " threads" << std::endl;
+    omp_set_num_threads(nThreads);
+}
+
+void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& debug, const std::string& outputFile)
+{
+    this->logLevel = logLevel;
+    this->progress = progress;
+    if (debug) {
+        G_Debug = 1;
+        std::cout << " -> "
+                  << "DEBUG MODE ACTIVATED" << std::endl;
+    } else {
+        G_Debug = 0;
+    }
+    op_init(0, nullptr, logLevel);
+
+    const std::string name = h5Reader->getFilename();
+    initializeSetsAndKernels(name);
+    initializeMaps(name);
+    initializeSolutionData();
+    if (startTime() > 0.0) {
+        initializeReRunData(outputFile, startTime());
+        initializeData(name, true);
+    } else {
+        initializeData(name, false);
+        initializeResultsFile(outputFile);
+    }
+    initializeOutputData();
+    initializeParameters();
+    initializeVariables();
+    op_diagnostic_output();
+}
+
+// ------------------------------------------------------------------------------------------------ time loop
+
+void TERRAcommon::initKernelPlans(const double& t0)
+{
+    const std::vector<std::vector<int>> ids = h5Reader->readIntVecVec("kernels/ID");
+    const std::vector<std::vector<double>> timing = h5Reader->readDoubleVecVec("kernels/execution");
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const auto id = static_cast<model::KernelID>(ids.at(i).at(0));
+        if (kernelFunctions.count(id) == 0) continue;
+        const std::vector<double>& row = timing.at(i);
+        api::IExecutionPlan* plan = Factory::createExecutionPlan(t0 + row.at(0), row.at(1), t0 + row.at(2));
+        auto existing = kernelPlans.find(id);
+        if (existing != kernelPlans.end()) {
+            delete existing->second;
+            existing->second = plan;
+        } else {
+            kernelPlans[id] = plan;
+        }
+    }
+}
+
+void TERRAcommon::printProgressMessage(const double& increment, const long long& wallStartNs, const double& shownDt)
+{
+    if (!progress) return;
+    const double elapsed = static_cast<double>(wallClockNs() - wallStartNs);
+    const double t0 = startTime();
+    const int k = static_cast<int>((time - t0) / increment);
+    std::cout << " -> "
+              << "Progress: " << k << "/" << progressCount << ", dt = " << shownDt << " [s]"
+              << ", RTS = " << (time - t0) / (elapsed / 1e9) << std::endl;
+}
+
+void TERRAcommon::run()
+{
+    const double t0 = startTime();
+    const double tEnd = endTime();
+
+    // The threshold is twice the value the message names.
+    const double dtMin = this->dtMin();
+    // clang-format off
+    HYDROVA_ASSERT(dtMin > 2*1.e-6, "Minimum integration timestep must be larger than <" << 1.e-6 << ">");
+    // clang-format on
+    const double dtMinimum = dtMin;
+
+    const double interval = (outTime() == 0.0) ? tEnd : outTime();
+    api::IExecutionPlan* outputPlan = Factory::createExecutionPlan(t0, interval, tEnd);
+    api::IExecutionPlan* progressPlan = progress ? Factory::createExecutionPlan(t0, (tEnd - t0) / progressCount, tEnd)
+                                                 : Factory::createExecutionPlan(t0, tEnd, tEnd);
+    initKernelPlans(t0);
+
+    time = t0;
+    dt = kUnlimitedStep;
+    dtInit = dtInitial();
+
+    archive();
+    copyMinDepthParameter();
+
+    if (outputPlan->execute(time, dt)) writeRegularOutput(time);
+
+    const long long wallStart = wallClockNs();
+    if (progressPlan->execute(time)) printProgressMessage(progressPlan->getIncrement(), wallStart, dtInit);
+
+    while (time < tEnd) {
+        for (auto& entry : kernelPlans) {
+            if (entry.second->execute(time)) kernelFunctions.at(entry.first)();
+        }
+        if (dt < dtMinimum && logLevel > 0) {
+            std::cout << " -> "
+                      << "time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
+                      << std::endl;
+        }
+        time += dt;
+        if (logLevel > 2)
+            std::cout << " -> "
+                      << "time: " << time << std::endl;
+        if (progressPlan->execute(time)) printProgressMessage(progressPlan->getIncrement(), wallStart, dt);
+        dt = kUnlimitedStep;
+        if (outputPlan->execute(time, dt)) writeRegularOutput(time);
+    }
+
+    if (logLevel > 1)
+        std::cout << " -> "
+                  << "writing tracked output ..." << std::endl;
+    for (const model::DataID id : trackedOutputs) writeOutput(0.0, id, 0);
+
+    std::cout << " -> "
+              << "simulation finished! (cpu-time = " << static_cast<double>(wallClockNs() - wallStart) / 1e9 << "s)"
+              << std::endl;
+    op_timing_output();
+    delete outputPlan;
+    delete progressPlan;
+}
+
+// ------------------------------------------------------------------------------------------------ model set-up
+
+void TERRAcommon::initializeSetsAndKernels(const std::string& file)
+{
+    for (const auto& entry : model->getSets()) {
+        const model::SetID id = idOf(entry);
+        api::ISet* set = model->getSet(id);
+        sets[id] = op_decl_set_hdf5(file.c_str(), set->getH5Path().c_str());
+        set->setSize(sets[id]->size);
+        if (G_Debug == 1) enumeratorData[id] = createDebugData(set);
+    }
+
+    // A kernel over an empty set has nothing to do: it loses its callable and therefore never gets a plan.
+    const auto modelKernels = model->getKernels();
+    std::vector<model::KernelID> marked;
+    for (const auto& entry : kernelFunctions) {
+        if (!contains(modelKernels, entry.first)) continue;
+        const model::SetID setId = model->getKernel(entry.first)->getSet()->getID();
+        if (sets.at(setId)->size == 0) marked.push_back(entry.first);
+    }
+    for (const model::KernelID id : marked) {
+        if (logLevel > 0)
+            std::cout << " -> "
+                      << "de-activating the kernel <" << model->getKernel(id)->getName() << ">" << std::endl;
+        kernelFunctions.erase(id);
+    }
+}
+
+op_dat TERRAcommon::createDebugData(api::ISet* set)
+{
+    const int n = set->getSize();
+    int* buffer = n > 0 ? static_cast<int*>(std::calloc(static_cast<std::size_t>(n), sizeof(int))) : nullptr;
+    for (int i = 0; i < n; ++i) buffer[i] = i;
+    localBuffers.push_back(buffer);
+    op_dat dat =
+        op_decl_dat_char(sets[set->getID()], 1, "int", 4, reinterpret_cast<char*>(buffer), set->getH5Path().c_str());
+    std::cout << " -> "
+              << "ENUMERATOR DATA FOR SET <" << set->getH5Path() << "> CREATED" << std::endl;
+    return dat;
+}
+
+void TERRAcommon::initializeMaps(const std::string& file)
+{
+    for (const auto& entry : model->getMaps()) {
+        const model::MapID id = idOf(entry);
+        api::IMap* map = model->getMap(id);
+        const std::string path = map->getH5Path();
+        if (!h5Reader->existDataset(path)) {
+            if (logLevel > 0)
+                std::cout << " -> "
+                          << "map <" << path << "> not found in runfile" << std::endl;
+            continue;
+        }
+        if (logLevel > 2)
+            std::cout << " -> "
+                      << "loading map <" << path << "> ..." << std::endl;
+        maps[id] = op_decl_map_hdf5(sets[map->getSet()->getID()], sets[map->getSetMapped()->getID()], map->getSize(),
+                                    file.c_str(), path.c_str());
+    }
+}
+
+void TERRAcommon::initializeSolutionData()
+{
+    for (const auto& entry : model->getDats()) {
+        const model::DataID id = idOf(entry);
+        if (model->getData(id)->isSolution()) {
+            solutionData.push_back(id);
+            regularOutputs.push_back(id);
+        }
+    }
+}
+
+void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
+{
+    for (const auto& kernelEntry : model->getKernels()) {
+        for (const model::DataID id : model->getKernel(idOf(kernelEntry))->getOptionalData()) {
+            if (logLevel > 4)
+                std::cout << " -> "
+                          << "assign (empty) optional data <" << model::toInt(id) << "> ..." << std::endl;
+            data[id] = nullptr;
+        }
+    }
+
+    for (const auto& entry : model->getDats()) {
+        const model::DataID id = idOf(entry);
+        api::IData* d = model->getData(id);
+        if (isReRun && d->isSolution()) continue;
+        if (d->isSimulationOnly()) {
+            if (d->getType() == "int")
+                data[id] = createLocalData<int>(d);
+            else if (d->getType() == "float")
+                data[id] = createLocalData<float>(d);
+            else
+                data[id] = nullptr;
+        } else if (d->isSetupOnly()) {
+            data[id] = nullptr;
+        } else {
+            const std::string path = d->getH5Path();
+            if (h5Reader->existDataset(path)) {
+                if (logLevel > 2)
+                    std::cout << " -> "
+                              << "loading data <" << path << "> ..." << std::endl;
+                data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(),
+                                            file.c_str(), path.c_str());
+            } else {
+                if (logLevel > 0)
+                    std::cout << " -> "
+                              << "data <" << path << "> not found in runfile" << std::endl;
+                data[id] = nullptr;
+            }
+        }
+    }
+}
+
+template <typename T>
+op_dat TERRAcommon::createLocalData(api::IData* d)
+{
+    static_assert(sizeof(T) == 4, "local data are 4-byte int or float");
+    const int n = d->getSize() * d->getSet()->getSize();
+    T* buffer = n > 0 ? static_cast<T*>(std::calloc(static_cast<std::size_t>(n), sizeof(T))) : nullptr;
+    // Declared as caller storage, which the framework never frees: the driver releases it after op_exit.
+    localBuffers.push_back(buffer);
+    return op_decl_dat_char(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), 4,
+                            reinterpret_cast<char*>(buffer), d->getH5Path().c_str());
+}
+
+template op_dat TERRAcommon::createLocalData<int>(api::IData*);
+template op_dat TERRAcommon::createLocalData<float>(api::IData*);
+
+void TERRAcommon::initializeParameters()
+{
+    HYDROVA_ASSERT(28 >= this->model->getPars().size(),
+                   "number of parameters not updated...see 'model/Dimensions.hpp'");
+    for (const auto& entry : model->getPars()) {
+        api::IParameter* p = model->getParameter(idOf(entry));
+        if (p->isSimulationOnly()) continue;
+        const int slot = model::toInt(p->getID());
+        const std::string path = p->getH5Path();
+        if (p->getSize() == 1) {
+            if (p->getType() == "int")
+                G_INT[slot] = h5Reader->readIntScalar(path);
+            else if (p->getType() == "float")
+                G_REAL[slot] = static_cast<float>(h5Reader->readDoubleScalar(path));
+        } else if (p->getType() == "int") {
+            const std::vector<std::vector<int>> data = h5Reader->readIntVecVec(path);
+            // clang-format off
+            HYDROVA_ASSERT(data.size()==1, "parameters cannot have length > 1");
+            // clang-format on
+            for (std::size_t j = 0; j < data[0].size(); ++j) G_INT[slot + j] = data[0][j];
+        } else if (p->getType() == "float") {
+            const std::vector<std::vector<double>> data = h5Reader->readDoubleVecVec(path);
+            // clang-format off
+            HYDROVA_ASSERT(data.size()==1, "parameters cannot have length > 1");
+            // clang-format on
+            for (std::size_t j = 0; j < data[0].size(); ++j) G_REAL[slot + j] = static_cast<float>(data[0][j]);
+        }
+    }
+    initializeSimulationParameters();
+    op_decl_const_char(28, "int", 4, reinterpret_cast<char*>(G_INT), "G_INT");
+    op_decl_const_char(28, "float", 4, reinterpret_cast<char*>(G_REAL), "G_REAL");
+    op_decl_const_char(1, "int", 4, reinterpret_cast<char*>(&G_Debug), "G_Debug");
+}
+
+void TERRAcommon::initializeVariables()
+{
+    for (const auto& entry : model->getVars()) {
+        api::IVariable* v = model->getVariable(idOf(entry));
+        const std::size_t n = static_cast<std::size_t>(std::max(v->getSize(), 0));
+        if (v->getType() == "int")
+            intVariables[v->getID()] = static_cast<int*>(std::calloc(n, sizeof(int)));
+        else if (v->getType() == "float")
+            floatVariables[v->getID()] = static_cast<float*>(std::calloc(n, sizeof(float)));
+    }
+}
+
+// ------------------------------------------------------------------------------------------------ results output
+
+void TERRAcommon::initializeResultsFile(const std::string& outputFile)
+{
+    const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
+    if (logLevel > 1)
+        std::cout << " -> "
+                  << "creating a new file container to store the simulation results: " << name << std::endl;
+    h5Writer = dataio::Factory::createH5Writer(name);
+
+    // Set-up-only data and the constant data that outputs refer to are copied once; time-varying data are
+    // written at every output time.
+    std::vector<model::DataID> setupIds;
+    for (const auto& entry : model->getDats()) {
+        const model::DataID id = idOf(entry);
+        if (model->getData(id)->isSetupOnly()) setupIds.push_back(id);
+    }
+    for (const auto& entry : model->getOuts()) {
+        for (const model::DataID id : model->getOutput(idOf(entry))->getData())
+            if (!model->getData(id)->isVariableInTime()) setupIds.push_back(id);
+    }
+    sortUnique(setupIds);
+    for (const model::DataID id : setupIds) writeSetupOutput(model->getData(id), h5Reader, h5Writer);
+
+    for (const auto& entry : model->getPars()) {
+        api::IParameter* p = model->getParameter(idOf(entry));
+        if (p->isSetupOnly()) writeSetupOutput(p, h5Reader, h5Writer);
+    }
+}
+
+void TERRAcommon::writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer)
+{
+    const std::vector<int> dimension = d->getDimension();
+    const int rows = dimension.at(0);
+    const int columns = dimension.at(1);
+    if (rows == 0) {
+        if (logLevel > 2)
+            std::cout << " -> "
+                      << "data <" << d->getH5Path() << "> not found in runfile..." << std::endl;
+        return;
+    }
+    // The set's size lets a reader of the results declare the set again.
+    writer->writeIntScalar(d->getSet()->getH5Path(), rows);
+    copySetupOutput(d, rows, columns, reader, writer);
+}
+
+void TERRAcommon::writeSetupOutput(api::IParameter* p, api::IH5Reader* reader, api::IH5Writer* writer)
+{
+    const int n = p->getSize();
+    if (n == 0) {
+        if (logLevel > 2)
+            std::cout << " -> "
+                      << "parameter <" << p->getH5Path() << "> not found in runfile..." << std::endl;
+        return;
+    }
+    copySetupOutput(p, n, 1, reader, writer);
+}
+
+template <typename Element>
+void TERRAcommon::copySetupOutput(Element* element, const int& rows, const int& columns, api::IH5Reader* reader,
+                                  api::IH5Writer* writer)
+{
+    const std::string path = element->getH5Path();
+    if (logLevel > 1)
+        std::cout << " -> "
+                  << "reading data <" << path << "> from runfile and writing to result file." << std::endl;
+    const std::string type = element->getType();
+    if (type == "int") {
+        if (rows < 2 && columns < 2)
+            writer->writeIntScalar(path, reader->readIntScalar(path));
+        else
+            writer->writeIntVecVec(path, reader->readIntVecVec(path));
+    } else if (type == "float") {
+        if (rows < 2 && columns < 2)
+            writer->writeDoubleScalar(path, reader->readDoubleScalar(path));
+        else
+            writer->writeDoubleVecVec(path, reader->readDoubleVecVec(path));
+    } else if (type == "string") {
+        if (rows >= 1 && columns == 1) {
+            const std::vector<std::string> strings = reader->readStrVec(path);
+            writer->writeStringVec(path, static_cast<int>(strings.size()), strings);
+        } else {
+            std::cerr << " -> "
+                      << "writing data of type string is only possible for vector of strings" << std::endl;
+            throw TerraException();
+        }
+    }
+}
+
+void TERRAcommon::copyMinDepthParameter()
+{
+    const std::string path = "Parameters/MinWaterDepth";
+    h5Writer->writeDoubleScalar(path, h5Reader->readDoubleScalar(path));
+}
+
+void TERRAcommon::initializeOutputData()
+{
+    for (const auto& entry : model->getOuts()) {
+        api::IOutput* o = model->getOutput(idOf(entry));
+        if (logLevel > 0)
+            std::cout << " -> "
+                      << "init output <" << o->getName() << ">" << std::endl;
+        for (const model::DataID id : o->getData()) {
+            if (o->isTracking())
+                trackedOutputs.push_back(id);
+            else if (model->getData(id)->isVariableInTime())
+                regularOutputs.push_back(id);
+        }
+    }
+    sortUnique(regularOutputs);
+    sortUnique(trackedOutputs);
+}
+
+void TERRAcommon::writeRegularOutput(const double& t)
+{
+    if (logLevel > 1)
+        std::cout << " -> "
+                  << "writing output at t = " << t << " ..." << std::endl;
+    for (const model::DataID id : regularOutputs) writeOutput(t, id, outputCounter);
+    ++outputCounter;
+}
+
+void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
+{
+    const std::string path = dataio::ResultReader::getOutputPath(model->getData(id)->getH5Path(), index);
+    op_fetch_data_hdf5_file_path(data.at(id), h5Writer->getFilename().c_str(), path.c_str());
+    h5Writer->attachAttributeDouble(path, "t", t);
+}
+
+// ------------------------------------------------------------------------------------------------ re-run, archive
+
+void TERRAcommon::initializeReRunData(const std::string& outputFile, const double& restartTime)
+{
+    const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
+    if (logLevel > 1)
+        std::cout << " -> "
+                  << "opening the existing solution file <" << name << "> to setup the RE-RUN simulation" << std::endl;
+    api::IResultReader* reader = dataio::Factory::createResultReader(name);
+
+    std::vector<std::string> paths;
+    for (const model::DataID id : solutionData) paths.push_back(model->getData(id)->getH5Path());
+
+    const int index = reader->findTime(paths, restartTime, 100);
+    if (index < 0) {
+        std::cout << " -> "
+                  << "Restart time " << restartTime
+                  << " [s] is not available. Please choose among available times:" << std::endl;
+        reader->printValidTimes(paths);
+        std::cerr << " -> "
+                  << "impossible to setup proper Re-Run Initial Conditions" << std::endl;
+        delete reader;
+        throw TerraException();
+    }
+    outputCounter = index;
+
+    for (const model::DataID id : solutionData) {
+        api::IData* d = model->getData(id);
+        const std::string path = dataio::ResultReader::getOutputPath(d->getH5Path(), index);
+        data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), name.c_str(),
+                                    path.c_str());
+        reader->deleteResults(d->getH5Path(), index);
+    }
+    std::cout << " -> "
+              << "Re-run properly set at " << restartTime << " [s]" << std::endl;
+
+    delete reader;
+    h5Writer = dataio::Factory::createH5Writer(name, "rw");
+}
+
+void TERRAcommon::archive()
+{
+    const std::string text = dataio::Archive::getModel(h5Reader);
+    dataio::Archive::addModel(h5Writer, text);
+    dataio::Archive::addSimulation(h5Writer, commandFileReader->getHash());
+}
+
+void TERRAcommon::printHash(const std::string& file)
+{
+    std::cout << " -> "
+              << "restoring the model configuration to file <" << file << ">" << std::endl;
+    dataio::Archive::restore(h5Reader, file);
+}
+
+}  // namespace simulation

@@ -1,0 +1,125 @@
+// The simulation driver: owns the model, the input readers and the results writer, declares the mesh-framework
+// objects from the model file and runs the explicit time-marching loop.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/Identifiers.hpp"
+#include "op/op_lib_core.h"
+#include "simulation/IExecutionPlan.hpp"
+
+namespace api {
+class ICommandFileReader;
+class IH5Reader;
+class IH5Writer;
+class IData;
+class IParameter;
+class ISet;
+}  // namespace api
+
+namespace api {
+class IModel;
+}
+
+namespace simulation {
+
+/// Base of the concrete simulation object (TERRAdomain). Registries are keyed by catalogue identifier and are
+/// filled once during init(); the kernel wrappers of the derived class read them. Times are in seconds.
+class TERRAcommon {
+public:
+    TERRAcommon(const std::string& configFile, const std::string& runfile);
+    /// Shuts the mesh framework down, then deletes model, model reader, results writer, configuration reader,
+    /// kernel plans, variable arrays and local buffers, in this order.
+    virtual ~TERRAcommon();
+    TERRAcommon(const TERRAcommon&) = delete;
+    TERRAcommon& operator=(const TERRAcommon&) = delete;
+
+    /// Writes the model configuration archived in the model file to `file`; nothing is simulated.
+    virtual void printHash(const std::string& file);
+    /// Uses min(n, OpenMP maximum) threads from now on.
+    virtual void setParallel(const int& n);
+    /// Starts the mesh framework and declares everything from the model file; creates (or, for a start time
+    /// above 0, re-opens) the results file; loads the parameters.
+    virtual void init(const int& logLevel, const bool& progress, const bool& debug, const std::string& outputFile);
+    /// The time loop from the start to the end time of the configuration.
+    virtual void run();
+    /// Derives further global constants once the parameters are loaded.
+    virtual void initializeSimulationParameters() = 0;
+
+    // Configuration values, read anew at each call.
+    double startTime() const;
+    double endTime() const;
+    double outTime() const;
+    /// "SIMULATION/TIMESTEP/init" (the member dtInit holds the value used by the running loop).
+    double dtInitial() const;
+    double dtMin() const;
+
+protected:
+    // ---- model set-up from the model file ----
+    void initializeSetsAndKernels(const std::string& file);
+    void initializeMaps(const std::string& file);
+    void initializeSolutionData();
+    void initializeData(const std::string& file, const bool& isReRun);
+    void initializeParameters();
+    void initializeVariables();
+    /// Enumerator data of a set (entry i = i), for debug messages of the kernels.
+    op_dat createDebugData(api::ISet* set);
+    /// Zero-initialised data of a simulation-only item; T is int or float.
+    template <typename T>
+    op_dat createLocalData(api::IData* d);
+
+    // ---- results output ----
+    void initializeResultsFile(const std::string& outputFile);
+    void initializeOutputData();
+    void copyMinDepthParameter();
+    void writeRegularOutput(const double& t);
+    void writeOutput(const double& t, const model::DataID& id, const int& index);
+    void writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer);
+    void writeSetupOutput(api::IParameter* p, api::IH5Reader* reader, api::IH5Writer* writer);
+    template <typename Element>
+    void copySetupOutput(Element* element, const int& rows, const int& columns, api::IH5Reader* reader,
+                         api::IH5Writer* writer);
+
+    // ---- re-run and archive ----
+    void initializeReRunData(const std::string& outputFile, const double& restartTime);
+    void archive();
+
+    // ---- time loop helpers ----
+    void initKernelPlans(const double& t0);
+    void printProgressMessage(const double& increment, const long long& wallStartNs, const double& shownDt);
+
+    // Members in the order of the design; all pointers owned unless noted.
+    api::ICommandFileReader* commandFileReader = nullptr;
+    api::IH5Reader* h5Reader = nullptr;
+    api::IH5Writer* h5Writer = nullptr;
+    int nThreads = 1;
+    std::map<model::KernelID, api::IExecutionPlan*> kernelPlans;
+    api::IModel* model = nullptr;
+    int logLevel = 0;
+    std::map<model::VariableID, int*> intVariables;
+    std::map<model::VariableID, float*> floatVariables;
+    /// Mesh-framework objects (owned by the framework); a null op_dat is declared but absent optional data.
+    std::map<model::SetID, op_set> sets;
+    std::map<model::MapID, op_map> maps;
+    std::map<model::DataID, op_dat> data;
+    std::map<model::SetID, op_dat> enumeratorData;
+    /// One callable per kernel identifier; iterated in ascending identifier.
+    std::map<model::KernelID, std::function<void()>> kernelFunctions;
+    double time = 0.0;
+    double dt = 0.0;
+    double dtInit = 0.0;
+    bool firstTimeStep = true;
+    bool progress = false;
+    int progressCount = 100;
+    std::vector<model::DataID> trackedOutputs;
+    std::vector<model::DataID> regularOutputs;
+    std::vector<model::DataID> solutionData;
+    int outputCounter = 0;
+    /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
+    std::vector<void*> localBuffers;
+};
+
+}  // namespace simulation

@@ -1,0 +1,44 @@
+// Hand-made model files of a two-triangle mesh for the driver's tests, and small HDF5 readers of results files.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace drivertest {
+
+/// One row of the kernel schedule: kernel identifier and (start offset, increment, end offset) [s].
+struct KernelRow {
+    int id;
+    std::array<double, 3> timing;
+};
+
+/// What the two-triangle model file holds. The mesh is the unit square cut along its diagonal: 4 nodes,
+/// 2 cells, 5 edges (one internal), 4 wall edges, no node strings.
+struct ModelFileSpec {
+    /// Archived set-up command text; switches the aggregates on.
+    std::string setupText = R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"HYDRAULICS": {}}}}})";
+    int wallEdges = 4;                        ///< size of the wall-edge set (0 de-activates the wall kernel)
+    std::array<double, 2> surface{2.0, 3.0};  ///< initial water-surface elevation per cell [m]
+    std::array<double, 2> bottom{0.5, 1.0};   ///< bed elevation per cell [m]
+    std::vector<KernelRow> kernels{{20, {0.0, 0.0, 1.0e9}}};
+    bool withWettedFlags = true;  ///< store a (non-zero) "CellsAll/IsWetted" that the simulation must not read
+};
+
+/// Writes the model file at `path` (replacing it).
+void writeModelFile(const std::string& path, const ModelFileSpec& spec);
+
+/// Whether the object at `path` exists in the HDF5 file (every component checked).
+bool exists(const std::string& file, const std::string& path);
+/// All values of a numeric dataset, converted to double, row-major.
+std::vector<double> readValues(const std::string& file, const std::string& path);
+/// The double attribute `name` of the object at `path`.
+double readAttribute(const std::string& file, const std::string& path, const std::string& name);
+/// Element 0 of a string dataset.
+std::string readString(const std::string& file, const std::string& path);
+/// Number of links in the group at `path`.
+int countObjects(const std::string& file, const std::string& path);
+/// Overwrites a numeric dataset's values (converted from double).
+void overwriteValues(const std::string& file, const std::string& path, const std::vector<double>& values);
+
+}  // namespace drivertest

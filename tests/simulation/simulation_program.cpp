@@ -1,0 +1,118 @@
+// The simulation program run as a process on hand-made model files: archive mode, re-run failures, progress and
+// kernel de-activation as a user sees them. The model files schedule no kernel with a numerical loop (except one
+// on an empty set), so these runs exercise the driver and the program frame only.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "simulation/ModelFile.hpp"
+#include "support/Process.hpp"
+#include "support/ScratchDir.hpp"
+
+using testsupport::program;
+using testsupport::runProcess;
+using testsupport::shellQuote;
+
+namespace {
+
+int countOf(const std::string& text, const std::string& piece)
+{
+    int n = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
+    return n;
+}
+
+class SimulationProgram : public ::testing::Test {
+protected:
+    testsupport::ScratchDir dir{"program"};
+    const std::string modelFile = dir.file("model.h5");
+
+    std::string config(double start, double end, double out)
+    {
+        std::ostringstream text;
+        text << R"({"SIMULATION": {"TIME": {"start": )" << start << R"(, "end": )" << end << R"(, "out": )" << out
+             << R"(}, "OUTPUT": ["water_depth"]}})";
+        return dir.write("config.json", text.str());
+    }
+
+    testsupport::ProcessResult simulate(const std::string& configFile, const std::string& extra)
+    {
+        return runProcess(program("hydrova_simulation") + " -f " + shellQuote(configFile) + " -r " +
+                              shellQuote(modelFile) + " " + extra,
+                          dir.path());
+    }
+};
+
+}  // namespace
+
+TEST_F(SimulationProgram, ArchiveRestoresTheModelTextExactlyAndRunsNothing)
+{
+    drivertest::ModelFileSpec spec;
+    spec.setupText =
+        "{\n  \"SETUP\": {\"DOMAIN\": {\"LAMINA_2D\": {\"HYDRAULICS\": {}}}},\n  \"NOTE\": \"two lines\"\n}\n";
+    drivertest::writeModelFile(modelFile, spec);
+    const std::string target = dir.file("restored.json");
+    const auto r = simulate(config(0.0, 10.0, 5.0), "-a " + shellQuote(target));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(" -> restoring the model configuration to file <" + target + ">\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("running on"), std::string::npos);
+    EXPECT_NE(r.out.find("successfully processed all necessary jobs"), std::string::npos);
+    std::ifstream in(target, std::ios::binary);
+    std::stringstream restored;
+    restored << in.rdbuf();
+    EXPECT_EQ(restored.str(), spec.setupText);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("results.h5")));
+}
+
+TEST_F(SimulationProgram, ReRunAtATimeNeverWrittenListsValidTimesAndFailsWithoutTouchingTheResults)
+{
+    drivertest::writeModelFile(modelFile, drivertest::ModelFileSpec{});
+    const std::string results = dir.file("results.h5");
+    const auto fresh = simulate(config(0.0, 2.0, 1.0), "-o " + shellQuote(results));
+    ASSERT_EQ(fresh.status, 0) << fresh.out << fresh.err;
+
+    const auto rerun = simulate(config(1.5, 2.0, 1.0), "-o " + shellQuote(results));
+    EXPECT_EQ(rerun.status, 1);
+    EXPECT_NE(rerun.out.find(" -> Restart time 1.5 [s] is not available. Please choose among available times:\n"
+                             " -> t[s]: 0\n -> t[s]: 1\n -> t[s]: 2\n"),
+              std::string::npos)
+        << rerun.out;
+    EXPECT_NE(rerun.err.find(" -> impossible to setup proper Re-Run Initial Conditions\n"), std::string::npos)
+        << rerun.err;
+    EXPECT_EQ(rerun.out.find("successfully processed"), std::string::npos);
+    for (int index = 0; index < 3; ++index) {
+        const std::string path = "RESULTS/CellsAll/HydState/000000" + std::to_string(index);
+        EXPECT_EQ(drivertest::readAttribute(results, path, "t"), 1.0 * index);
+    }
+}
+
+TEST_F(SimulationProgram, ProgressRunPrintsEveryHundredthOfTheRunAndFinishes)
+{
+    drivertest::writeModelFile(modelFile, drivertest::ModelFileSpec{});
+    const auto r = simulate(config(0.0, 100.0, 1.0), "-p -n 1");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(" -> running on 1 threads\n"), std::string::npos);
+    EXPECT_EQ(countOf(r.out, " -> Progress: "), 101);
+    EXPECT_NE(r.out.find(" -> Progress: 100/100, dt = 1 [s], RTS = "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" -> simulation finished! (cpu-time = "), std::string::npos);
+    EXPECT_EQ(drivertest::countObjects(dir.file("results.h5"), "RESULTS/CellsAll/HydState"), 101);
+}
+
+TEST_F(SimulationProgram, KernelOnAnEmptySetIsDeactivatedAndNeverRuns)
+{
+    drivertest::ModelFileSpec spec;
+    spec.wallEdges = 0;
+    spec.kernels = {{13, {0.0, 0.0, 1.0e9}}};
+    drivertest::writeModelFile(modelFile, spec);
+    const auto quiet = simulate(config(0.0, 1.0, 0.0), "");
+    EXPECT_EQ(quiet.status, 0) << quiet.out << quiet.err;
+    EXPECT_EQ(quiet.out.find("de-activating"), std::string::npos);
+
+    const auto r = simulate(config(0.0, 1.0, 0.0), "-l 1");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(countOf(r.out, " -> de-activating the kernel <HydWallBFluxes>\n"), 1) << r.out;
+}

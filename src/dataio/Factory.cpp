@@ -4,6 +4,7 @@
 #include "dataio/H5Writer.hpp"
 #include "dataio/JSONReader.hpp"
 #include "dataio/ResultReader.hpp"
+#include "dataio/XdmfWriter.hpp"
 
 namespace dataio {
 
@@ -22,5 +23,7 @@ api::ICommandFileReader* Factory::createCommandFileReader(const std::string& fil
 {
     return new JSONReader(fileNameOrText);
 }
+
+api::IXdmfWriter* Factory::createXdmfWriter(const std::string& h5FileName) { return new XdmfWriter(h5FileName); }
 
 }  // namespace dataio

@@ -7,6 +7,7 @@
 #include "dataio/IH5Reader.hpp"
 #include "dataio/IH5Writer.hpp"
 #include "dataio/IResultReader.hpp"
+#include "dataio/IXdmfWriter.hpp"
 
 namespace dataio {
 
@@ -22,6 +23,8 @@ public:
     static api::IResultReader* createResultReader(const std::string& fileName);
     /// JSONReader on a JSON text or, when the argument does not parse as JSON, on the file it names.
     static api::ICommandFileReader* createCommandFileReader(const std::string& fileNameOrText);
+    /// XdmfWriter describing datasets of the HDF5 file h5FileName.
+    static api::IXdmfWriter* createXdmfWriter(const std::string& h5FileName);
 };
 
 }  // namespace dataio

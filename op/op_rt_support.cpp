@@ -150,26 +150,34 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     plan.ind_maps = (int**)op_calloc(ninds > 0 ? ninds : 1, sizeof(int*));
     for (int m : indArgs)
         plan.loc_maps[m] = (unsigned short*)op_malloc((exec_length > 0 ? exec_length : 1) * sizeof(unsigned short));
-    std::vector<int> list;
+    std::vector<int> list, stamp, pos;
     for (int d = 0; d < ninds; ++d) {
+        int targetSize = 0;
+        for (int m : indArgs)
+            if (inds[m] == d) targetSize = std::max(targetSize, args[m].dat->set->size);
+        stamp.assign(targetSize, -1);  // block that last listed the target
+        pos.assign(targetSize, 0);     // the target's position in that block's list
         std::vector<int> all;
         for (int b = 0; b < nblocks; ++b) {
             list.clear();
             for (int m : indArgs) {
                 if (inds[m] != d) continue;
-                for (int e = offset[b]; e < offset[b] + nelems[b]; ++e) list.push_back(target_of(args[m], e));
+                for (int e = offset[b]; e < offset[b] + nelems[b]; ++e) {
+                    const int t = target_of(args[m], e);
+                    if (stamp[t] != b) {
+                        stamp[t] = b;
+                        list.push_back(t);
+                    }
+                }
             }
             std::sort(list.begin(), list.end());
-            list.erase(std::unique(list.begin(), list.end()), list.end());
+            for (int i = 0; i < (int)list.size(); ++i) pos[list[i]] = i;
             indOffs[(size_t)b * ninds + d] = (int)all.size();
             indSizes[(size_t)b * ninds + d] = (int)list.size();
             for (int m : indArgs) {
                 if (inds[m] != d) continue;
-                for (int e = offset[b]; e < offset[b] + nelems[b]; ++e) {
-                    const int pos =
-                        (int)(std::lower_bound(list.begin(), list.end(), target_of(args[m], e)) - list.begin());
-                    plan.loc_maps[m][e] = (unsigned short)pos;
-                }
+                for (int e = offset[b]; e < offset[b] + nelems[b]; ++e)
+                    plan.loc_maps[m][e] = (unsigned short)pos[target_of(args[m], e)];
             }
             all.insert(all.end(), list.begin(), list.end());
         }

@@ -104,14 +104,16 @@ protected:
     float dt = 0.01f;
     int id = 42;
     int run(float* state, float* bed, int* wet, float (&fluxes)[3][5], const int* sign, int morphology = 0,
-            const float* sediment = nullptr)
+            const float* sediment = nullptr, int* flag = nullptr)
     {
         const float* L[3] = {&length[0], &length[1], &length[2]};
         const float* F[3] = {fluxes[0], fluxes[1], fluxes[2]};
         const float* M[3] = {sediment, sediment ? sediment + 1 : nullptr, sediment ? sediment + 2 : nullptr};
         int ok = 1;
-        kernel_GLOBAL_Update(&id, &dt, &morphology, &area, L, F, morphology ? M : nullptr, sign, state, bed, wet, &ok);
-        return ok;
+        int* target = flag ? flag : &ok;
+        kernel_GLOBAL_Update(&id, &dt, &morphology, &area, L, F, morphology ? M : nullptr, sign, state, bed, wet,
+                             target);
+        return *target;
     }
 };
 
@@ -206,18 +208,11 @@ TEST_F(CellUpdate, WetThresholdAndMassCheck)
     EXPECT_NE(out.find("< 0.0\n... in cell 42\n"), std::string::npos) << out;
 
     // A failed cell keeps the flag at 0 whatever cells follow.
-    float fine[3] = {2.0f, 0, 0};
-    float none[3][5] = {};
     int flag = 1;
-    const float* L[3] = {&length[0], &length[1], &length[2]};
-    const float* F[3] = {fluxes[0], fluxes[1], fluxes[2]};
-    const float* Z[3] = {none[0], none[1], none[2]};
-    const int off = 0;
-    float lowBed = 0.1f;
+    float failing[3] = {0.15f, 0, 0}, fine[3] = {2.0f, 0, 0};
     testing::internal::CaptureStdout();
-    float failing[3] = {0.15f, 0, 0};
-    kernel_GLOBAL_Update(&id, &dt, &off, &area, L, F, nullptr, sign, failing, &lowBed, &wet, &flag);
-    kernel_GLOBAL_Update(&id, &dt, &off, &area, L, Z, nullptr, sign, fine, &lowBed, &wet, &flag);
+    run(failing, &bed, &wet, fluxes, sign, 0, nullptr, &flag);
+    run(fine, &bed, &wet, still, sign, 0, nullptr, &flag);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(flag, 0);
 }

@@ -49,11 +49,10 @@ inline void writeImposed(const float* n, float m, float fn, float ft, float* flu
     flux[4] = 0.0f;
 }
 
-/// Pre-balanced pressure (H/2 - zb)*H*g of a cell [m^3/s^2], double evaluation rounded to float.
+/// Pre-balanced pressure (H/2 - zb)*H*g of a cell [m^3/s^2]: the bracket in double, H*g in float, rounded to float.
 inline float cellPressure(float H, float zb, float g)
 {
-    return static_cast<float>((static_cast<double>(H) * 0.5 - static_cast<double>(zb)) * static_cast<double>(H) *
-                              static_cast<double>(g));
+    return static_cast<float>((static_cast<double>(H) * 0.5 - static_cast<double>(zb)) * static_cast<double>(H * g));
 }
 
 /// Normal momentum of a discharge Q [m^2/s] imposed through the depth hb over the cell bed zb.

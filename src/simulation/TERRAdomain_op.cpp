@@ -1,5 +1,6 @@
 #include "simulation/TERRAdomain_op.hpp"
 
+#include "simulation/kernels/DomainRules.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
 namespace simulation {
@@ -49,12 +50,6 @@ TERRAdomain::~TERRAdomain()
     if (instance == this) instance = nullptr;
 }
 
-void TERRAdomain::initializeSimulationParameters()
-{
-    G_REAL[slot::InvGravity] = 1.0f / G_REAL[slot::Gravity];
-    G_REAL[slot::InvBedPorosity] = static_cast<float>(1.0 / (1.0 - static_cast<double>(G_REAL[slot::BedPorosity])));
-    G_REAL[slot::SedRelDensity] =
-        (G_REAL[slot::SedimentDensity] - G_REAL[slot::FluidDensity]) / G_REAL[slot::FluidDensity];
-}
+void TERRAdomain::initializeSimulationParameters() { hydraulics::deriveParameters(G_REAL); }
 
 }  // namespace simulation

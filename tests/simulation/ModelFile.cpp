@@ -81,6 +81,10 @@ void writeModelFile(const std::string& path, const ModelFileSpec& spec)
     ints(file, "EdgHydWL/set", 1, 0, {spec.wallEdges});
     ints(file, "EdgesSWE/set", 1, 0, {1});
     ints(file, "NodeStrg/set", 1, 0, {0});
+    if (spec.morphologySets) {
+        ints(file, "EdgMorWL/set", 1, 0, {4});
+        ints(file, "EdgesEXN/set", 1, 0, {1});
+    }
 
     // Nodes (0,0) (1,0) (1,1) (0,1); cells (0,1,2) and (0,2,3); edges 0-1, 1-2, 2-0 (internal), 2-3, 3-0.
     doubles(file, "NodesAll/Coordnts", 4, 3, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
@@ -115,6 +119,20 @@ void writeModelFile(const std::string& path, const ModelFileSpec& spec)
     doubles(file, "Parameters/Gravity", 1, 0, {9.81});
     doubles(file, "Parameters/MorphStart", 1, 0, {0.0});
     ints(file, "Parameters/SafeMode", 1, 0, {1});
+    ints(file, "Parameters/FrictionOn", 1, 0, {0});
+    ints(file, "Parameters/FrictionType", 1, 0, {1});
+    doubles(file, "Parameters/BedPorosity", 1, 0, {0.4});
+    doubles(file, "Parameters/FluidDensity", 1, 0, {1000.0});
+    doubles(file, "Parameters/SedimentDensity", 1, 0, {2650.0});
+    ints(file, "Parameters/BeadloadType", 1, 0, {1});
+    for (const char* name : {"BedloadFactor", "BedloadCoeff", "BedloadExpon", "BedloadIkeda", "BedloadCurvature",
+                             "ThetaCritical", "ReposeAngle", "FixBedAccuracy"})
+        doubles(file, std::string("Parameters/") + name, 1, 0, {1.5});
+    ints(file, "Parameters/IncipientMotType", 1, 0, {1});
+    ints(file, "Parameters/FixBedMaxIter", 1, 0, {10});
+    std::vector<int> bedloadInts;
+    for (const auto& row : spec.bedloadInts) bedloadInts.insert(bedloadInts.end(), row.begin(), row.end());
+    ints(file, "Parameters/BedloadInts", static_cast<int>(spec.bedloadInts.size()), 2, bedloadInts);
 
     std::vector<int> ids;
     std::vector<double> timing;

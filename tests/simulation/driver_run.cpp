@@ -398,3 +398,37 @@ TEST_F(DriverRun, ReRunFromTheMiddleRewritesLaterRecordsAndKeepsEarlierOnes)
             << index;
     }
 }
+
+TEST_F(DriverRun, VectorParameterFillsConsecutiveSlotsAndMoreThanOneRowIsFatal)
+{
+    ModelFileSpec spec;
+    spec.setupText = R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"HYDRAULICS": {}, "MORPHOLOGY": {}}}}})";
+    spec.morphologySets = true;
+    drivertest::writeModelFile(modelFile, spec);
+    {
+        auto d = driver(config(0.0, 1.0, 0.0));
+        G_INT[slot::BedloadIsIkeda - 1] = -7;
+        G_INT[slot::BedloadIsCurvature + 1] = -7;
+        ::testing::internal::CaptureStdout();
+        d->init(0, false, false, results);
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(G_INT[slot::BedloadIsIkeda], 3);
+        EXPECT_EQ(G_INT[slot::BedloadIsCurvature], 4);
+        EXPECT_EQ(G_INT[slot::BedloadIsIkeda - 1], -7);  // neighbours untouched
+        EXPECT_EQ(G_INT[slot::BedloadIsCurvature + 1], -7);
+        EXPECT_EQ(G_REAL[slot::BedPorosity], 0.4f);
+        // Both states of a morphodynamic model are solutions, written at every output time.
+        EXPECT_EQ(d->regularOutputs, (std::vector<model::DataID>{model::DataID::HydState, model::DataID::BottomEl}));
+    }
+    spec.bedloadInts = {{1, 0}, {0, 1}};
+    drivertest::writeModelFile(modelFile, spec);
+    auto d = driver(config(0.0, 1.0, 0.0));
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(d->init(0, false, false, results), TerraException);
+    ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(std::regex_match(err, std::regex(" -> parameters cannot have length > 1, in file: "
+                                                 "src/simulation/TERRAcommon_op on line [0-9]+, version v3.0.0\n")))
+        << err;
+}

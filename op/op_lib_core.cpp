@@ -8,6 +8,8 @@
 #include <string.h>
 #include <sys/time.h>
 
+#include <vector>
+
 #include "op/op_rt_support.h"
 
 // ---- registries ----
@@ -57,6 +59,18 @@ char* copy_string(const char* s)
     char* c = (char*)op_malloc(n);
     memcpy(c, s, n);
     return c;
+}
+
+// Other type names given to data arguments, copied once each and released at shut-down.
+std::vector<char*> g_type_names;
+
+const char* interned_type(const char* type)
+{
+    if (type == nullptr) return nullptr;
+    for (char* t : g_type_names)
+        if (strcmp(t, type) == 0) return t;
+    g_type_names.push_back(copy_string(type));
+    return g_type_names.back();
 }
 
 bool same_string(const char* a, const char* b)
@@ -379,7 +393,7 @@ op_arg op_opt_arg_dat_core(int opt, op_dat dat, int idx, op_map map, int dim, co
     arg.data = dat != nullptr ? dat->data : nullptr;
     arg.map_data = (dat != nullptr && idx != -1 && map != nullptr) ? map->map : nullptr;
     const char* canon = canonical_type(typ);
-    arg.type = canon != nullptr ? canon : copy_string(typ);
+    arg.type = canon != nullptr ? canon : interned_type(typ);
     arg.acc = acc;
     arg.opt = opt;
     return arg;
@@ -742,6 +756,9 @@ void op_exit_core()
     }
     OP_dat_list = OP_dat_tail = nullptr;
     OP_dat_index = 0;
+
+    for (char* t : g_type_names) op_free(t);
+    g_type_names.clear();
 
     for (int n = 0; n < OP_kern_max; ++n) op_free(OP_kernels[n].times);
     op_free(OP_kernels);

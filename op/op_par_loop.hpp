@@ -3,10 +3,10 @@
 //
 // A loop function wraps each op_arg it receives in a descriptor that fixes, at compile time, how the kernel sees it:
 //
-//   op::direct<T>(arg)    data on the loop set itself (map OP_ID, idx -1)     -> kernel parameter T*
-//   op::indirect<T>(arg)  data reached through one map column (idx >= 0)      -> kernel parameter T*
-//   op::row<T, D>(arg)    data reached through all D map columns (idx == -D)  -> kernel parameter T* const* (D
-//   pointers) op::global<T>(arg)    global value: read, or OP_MIN / OP_MAX reduction    -> kernel parameter T*
+//   op::direct<T>(arg)    data on the loop set itself (map OP_ID, idx -1)   -> kernel parameter T*
+//   op::indirect<T>(arg)  data through one map column (idx >= 0)          -> kernel parameter T*
+//   op::row<T, D>(arg)    data through all D map columns (idx == -D)      -> kernel parameter T* const* (D pointers)
+//   op::global<T>(arg)    global value: read, or OP_MIN / OP_MAX reduction  -> kernel parameter T*
 //
 // T is the component type (float, int, ...; may be const-qualified). Pointers of non-const T convert implicitly to
 // the kernel's const parameters (float* -> const float*, float** -> const float* const*). An optional argument that

@@ -43,6 +43,17 @@ inline void kernel_EdgeFlux(const float* w, const float* const* u, float* const*
 
 inline void kernel_NeighbourSum(const float* const* nb, float* sum) { *sum = *nb[0] + *nb[1] + *nb[2]; }
 
+/// Mean over a node string's 40 cells, and every cell of the string marked with the string's number.
+inline void kernel_StringMean(const float* const* v, int* const* mark, const int* id, float* mean)
+{
+    float sum = 0.0f;
+    for (int k = 0; k < 40; ++k) {
+        sum += *v[k];
+        *mark[k] = *id;
+    }
+    *mean = sum / 40.0f;
+}
+
 inline void kernel_Optional(const float* maybe, float* const* maybeRow, float* seen)
 {
     *seen = (maybe == nullptr ? 1.0f : 0.0f) + (maybeRow[0] == nullptr && maybeRow[1] == nullptr ? 2.0f : 0.0f);
@@ -243,6 +254,37 @@ TEST_F(OpLoops, WholeRowArgumentPassesEveryMapColumn)
     }
     EXPECT_EQ(OP_plans[0].part_size, 16);
     EXPECT_EQ(OP_plans[0].nblocks, (mesh.ncells + 15) / 16);
+
+    // Rows of 40 columns: disjoint strings of 40 cells each, written through the map.
+    const int nstrings = mesh.ncells / 40;
+    std::vector<int> s2c(40 * nstrings), ids(nstrings), mark(mesh.ncells, -1);
+    std::vector<float> mean(nstrings);
+    for (int i = 0; i < 40 * nstrings; ++i) s2c[i] = (i * 7) % (40 * nstrings);
+    for (int s = 0; s < nstrings; ++s) ids[s] = 100 + s;
+    op_set strings = op_decl_set(nstrings, "strings");
+    op_map m40 = op_decl_map(strings, cells, 40, s2c.data(), "s2c");
+    op_dat dmark = op_decl_dat(cells, 1, "int", mark.data(), "mark");
+    op_dat dids = op_decl_dat(strings, 1, "int", ids.data(), "ids");
+    op_dat dmean = op_decl_dat(strings, 1, "float", mean.data(), "mean");
+    static const int inds40[4] = {0, 1, -1, -1};
+    for (int threads : {1, 2}) {
+        omp_set_num_threads(threads);
+        std::fill(mark.begin(), mark.end(), -1);
+        op_par_loop_indirect<kernel_StringMean>(3, "kernel_StringMean", strings, inds40,
+                                                op::row<const float, 40>(op_arg_dat(dv, -40, m40, 1, "float", OP_READ)),
+                                                op::row<int, 40>(op_arg_dat(dmark, -40, m40, 1, "int", OP_WRITE)),
+                                                op::direct<const int>(op_arg_dat(dids, -1, OP_ID, 1, "int", OP_READ)),
+                                                op::direct<float>(op_arg_dat(dmean, -1, OP_ID, 1, "float", OP_WRITE)));
+        for (int s = 0; s < nstrings; ++s) {
+            float sum = 0.0f;
+            for (int k = 0; k < 40; ++k) {
+                sum += v[s2c[40 * s + k]];
+                ASSERT_EQ(mark[s2c[40 * s + k]], 100 + s);
+            }
+            ASSERT_EQ(mean[s], sum / 40.0f) << "string " << s;
+        }
+    }
+    EXPECT_EQ(OP_plans[1].nargs, 82);
 }
 
 TEST_F(OpLoops, EmptySetCountsOneCallAndLeavesReductionsUnchanged)

@@ -182,8 +182,10 @@ std::string readString(const std::string& file, const std::string& path)
 {
     Handle f(H5Fopen(file.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
     Handle set(H5Dopen2(f, path.c_str(), H5P_DEFAULT), H5Dclose);
+    Handle fileType(H5Dget_type(set), H5Tclose);
     Handle type(H5Tcopy(H5T_C_S1), H5Tclose);
     H5Tset_size(type, H5T_VARIABLE);
+    H5Tset_cset(type, H5Tget_cset(fileType));
     char* data[1] = {nullptr};
     if (H5Dread(set, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) throw std::runtime_error("read " + path);
     std::string value = data[0] != nullptr ? data[0] : "";

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -88,6 +89,11 @@ TEST_F(SimulationProgram, ReRunAtATimeNeverWrittenListsValidTimesAndFailsWithout
         const std::string path = "RESULTS/CellsAll/HydState/000000" + std::to_string(index);
         EXPECT_EQ(drivertest::readAttribute(results, path, "t"), 1.0 * index);
     }
+
+    // A fresh run (start 0) does not continue the file: it replaces it.
+    const auto again = simulate(config(0.0, 1.0, 1.0), "-o " + shellQuote(results));
+    ASSERT_EQ(again.status, 0) << again.out << again.err;
+    EXPECT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 2);
 }
 
 TEST_F(SimulationProgram, ProgressRunPrintsEveryHundredthOfTheRunAndFinishes)
@@ -108,9 +114,13 @@ TEST_F(SimulationProgram, KernelOnAnEmptySetIsDeactivatedAndNeverRuns)
     spec.wallEdges = 0;
     spec.kernels = {{13, {0.0, 0.0, 1.0e9}}};
     drivertest::writeModelFile(modelFile, spec);
-    const auto quiet = simulate(config(0.0, 1.0, 0.0), "");
+    const auto quiet = simulate(config(0.0, 1.0, 0.0), "-n 100000");
     EXPECT_EQ(quiet.status, 0) << quiet.out << quiet.err;
     EXPECT_EQ(quiet.out.find("de-activating"), std::string::npos);
+    // More threads than the machine offers are reduced, not rejected.
+    std::smatch threads;
+    ASSERT_TRUE(std::regex_search(quiet.out, threads, std::regex(" -> running on ([0-9]+) threads\n"))) << quiet.out;
+    EXPECT_LT(std::stoi(threads[1].str()), 100000);
 
     const auto r = simulate(config(0.0, 1.0, 0.0), "-l 1");
     EXPECT_EQ(r.status, 0) << r.out << r.err;

@@ -269,6 +269,14 @@ constexpr std::array<int, sizeof...(A)> global_slots()
     return {{(A::is_global ? c++ : -1)...}};
 }
 
+/// Consistency findings of the loop's arguments are printed (op_arg_check); they do not stop the loop.
+template <typename... Args>
+inline void check_arguments(char const* name, op_set set, const Args&... args)
+{
+    int ninds = 0, m = 0;
+    (op_arg_check(set, m++, args, &ninds, name), ...);
+}
+
 template <typename F, typename Tuple, std::size_t... I>
 inline void call_kernel(F& f, Tuple& acc, int n, std::index_sequence<I...>)
 {
@@ -304,6 +312,7 @@ void run_direct(int k, char const* name, op_set set, F& kernel, std::index_seque
     op_timers_core(&cpu_t1, &wall_t1);
     if (OP_diags > 2) printf(" kernel routine w/o indirection:  %s", name);
 
+    check_arguments(name, set, a.arg...);
     (a.check(name, static_cast<int>(I), set), ...);
     op_arg args[nargs] = {a.arg...};
     op_mpi_halo_exchanges(set, nargs, args);
@@ -363,6 +372,7 @@ void run_indirect(int k, char const* name, op_set set, const int (&declInds)[NI]
     for (int i = 0; i < ndecl; ++i) ninds = std::max(ninds, declInds[i] + 1);
     if (OP_diags > 2) printf(" kernel routine with indirection: %s\n", name);
 
+    check_arguments(name, set, a.arg...);
     (a.check(name, static_cast<int>(I), set), ...);
     op_arg args[nargs];
     int inds[nargs];

@@ -347,6 +347,20 @@ TEST_F(OpLoops, SwitchedOffArgumentsArriveAsNullPointers)
     }
 }
 
+TEST_F(OpLoops, ArgumentFindingsArePrintedAndTheLoopStillRuns)
+{
+    op_set s = op_decl_set(3, "s");
+    int slot[3] = {-1, -1, -1};
+    op_dat d = op_decl_dat(s, 1, "int", slot, "slot");
+    g_visits = 0;
+    ::testing::internal::CaptureStdout();
+    op_par_loop_direct<kernel_Order>(0, "kernel_Order", s,
+                                     op::direct<int>(op_arg_dat(d, -1, OP_ID, 2, "int", OP_WRITE)));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "error: arg 0 in kernel \"kernel_Order\"\ndataset dim does not match declared dim \n");
+    EXPECT_EQ(slot[2], 2);
+}
+
 TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoop)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

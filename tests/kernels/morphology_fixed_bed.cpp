@@ -111,9 +111,6 @@ TEST_F(FixedBed, MaximumSearchKeepsTheLargestOvershootAndItsStart)
     const float deep = 0.7f;
     kernel_MORPHOLOGY_FixedBedCorrectionFindMax(&fix, &deep, &overshoot);
     EXPECT_CLOSE(overshoot, 0.3, 1e-6, 0.0);
-    float none = -1.0f;
-    kernel_MORPHOLOGY_FixedBedCorrectionFindMax(&fix, &fix, &none);
-    EXPECT_EQ(none, 0.0f);
 }
 
 /// Two fixed-bed cells in a row, both at their fixed bed: sediment enters A over e0 (1), passes to B over e1 (2)

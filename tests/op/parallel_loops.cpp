@@ -352,6 +352,7 @@ TEST_F(OpLoops, ArgumentFindingsArePrintedAndTheLoopStillRuns)
     op_set s = op_decl_set(3, "s");
     int slot[3] = {-1, -1, -1};
     op_dat d = op_decl_dat(s, 1, "int", slot, "slot");
+    omp_set_num_threads(1);  // the visit counter is shared
     g_visits = 0;
     ::testing::internal::CaptureStdout();
     op_par_loop_direct<kernel_Order>(0, "kernel_Order", s,

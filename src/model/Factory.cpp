@@ -38,6 +38,14 @@ std::vector<std::string> specTokens(const std::string& spec)
     return tokens;
 }
 
+/// The slots of the global constant tables, one per parameter value.
+struct ParameterSlots {
+    std::size_t count(const ParameterID& id) const
+    {
+        return toInt(id) >= 0 && toInt(id) < Dimensions::NrParameterSlots ? 1 : 0;
+    }
+};
+
 }  // namespace
 
 api::IModel* Factory::createModel(const std::string& spec)
@@ -177,12 +185,14 @@ api::IData* Factory::createData(const DataID& id, api::ISet* set, const bool& is
 
 api::IParameter* Factory::createParameter(const ParameterID& id)
 {
-    const auto& ParameterProps = catalogue::parameters();
+    // Parameter values are slots of the global constant tables: the property look-up accepts every slot, so that
+    // the unused slot 20 is reported with its value by the description look-up.
+    const ParameterSlots ParameterProps;
     const auto& ParameterDescription = catalogue::parameters();
     HYDROVA_ASSERT(ParameterProps.count(id)==1, "parameter property definition not found");
     HYDROVA_ASSERT(ParameterDescription.count(id) == 1, "parameter description not found (id ="
                                                             << " " << toInt(id) << ")");
-    const auto& entry = *ParameterProps.find(id);
+    const auto& entry = *ParameterDescription.find(id);
     return new Parameter(id, entry.property.name, entry.description,
                          catalogue::contains(catalogue::parameterSimulation(), id),
                          catalogue::contains(catalogue::parameterSetup(), id),

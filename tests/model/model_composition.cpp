@@ -179,6 +179,8 @@ TEST(ModelComposition, SpecificationsThatNameNoModel)
 TEST(ModelComposition, FactoryAndLookUpReportMissingEntries)
 {
     EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createParameter(static_cast<ParameterID>(20)); }),
+                HasSubstr(" -> parameter description not found (id = 20), in file: src/model/Factory"));
+    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createParameter(static_cast<ParameterID>(28)); }),
                 HasSubstr(" -> parameter property definition not found, in file: src/model/Factory"));
     EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createAggregate(static_cast<AggregateID>(12)); }),
                 HasSubstr(" -> aggregate property definition not found (id = 12)"));

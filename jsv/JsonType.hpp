@@ -1,9 +1,8 @@
 // Type classes named by the schema's "type" keyword and the types of data values.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace jsv {
 

@@ -10,7 +10,7 @@ std::string DefaultAnnotationToMessageConverter::convert(const AnnotationKind& k
 }
 
 std::string DefaultLocatedAnnotationToMessageConverter::convert(const JsonPointer& pointer,
-                                                                 const AnnotationKind& kind) const
+                                                                const AnnotationKind& kind) const
 {
     const std::string text = DefaultAnnotationToMessageConverter().convert(kind);
     if (text.empty()) return "";

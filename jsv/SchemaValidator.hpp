@@ -25,10 +25,10 @@ using SchemaValidator =
     std::variant<BaseSchemaValidator, ConstSchemaValidator, EnumSchemaValidator,
                  ExtremumSchemaValidator<ExtremumKind::Minimum>, ExtremumSchemaValidator<ExtremumKind::Maximum>,
                  ExtremumSchemaValidator<ExtremumKind::ExclusiveMinimum>,
-                 ExtremumSchemaValidator<ExtremumKind::ExclusiveMaximum>, ItemsSchemaValidator,
-                 NoCheckSchemaValidator, OneOfSchemaValidator, PropertiesSchemaValidator, RequiredInSchemaValidator,
-                 RequiredSchemaValidator, TypeSchemaValidator, OptionalSchemaValidator, FormatSchemaValidator,
-                 DescriptionSchemaValidator, DefaultValueSchemaValidator>;
+                 ExtremumSchemaValidator<ExtremumKind::ExclusiveMaximum>, ItemsSchemaValidator, NoCheckSchemaValidator,
+                 OneOfSchemaValidator, PropertiesSchemaValidator, RequiredInSchemaValidator, RequiredSchemaValidator,
+                 TypeSchemaValidator, OptionalSchemaValidator, FormatSchemaValidator, DescriptionSchemaValidator,
+                 DefaultValueSchemaValidator>;
 
 /// Runs the validator on the data at `dataPointer`; returns the data keys it recognises.
 inline Keys checkWith(const SchemaValidator& validator, const JsonPointer& dataPointer,

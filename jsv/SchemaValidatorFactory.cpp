@@ -9,7 +9,8 @@ bool exclusiveFlag(const SchemaContext& context, const JsonPointer& schemaPointe
     const nlohmann::json& schema = schemaValue(context, schemaPointer);
     const auto it = schema.find(flag);
     if (it == schema.end()) return false;
-    if (!it->is_boolean()) throw InvalidSchemaException(schemaPointer / flag, "This keyword requires a boolean parameter.");
+    if (!it->is_boolean())
+        throw InvalidSchemaException(schemaPointer / flag, "This keyword requires a boolean parameter.");
     return it->get<bool>();
 }
 }  // namespace

@@ -37,6 +37,7 @@ int StreamValidator::validate(const nlohmann::json& data, const nlohmann::json& 
     annotations_ = AnnotationCollection();
     try {
         const SchemaContext context{&data, &schema};
+        BaseSchemaValidator::checkSchema(context, JsonPointer());
         BaseSchemaValidator(context, JsonPointer()).check(JsonPointer(), annotations_);
     } catch (const InvalidSchemaException& e) {
         annotations_ = AnnotationCollection();

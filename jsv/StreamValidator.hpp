@@ -9,10 +9,9 @@
 #pragma once
 
 #include <istream>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "jsv/Annotation.hpp"
 
@@ -24,7 +23,8 @@ public:
     explicit StreamValidator(std::ostream* output = nullptr) : output_(output) {}
 
     /// Parses both streams, validates, prints the findings, and returns 0 (no error, no warning), 1 (warnings
-    /// only) or 2 (errors, unparsable data or schema, or an invalid schema).
+    /// only) or 2 (errors, unparsable data or schema, or an invalid schema). The whole schema is checked before
+    /// the data, so a broken schema is reported whatever the data contains.
     int validate(std::istream& data, std::istream& schema);
     /// The same for documents already parsed.
     int validate(const nlohmann::json& data, const nlohmann::json& schema);

@@ -2,10 +2,9 @@
 #pragma once
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "jsv/annotations/Severity.hpp"
 

@@ -10,10 +10,7 @@ struct RequiredInViolation {
     static constexpr Severity severity = Severity::Error;
     std::string name;     ///< what kind of entry must match, e.g. "name"
     std::string pointer;  ///< printed pointer of the container of those entries
-    std::string message() const
-    {
-        return "This value must match a '" + name + "' in '" + pointer + "'.";
-    }
+    std::string message() const { return "This value must match a '" + name + "' in '" + pointer + "'."; }
 };
 
 }  // namespace jsv

@@ -9,6 +9,25 @@ BaseSchemaValidator::BaseSchemaValidator(const SchemaContext& context, const Jso
 {
 }
 
+void BaseSchemaValidator::checkSchema(const SchemaContext& context, const JsonPointer& schemaPointer)
+{
+    const nlohmann::json& schema = schemaValue(context, schemaPointer);
+    if (!schema.is_object())
+        throw InvalidSchemaException(schemaPointer, "A schema must be defined by either an object or a boolean.");
+    for (const auto& entry : schema.items()) {
+        SchemaValidatorFactory::create(context, schemaPointer, entry.key());
+        const JsonPointer at = schemaPointer / entry.key();
+        if (entry.key() == "properties") {
+            for (const auto& property : entry.value().items()) checkSchema(context, at / property.key());
+        } else if (entry.key() == "items") {
+            checkSchema(context, at);
+        } else if (entry.key() == "oneOf") {
+            for (std::size_t i = 0; i < entry.value().size(); ++i)
+                if (entry.value()[i].is_object()) checkSchema(context, at / i);
+        }
+    }
+}
+
 Keys BaseSchemaValidator::check(const JsonPointer& dataPointer, AnnotationCollection& annotations) const
 {
     const nlohmann::json& schema = schemaValue(context_, schema_);

@@ -14,6 +14,11 @@ public:
     BaseSchemaValidator(const SchemaContext& context, const JsonPointer& schemaPointer);
     Keys check(const JsonPointer& dataPointer, AnnotationCollection& annotations) const;
 
+    /// Checks the whole schema below `schemaPointer` without data: every keyword's parameter, and the sub-schemas
+    /// of "properties", "items" and the alternatives of "oneOf". Throws InvalidSchemaException at the first fault,
+    /// so that a broken schema is reported whatever the data contains.
+    static void checkSchema(const SchemaContext& context, const JsonPointer& schemaPointer);
+
 private:
     SchemaContext context_;
     JsonPointer schema_;

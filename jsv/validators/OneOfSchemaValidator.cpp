@@ -10,9 +10,8 @@ namespace {
 
 bool isSubset(const std::vector<std::string>& a, const std::vector<std::string>& b)
 {
-    return std::all_of(a.begin(), a.end(), [&b](const std::string& k) {
-        return std::find(b.begin(), b.end(), k) != b.end();
-    });
+    return std::all_of(a.begin(), a.end(),
+                       [&b](const std::string& k) { return std::find(b.begin(), b.end(), k) != b.end(); });
 }
 
 std::string firstMissingFrom(const std::vector<std::string>& keys, const std::vector<std::string>& other)
@@ -47,12 +46,12 @@ OneOfSchemaValidator::OneOfSchemaValidator(const SchemaContext& context, const J
         const nlohmann::json& alternative = parameter[i];
         for (const auto& entry : alternative.items())
             if (entry.key() != "properties" && entry.key() != "required" && entry.key() != "oneOf")
-                throw InvalidSchemaException(keyword_ / i / entry.key(),
-                                             "Only the keywords 'properties', 'required' and 'oneOf' are supported here.");
+                throw InvalidSchemaException(
+                    keyword_ / i / entry.key(),
+                    "Only the keywords 'properties', 'required' and 'oneOf' are supported here.");
         if (alternative.contains("properties")) ++withProperties;
         std::vector<std::string> required;
-        if (alternative.contains("required"))
-            required = stringList(alternative["required"], keyword_ / i / "required");
+        if (alternative.contains("required")) required = stringList(alternative["required"], keyword_ / i / "required");
         std::vector<std::string> sorted = required;
         std::sort(sorted.begin(), sorted.end());
         for (const auto& earlier : cases_) {
@@ -63,8 +62,8 @@ OneOfSchemaValidator::OneOfSchemaValidator(const SchemaContext& context, const J
         cases_.push_back(required);
     }
     if (withProperties != 0 && withProperties != parameter.size())
-        throw InvalidSchemaException(keyword_,
-                                     "The 'properties' keyword must be present in either all or none of the subschemas.");
+        throw InvalidSchemaException(
+            keyword_, "The 'properties' keyword must be present in either all or none of the subschemas.");
 }
 
 Keys OneOfSchemaValidator::check(const JsonPointer& dataPointer, AnnotationCollection& annotations) const

@@ -10,7 +10,8 @@
 //   nested "oneOf"; "properties" must be in all alternatives or in none. The case of an alternative is the set of
 //   keys its "required" lists; the cases must be distinct. An alternative is selected when the data object has
 //   every key of its case; of the selected ones, an alternative whose case is a strict subset of another selected
-//   case is dropped (the most specific case wins).
+//   case is dropped (the most specific case wins); so an alternative without "required" is the default, chosen
+//   when no other case is selected.
 //     - none selected: MissingExclusiveItemsViolation at the object listing the first key of every non-empty case;
 //     - two remain: ExclusiveItemViolation at the object naming, for the first two, a key of each case that the
 //       other case lacks;
@@ -35,8 +36,10 @@ public:
     bool isSwitch() const { return switch_; }
 
 private:
-    Keys checkNames(const JsonPointer& dataPointer, const nlohmann::json& data, AnnotationCollection& annotations) const;
-    Keys checkSwitch(const JsonPointer& dataPointer, const nlohmann::json& data, AnnotationCollection& annotations) const;
+    Keys checkNames(const JsonPointer& dataPointer, const nlohmann::json& data,
+                    AnnotationCollection& annotations) const;
+    Keys checkSwitch(const JsonPointer& dataPointer, const nlohmann::json& data,
+                     AnnotationCollection& annotations) const;
 
     SchemaContext context_;
     JsonPointer keyword_;

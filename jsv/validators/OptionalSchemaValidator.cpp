@@ -3,7 +3,9 @@
 namespace jsv {
 
 OptionalSchemaValidator::OptionalSchemaValidator(const SchemaContext& context, const JsonPointer& keywordPointer)
-    : context_(context), keyword_(keywordPointer), names_(stringList(schemaValue(context, keywordPointer), keywordPointer))
+    : context_(context),
+      keyword_(keywordPointer),
+      names_(stringList(schemaValue(context, keywordPointer), keywordPointer))
 {
 }
 

@@ -15,7 +15,6 @@ public:
 private:
     SchemaContext context_;
     JsonPointer keyword_;
-
 };
 
 }  // namespace jsv

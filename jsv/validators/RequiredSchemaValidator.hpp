@@ -5,7 +5,8 @@
 
 namespace jsv {
 
-/// Every listed key must be present in a data object (MissingItem at the missing key's path); the listed names are recognised keys.
+/// Every listed key must be present in a data object (MissingItem at the missing key's path); the listed names are
+/// recognised keys.
 class RequiredSchemaValidator {
 public:
     /// `keywordPointer` locates the keyword in the schema; its parameter is checked here (schema errors throw).

@@ -1,11 +1,10 @@
 // What every keyword validator shares: the two documents it works on and the set of data keys it recognises.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "jsv/Annotation.hpp"
 #include "jsv/Exceptions.hpp"

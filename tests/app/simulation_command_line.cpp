@@ -14,8 +14,9 @@ using testsupport::ScratchDir;
 namespace {
 
 const std::string kHeaderStart = "HYDROVA v3.0\nLamina OpenMP binary\nv3.0.0\n";
-const std::string kFooter = "\n------------------------------------------------------------\n"
-                            " HYDROVA successfully processed all necessary jobs!\n\n";
+const std::string kFooter =
+    "\n------------------------------------------------------------\n"
+    " HYDROVA successfully processed all necessary jobs!\n\n";
 const std::string kKilled = " -> ... unfortunately HYDROVA is killed!\n";
 
 std::string simulation(const std::string& args) { return program("hydrova_simulation") + " " + args; }
@@ -43,10 +44,10 @@ TEST(SimulationCommandLine, HelpAndVersionComeAfterTheHeaderWithoutFooter)
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(startsWith(help.out, kHeaderStart)) << help.out;
     EXPECT_NE(help.out.find("This is the 'simulation' binary of the HYDROVA framework."), std::string::npos);
-    for (const char* text : {"the configuration file", "level of debug messages", "number of threads",
-                             "restore the archive", "h5 file with model definition", "print simulation progress",
-                             "print IDs showing numerical issues",
-                             "name of .h5 file for storing results (must contain ending .h5)"}) {
+    for (const char* text :
+         {"the configuration file", "level of debug messages", "number of threads", "restore the archive",
+          "h5 file with model definition", "print simulation progress", "print IDs showing numerical issues",
+          "name of .h5 file for storing results (must contain ending .h5)"}) {
         EXPECT_NE(help.out.find(text), std::string::npos) << "usage lacks: " << text;
     }
     EXPECT_EQ(help.out.find("successfully processed"), std::string::npos);
@@ -95,7 +96,7 @@ TEST(SimulationCommandLine, ValidationErrorsArePrintedWithPointersThenTheRunEnds
     EXPECT_EQ(r.err, " -> Terminating HYDROVA due to JSON validation errors.\n" + kKilled);
 }
 
-TEST(SimulationCommandLine, ExtraTopLevelKeyIsOnlyAWarning)
+TEST(SimulationCommandLine, ExtraTopLevelKeyIsOnlyAWarningAndTheRunGoesOnToTheDriver)
 {
     ScratchDir dir("cmdline");
     std::string text = kValidConfig;
@@ -104,4 +105,51 @@ TEST(SimulationCommandLine, ExtraTopLevelKeyIsOnlyAWarning)
     const auto r = runProcess(simulation("-f " + config + " -r " + dir.file("model.h5") + " -o " + dir.file("out.h5")));
     EXPECT_NE(r.out.find("/COMMENT: Warning: The value of this item will not be used."), std::string::npos) << r.out;
     EXPECT_EQ(r.err.find("Terminating HYDROVA due to JSON validation errors."), std::string::npos) << r.err;
+    // The model file does not exist, so whatever the driver does it stops with its own diagnostic first.
+    EXPECT_EQ(r.status, 1);
+    ASSERT_GT(r.err.size(), kKilled.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - kKilled.size()), kKilled) << r.err;
+    EXPECT_EQ(r.out.find("successfully processed"), std::string::npos);
+}
+
+TEST(SimulationCommandLine, ValidConfigurationPrintsNoFindings)
+{
+    ScratchDir dir("cmdline");
+    const std::string config = dir.write("good.json", kValidConfig);
+    const auto r = runProcess(simulation("-f " + config + " -r " + dir.file("model.h5")));
+    EXPECT_EQ(r.out.find(": Error: "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(": Warning: "), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("Terminating HYDROVA"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("configuration file not found"), std::string::npos) << r.err;
+}
+
+TEST(SimulationCommandLine, ArchiveModeStillRequiresAndValidatesTheConfiguration)
+{
+    ScratchDir dir("cmdline");
+    const auto noFile = runProcess(simulation("-a " + dir.file("restored.json") + " -r model.h5"));
+    EXPECT_EQ(noFile.status, 1);
+    EXPECT_NE((noFile.out + noFile.err).find("Required argument missing: file"), std::string::npos)
+        << noFile.out << noFile.err;
+
+    const std::string config = dir.write("bad.json", R"({"SIMULATION": {"OUTPUT": []}})");
+    const auto invalid = runProcess(simulation("-a " + dir.file("restored.json") + " -f " + config + " -r model.h5"));
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_NE(invalid.out.find("/SIMULATION/TIME: Error: This item is required but missing."), std::string::npos)
+        << invalid.out;
+    EXPECT_EQ(invalid.err, " -> Terminating HYDROVA due to JSON validation errors.\n" + kKilled);
+    EXPECT_EQ(invalid.out.find("running on"), std::string::npos);
+}
+
+TEST(SimulationCommandLine, ArgumentValuesAreTypedButNotJudgedByTheShell)
+{
+    // A non-integer thread count is a parse error of the library.
+    const auto word = runProcess(simulation("-f c.json -r m.h5 -n many"));
+    EXPECT_EQ(word.status, 1);
+    EXPECT_TRUE(startsWith(word.out, kHeaderStart)) << word.out;
+    EXPECT_EQ(word.err.find("configuration file not found"), std::string::npos);
+
+    // A huge thread count and an output without ".h5" pass the shell: the next thing checked is the file.
+    const auto many = runProcess(simulation("-f nowhere.json -r m.h5 -n 100000 -o results"));
+    EXPECT_EQ(many.status, 1);
+    EXPECT_EQ(many.err, " -> configuration file not found: nowhere.json\n" + kKilled);
 }

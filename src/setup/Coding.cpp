@@ -1,0 +1,69 @@
+#include "setup/Coding.hpp"
+
+#include "setup/SetupError.hpp"
+
+namespace setup {
+
+BoundaryCoding codeBoundary(const BoundarySpec& b, bool frictionOn)
+{
+    BoundaryCoding c;
+    switch (b.type) {
+        case BoundaryType::DischargeInflow:
+            // Row: [1] slope or Froude number of the boundary depth, [2] discharge per metre of string [m^2/s],
+            // [4] total discharge [m^3/s] from the series. Factor -1: a positive user discharge enters.
+            c.factor = -1;
+            if (frictionOn) {
+                c.code = CodeDischargeNormalDepth;
+                c.values[1] = static_cast<float>(b.slope);
+            } else {
+                // Without a friction law there is no normal depth: the critical depth (Froude number 1) is used.
+                c.code = CodeDischargeCriticalDepth;
+                c.values[1] = 1.0f;
+            }
+            c.interpolations.push_back({KeyTime, 4});
+            c.modifications.push_back({ModSpecificDischarge, 2, 4});
+            break;
+        case BoundaryType::WaterLevel:
+            // Row: [0] water surface [m] from the series, [1] 1 when water may enter.
+            c.code = CodeWaterLevel;
+            c.values[1] = b.allowInflow ? 1.0f : 0.0f;
+            c.interpolations.push_back({KeyTime, 0});
+            break;
+        case BoundaryType::RatingCurve:
+            // Row: [0] water surface [m] looked up with the string's current outflow, [1] 0: outflow only.
+            c.code = CodeWaterLevel;
+            c.interpolations.push_back({KeyDischarge, 0});
+            break;
+        case BoundaryType::NormalOutflow:
+            if (!frictionOn)
+                throw SetupError(
+                    "boundary <" + b.name +
+                    ">: type 'normal_outflow' needs the FRICTION block (the normal depth uses the friction law)");
+            // Row: [0] bed slope.
+            c.code = CodeNormalOutflow;
+            c.values[0] = static_cast<float>(b.slope);
+            break;
+        case BoundaryType::FreeOutflow:
+            c.code = CodeFreeOutflow;
+            break;
+        case BoundaryType::Wall:
+            throw SetupError("boundary <" + b.name + ">: a wall has no boundary data");
+    }
+    return c;
+}
+
+SourceCoding codeSource(const SourceSpec& s)
+{
+    SourceCoding c;
+    c.interpolation = {KeyTime, 0};
+    if (s.type == SourceType::Rain) {
+        c.sinkType = 10;
+        c.modification = {ModMillimetresPerHour, 1, 0};
+    } else {
+        c.sinkType = 20 + (s.sink == SinkMode::Exact ? 0 : s.sink == SinkMode::Available ? 1 : 2);
+        c.modification = {ModPerRegionArea, 1, 0};
+    }
+    return c;
+}
+
+}  // namespace setup

@@ -1,0 +1,69 @@
+// How each boundary and source type of the command file is expressed in the model file: the hydraulic
+// boundary code and factor, the initial boundary-data row, and the interpolations and modifications that
+// keep the row current during the run.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "setup/CommandFile.hpp"
+
+namespace setup {
+
+/// Interpolation keys: what a series is looked up with.
+enum InterpolationKey : int { KeyTime = 0, KeyMeanDepth = 1, KeyWaterSurface = 2, KeyDischarge = 3 };
+
+/// Edge modification types used by the set-up.
+enum EdgeModification : int { ModSpecificDischarge = 1 };
+/// Cell modification types used by the set-up.
+enum CellModification : int { ModPerRegionArea = 6, ModMillimetresPerHour = 7 };
+
+/// Hydraulic boundary codes used by the set-up.
+enum BoundaryCode : int {
+    CodeDischargeNormalDepth = 100,    ///< inflow of a discharge; normal depth on a slope (needs friction)
+    CodeDischargeCriticalDepth = 102,  ///< inflow of a discharge; depth from a Froude number
+    CodeNormalOutflow = 104,
+    CodeFreeOutflow = 112,
+    CodeWaterLevel = 114,
+};
+
+/// A series lookup writing position `position` of the condition's data row.
+struct InterpolationCoding {
+    int key = KeyTime;
+    int position = 0;
+};
+
+/// A modification of the condition's data row: row[write] = f(row[read], ...).
+struct ModificationCoding {
+    int type = 0;
+    int write = 0;
+    int read = 0;
+};
+
+/// Everything the model file holds for one hydraulic boundary condition (not a wall).
+struct BoundaryCoding {
+    int code = 0;
+    /// Multiplies the boundary values: -1 turns the user's positive inflow into the kernel's negative
+    /// (entering) mass flux.
+    int factor = 1;
+    std::array<float, 7> values{};                    ///< initial boundary-data row; interpolated positions start at 0
+    std::vector<InterpolationCoding> interpolations;  ///< one per series, in the order of BoundarySpec
+    std::vector<ModificationCoding> modifications;
+};
+
+/// The coding of a boundary; `frictionOn` selects the normal-depth variants. Wall boundaries have no coding
+/// (their edges stay walls); throws SetupError for a type that cannot work without friction.
+BoundaryCoding codeBoundary(const BoundarySpec& boundary, bool frictionOn);
+
+/// Everything the model file holds for one source.
+struct SourceCoding {
+    /// Behaviour of a negative source: tens digit 1 rain, 2 inflow; last digit 0 exact, 1 available, 2 infinity.
+    int sinkType = 10;
+    std::array<float, 2> values{};  ///< initial source row: [0] series value, [1] rate [m/s]
+    InterpolationCoding interpolation;
+    ModificationCoding modification;
+};
+
+SourceCoding codeSource(const SourceSpec& source);
+
+}  // namespace setup

@@ -1,0 +1,335 @@
+#include "setup/CommandFile.hpp"
+
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "setup/SetupError.hpp"
+
+namespace setup {
+
+namespace {
+
+using nlohmann::json;
+
+const std::string kRoot = "/SETUP/DOMAIN/LAMINA_2D";
+
+std::string child(const std::string& pointer, const std::string& key) { return pointer + "/" + key; }
+std::string child(const std::string& pointer, std::size_t index) { return pointer + "/" + std::to_string(index); }
+
+const json* find(const json& object, const char* key)
+{
+    if (!object.is_object()) return nullptr;
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+double number(const json& value, const std::string& pointer)
+{
+    if (!value.is_number()) throw SetupError(pointer + ": this value must be a number");
+    return value.get<double>();
+}
+
+bool boolean(const json& value, const std::string& pointer)
+{
+    if (!value.is_boolean()) throw SetupError(pointer + ": this value must be true or false");
+    return value.get<bool>();
+}
+
+std::string text(const json& value, const std::string& pointer)
+{
+    if (!value.is_string()) throw SetupError(pointer + ": this value must be a string");
+    return value.get<std::string>();
+}
+
+std::vector<int> materialList(const json& value, const std::string& pointer)
+{
+    if (!value.is_array() || value.empty())
+        throw SetupError(pointer + ": a non-empty list of material ids is required");
+    std::vector<int> ids;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (!value[i].is_number_integer()) throw SetupError(child(pointer, i) + ": a material id must be an integer");
+        ids.push_back(value[i].get<int>());
+    }
+    return ids;
+}
+
+const json& required(const json& object, const char* key, const std::string& pointer)
+{
+    const json* value = find(object, key);
+    if (value == nullptr) throw SetupError(child(pointer, key) + ": this item is required but missing");
+    return *value;
+}
+
+double nonNegative(double value, const std::string& what)
+{
+    if (value < 0.0) {
+        std::ostringstream msg;
+        msg << what << " must not be negative (" << value << ")";
+        throw SetupError(msg.str());
+    }
+    return value;
+}
+
+void readGeometry(const json& geometry, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
+{
+    const std::string mesh = text(required(geometry, "mesh_file", pointer), child(pointer, "mesh_file"));
+    d.meshFile = (mesh.empty() || mesh.front() == '/' || baseDir.empty()) ? mesh : baseDir + "/" + mesh;
+
+    std::set<std::string> names;
+    if (const json* strings = find(geometry, "STRINGDEF")) {
+        const std::string p = child(pointer, "STRINGDEF");
+        for (std::size_t i = 0; i < strings->size(); ++i) {
+            const json& s = (*strings)[i];
+            StringDef def;
+            def.name = text(required(s, "name", child(p, i)), child(child(p, i), "name"));
+            if (const json* side = find(s, "upstream_direction")) {
+                const std::string dir = text(*side, child(child(p, i), "upstream_direction"));
+                if (dir == "left")
+                    def.upstream = UpstreamSide::Left;
+                else if (dir == "right")
+                    def.upstream = UpstreamSide::Right;
+                else
+                    throw SetupError("string <" + def.name + ">: upstream_direction must be \"left\" or \"right\"");
+            }
+            if (!names.insert(def.name).second)
+                throw SetupError("string <" + def.name + "> is defined twice in STRINGDEF");
+            d.strings.push_back(def);
+        }
+    }
+    std::set<std::string> regionNames;
+    if (const json* regions = find(geometry, "REGIONDEF")) {
+        const std::string p = child(pointer, "REGIONDEF");
+        for (std::size_t i = 0; i < regions->size(); ++i) {
+            const json& r = (*regions)[i];
+            RegionDef def;
+            def.name = text(required(r, "name", child(p, i)), child(child(p, i), "name"));
+            def.materials = materialList(required(r, "index", child(p, i)), child(child(p, i), "index"));
+            if (!regionNames.insert(def.name).second)
+                throw SetupError("region <" + def.name + "> is defined twice in REGIONDEF");
+            d.regions.push_back(def);
+        }
+    }
+}
+
+void readParameters(const json& block, const std::string& pointer, HydraulicParameters& p)
+{
+    if (const json* v = find(block, "CFL")) p.cfl = number(*v, child(pointer, "CFL"));
+    if (const json* v = find(block, "max_time_step")) p.maxTimeStep = number(*v, child(pointer, "max_time_step"));
+    if (const json* v = find(block, "minimum_water_depth"))
+        p.minimumWaterDepth = number(*v, child(pointer, "minimum_water_depth"));
+    if (const json* v = find(block, "gravity")) p.gravity = number(*v, child(pointer, "gravity"));
+    if (const json* v = find(block, "safe_mode")) p.safeMode = boolean(*v, child(pointer, "safe_mode"));
+    if (!(p.cfl > 0.0)) throw SetupError(child(pointer, "CFL") + ": the CFL number must be greater than 0");
+    if (!(p.maxTimeStep > 0.0)) throw SetupError(child(pointer, "max_time_step") + ": must be greater than 0");
+    if (!(p.minimumWaterDepth > 0.0))
+        throw SetupError(child(pointer, "minimum_water_depth") + ": must be greater than 0");
+    if (!(p.gravity > 0.0)) throw SetupError(child(pointer, "gravity") + ": must be greater than 0");
+}
+
+void readInitial(const json& block, const std::string& pointer, InitialCondition& ini)
+{
+    const std::string type = text(required(block, "type", pointer), child(pointer, "type"));
+    if (type == "dry") {
+        ini.kind = InitialCondition::Kind::Dry;
+    } else if (type == "water_surface") {
+        ini.kind = InitialCondition::Kind::WaterSurface;
+        ini.waterSurface = number(required(block, "value", pointer), child(pointer, "value"));
+    } else if (type == "index_table") {
+        ini.kind = InitialCondition::Kind::IndexTable;
+        const std::string p = child(pointer, "values");
+        const json& values = required(block, "values", pointer);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const json& v = values[i];
+            const std::string pi = child(p, i);
+            InitialCondition::Entry e;
+            e.materials = materialList(required(v, "index", pi), child(pi, "index"));
+            e.waterSurface = number(required(v, "water_surface", pi), child(pi, "water_surface"));
+            if (const json* q = find(v, "discharge")) {
+                if (!q->is_array() || q->size() != 2)
+                    throw SetupError(child(pi, "discharge") + ": the discharge is a pair [qx, qy]");
+                e.qx = number((*q)[0], child(child(pi, "discharge"), 0));
+                e.qy = number((*q)[1], child(child(pi, "discharge"), 1));
+            }
+            ini.entries.push_back(e);
+        }
+    } else {
+        throw SetupError(child(pointer, "type") + ": unknown initial condition type '" + type + "'");
+    }
+}
+
+void readFriction(const json& block, const std::string& pointer, FrictionSpec& f)
+{
+    static const std::map<std::string, int> kCodes = {
+        {"manning", 1}, {"strickler", 2}, {"log_law", 3}, {"large_roughness", 4}};
+    f.on = true;
+    const std::string type = text(required(block, "type", pointer), child(pointer, "type"));
+    const auto code = kCodes.find(type);
+    if (code == kCodes.end()) throw SetupError(child(pointer, "type") + ": unknown friction type '" + type + "'");
+    f.type = code->second;
+    f.defaultValue =
+        nonNegative(number(required(block, "default_friction", pointer), child(pointer, "default_friction")),
+                    "FRICTION: default_friction");
+    if (const json* regions = find(block, "regions")) {
+        const std::string p = child(pointer, "regions");
+        for (std::size_t i = 0; i < regions->size(); ++i) {
+            const std::string pi = child(p, i);
+            FrictionSpec::Region r;
+            r.materials = materialList(required((*regions)[i], "index", pi), child(pi, "index"));
+            r.value = nonNegative(number(required((*regions)[i], "friction", pi), child(pi, "friction")),
+                                  "FRICTION: friction of regions entry " + std::to_string(i));
+            f.regions.push_back(r);
+        }
+    }
+}
+
+struct BoundaryTypeInfo {
+    BoundaryType type;
+    const char* name;
+    const char* seriesKey;          // nullptr: no series
+    std::vector<std::string> keys;  // keys the type uses besides name, type, string
+};
+
+const std::vector<BoundaryTypeInfo>& boundaryTypes()
+{
+    static const std::vector<BoundaryTypeInfo> kTypes = {
+        {BoundaryType::Wall, "wall", nullptr, {}},
+        {BoundaryType::DischargeInflow, "discharge_inflow", "discharge", {"discharge", "slope"}},
+        {BoundaryType::WaterLevel, "water_level", "water_surface", {"water_surface", "allow_inflow"}},
+        {BoundaryType::RatingCurve, "rating_curve", "rating", {"rating"}},
+        {BoundaryType::NormalOutflow, "normal_outflow", nullptr, {"slope"}},
+        {BoundaryType::FreeOutflow, "free_outflow", nullptr, {}},
+    };
+    return kTypes;
+}
+
+void readBoundaries(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
+{
+    std::set<std::string> names;
+    std::map<std::string, std::string> stringOwner;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& b = list[i];
+        const std::string pi = child(pointer, i);
+        BoundarySpec spec;
+        spec.name = text(required(b, "name", pi), child(pi, "name"));
+        const std::string label = "boundary <" + spec.name + ">";
+        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        spec.typeName = text(required(b, "type", pi), child(pi, "type"));
+        const BoundaryTypeInfo* info = nullptr;
+        for (const auto& t : boundaryTypes())
+            if (spec.typeName == t.name) info = &t;
+        if (info == nullptr) throw SetupError(label + ": unknown boundary type '" + spec.typeName + "'");
+        spec.type = info->type;
+        spec.string = text(required(b, "string", pi), child(pi, "string"));
+
+        bool defined = false;
+        for (const auto& s : d.strings) defined = defined || s.name == spec.string;
+        if (!defined) throw SetupError(label + ": string <" + spec.string + "> is not defined in STRINGDEF");
+        const auto owner = stringOwner.emplace(spec.string, spec.name);
+        if (!owner.second)
+            throw SetupError("string <" + spec.string + "> carries two conditions: <" + owner.first->second +
+                             "> and <" + spec.name + ">");
+
+        for (const auto& item : b.items()) {
+            const std::string& key = item.key();
+            if (key == "name" || key == "type" || key == "string") continue;
+            bool used = false;
+            for (const auto& k : info->keys) used = used || k == key;
+            if (!used) d.warnings.push_back(child(pi, key) + ": Warning: The value of this item will not be used.");
+        }
+        if (info->seriesKey != nullptr) {
+            const json& value = required(b, info->seriesKey, pi);
+            spec.series = readSeries(value, baseDir, label + ": " + info->seriesKey);
+        }
+        if (spec.type == BoundaryType::DischargeInflow || spec.type == BoundaryType::NormalOutflow) {
+            spec.slope = number(required(b, "slope", pi), child(pi, "slope"));
+            if (!(spec.slope > 0.0)) throw SetupError(label + ": slope must be greater than 0");
+        }
+        if (spec.type == BoundaryType::WaterLevel)
+            if (const json* v = find(b, "allow_inflow")) spec.allowInflow = boolean(*v, child(pi, "allow_inflow"));
+        d.boundaries.push_back(spec);
+    }
+}
+
+void readSources(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
+{
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& s = list[i];
+        const std::string pi = child(pointer, i);
+        SourceSpec spec;
+        spec.name = text(required(s, "name", pi), child(pi, "name"));
+        const std::string label = "source <" + spec.name + ">";
+        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        const std::string type = text(required(s, "type", pi), child(pi, "type"));
+        spec.region = text(required(s, "region", pi), child(pi, "region"));
+        bool defined = false;
+        for (const auto& r : d.regions) defined = defined || r.name == spec.region;
+        if (!defined) throw SetupError(label + ": region <" + spec.region + "> is not defined in REGIONDEF");
+
+        std::vector<std::string> keys;
+        if (type == "rain") {
+            spec.type = SourceType::Rain;
+            spec.series = readSeries(required(s, "intensity", pi), baseDir, label + ": intensity");
+            keys = {"intensity"};
+        } else if (type == "inflow") {
+            spec.type = SourceType::Inflow;
+            spec.series = readSeries(required(s, "discharge", pi), baseDir, label + ": discharge");
+            keys = {"discharge", "sink"};
+            if (const json* sink = find(s, "sink")) {
+                const std::string mode = text(*sink, child(pi, "sink"));
+                if (mode == "exact")
+                    spec.sink = SinkMode::Exact;
+                else if (mode == "available")
+                    spec.sink = SinkMode::Available;
+                else if (mode == "infinity")
+                    spec.sink = SinkMode::Infinity;
+                else
+                    throw SetupError(label + ": unknown sink behaviour '" + mode + "'");
+            }
+        } else {
+            throw SetupError(label + ": unknown source type '" + type + "'");
+        }
+        for (const auto& item : s.items()) {
+            const std::string& key = item.key();
+            if (key == "name" || key == "type" || key == "region") continue;
+            bool used = false;
+            for (const auto& k : keys) used = used || k == key;
+            if (!used) d.warnings.push_back(child(pi, key) + ": Warning: The value of this item will not be used.");
+        }
+        d.sources.push_back(spec);
+    }
+}
+
+}  // namespace
+
+const char* boundaryTypeName(BoundaryType type)
+{
+    for (const auto& t : boundaryTypes())
+        if (t.type == type) return t.name;
+    return "";
+}
+
+SetupDescription readCommandFile(const json& doc, const std::string& baseDir)
+{
+    const json* lamina = nullptr;
+    if (const json* s = find(doc, "SETUP"))
+        if (const json* dom = find(*s, "DOMAIN")) lamina = find(*dom, "LAMINA_2D");
+    if (lamina == nullptr) throw SetupError(kRoot + ": this item is required but missing");
+    if (find(*lamina, "MORPHOLOGY") != nullptr)
+        throw SetupError(kRoot + "/MORPHOLOGY: morphological models cannot be set up by this version of the program");
+
+    SetupDescription d;
+    readGeometry(required(*lamina, "GEOMETRY", kRoot), kRoot + "/GEOMETRY", baseDir, d);
+    const std::string hp = kRoot + "/HYDRAULICS";
+    const json& hyd = required(*lamina, "HYDRAULICS", kRoot);
+    if (const json* v = find(hyd, "PARAMETER")) readParameters(*v, hp + "/PARAMETER", d.parameters);
+    if (const json* v = find(hyd, "INITIAL")) readInitial(*v, hp + "/INITIAL", d.initial);
+    if (const json* v = find(hyd, "FRICTION")) readFriction(*v, hp + "/FRICTION", d.friction);
+    if (const json* v = find(hyd, "BOUNDARY")) readBoundaries(*v, hp + "/BOUNDARY", baseDir, d);
+    if (const json* v = find(hyd, "SOURCE")) readSources(*v, hp + "/SOURCE", baseDir, d);
+    d.flood = find(hyd, "FLOOD") != nullptr;
+    return d;
+}
+
+}  // namespace setup

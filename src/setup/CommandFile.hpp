@@ -1,0 +1,102 @@
+// The set-up command file read into plain records: geometry, hydraulic parameters, initial state, friction,
+// boundary conditions, sources and flood tracking.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "setup/Series.hpp"
+#include "setup/mesh/Geometry.hpp"
+
+namespace setup {
+
+struct StringDef {
+    std::string name;
+    UpstreamSide upstream = UpstreamSide::Automatic;  ///< Left/Right only for strings inside the domain
+};
+
+struct RegionDef {
+    std::string name;
+    std::vector<int> materials;  ///< material ids of the cells that make up the region
+};
+
+/// HYDRAULICS/PARAMETER with the defaults used when the command file is silent.
+struct HydraulicParameters {
+    double cfl = 0.9;
+    double maxTimeStep = 100.0;        ///< [s]
+    double minimumWaterDepth = 0.001;  ///< [m]
+    double gravity = 9.81;             ///< [m/s^2]
+    bool safeMode = false;             ///< true: a mass-balance failure ends the run
+};
+
+struct InitialCondition {
+    enum class Kind { Dry, WaterSurface, IndexTable };
+    struct Entry {
+        std::vector<int> materials;
+        double waterSurface = 0.0;  ///< [m]
+        double qx = 0.0, qy = 0.0;  ///< specific discharge [m^2/s]
+    };
+    Kind kind = Kind::Dry;
+    double waterSurface = 0.0;   ///< for Kind::WaterSurface [m]
+    std::vector<Entry> entries;  ///< for Kind::IndexTable, first matching entry wins
+};
+
+struct FrictionSpec {
+    bool on = false;
+    int type = 0;               ///< closure code: 1 Manning, 2 Strickler, 3 log law, 4 large roughness
+    double defaultValue = 0.0;  ///< in the closure's metric
+    struct Region {
+        std::vector<int> materials;
+        double value = 0.0;
+    };
+    std::vector<Region> regions;  ///< later entries override earlier ones
+};
+
+enum class BoundaryType { Wall, DischargeInflow, WaterLevel, RatingCurve, NormalOutflow, FreeOutflow };
+
+struct BoundarySpec {
+    std::string name;
+    BoundaryType type = BoundaryType::Wall;
+    std::string typeName;
+    std::string string;            ///< name of the STRINGDEF string it lies on
+    std::optional<Series> series;  ///< discharge, water_surface or rating, by type
+    double slope = 0.0;            ///< bed slope for the normal depth [-]
+    bool allowInflow = true;       ///< water_level only
+};
+
+enum class SourceType { Rain, Inflow };
+enum class SinkMode { Exact, Available, Infinity };
+
+struct SourceSpec {
+    std::string name;
+    SourceType type = SourceType::Rain;
+    std::string region;  ///< name of the REGIONDEF region
+    Series series;       ///< rain intensity [mm/h] or discharge [m^3/s] over time [s]
+    SinkMode sink = SinkMode::Exact;
+};
+
+struct SetupDescription {
+    std::string meshFile;  ///< resolved against the command file's folder
+    std::vector<StringDef> strings;
+    std::vector<RegionDef> regions;
+    HydraulicParameters parameters;
+    InitialCondition initial;
+    FrictionSpec friction;
+    std::vector<BoundarySpec> boundaries;
+    std::vector<SourceSpec> sources;
+    bool flood = false;
+    /// Located warnings ("<pointer>: Warning: <text>") for keys that a type does not use.
+    std::vector<std::string> warnings;
+};
+
+/// Interprets a command file that passed the schema check. `baseDir` is the command file's folder, against
+/// which relative file names are resolved. Throws SetupError for content the schema cannot catch (unknown
+/// names, negative friction, bad series, two conditions on one string, missing keys of a type, ...).
+SetupDescription readCommandFile(const nlohmann::json& doc, const std::string& baseDir);
+
+/// Names of the boundary types in command-file spelling.
+const char* boundaryTypeName(BoundaryType type);
+
+}  // namespace setup

@@ -1,0 +1,82 @@
+#include "setup/SetupRun.hpp"
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "common/TerraException.hpp"
+#include "model/Factory.hpp"
+#include "setup/CommandFile.hpp"
+#include "setup/ModelBuilder.hpp"
+#include "setup/ModelFileWriter.hpp"
+#include "setup/SetupError.hpp"
+#include "setup/mesh/Geometry.hpp"
+#include "setup/mesh/Mesh2dm.hpp"
+
+namespace setup {
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string readText(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in) throw SetupError("cannot read the command file <" + path + ">");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void run(const std::string& commandFile, const std::string& output, int logLevel)
+{
+    const std::string text = readText(commandFile);
+    nlohmann::json doc;
+    try {
+        doc = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::exception& e) {
+        throw SetupError("the command file <" + commandFile + "> is not valid JSON: " + e.what());
+    }
+    const SetupDescription description = readCommandFile(doc, folderOf(commandFile));
+    for (const auto& warning : description.warnings) std::cout << warning << std::endl;
+
+    if (!std::ifstream(description.meshFile))
+        throw SetupError("GEOMETRY: cannot read the mesh file <" + description.meshFile + ">");
+    if (logLevel > 1)
+        std::cout << " -> "
+                  << "reading mesh <" << description.meshFile << ">" << std::endl;
+    const TriMesh mesh = read2dm(description.meshFile);
+    const MeshGeometry geometry = computeGeometry(mesh);
+    std::cout << " -> "
+              << "mesh with " << geometry.nNodes << " nodes, " << geometry.nCells << " cells and " << geometry.nEdges
+              << " edges" << std::endl;
+    const ModelContent content = buildModelContent(mesh, geometry, description);
+
+    std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
+    writeModelFile(output, *model, content, text, logLevel);
+    std::cout << " -> "
+              << "model file <" << output << "> written" << std::endl;
+}
+
+}  // namespace
+
+void runSetup(const std::string& commandFile, const std::string& output, int logLevel)
+{
+    try {
+        run(commandFile, output, logLevel);
+    } catch (const SetupError& e) {
+        std::cerr << " -> " << e.what() << std::endl;
+        throw TerraException();
+    } catch (const MeshError& e) {
+        std::cerr << " -> " << e.what() << std::endl;
+        throw TerraException();
+    }
+}
+
+}  // namespace setup

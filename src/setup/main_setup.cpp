@@ -1,0 +1,31 @@
+// Entry of the set-up program: writes a model file from a set-up command file and the mesh it names.
+#include "HydrovaMain.hpp"
+#include "setup/SetupRun.hpp"
+#include "setup/SetupSchema.hpp"
+
+class HydrovaSetup : public HydrovaMain {
+public:
+    HydrovaSetup() : HydrovaMain("setup") {}
+    ~HydrovaSetup() override { delete outputArg; }
+
+    void addArguments() override
+    {
+        outputArg = new TCLAP::ValueArg<std::string>("o", "output", "name of the model file to be written (.h5)", false,
+                                                     "model.h5", "string", *this);
+    }
+
+    bool checkForValidation() override { return true; }
+
+    void executionContent() override { setup::runSetup(getJsonFile(), outputArg->getValue(), getLogLevel()); }
+
+private:
+    TCLAP::ValueArg<std::string>* outputArg = nullptr;
+};
+
+int main(int argc, char** argv)
+{
+    HydrovaSetup application;
+    application.schemaText = setup::commandFileSchema;
+    application.parseCmdLine(argc, argv);
+    return application.go();
+}

@@ -59,7 +59,15 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     const ModelContent content = buildModelContent(mesh, geometry, description);
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
-    writeModelFile(output, *model, content, text, logLevel);
+    try {
+        writeModelFile(output, *model, content, text, logLevel);
+    } catch (const TerraException&) {
+        throw;  // already reported by the data layer
+    } catch (const SetupError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw SetupError("cannot write the model file <" + output + ">: " + e.what());
+    }
     std::cout << " -> "
               << "model file <" << output << "> written" << std::endl;
 }

@@ -254,6 +254,13 @@ TEST(SetupProgram, SchemaAndFileErrorsAreReportedBeforeAnythingIsWritten)
     EXPECT_EQ(r.err, " -> GEOMETRY: cannot read the mesh file <channel.2dm>\n" + kKilled);
     EXPECT_FALSE(exists(dir.file("model.h5")));
 
+    // A model file that cannot be created.
+    writeCase(dir, "{}");
+    r = runProcess(program("hydrova_setup") + " -f setup.json -o nofolder/model.h5", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(" -> cannot write the model file <nofolder/model.h5>: ", 0), 0u) << r.err;
+    std::remove(dir.file("channel.2dm").c_str());
+
     // An existing model file is replaced only by a complete one.
     dir.write("model.h5", "old");
     r = runSetup(dir);

@@ -54,7 +54,7 @@ void writeThroughDataLayer(const std::string& file, const api::IModel& model, co
     for (const api::IData* data : model.getDats())
         if (data->getID() == model::DataID::StrNames) {
             const int n = static_cast<int>(content.stringNames.size());
-            if (n > 0) writer->writeStringVec(data->getH5Path(), n, content.stringNames);
+            writer->writeStringVec(data->getH5Path(), n, content.stringNames);
         }
     std::vector<std::vector<int>> ids;
     std::vector<std::vector<double>> timing;

@@ -173,8 +173,12 @@ TEST(SetupProgram, MeshObjectsFollowTheFrameworkConvention)
     check("EdgHydWL/CellsAll", H5T_NATIVE_INT, 1);
     check("EdgesAll/CharSize", H5T_NATIVE_FLOAT, 2);
     H5Fclose(f);
-    // Only the hydraulics aggregate: no boundary, source, friction or flood items.
+    // Only the hydraulics aggregate: no boundary, source, friction or flood items; the (empty) node-string set
+    // and its names are there all the same, as set-up data of every model.
     const auto names = datasetsOf(dir.file("model.h5"));
+    std::unique_ptr<api::IModel> model(model::Factory::getModelFromH5File(dir.file("model.h5")));
+    EXPECT_EQ(names, expectedPaths(*model));
+    EXPECT_EQ(names.count("NodeStrg/StrNames"), 1u);
     for (const char* absent : {"EdgHydBC/set", "CellsAll/Friction", "ClHydSrc/set", "InSeries/set", "CellsAll/FloodVar",
                                "EdgesAll/FluxesHy"})
         EXPECT_EQ(names.count(absent), 0u) << absent;

@@ -107,14 +107,78 @@ std::vector<float> seriesRow(const Series& s)
     return row;
 }
 
-}  // namespace
+/// Fills a ModelContent step by step; later steps use what earlier ones found (regions, node-string pieces,
+/// series, conditioned edges).
+class ContentBuilder {
+public:
+    ContentBuilder(const TriMesh& mesh, const MeshGeometry& geometry, const SetupDescription& setup)
+        : mesh(mesh), g(geometry), d(setup), materials(geometry.material.begin(), geometry.material.end())
+    {
+    }
 
-ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const SetupDescription& d)
-{
-    checkStrings(mesh, g, d);
+    ModelContent build()
+    {
+        checkStrings(mesh, g, d);
+        meshTables();
+        initialState();
+        friction();
+        regions();
+        nodeStrings();
+        boundaries();
+        edgeSets();
+        sources();
+        series();
+        parameters();
+        return std::move(c);
+    }
+
+private:
+    /// Nodes, cells and edges.
+    void meshTables();
+    /// Initial state (H, qx, qy): a level below the bed leaves the cell dry and at rest.
+    void initialState();
+    /// Friction value per cell: the default, overridden by the region entries in their order.
+    void friction();
+    /// Regions: the cells of their material ids and their total area.
+    void regions();
+    /// Node strings, cut into pieces of at most 40 edges, requested in STRINGDEF order.
+    void nodeStrings();
+    /// Boundary conditions: one data row each, their edges leave the wall set.
+    void boundaries();
+    /// Walls: every boundary edge without another condition; internal edges: the Riemann solver.
+    void edgeSets();
+    /// Sources: one data row, interpolation and modification each; one source cell per cell of the region.
+    void sources();
+    /// Every series of the boundaries and sources, in the order they were added.
+    void series();
+    /// Parameters; the morphological ones keep their defaults, with morphology never starting.
+    void parameters();
+    /// Appends a series to InSeries and returns its index.
+    int addSeries(const Series& s);
+
+    const TriMesh& mesh;
+    const MeshGeometry& g;
+    const SetupDescription& d;
     ModelContent c;
+    std::set<int> materials;                           ///< material ids that some triangle has
+    std::vector<std::vector<int>> regionCells;         ///< cells of each REGIONDEF region
+    std::vector<StringPiece> pieces;                   ///< node-string pieces, in NodeStrg order
+    std::map<std::string, std::vector<int>> piecesOf;  ///< pieces of each string name
+    std::vector<float> seriesValues;                   ///< InSeries/NumValue rows
+    std::vector<int> seriesSize;                       ///< InSeries/ListSize
+    std::vector<int> bcEdges;                          ///< edges with a boundary condition other than a wall
+};
 
-    // Nodes, cells and edges.
+int ContentBuilder::addSeries(const Series& s)
+{
+    const auto row = seriesRow(s);
+    seriesValues.insert(seriesValues.end(), row.begin(), row.end());
+    seriesSize.push_back(2 * static_cast<int>(s.points.size()));
+    return static_cast<int>(seriesSize.size()) - 1;
+}
+
+void ContentBuilder::meshTables()
+{
     c.sets[SetID::NodesAll] = g.nNodes;
     c.data[DataID::Coordnts] = Table::ofFloats(g.nNodes, 3, g.coordnts);
     c.sets[SetID::CellsAll] = g.nCells;
@@ -133,8 +197,10 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     c.data[DataID::CharSize] = Table::ofFloats(g.nEdges, 2, g.charSize);
     c.data[DataID::UnitCent] = Table::ofFloats(g.nEdges, 2, g.unitCent);
     c.data[DataID::DistCent] = Table::ofFloats(g.nEdges, 1, g.distCent);
+}
 
-    // Initial state (H, qx, qy): a level below the bed leaves the cell dry and at rest.
+void ContentBuilder::initialState()
+{
     std::vector<float> state(3 * static_cast<std::size_t>(g.nCells), 0.0f);
     for (int cell = 0; cell < g.nCells; ++cell) {
         const double zb = g.bottomEl[cell];
@@ -159,9 +225,10 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
         state[3 * cell + 2] = static_cast<float>(qy);
     }
     c.data[DataID::HydState] = Table::ofFloats(g.nCells, 3, state);
+}
 
-    // Friction value per cell: the default, overridden by the region entries in their order.
-    std::set<int> materials(g.material.begin(), g.material.end());
+void ContentBuilder::friction()
+{
     std::vector<float> friction(g.nCells, static_cast<float>(d.friction.defaultValue));
     for (std::size_t r = 0; r < d.friction.regions.size(); ++r) {
         const auto& region = d.friction.regions[r];
@@ -175,9 +242,11 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
             if (contains(region.materials, g.material[cell])) friction[cell] = static_cast<float>(region.value);
     }
     c.data[DataID::Friction] = Table::ofFloats(g.nCells, 1, friction);
+}
 
-    // Regions: the cells of their material ids and their total area.
-    std::vector<std::vector<int>> regionCells(d.regions.size());
+void ContentBuilder::regions()
+{
+    regionCells.assign(d.regions.size(), {});
     std::vector<float> regionArea(d.regions.size(), 0.0f);
     for (std::size_t r = 0; r < d.regions.size(); ++r) {
         for (int m : d.regions[r].materials)
@@ -196,16 +265,16 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     }
     c.sets[SetID::MatIDRgn] = static_cast<int>(d.regions.size());
     c.data[DataID::MatIDRgn_GeomArea] = Table::ofFloats(static_cast<int>(d.regions.size()), 1, regionArea);
+}
 
-    // Node strings, cut into pieces of at most 40 edges, requested in STRINGDEF order.
+void ContentBuilder::nodeStrings()
+{
     std::vector<StringRequest> requests;
     for (const auto& s : d.strings) requests.push_back({s.name, s.upstream});
-    const std::vector<StringPiece> pieces =
-        requests.empty() ? std::vector<StringPiece>{} : cutNodeStrings(mesh, g, requests);
+    pieces = requests.empty() ? std::vector<StringPiece>{} : cutNodeStrings(mesh, g, requests);
     const int nPieces = static_cast<int>(pieces.size());
     std::vector<int> listSize, nsEdges, nsCells, nsSign;
     std::vector<float> totalLen;
-    std::map<std::string, std::vector<int>> piecesOf;
     for (int p = 0; p < nPieces; ++p) {
         const auto& piece = pieces[p];
         listSize.push_back(piece.listSize);
@@ -222,17 +291,11 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     c.data[DataID::NodeStrg_EdgeSign] = Table::ofInts(nPieces, kMaxStringEdges, nsSign);
     c.maps[MapID::NodeStrg_EdgesAll] = Table::ofInts(nPieces, kMaxStringEdges, nsEdges);
     c.maps[MapID::NodeStrg_CellsAll] = Table::ofInts(nPieces, kMaxStringEdges, nsCells);
+}
 
-    // Boundary conditions: one data row each, their edges leave the wall set.
-    std::vector<float> seriesValues;
-    std::vector<int> seriesSize;
-    auto addSeries = [&](const Series& s) {
-        const auto row = seriesRow(s);
-        seriesValues.insert(seriesValues.end(), row.begin(), row.end());
-        seriesSize.push_back(2 * static_cast<int>(s.points.size()));
-        return static_cast<int>(seriesSize.size()) - 1;
-    };
-    std::vector<int> bcEdges, bcCells, bcData, bcType;
+void ContentBuilder::boundaries()
+{
+    std::vector<int> bcCells, bcData, bcType;
     std::vector<float> edgeData;
     std::vector<int> eiSeries, eiString, eiData, eiKey, emString, emData, emInfo;
     std::map<int, std::string> edgeOwner;
@@ -304,8 +367,10 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     c.maps[MapID::EdModDat_NodeStrg] = Table::ofInts(nEm, 2, emString);
     c.maps[MapID::EdModDat_EdgeData] = Table::ofInts(nEm, 1, emData);
     c.data[DataID::EdModDat_ModfInfo] = Table::ofInts(nEm, 7, emInfo);
+}
 
-    // Walls: every boundary edge without another condition; internal edges: the Riemann solver.
+void ContentBuilder::edgeSets()
+{
     const std::set<int> conditioned(bcEdges.begin(), bcEdges.end());
     std::vector<int> wlEdges, wlCells, sweEdges, sweCells;
     for (int e : g.boundaryEdges)
@@ -325,8 +390,10 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     c.sets[SetID::EdgesSWE] = nSwe;
     c.maps[MapID::EdgesSWE_EdgesAll] = Table::ofInts(nSwe, 1, sweEdges);
     c.maps[MapID::EdgesSWE_CellsAll] = Table::ofInts(nSwe, 2, sweCells);
+}
 
-    // Sources: one data row, interpolation and modification each; one source cell per cell of the region.
+void ContentBuilder::sources()
+{
     std::vector<int> srcCells, srcRegion, srcData, srcSink, ciSeries, ciData, ciKey, cmRegion, cmData, cmInfo;
     std::vector<float> cellData;
     for (std::size_t s = 0; s < d.sources.size(); ++s) {
@@ -366,13 +433,18 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     c.maps[MapID::ClModDat_MatIDRgn] = Table::ofInts(nRows, 1, cmRegion);
     c.maps[MapID::ClModDat_CellData] = Table::ofInts(nRows, 1, cmData);
     c.data[DataID::ClModDat_ModfInfo] = Table::ofInts(nRows, 7, cmInfo);
+}
 
+void ContentBuilder::series()
+{
     const int nSeries = static_cast<int>(seriesSize.size());
     c.sets[SetID::InSeries] = nSeries;
     c.data[DataID::InSeries_NumValue] = Table::ofFloats(nSeries, 2 * kMaxSeriesPairs, seriesValues);
     c.data[DataID::InSeries_ListSize] = Table::ofInts(nSeries, 1, seriesSize);
+}
 
-    // Parameters; the morphological ones keep their defaults, with morphology never starting.
+void ContentBuilder::parameters()
+{
     const auto& p = d.parameters;
     float lowest = g.bottomEl.empty() ? 0.0f : *std::min_element(g.bottomEl.begin(), g.bottomEl.end());
     auto real = [&](ParameterID id, double v) { c.parameters[id] = {false, {v}}; };
@@ -401,7 +473,13 @@ ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& g, const
     real(ParameterID::ReposeAngle, 0.5236);
     integer(ParameterID::IncipientMotType, 1);
     integer(ParameterID::SafeMode, p.safeMode ? 1 : 0);
-    return c;
+}
+
+}  // namespace
+
+ModelContent buildModelContent(const TriMesh& mesh, const MeshGeometry& geometry, const SetupDescription& setup)
+{
+    return ContentBuilder(mesh, geometry, setup).build();
 }
 
 }  // namespace setup

@@ -29,6 +29,12 @@ public:
     virtual void addFunctionScalar(const std::string& name, const int& nValues, const std::string& function,
                                    const std::vector<std::string>& fileNames, const std::vector<std::string>& datasets,
                                    const std::vector<int>& sizes, const std::vector<int>& columns) = 0;
+    /// Cell vector whose x and y components are the XDMF functions functions[0] and functions[1] over the same
+    /// column selections as addFunctionScalar; the third component is zero.
+    virtual void addFunctionVector(const std::string& name, const int& nValues,
+                                   const std::vector<std::string>& functions, const std::vector<std::string>& fileNames,
+                                   const std::vector<std::string>& datasets, const std::vector<int>& sizes,
+                                   const std::vector<int>& columns) = 0;
     /// Closes the open grids and the domain and writes the document to xdmfFileName.
     virtual void write(const std::string& xdmfFileName) = 0;
 };

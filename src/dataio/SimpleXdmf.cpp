@@ -21,6 +21,33 @@ const std::vector<std::string> NUMBER_TYPES = {"Float", "Int", "UInt", "Char", "
 const std::vector<std::string> PRECISIONS = {"1", "2", "4", "8"};
 const std::vector<std::string> COLLECTION_TYPES = {"Temporal"};
 
+/// Text with the XML markup characters replaced by entities, so that file names and function texts holding
+/// "&", "<", ">" or quotation marks keep the document well formed.
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 SimpleXdmf::SimpleXdmf()
@@ -90,7 +117,7 @@ void SimpleXdmf::commitBuffer()
 void SimpleXdmf::addItem(const std::string& text)
 {
     commitBuffer();
-    content_ += indentation() + indent_ + text + newLine_;
+    content_ += indentation() + indent_ + escaped(text) + newLine_;
 }
 
 void SimpleXdmf::endElement(TagType kind)
@@ -111,7 +138,7 @@ void SimpleXdmf::attribute(const std::string& name, const std::string& value)
         misuse("the start tag of the current element is already closed; " + name + " cannot be added.");
         return;
     }
-    buffer_ += " " + name + "=\"" + value + "\"";
+    buffer_ += " " + name + "=\"" + escaped(value) + "\"";
 }
 
 bool SimpleXdmf::accepted(const std::vector<std::string>& list, const std::string& value) const

@@ -146,18 +146,35 @@ void XdmfWriter::addVector(const std::string& name, const int& nValues, const st
     endAttribute(true);
 }
 
+void XdmfWriter::checkSelections(const std::vector<std::string>& filenames, const std::vector<std::string>& datasets,
+                                 const std::vector<int>& sizes, const std::vector<int>& indices)
+{
+    HYDROVA_ASSERT(filenames.size() == datasets.size(), "invalid dataset path descriptions provided");
+    HYDROVA_ASSERT(datasets.size() == sizes.size(), "invalid dataset size descriptions provided");
+    HYDROVA_ASSERT(datasets.size() == indices.size(), "invalid dataset column descriptions provided");
+}
+
 void XdmfWriter::addFunctionScalar(const std::string& name, const int& nValues, const std::string& function,
                                    const std::vector<std::string>& fileNames, const std::vector<std::string>& datasets,
                                    const std::vector<int>& sizes, const std::vector<int>& columns)
 {
-    const auto& filenames = fileNames;
-    const auto& indices = columns;
-    HYDROVA_ASSERT(filenames.size() == datasets.size(), "invalid dataset path descriptions provided");
-    HYDROVA_ASSERT(datasets.size() == sizes.size(), "invalid dataset size descriptions provided");
-    HYDROVA_ASSERT(datasets.size() == indices.size(), "invalid dataset column descriptions provided");
+    checkSelections(fileNames, datasets, sizes, columns);
     beginAttribute(name, nValues, false, function);
     for (std::size_t i = 0; i < datasets.size(); ++i)
-        dataItem(nValues, filenames[i], datasets[i], sizes[i], indices[i]);
+        dataItem(nValues, fileNames[i], datasets[i], sizes[i], columns[i]);
+    endAttribute(true);
+}
+
+void XdmfWriter::addFunctionVector(const std::string& name, const int& nValues,
+                                   const std::vector<std::string>& functions, const std::vector<std::string>& fileNames,
+                                   const std::vector<std::string>& datasets, const std::vector<int>& sizes,
+                                   const std::vector<int>& columns)
+{
+    HYDROVA_ASSERT(functions.size() == 2, "a vector needs two component functions");
+    checkSelections(fileNames, datasets, sizes, columns);
+    beginAttribute(name, nValues, true, "JOIN(" + functions[0] + ", " + functions[1] + ", 0*$0)");
+    for (std::size_t i = 0; i < datasets.size(); ++i)
+        dataItem(nValues, fileNames[i], datasets[i], sizes[i], columns[i]);
     endAttribute(true);
 }
 

@@ -24,6 +24,9 @@ public:
     void addFunctionScalar(const std::string& name, const int& nValues, const std::string& function,
                            const std::vector<std::string>& fileNames, const std::vector<std::string>& datasets,
                            const std::vector<int>& sizes, const std::vector<int>& columns) override;
+    void addFunctionVector(const std::string& name, const int& nValues, const std::vector<std::string>& functions,
+                           const std::vector<std::string>& fileNames, const std::vector<std::string>& datasets,
+                           const std::vector<int>& sizes, const std::vector<int>& columns) override;
     void write(const std::string& xdmfFileName) override;
 
     /// Start, stride and count of the selection of one column of an nValues-row dataset: "0 c 1 1 n 1".
@@ -35,6 +38,9 @@ private:
                   const int& column);
     void beginAttribute(const std::string& name, const int& nValues, bool isVector, const std::string& function);
     void endAttribute(bool hasFunction);
+    /// The length checks shared by the function attributes.
+    static void checkSelections(const std::vector<std::string>& filenames, const std::vector<std::string>& datasets,
+                                const std::vector<int>& sizes, const std::vector<int>& indices);
 
     std::string h5FileName_;
     SimpleXdmf xdmf_;

@@ -1,0 +1,342 @@
+#include "results/ResultsFile.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "common/TerraException.hpp"
+#include "dataio/Archive.hpp"
+#include "dataio/H5Exception.hpp"
+#include "dataio/H5Reader.hpp"
+#include "dataio/ResultReader.hpp"
+#include "model/Factory.hpp"
+
+namespace results {
+
+namespace {
+
+const char* const TOPOLOGY = "/CellsAll/Topology";
+const char* const COORDINATES = "/NodesAll/Coordnts";
+const char* const STRING_NAMES = "/NodeStrg/StrNames";
+
+std::string withSlash(const std::string& path) { return path.empty() || path[0] != '/' ? "/" + path : path; }
+
+long long roundedAt3(double t) { return std::llround(t * 1000.0); }
+
+}  // namespace
+
+void ResultsFile::fail(const std::string& message) const
+{
+    std::cerr << " -> " << message << std::endl;
+    throw TerraException();
+}
+
+ResultsFile::ResultsFile(const std::string& fileName) : fileName_(fileName)
+{
+    if (!std::ifstream(fileName).good()) fail("results file <" + fileName + "> not found");
+    try {
+        reader_ = std::make_unique<dataio::H5Reader>(fileName);
+    } catch (const dataio::H5Exception&) {
+        fail("<" + fileName + "> is not an HDF5 file, hence not a results file");
+    }
+    const std::string config = "/" + dataio::Archive::ROOT + "/";
+    if (!exists(config + dataio::Archive::MODEL) || !exists(config + dataio::Archive::SIMULATION) ||
+        !exists(TOPOLOGY) || !exists(COORDINATES))
+        fail("<" + fileName + "> is not a results file: it lacks the archived configurations or the mesh");
+    if (!exists(dataio::ResultReader::RESULTPATH)) fail("results file <" + fileName + "> holds no output records");
+
+    // The requested outputs of the run.
+    const std::string simulationText = dataio::Archive::getSimulation(reader_.get());
+    const nlohmann::json simulation = nlohmann::json::parse(simulationText, nullptr, false);
+    if (simulation.is_discarded()) fail("the archived simulation configuration of <" + fileName + "> is not JSON");
+    const auto pointer = nlohmann::json::json_pointer("/SIMULATION/OUTPUT");
+    if (simulation.contains(pointer) && simulation.at(pointer).is_array())
+        for (const auto& name : simulation.at(pointer))
+            if (name.is_string()) requested_.push_back(name.get<std::string>());
+
+    model_.reset(model::Factory::getModelFromH5File(fileName));
+    model_->addOutputs(requested_);
+    for (api::IOutput* o : model_->getOuts())
+        if (o->getDataColumns().empty()) model_->defineOutput(o->getID());
+
+    if (exists("/Parameters/MinWaterDepth")) minWaterDepth_ = reader_->readDoubleScalar("/Parameters/MinWaterDepth");
+    readMesh();
+    readTimes();
+
+    // Elevations stored relative to RefBottomEl: the lowest stored bed is then 0 while RefBottomEl is not.
+    if (exists("/Parameters/RefBottomEl") && model_->getComponent(model::DataID::BottomEl)) {
+        const double ref = reader_->readDoubleScalar("/Parameters/RefBottomEl");
+        const api::IData* bed = model_->getData(model::DataID::BottomEl);
+        std::string path = withSlash(bed->getH5Path());
+        if (exists(recordGroup(model::DataID::BottomEl)))
+            path = dataio::ResultReader::getOutputPath(bed->getH5Path(), times_.front().record);
+        if (exists(path)) {
+            const std::vector<double> z = readColumn(path, 0);
+            const double lowest = z.empty() ? 0.0 : *std::min_element(z.begin(), z.end());
+            const double tol = 1e-6 * std::max(1.0, std::fabs(ref));
+            if (std::fabs(lowest) <= tol && std::fabs(ref) > tol) elevationOffset_ = ref;
+        }
+    }
+}
+
+ResultsFile::~ResultsFile() = default;
+
+bool ResultsFile::exists(const std::string& path) const { return reader_->existDataset(path); }
+
+std::string ResultsFile::recordGroup(model::DataID id) const
+{
+    return dataio::ResultReader::getOutputGroup(model_->getData(id)->getH5Path());
+}
+
+ColumnSource ResultsFile::source(const std::string& path, int column) const
+{
+    ColumnSource s;
+    s.dataset = withSlash(path);
+    reader_->readDataset(s.dataset, s.rows, s.columns);
+    if (s.columns == 0) s.columns = 1;  // a one-dimensional dataset reads as one column
+    s.column = column;
+    return s;
+}
+
+void ResultsFile::readMesh()
+{
+    topology_ = source(TOPOLOGY, 0);
+    geometry_ = source(COORDINATES, 0);
+    if (topology_.columns != 3 || geometry_.columns != 3)
+        fail("the mesh of <" + fileName_ + "> is not a triangle mesh with (x, y, z) nodes");
+    for (const auto& row : reader_->readDoubleVecVec(geometry_.dataset)) nodes_.push_back({row[0], row[1], row[2]});
+    for (const auto& row : reader_->readIntVecVec(topology_.dataset)) {
+        for (const int n : row)
+            if (n < 0 || n >= nodeCount())
+                fail("the mesh of <" + fileName_ + "> names node " + std::to_string(n) + " of " +
+                     std::to_string(nodeCount()));
+        cells_.push_back({row[0], row[1], row[2]});
+    }
+    if (!model_->getComponent(model::SetID::NodeStrg)) return;
+    if (exists(STRING_NAMES)) {
+        stringNames_ = reader_->readStrVec(STRING_NAMES);
+    } else if (exists("/NodeStrg/set")) {
+        // Pieces without stored names are numbered.
+        const int n = reader_->readIntScalar("/NodeStrg/set");
+        for (int i = 0; i < n; ++i) stringNames_.push_back("string_" + std::to_string(i));
+    }
+}
+
+bool ResultsFile::isTracked(model::DataID id) const
+{
+    for (const api::IOutput* o : model_->getOuts())
+        if (o->isTracking())
+            for (const model::DataID d : o->getData())
+                if (d == id) return true;
+    return false;
+}
+
+void ResultsFile::readTimes()
+{
+    // A record index is a valid time step when every time-varying output group holds it with the same time >= 0.
+    std::vector<std::string> groups;
+    for (const api::IData* d : model_->getDats())
+        if (d->isVariableInTime() && !isTracked(d->getID()) && exists(recordGroup(d->getID())))
+            groups.push_back(recordGroup(d->getID()));
+    if (groups.empty()) fail("results file <" + fileName_ + "> holds no output records");
+
+    std::map<int, std::vector<double>> found;
+    for (const std::string& group : groups) {
+        const int n = reader_->getNumberObjs(group);
+        for (int i = 0; i < n; ++i) {
+            char index[16];
+            std::snprintf(index, sizeof(index), "%07i", i);
+            const std::string path = group + "/" + index;
+            if (exists(path)) found[i].push_back(reader_->readAttributeDouble(path, "t"));
+        }
+    }
+    for (const auto& entry : found) {
+        const std::vector<double>& t = entry.second;
+        if (t.size() != groups.size() || t.front() < 0.0) continue;
+        if (std::any_of(t.begin(), t.end(), [&](double x) { return x != t.front(); })) {
+            std::cerr << " -> "
+                      << "record " << entry.first << " holds different times in different outputs; left out"
+                      << std::endl;
+            continue;
+        }
+        times_.push_back({t.front(), entry.first});
+    }
+    std::stable_sort(times_.begin(), times_.end(),
+                     [](const TimeStep& a, const TimeStep& b) { return a.time < b.time; });
+    if (times_.empty()) fail("results file <" + fileName_ + "> holds no valid output record");
+}
+
+TimeStep ResultsFile::findTime(double t) const
+{
+    for (const TimeStep& s : times_)
+        if (roundedAt3(s.time) == roundedAt3(t)) return s;
+    std::ostringstream valid;
+    for (const TimeStep& s : times_) valid << " " << s.time;
+    fail("time " + std::to_string(t) + " s is not stored in <" + fileName_ + ">; valid times [s]:" + valid.str());
+}
+
+std::vector<api::IOutput*> ResultsFile::outputs() const
+{
+    std::vector<api::IOutput*> list;
+    for (const std::string& name : requested_) {
+        api::IOutput* o = findOutput(name);
+        if (o != nullptr && std::find(list.begin(), list.end(), o) == list.end()) list.push_back(o);
+    }
+    for (api::IOutput* o : model_->getOuts())
+        if (o->isTracking() && std::find(list.begin(), list.end(), o) == list.end()) list.push_back(o);
+    return list;
+}
+
+api::IOutput* ResultsFile::findOutput(const std::string& name) const
+{
+    for (api::IOutput* o : model_->getOuts())
+        if (o->getName() == name) return o;
+    try {
+        // An output not requested by the run may still be computable from what was stored.
+        std::ostringstream silence;
+        std::streambuf* old = std::cerr.rdbuf(silence.rdbuf());
+        try {
+            model_->addOutputs({name});
+        } catch (...) {
+            std::cerr.rdbuf(old);
+            throw;
+        }
+        std::cerr.rdbuf(old);
+    } catch (const TerraException&) {
+        return nullptr;
+    }
+    for (api::IOutput* o : model_->getOuts())
+        if (o->getName() == name) return o;
+    return nullptr;
+}
+
+bool ResultsFile::canProvide(const api::IOutput* output, std::string& why) const
+{
+    const auto columns = output->getDataColumns();
+    const auto init = output->getInitData();
+    for (std::size_t p = 0; p < columns.size(); ++p) {
+        const model::DataID id = columns[p].first;
+        if (!model_->getComponent(id)) {
+            why = "its data are not part of the model";
+            return false;
+        }
+        const api::IData* d = model_->getData(id);
+        const std::string group = recordGroup(id);
+        const bool fromRecords = exists(group);
+        if (output->isTracking()) {
+            if (!exists(dataio::ResultReader::getOutputPath(d->getH5Path(), 0))) {
+                why = "the tracked data <" + d->getH5Path() + "> are not stored";
+                return false;
+            }
+            continue;
+        }
+        if (!fromRecords) {
+            if (!exists(withSlash(d->getH5Path()))) {
+                why = "the data <" + d->getH5Path() + "> are not stored";
+                return false;
+            }
+            continue;
+        }
+        const bool initial = std::find(init.begin(), init.end(), static_cast<int>(p)) != init.end();
+        for (const TimeStep& s : times_) {
+            const int record = initial ? 0 : s.record;
+            if (!exists(dataio::ResultReader::getOutputPath(d->getH5Path(), record))) {
+                why = "record " + std::to_string(record) + " of <" + d->getH5Path() + "> is not stored";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::vector<ColumnSource> ResultsFile::columnSources(const api::IOutput* output, const TimeStep& step) const
+{
+    const auto columns = output->getDataColumns();
+    const auto init = output->getInitData();
+    std::vector<ColumnSource> sources;
+    for (std::size_t p = 0; p < columns.size(); ++p) {
+        const model::DataID id = columns[p].first;
+        if (!model_->getComponent(id)) fail("output <" + output->getName() + "> cannot be provided by this model");
+        const std::string h5Path = model_->getData(id)->getH5Path();
+        const bool initial = std::find(init.begin(), init.end(), static_cast<int>(p)) != init.end();
+        std::string path;
+        if (output->isTracking())
+            path = dataio::ResultReader::getOutputPath(h5Path, 0);
+        else if (exists(recordGroup(id)))
+            path = dataio::ResultReader::getOutputPath(h5Path, initial ? 0 : step.record);
+        else
+            path = withSlash(h5Path);
+        if (!exists(path))
+            fail("output <" + output->getName() + "> cannot be provided: <" + path + "> is not stored in <" +
+                 fileName_ + ">");
+        sources.push_back(source(path, columns[p].second));
+        if (sources.back().column >= sources.back().columns)
+            fail("dataset <" + path + "> has no component " + std::to_string(columns[p].second));
+    }
+    return sources;
+}
+
+std::vector<double> ResultsFile::readColumn(const std::string& path, int column) const
+{
+    int rows = 0;
+    int cols = 0;
+    reader_->readDataset(path, rows, cols);
+    if (cols == 0) {
+        // One-dimensional: the set-up copy of a one-element item.
+        if (column != 0) fail("dataset <" + path + "> has no component " + std::to_string(column));
+        return {reader_->readDoubleScalar(path)};
+    }
+    return reader_->readDoubleVecFrom2dDataset(path, column);
+}
+
+std::vector<double> ResultsFile::values(const api::IOutput* output, int component, const TimeStep& step) const
+{
+    const std::vector<ColumnSource> sources = columnSources(output, step);
+    std::vector<std::vector<double>> columns;
+    for (const ColumnSource& s : sources) columns.push_back(readColumn(s.dataset, s.column));
+    const std::size_t n = columns.empty() ? 0 : columns.front().size();
+    for (const auto& c : columns)
+        if (c.size() != n) fail("the columns of output <" + output->getName() + "> differ in length");
+
+    std::vector<double> result(n);
+    const int nFunctions = output->getNrDataFunctions();
+    if (nFunctions > 0) {
+        if (component < 0 || component >= nFunctions)
+            fail("output <" + output->getName() + "> has no component " + std::to_string(component));
+        const model::OutputOperation op = output->getDataFunction(component);
+        std::vector<double> row(columns.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t c = 0; c < columns.size(); ++c) row[c] = columns[c][i];
+            result[i] = op.operation(minWaterDepth_, row);
+        }
+    } else {
+        if (component < 0 || component >= static_cast<int>(columns.size()))
+            fail("output <" + output->getName() + "> has no component " + std::to_string(component));
+        result = columns[static_cast<std::size_t>(component)];
+    }
+    if (isElevation(output->getName()))
+        for (double& v : result) v += elevationOffset_;
+    return result;
+}
+
+std::vector<double> ResultsFile::depth(const TimeStep& step) const
+{
+    api::IOutput* o = findOutput("water_depth");
+    if (o == nullptr) fail("the water depth cannot be computed from <" + fileName_ + ">");
+    return values(o, 0, step);
+}
+
+bool ResultsFile::isElevation(const std::string& outputName)
+{
+    return outputName == "water_surface" || outputName == "bottom_elevation";
+}
+
+bool ResultsFile::hasMorphology() const { return model_->getComponent(model::AggregateID::morphology_aggr); }
+
+}  // namespace results

@@ -1,0 +1,235 @@
+#include "results/ResultsRun.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "common/TerraException.hpp"
+#include "results/XdmfExport.hpp"
+
+namespace results {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& message)
+{
+    std::cerr << " -> " << message << std::endl;
+    throw TerraException();
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string stemOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".h5") == 0) name.resize(name.size() - 3);
+    return name;
+}
+
+std::string timeText(double t)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", t);
+    return text;
+}
+
+const char* const FLOOD_UNITS[] = {"m", "m/s", "m²/s", "s"};
+
+}  // namespace
+
+Quantity quantityOf(const std::string& name, int component)
+{
+    if (name == "water_surface") return {"m", ColourMap::Blues, true};
+    if (name == "water_depth") return {"m", ColourMap::Blues, true};
+    if (name == "bottom_elevation") return {"m", ColourMap::Terrain, false};
+    if (name == "friction_chezy") return {"-", ColourMap::Viridis, false};
+    if (name == "spec_discharge") return {"m²/s", ColourMap::Viridis, true};
+    if (name == "delta_z") return {"m", ColourMap::Diverging, false};
+    if (name == "flow_velocity" || name == "flow_velocity_abs") return {"m/s", ColourMap::Viridis, true};
+    if (name == "flow_curvature") return {"1/m", ColourMap::Diverging, false};
+    if (name == "flow_radius") return {"m", ColourMap::Diverging, false};
+    if (name == "flood_tracking") {
+        const int k = component < 0 ? 0 : component;
+        return {k < 4 ? FLOOD_UNITS[k] : "-", k == 0 ? ColourMap::Blues : ColourMap::Viridis, true};
+    }
+    return {"-", ColourMap::Viridis, false};
+}
+
+void printInfo(const ResultsFile& file)
+{
+    std::cout << " -> results file: " << file.fileName() << '\n'
+              << " -> mesh: " << file.nodeCount() << " nodes, " << file.cellCount() << " cells, "
+              << file.stringNames().size() << " node-string pieces" << '\n';
+    if (file.elevationOffset() != 0.0)
+        std::cout << " -> elevations stored relative to " << file.elevationOffset() << " m (added back)" << '\n';
+    std::cout << " -> outputs:" << '\n';
+    for (const api::IOutput* o : file.outputs()) {
+        std::string why;
+        const bool ok = file.canProvide(o, why);
+        std::cout << " ->   " << o->getName() << (o->isTracking() ? " (tracked)" : "")
+                  << (ok ? "" : " (not provided: " + why + ")") << '\n';
+    }
+    std::cout << " -> stored times: " << file.times().size() << '\n';
+    for (const TimeStep& s : file.times()) std::cout << " ->   t[s]: " << s.time << " (record " << s.record << ")\n";
+    std::cout << std::flush;
+}
+
+std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& name,
+                                       const std::vector<double>& times, int component, const std::string& stem)
+{
+    api::IOutput* o = file.findOutput(name);
+    if (o == nullptr) fail("output <" + name + "> cannot be computed by the model of <" + file.fileName() + ">");
+    if (o->getSet()->getID() != model::SetID::CellsAll)
+        fail("output <" + name + "> lies on node strings, not on cells: see the hydrographs");
+    std::string why;
+    if (!file.canProvide(o, why)) fail("output <" + name + "> cannot be provided by <" + file.fileName() + ">: " + why);
+    const int dim = o->getSize();
+    if (component >= dim) fail("output <" + name + "> has " + std::to_string(dim) + " component(s)");
+
+    std::vector<TimeStep> steps;
+    if (times.empty())
+        steps.push_back(file.times().back());
+    else
+        for (const double t : times) steps.push_back(file.findTime(t));
+
+    const Quantity q = quantityOf(name, component);
+    std::vector<PictureFile> written;
+    for (const TimeStep& step : steps) {
+        std::vector<double> v;
+        std::string label = name;
+        if (component < 0 && dim == 2) {
+            // Vectors are drawn by their magnitude.
+            const auto x = file.values(o, 0, step);
+            const auto y = file.values(o, 1, step);
+            v.resize(x.size());
+            for (std::size_t i = 0; i < x.size(); ++i) v[i] = std::hypot(x[i], y[i]);
+            label = "|" + name + "|";
+        } else {
+            const int k = component < 0 ? 0 : component;
+            v = file.values(o, k, step);
+            if (dim > 1) label = name + "[" + std::to_string(k) + "]";
+        }
+        std::vector<bool> blank(v.size(), false);
+        if (q.blankDry) {
+            const std::vector<double> h = o->isTracking() ? file.values(o, 0, step) : file.depth(step);
+            for (std::size_t i = 0; i < v.size() && i < h.size(); ++i) blank[i] = !(h[i] > file.minWaterDepth());
+        }
+        FieldStyle style;
+        style.title = label + " at t = " + timeText(step.time) + " s";
+        style.unit = q.unit;
+        style.map = q.map;
+        const std::string png = stem + "_" + name + (component >= 0 && dim > 1 ? std::to_string(component) : "") +
+                                "_t" + timeText(step.time) + ".png";
+        if (static_cast<int>(v.size()) != file.cellCount())
+            fail("output <" + name + "> has " + std::to_string(v.size()) + " values for " +
+                 std::to_string(file.cellCount()) + " cells");
+        const PictureFrame frame = renderField(file.nodes(), file.cells(), v, blank, style, png);
+        std::cout << " -> picture written: " << png << std::endl;
+        written.push_back({png, frame});
+    }
+    return written;
+}
+
+std::vector<std::string> writeHydrographs(const ResultsFile& file, const std::string& stem)
+{
+    std::vector<std::string> written;
+    if (file.stringNames().empty()) return written;
+
+    // Pieces of one long string carry its name: their discharges add up.
+    std::vector<std::string> names;
+    std::vector<int> columnOf;
+    for (const std::string& piece : file.stringNames()) {
+        std::size_t k = 0;
+        while (k < names.size() && names[k] != piece) ++k;
+        if (k == names.size()) names.push_back(piece);
+        columnOf.push_back(static_cast<int>(k));
+    }
+
+    struct Kind {
+        const char* output;
+        const char* suffix;
+        const char* title;
+        const char* label;
+    };
+    std::vector<Kind> kinds = {{"ns_hyd_discharge", "_discharge", "Discharge through node strings", "Q [m³/s]"}};
+    if (file.hasMorphology())
+        kinds.push_back(
+            {"ns_mor_discharge", "_sediment_discharge", "Sediment discharge through node strings", "Qs [m³/s]"});
+
+    for (const Kind& kind : kinds) {
+        api::IOutput* o = file.findOutput(kind.output);
+        std::string why;
+        if (o == nullptr || !file.canProvide(o, why)) {
+            std::cout << " -> " << kind.output << " not provided by the file" << (why.empty() ? "" : ": " + why)
+                      << std::endl;
+            continue;
+        }
+        std::vector<double> times;
+        std::vector<std::vector<double>> series(names.size());
+        for (const TimeStep& step : file.times()) {
+            const std::vector<double> pieces = file.values(o, 0, step);
+            if (pieces.size() != columnOf.size())
+                fail("the node strings of <" + file.fileName() + "> hold " + std::to_string(pieces.size()) +
+                     " values for " + std::to_string(columnOf.size()) + " names");
+            times.push_back(step.time);
+            for (auto& s : series) s.push_back(0.0);
+            for (std::size_t p = 0; p < pieces.size(); ++p) series[columnOf[p]].back() += pieces[p];
+        }
+        const std::string csv = stem + kind.suffix + ".csv";
+        std::ofstream out(csv);
+        out << "time_s";
+        for (const std::string& n : names) out << ',' << n;
+        out << '\n';
+        char text[40];
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            std::snprintf(text, sizeof(text), "%.10g", times[i]);
+            out << text;
+            for (const auto& s : series) {
+                std::snprintf(text, sizeof(text), "%.9g", s[i]);
+                out << ',' << text;
+            }
+            out << '\n';
+        }
+        out.close();
+        if (!out) fail("cannot write <" + csv + ">");
+        const std::string png = stem + kind.suffix + ".png";
+        renderLines(times, series, names, kind.title, kind.label, png);
+        std::cout << " -> hydrograph written: " << csv << ", " << png << std::endl;
+        written.push_back(csv);
+        written.push_back(png);
+    }
+    return written;
+}
+
+void runResults(const RunOptions& options)
+{
+    const ResultsFile file(options.resultsFile);
+    if (options.info) {
+        printInfo(file);
+        return;
+    }
+    const std::string folder = options.outputFolder.empty() ? folderOf(options.resultsFile) : options.outputFolder;
+    const std::string stem = folder + "/" + stemOf(options.resultsFile);
+
+    // Pictures first: a picture that cannot be drawn is the caller's error and ends the call before any file.
+    for (const std::string& name : options.pictures) writePictures(file, name, options.times, options.component, stem);
+
+    const std::string xdmf = options.xdmfFile.empty() ? defaultXdmfName(options.resultsFile) : options.xdmfFile;
+    const int n = writeXdmf(file, xdmf);
+    std::cout << " -> XDMF written: " << xdmf << " (" << file.times().size() << " time steps, " << n
+              << " attributes each)" << std::endl;
+
+    if (options.hydrographs && file.stringNames().empty())
+        fail("results file <" + options.resultsFile + "> holds no node strings");
+    writeHydrographs(file, stem);
+}
+
+}  // namespace results

@@ -1,0 +1,217 @@
+// hydrova_results as a whole: listing, pictures checked by their pixels, hydrograph CSV, and the refusals of bad
+// input with a message and status 1.
+#include <cairo.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "TinyResults.hpp"
+#include "results/Picture.hpp"
+#include "results/ResultsFile.hpp"
+#include "results/ResultsRun.hpp"
+#include "support/Process.hpp"
+#include "support/ScratchDir.hpp"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+testsupport::ProcessResult runResults(const std::string& args)
+{
+    return testsupport::runProcess(testsupport::program("hydrova_results") + " " + args);
+}
+
+std::string readFile(const std::string& name)
+{
+    std::ifstream in(name);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+/// RGB of one pixel of a PNG, 0..255.
+struct Png {
+    explicit Png(const std::string& file) : surface(cairo_image_surface_create_from_png(file.c_str())) {}
+    ~Png() { cairo_surface_destroy(surface); }
+    Png(const Png&) = delete;
+    Png& operator=(const Png&) = delete;
+    bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
+    std::array<int, 3> at(double x, double y) const
+    {
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        const auto* px =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<int>(y) * stride) + static_cast<int>(x);
+        return {static_cast<int>((*px >> 16) & 0xff), static_cast<int>((*px >> 8) & 0xff),
+                static_cast<int>(*px & 0xff)};
+    }
+    cairo_surface_t* surface;
+};
+
+std::array<int, 3> expected(results::ColourMap map, double s)
+{
+    const auto c = results::colourAt(map, s);
+    return {static_cast<int>(c[0] * 255 + 0.5), static_cast<int>(c[1] * 255 + 0.5), static_cast<int>(c[2] * 255 + 0.5)};
+}
+
+void expectColour(const std::array<int, 3>& actual, const std::array<int, 3>& wanted)
+{
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(actual[k], wanted[k], 2) << "channel " << k;
+}
+
+const std::array<int, 3> WHITE = {255, 255, 255};
+
+/// Centroids of the four test cells.
+const double CX[] = {2.0 / 3, 1.0 / 3, 5.0 / 3, 4.0 / 3};
+const double CY[] = {1.0 / 3, 2.0 / 3, 1.0 / 3, 2.0 / 3};
+
+TEST(ResultsProgram, InfoListsOutputsTimesAndMesh)
+{
+    testsupport::ScratchDir dir("results-program");
+    resultstest::Content c;
+    c.outputs = {"water_depth", "flow_velocity"};
+    c.records = {resultstest::record(0), resultstest::record(10), resultstest::record(20)};
+    resultstest::write(dir.file("r.h5"), c);
+    const auto r = runResults("-f " + dir.file("r.h5") + " --info");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr(" -> mesh: 6 nodes, 4 cells, 0 node-string pieces"));
+    EXPECT_THAT(r.out, HasSubstr(" ->   water_depth\n ->   flow_velocity\n"));
+    EXPECT_THAT(r.out, HasSubstr(" -> stored times: 3\n ->   t[s]: 0 (record 0)\n ->   t[s]: 10 (record 1)\n"
+                                 " ->   t[s]: 20 (record 2)\n"));
+    // --info writes nothing.
+    EXPECT_TRUE(readFile(dir.file("r.xdmf")).empty());
+}
+
+TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
+{
+    testsupport::ScratchDir dir("results-picture");
+    resultstest::Content c;
+    c.outputs = {"water_depth", "flow_velocity", "bottom_elevation"};
+    auto r0 = resultstest::record(0);
+    auto r1 = resultstest::record(10);
+    r1.hydState[1][0] = 2.0;  // cell 1 twice as deep as cell 0
+    c.records = {r0, r1};
+    resultstest::write(dir.file("pic.h5"), c);
+    const results::ResultsFile file(dir.file("pic.h5"));
+
+    // Default time: the last one.
+    const auto depth = results::writePictures(file, "water_depth", {}, -1, dir.file("pic"));
+    ASSERT_EQ(depth.size(), 1u);
+    EXPECT_EQ(depth[0].file, dir.file("pic_water_depth_t10.png"));
+    EXPECT_EQ(depth[0].frame.vMin, 1.0);
+    EXPECT_EQ(depth[0].frame.vMax, 2.0);
+    {
+        Png png(depth[0].file);
+        ASSERT_TRUE(png.ok());
+        const auto& f = depth[0].frame;
+        auto at = [&](int cell) {
+            const auto p = f.pixel(CX[cell], CY[cell]);
+            return png.at(p[0], p[1]);
+        };
+        expectColour(at(0), expected(results::ColourMap::Blues, 0.0));
+        expectColour(at(1), expected(results::ColourMap::Blues, 1.0));
+        expectColour(at(2), WHITE);
+        expectColour(at(3), WHITE);
+    }
+
+    // Velocity magnitude at t = 0: both wet cells |(0.5, -0.2)|, dry cells blank.
+    const auto speed = results::writePictures(file, "flow_velocity", {0.0}, -1, dir.file("pic"));
+    ASSERT_EQ(speed.size(), 1u);
+    EXPECT_NEAR(speed[0].frame.vMin + 0.5, std::hypot(0.5, 0.2), 1e-9);
+    {
+        Png png(speed[0].file);
+        const auto p0 = speed[0].frame.pixel(CX[0], CY[0]);
+        const auto p2 = speed[0].frame.pixel(CX[2], CY[2]);
+        expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Viridis, 0.5));
+        expectColour(png.at(p2[0], p2[1]), WHITE);
+    }
+
+    // The bed is drawn everywhere, dry or wet: the higher right square at the top of the scale.
+    const auto bed = results::writePictures(file, "bottom_elevation", {10.0}, -1, dir.file("pic"));
+    {
+        Png png(bed[0].file);
+        const auto p2 = bed[0].frame.pixel(CX[2], CY[2]);
+        const auto p0 = bed[0].frame.pixel(CX[0], CY[0]);
+        expectColour(png.at(p2[0], p2[1]), expected(results::ColourMap::Terrain, 1.0));
+        expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Terrain, 0.0));
+    }
+
+    // The same through the program, with the time in the file name.
+    const auto run = runResults("-f " + dir.file("pic.h5") + " -p water_depth -t 0 -t 10");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Png(dir.file("pic_water_depth_t0.png")).ok());
+    EXPECT_TRUE(Png(dir.file("pic_water_depth_t10.png")).ok());
+    EXPECT_THAT(readFile(dir.file("pic.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
+}
+
+TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
+{
+    testsupport::ScratchDir dir("results-hydrograph");
+    resultstest::Content c;
+    c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"GEOMETRY":{"STRINGDEF":[{"name":"inflow"},{"name":"outflow"}]},
+                     "HYDRAULICS":{"BOUNDARY":[]}}}}})";
+    c.outputs = {"water_depth", "ns_hyd_discharge"};
+    // "outflow" was longer than one piece: its two pieces add up.
+    c.stringNames = {"inflow", "outflow", "outflow"};
+    for (int k = 0; k < 3; ++k) {
+        auto r = resultstest::record(10.0 * k);
+        const double t = 10.0 * k;
+        r.stateVar = std::vector<std::vector<double>>(3, std::vector<double>(10, 7.0));
+        r.stateVar[0][1] = 2.0 + t;
+        r.stateVar[1][1] = 1.0;
+        r.stateVar[2][1] = 0.5 * t;
+        c.records.push_back(r);
+    }
+    resultstest::write(dir.file("ns.h5"), c);
+    const auto run = runResults("-f " + dir.file("ns.h5") + " -g");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(dir.file("ns_discharge.csv")), "time_s,inflow,outflow\n0,2,1\n10,12,6\n20,22,11\n");
+    EXPECT_TRUE(Png(dir.file("ns_discharge.png")).ok());
+    // Without morphology there is no sediment hydrograph; node-string outputs stay out of the cell XDMF.
+    EXPECT_TRUE(readFile(dir.file("ns_sediment_discharge.csv")).empty());
+    const std::string xdmf = readFile(dir.file("ns.xdmf"));
+    EXPECT_THAT(xdmf, HasSubstr("Name=\"water_depth\""));
+    EXPECT_THAT(xdmf, ::testing::Not(HasSubstr("ns_hyd_discharge")));
+}
+
+TEST(ResultsProgram, BadInputIsRefusedWithAMessageAndStatusOne)
+{
+    testsupport::ScratchDir dir("results-bad");
+    resultstest::Content c;
+    c.records = {resultstest::record(0), resultstest::record(10)};
+    resultstest::write(dir.file("good.h5"), c);
+    c.writeRecords = false;
+    resultstest::write(dir.file("empty.h5"), c);
+    c.writeRecords = true;
+    c.records = {resultstest::record(-1.0)};
+    resultstest::write(dir.file("invalid.h5"), c);
+    {
+        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(dir.file("other.h5")));
+        w->writeIntScalar("answer", 42);
+    }
+    dir.write("text.h5", "not HDF5\n");
+
+    const struct {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {"-f " + dir.file("missing.h5"), "results file <" + dir.file("missing.h5") + "> not found"},
+        {"-f " + dir.file("text.h5"), "is not an HDF5 file, hence not a results file"},
+        {"-f " + dir.file("other.h5"), "is not a results file"},
+        {"-f " + dir.file("empty.h5"), "holds no output records"},
+        {"-f " + dir.file("invalid.h5"), "holds no valid output record"},
+        {"-f " + dir.file("good.h5") + " -p friction_chezy", "output <friction_chezy> cannot be computed"},
+        {"-f " + dir.file("good.h5") + " -p water_depth -t 5", "time 5.000000 s is not stored"},
+        {"-f " + dir.file("good.h5") + " -p water_depth -c 1", "output <water_depth> has 1 component(s)"},
+        {"-f " + dir.file("good.h5") + " -g", "holds no node strings"},
+    };
+    for (const auto& k : cases) {
+        const auto r = runResults(k.args);
+        EXPECT_EQ(r.status, 1) << k.args;
+        EXPECT_THAT(r.err, HasSubstr(k.message)) << k.args;
+    }
+}
+
+}  // namespace

@@ -140,7 +140,9 @@ TEST(SetupProgram, MeshObjectsFollowTheFrameworkConvention)
 {
     ScratchDir dir("setup-program");
     writeCase(dir, R"({"INITIAL": {"type": "water_surface", "value": 0.5}})", R"("STRINGDEF": [])");
-    const auto r = runSetup(dir);
+    // Started from another folder: the mesh named in the command file is found beside the command file.
+    const auto r =
+        runProcess(program("hydrova_setup") + " -f " + dir.file("setup.json") + " -o " + dir.file("model.h5"), "/");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const hid_t f = H5Fopen(dir.file("model.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
     ASSERT_GE(f, 0);

@@ -1,0 +1,73 @@
+// Whole runs through the programs: a mesh from hydrova_mesh, a model file from hydrova_setup, a simulation from
+// hydrova_simulation, and the cell fields read back from the results file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/Process.hpp"
+#include "support/ScratchDir.hpp"
+
+namespace wholerun {
+
+/// Cell geometry of a model file (cells in the model's own numbering): centroids [m] and areas [m^2].
+struct Cells {
+    std::vector<double> x, y, area;
+    std::size_t size() const { return x.size(); }
+};
+
+/// One simulation case in its own scratch folder.
+class Case {
+public:
+    explicit Case(const std::string& tag) : dir_(tag) {}
+
+    const testsupport::ScratchDir& dir() const { return dir_; }
+
+    /// Runs hydrova_mesh with `options` into mesh.2dm; fails the test on a non-zero status.
+    void mesh(const std::string& options);
+    /// Replaces the bed elevation of every node by f(x, y, z) (z the elevation hydrova_mesh gave).
+    template <class F>
+    void reshapeBed(F f);
+    /// Writes the set-up command file and runs hydrova_setup into model.h5.
+    void setup(const std::string& setupJson);
+    /// Writes `configJson` as config.json and runs the simulation into `results` with n threads and extra options.
+    testsupport::ProcessResult simulate(const std::string& configJson, const std::string& results, int threads = 1,
+                                        const std::string& extra = "");
+
+    std::string model() const { return dir_.file("model.h5"); }
+    Cells cells() const;
+    /// Bed elevation per cell from the model file [m].
+    std::vector<double> bed() const;
+    /// HydState (H, qx, qy per cell) stored at output `index` of a results file, and its time attribute.
+    std::vector<double> state(const std::string& results, int index) const;
+    double timeOf(const std::string& results, int index) const;
+    int outputs(const std::string& results) const;
+
+private:
+    testsupport::ScratchDir dir_;
+    std::vector<std::string> meshLines_;
+};
+
+/// Mesh node line rewriting, kept out of the template.
+std::vector<std::string> readLines(const std::string& path);
+void writeLines(const std::string& path, const std::vector<std::string>& lines);
+/// Parses "ND id x y z"; false for any other line.
+bool parseNode(const std::string& line, int& id, double& x, double& y, double& z);
+std::string nodeLine(int id, double x, double y, double z);
+
+template <class F>
+void Case::reshapeBed(F f)
+{
+    auto lines = readLines(dir_.file("mesh.2dm"));
+    for (auto& line : lines) {
+        int id;
+        double x, y, z;
+        if (parseNode(line, id, x, y, z)) line = nodeLine(id, x, y, f(x, y, z));
+    }
+    writeLines(dir_.file("mesh.2dm"), lines);
+}
+
+/// Σ area·(H − zb) over the cells [m^3].
+double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed);
+
+}  // namespace wholerun

@@ -132,3 +132,23 @@ TEST(SetupWholeRun, WaterLevelAndRainFillTheBoxOnlyWhereAllowed)
         run(R"({"SOURCE": [{"name": "well", "type": "inflow", "region": "lake", "discharge": [[0, 0.5]]}]})", 10.0);
     EXPECT_CLOSE(well.last, 5.0, 0.0, 1e-6);
 }
+
+TEST(SetupWholeRun, OutflowConditionsDrainAndALakeAtItsLevelStaysAtRest)
+{
+    // A box full to 1 m (80 m^3); the right end carries the condition under test.
+    auto withRight = [](const std::string& condition, const std::string& extra = "") {
+        return run(R"({"INITIAL": {"type": "water_surface", "value": 1.0}, )" + extra +
+                       R"("BOUNDARY": [{"name": "out", "string": "right", )" + condition + "}]}",
+                   5.0);
+    };
+    const auto atRest = withRight(R"("type": "water_level", "water_surface": [[0, 1.0]])");
+    EXPECT_CLOSE(atRest.last, 80.0, 1e-3, 1e-6);
+    const auto lowLevel = withRight(R"("type": "water_level", "water_surface": [[0, 0.5]], "allow_inflow": false)");
+    EXPECT_LT(lowLevel.last, 79.0);
+    const auto lowRating = withRight(R"("type": "rating_curve", "rating": [[0, 0.5], [10, 1.0]])");
+    EXPECT_LT(lowRating.last, 79.0);
+    const auto normal = withRight(R"("type": "normal_outflow", "slope": 0.01)",
+                                  R"("FRICTION": {"type": "strickler", "default_friction": 30}, )");
+    EXPECT_LT(normal.last, 79.0);
+    EXPECT_GT(normal.last, 40.0);
+}

@@ -117,7 +117,7 @@ void writeModelFile(const std::string& path, const ModelFileSpec& spec)
     doubles(file, "Parameters/DTmax", 1, 0, {100.0});
     doubles(file, "Parameters/MinWaterDepth", 1, 0, {0.1});  // not exactly representable as float
     doubles(file, "Parameters/Gravity", 1, 0, {9.81});
-    doubles(file, "Parameters/MorphStart", 1, 0, {0.0});
+    doubles(file, "Parameters/MorphStart", 1, 0, {spec.morphStart});
     ints(file, "Parameters/SafeMode", 1, 0, {1});
     ints(file, "Parameters/FrictionOn", 1, 0, {0});
     ints(file, "Parameters/FrictionType", 1, 0, {1});

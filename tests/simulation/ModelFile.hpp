@@ -23,6 +23,8 @@ struct ModelFileSpec {
     std::array<double, 2> bottom{0.5, 1.0};   ///< bed elevation per cell [m]
     std::vector<KernelRow> kernels{{20, {0.0, 0.0, 1.0e9}}};
     bool withWettedFlags = true;  ///< store a (non-zero) "CellsAll/IsWetted" that the simulation must not read
+    /// Simulation time at which morphology starts [s]; far beyond every run, as for a purely hydraulic model.
+    double morphStart = 1.0e9;
     bool morphologySets = false;  ///< add the morphological edge sets (wall and internal Exner edges)
     /// Rows of the vector parameter "Parameters/BedloadInts" [isIkeda, isCurvature].
     std::vector<std::array<int, 2>> bedloadInts{{3, 4}};

@@ -12,6 +12,7 @@
 #include "simulation/ModelFile.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
+#include "support/Tolerance.hpp"
 
 using testsupport::program;
 using testsupport::runProcess;
@@ -125,4 +126,59 @@ TEST_F(SimulationProgram, KernelOnAnEmptySetIsDeactivatedAndNeverRuns)
     const auto r = simulate(config(0.0, 1.0, 0.0), "-l 1");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(countOf(r.out, " -> de-activating the kernel <HydWallBFluxes>\n"), 1) << r.out;
+}
+
+namespace {
+
+/// Kernel schedule of a hydraulic run: cell initialisation once, then time step, wall and internal fluxes and the
+/// update in every pass.
+std::vector<drivertest::KernelRow> hydraulicSchedule()
+{
+    return {{0, {0.0, 0.0, 0.0}},
+            {3, {0.0, 0.0, 1.0e9}},
+            {13, {0.0, 0.0, 1.0e9}},
+            {15, {0.0, 0.0, 1.0e9}},
+            {21, {0.0, 0.0, 1.0e9}}};
+}
+
+}  // namespace
+
+TEST_F(SimulationProgram, LakeAtRestOverAStepInTheBedStaysAtRest)
+{
+    drivertest::ModelFileSpec spec;
+    spec.kernels = hydraulicSchedule();
+    spec.surface = {2.0, 2.0};
+    spec.bottom = {0.5, 1.0};
+    drivertest::writeModelFile(modelFile, spec);
+    const auto r = simulate(config(0.0, 2.0, 1.0), "");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string results = dir.file("results.h5");
+    ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 3);
+    const std::vector<double> last = drivertest::readValues(results, "RESULTS/CellsAll/HydState/0000002");
+    EXPECT_CLOSE(last[0], 2.0, 1e-6, 0.0);
+    EXPECT_CLOSE(last[3], 2.0, 1e-6, 0.0);
+    for (int component : {1, 2, 4, 5}) EXPECT_CLOSE(last[component], 0.0, 1e-6, 0.0) << component;
+}
+
+TEST_F(SimulationProgram, DamBreakInAClosedBoxLevelsTheSurfacesAndKeepsTheVolume)
+{
+    drivertest::ModelFileSpec spec;
+    spec.kernels = hydraulicSchedule();
+    spec.surface = {2.0, 1.5};
+    spec.bottom = {0.0, 0.0};
+    drivertest::writeModelFile(modelFile, spec);
+    const auto r = simulate(config(0.0, 1.0, 0.5), "-n 2");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string results = dir.file("results.h5");
+    ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 3);
+    // Both cells have area 0.5 m^2 and a flat bed at 0: the volume is 0.5 * (H0 + H1).
+    for (int index = 0; index < 3; ++index) {
+        const std::vector<double> state =
+            drivertest::readValues(results, "RESULTS/CellsAll/HydState/000000" + std::to_string(index));
+        EXPECT_CLOSE(0.5 * (state[0] + state[3]), 0.5 * 3.5, 0.0, 1e-6) << index;
+        if (index > 0) {
+            EXPECT_LT(state[0], 2.0) << index;  // the high cell drains into the low one
+            EXPECT_GT(state[3], 1.5) << index;
+        }
+    }
 }

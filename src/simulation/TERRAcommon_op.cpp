@@ -92,8 +92,7 @@ double TERRAcommon::endTime() const
     bool found = false;
     const double value = commandFileReader->getDouble("SIMULATION/TIME/end", found);
     if (!found) {
-        std::cerr << " -> "
-                  << "end of simulation not defined: SIMULATION/TIME/end" << std::endl;
+        std::cerr << " -> end of simulation not defined: SIMULATION/TIME/end" << std::endl;
         throw TerraException();
     }
     return value;
@@ -111,8 +110,7 @@ double TERRAcommon::dtMin() const
 void TERRAcommon::setParallel(const int& n)
 {
     nThreads = std::min(n, omp_get_max_threads());
-    std::cout << " -> "
-              << "running on " << nThreads << " threads" << std::endl;
+    std::cout << " -> running on " << nThreads << " threads" << std::endl;
     omp_set_num_threads(nThreads);
 }
 
@@ -122,8 +120,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     this->progress = progress;
     if (debug) {
         G_Debug = 1;
-        std::cout << " -> "
-                  << "DEBUG MODE ACTIVATED" << std::endl;
+        std::cout << " -> DEBUG MODE ACTIVATED" << std::endl;
     } else {
         G_Debug = 0;
     }
@@ -173,8 +170,7 @@ void TERRAcommon::printProgressMessage(const double& increment, const long long&
     const double elapsed = static_cast<double>(wallClockNs() - wallStartNs);
     const double t0 = startTime();
     const int k = static_cast<int>((time - t0) / increment);
-    std::cout << " -> "
-              << "Progress: " << k << "/" << progressCount << ", dt = " << shownDt << " [s]"
+    std::cout << " -> Progress: " << k << "/" << progressCount << ", dt = " << shownDt << " [s]"
               << ", RTS = " << (time - t0) / (elapsed / 1e9) << std::endl;
 }
 
@@ -213,26 +209,20 @@ void TERRAcommon::run()
             if (entry.second->execute(time)) kernelFunctions.at(entry.first)();
         }
         if (dt < dtMinimum && logLevel > 0) {
-            std::cout << " -> "
-                      << "time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
+            std::cout << " -> time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
                       << std::endl;
         }
         time += dt;
-        if (logLevel > 2)
-            std::cout << " -> "
-                      << "time: " << time << std::endl;
+        if (logLevel > 2) std::cout << " -> time: " << time << std::endl;
         if (progressPlan->execute(time)) printProgressMessage(progressPlan->getIncrement(), wallStart, dt);
         dt = kUnlimitedStep;
         if (outputPlan->execute(time, dt)) writeRegularOutput(time);
     }
 
-    if (logLevel > 1)
-        std::cout << " -> "
-                  << "writing tracked output ..." << std::endl;
+    if (logLevel > 1) std::cout << " -> writing tracked output ..." << std::endl;
     for (const model::DataID id : trackedOutputs) writeOutput(0.0, id, 0);
 
-    std::cout << " -> "
-              << "simulation finished! (cpu-time = " << static_cast<double>(wallClockNs() - wallStart) / 1e9 << "s)"
+    std::cout << " -> simulation finished! (cpu-time = " << static_cast<double>(wallClockNs() - wallStart) / 1e9 << "s)"
               << std::endl;
     op_timing_output();
     delete outputPlan;
@@ -261,8 +251,7 @@ void TERRAcommon::initializeSetsAndKernels(const std::string& file)
     }
     for (const model::KernelID id : marked) {
         if (logLevel > 0)
-            std::cout << " -> "
-                      << "de-activating the kernel <" << model->getKernel(id)->getName() << ">" << std::endl;
+            std::cout << " -> de-activating the kernel <" << model->getKernel(id)->getName() << ">" << std::endl;
         kernelFunctions.erase(id);
     }
 }
@@ -275,8 +264,7 @@ op_dat TERRAcommon::createDebugData(api::ISet* set)
     localBuffers.push_back(buffer);
     op_dat dat =
         op_decl_dat_char(sets[set->getID()], 1, "int", 4, reinterpret_cast<char*>(buffer), set->getH5Path().c_str());
-    std::cout << " -> "
-              << "ENUMERATOR DATA FOR SET <" << set->getH5Path() << "> CREATED" << std::endl;
+    std::cout << " -> ENUMERATOR DATA FOR SET <" << set->getH5Path() << "> CREATED" << std::endl;
     return dat;
 }
 
@@ -287,14 +275,10 @@ void TERRAcommon::initializeMaps(const std::string& file)
         api::IMap* map = model->getMap(id);
         const std::string path = map->getH5Path();
         if (!h5Reader->existDataset(path)) {
-            if (logLevel > 0)
-                std::cout << " -> "
-                          << "map <" << path << "> not found in runfile" << std::endl;
+            if (logLevel > 0) std::cout << " -> map <" << path << "> not found in runfile" << std::endl;
             continue;
         }
-        if (logLevel > 2)
-            std::cout << " -> "
-                      << "loading map <" << path << "> ..." << std::endl;
+        if (logLevel > 2) std::cout << " -> loading map <" << path << "> ..." << std::endl;
         maps[id] = op_decl_map_hdf5(sets[map->getSet()->getID()], sets[map->getSetMapped()->getID()], map->getSize(),
                                     file.c_str(), path.c_str());
     }
@@ -316,8 +300,7 @@ void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
     for (const auto& kernelEntry : model->getKernels()) {
         for (const model::DataID id : model->getKernel(idOf(kernelEntry))->getOptionalData()) {
             if (logLevel > 4)
-                std::cout << " -> "
-                          << "assign (empty) optional data <" << model::toInt(id) << "> ..." << std::endl;
+                std::cout << " -> assign (empty) optional data <" << model::toInt(id) << "> ..." << std::endl;
             data[id] = nullptr;
         }
     }
@@ -338,15 +321,11 @@ void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
         } else {
             const std::string path = d->getH5Path();
             if (h5Reader->existDataset(path)) {
-                if (logLevel > 2)
-                    std::cout << " -> "
-                              << "loading data <" << path << "> ..." << std::endl;
+                if (logLevel > 2) std::cout << " -> loading data <" << path << "> ..." << std::endl;
                 data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(),
                                             file.c_str(), path.c_str());
             } else {
-                if (logLevel > 0)
-                    std::cout << " -> "
-                              << "data <" << path << "> not found in runfile" << std::endl;
+                if (logLevel > 0) std::cout << " -> data <" << path << "> not found in runfile" << std::endl;
                 data[id] = nullptr;
             }
         }
@@ -420,8 +399,7 @@ void TERRAcommon::initializeResultsFile(const std::string& outputFile)
 {
     const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
     if (logLevel > 1)
-        std::cout << " -> "
-                  << "creating a new file container to store the simulation results: " << name << std::endl;
+        std::cout << " -> creating a new file container to store the simulation results: " << name << std::endl;
     h5Writer = dataio::Factory::createH5Writer(name);
 
     // Set-up-only data and the constant data that outputs refer to are copied once; time-varying data are
@@ -450,9 +428,7 @@ void TERRAcommon::writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::I
     const int rows = dimension.at(0);
     const int columns = dimension.at(1);
     if (rows == 0) {
-        if (logLevel > 2)
-            std::cout << " -> "
-                      << "data <" << d->getH5Path() << "> not found in runfile..." << std::endl;
+        if (logLevel > 2) std::cout << " -> data <" << d->getH5Path() << "> not found in runfile..." << std::endl;
         return;
     }
     // The set's size lets a reader of the results declare the set again.
@@ -464,9 +440,7 @@ void TERRAcommon::writeSetupOutput(api::IParameter* p, api::IH5Reader* reader, a
 {
     const int n = p->getSize();
     if (n == 0) {
-        if (logLevel > 2)
-            std::cout << " -> "
-                      << "parameter <" << p->getH5Path() << "> not found in runfile..." << std::endl;
+        if (logLevel > 2) std::cout << " -> parameter <" << p->getH5Path() << "> not found in runfile..." << std::endl;
         return;
     }
     copySetupOutput(p, n, 1, reader, writer);
@@ -478,8 +452,7 @@ void TERRAcommon::copySetupOutput(Element* element, const int& rows, const int& 
 {
     const std::string path = element->getH5Path();
     if (logLevel > 1)
-        std::cout << " -> "
-                  << "reading data <" << path << "> from runfile and writing to result file." << std::endl;
+        std::cout << " -> reading data <" << path << "> from runfile and writing to result file." << std::endl;
     const std::string type = element->getType();
     if (type == "int") {
         if (rows < 2 && columns < 2)
@@ -496,8 +469,7 @@ void TERRAcommon::copySetupOutput(Element* element, const int& rows, const int& 
             const std::vector<std::string> strings = reader->readStrVec(path);
             writer->writeStringVec(path, static_cast<int>(strings.size()), strings);
         } else {
-            std::cerr << " -> "
-                      << "writing data of type string is only possible for vector of strings" << std::endl;
+            std::cerr << " -> writing data of type string is only possible for vector of strings" << std::endl;
             throw TerraException();
         }
     }
@@ -513,9 +485,7 @@ void TERRAcommon::initializeOutputData()
 {
     for (const auto& entry : model->getOuts()) {
         api::IOutput* o = model->getOutput(idOf(entry));
-        if (logLevel > 0)
-            std::cout << " -> "
-                      << "init output <" << o->getName() << ">" << std::endl;
+        if (logLevel > 0) std::cout << " -> init output <" << o->getName() << ">" << std::endl;
         for (const model::DataID id : o->getData()) {
             if (o->isTracking())
                 trackedOutputs.push_back(id);
@@ -529,9 +499,7 @@ void TERRAcommon::initializeOutputData()
 
 void TERRAcommon::writeRegularOutput(const double& t)
 {
-    if (logLevel > 1)
-        std::cout << " -> "
-                  << "writing output at t = " << t << " ..." << std::endl;
+    if (logLevel > 1) std::cout << " -> writing output at t = " << t << " ..." << std::endl;
     for (const model::DataID id : regularOutputs) writeOutput(t, id, outputCounter);
     ++outputCounter;
 }
@@ -549,8 +517,8 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
 {
     const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
     if (logLevel > 1)
-        std::cout << " -> "
-                  << "opening the existing solution file <" << name << "> to setup the RE-RUN simulation" << std::endl;
+        std::cout << " -> opening the existing solution file <" << name << "> to setup the RE-RUN simulation"
+                  << std::endl;
     api::IResultReader* reader = dataio::Factory::createResultReader(name);
 
     std::vector<std::string> paths;
@@ -558,12 +526,10 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
 
     const int index = reader->findTime(paths, restartTime, 100);
     if (index < 0) {
-        std::cout << " -> "
-                  << "Restart time " << restartTime
+        std::cout << " -> Restart time " << restartTime
                   << " [s] is not available. Please choose among available times:" << std::endl;
         reader->printValidTimes(paths);
-        std::cerr << " -> "
-                  << "impossible to setup proper Re-Run Initial Conditions" << std::endl;
+        std::cerr << " -> impossible to setup proper Re-Run Initial Conditions" << std::endl;
         delete reader;
         throw TerraException();
     }
@@ -576,8 +542,7 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
                                     path.c_str());
         reader->deleteResults(d->getH5Path(), index);
     }
-    std::cout << " -> "
-              << "Re-run properly set at " << restartTime << " [s]" << std::endl;
+    std::cout << " -> Re-run properly set at " << restartTime << " [s]" << std::endl;
 
     delete reader;
     h5Writer = dataio::Factory::createH5Writer(name, "rw");
@@ -592,8 +557,7 @@ void TERRAcommon::archive()
 
 void TERRAcommon::printHash(const std::string& file)
 {
-    std::cout << " -> "
-              << "restoring the model configuration to file <" << file << ">" << std::endl;
+    std::cout << " -> restoring the model configuration to file <" << file << ">" << std::endl;
     dataio::Archive::restore(h5Reader, file);
 }
 

@@ -432,3 +432,19 @@ TEST_F(DriverRun, VectorParameterFillsConsecutiveSlotsAndMoreThanOneRowIsFatal)
                                                  "src/simulation/TERRAcommon_op on line [0-9]+, version v3.0.0\n")))
         << err;
 }
+
+TEST_F(DriverRun, MissingEndTimeIsFatalWithBothMessages)
+{
+    drivertest::writeModelFile(modelFile, ModelFileSpec{});
+    const std::string configFile =
+        dir.write("config.json", R"({"SIMULATION": {"TIME": {"start": 0.0, "out": 1.0}, "OUTPUT": []}})");
+    auto d = driver(configFile);
+    ::testing::internal::CaptureStdout();
+    d->init(0, false, false, results);
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(d->run(), TerraException);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              " -> path <SIMULATION/TIME/end> not found.\n"
+              " -> end of simulation not defined: SIMULATION/TIME/end\n");
+    ::testing::internal::GetCapturedStdout();
+}

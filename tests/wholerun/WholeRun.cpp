@@ -1,10 +1,12 @@
 #include "wholerun/WholeRun.hpp"
 
 #include <gtest/gtest.h>
+#include <hdf5.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "simulation/ModelFile.hpp"
 
@@ -50,6 +52,7 @@ void Case::mesh(const std::string& options)
 
 void Case::setup(const std::string& setupJson)
 {
+    setupText_ = setupJson;
     dir_.write("setup.json", setupJson);
     const auto r = runProcess(shellQuote(program("hydrova_setup")) + " -f setup.json -o model.h5", dir_.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -101,6 +104,13 @@ std::vector<double> Case::state(const std::string& results, int index) const
     return drivertest::readValues(dir_.file(results), statePath(index));
 }
 
+std::vector<double> Case::bedAt(const std::string& results, int index) const
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "RESULTS/CellsAll/BottomEl/%07d", index);
+    return drivertest::readValues(dir_.file(results), buffer);
+}
+
 double Case::timeOf(const std::string& results, int index) const
 {
     return drivertest::readAttribute(dir_.file(results), statePath(index), "t");
@@ -109,6 +119,126 @@ double Case::timeOf(const std::string& results, int index) const
 int Case::outputs(const std::string& results) const
 {
     return drivertest::countObjects(dir_.file(results), "RESULTS/CellsAll/HydState");
+}
+
+namespace {
+
+/// Closes an HDF5 identifier with the matching close function.
+class Handle {
+public:
+    Handle(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close)
+    {
+        if (id_ < 0) throw std::runtime_error("HDF5 call failed");
+    }
+    ~Handle() { close_(id_); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    operator hid_t() const { return id_; }
+
+private:
+    hid_t id_;
+    herr_t (*close_)(hid_t);
+};
+
+/// Unlinks the dataset at `path` if it exists (a missing parent group is no error).
+void removeIfPresent(hid_t file, const std::string& path)
+{
+    htri_t present = 0;
+    H5E_BEGIN_TRY { present = H5Lexists(file, path.c_str(), H5P_DEFAULT); }
+    H5E_END_TRY;
+    if (present > 0) H5Ldelete(file, path.c_str(), H5P_DEFAULT);
+}
+
+/// Creates (replacing) a dataset of `rows` x `cols` values (cols 0: one-dimensional).
+void put(hid_t file, const std::string& path, hid_t type, int rows, int cols, const void* values)
+{
+    removeIfPresent(file, path);
+    Handle lcpl(H5Pcreate(H5P_LINK_CREATE), H5Pclose);
+    H5Pset_create_intermediate_group(lcpl, 1);
+    hsize_t dims[2] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(cols)};
+    Handle space(H5Screate_simple(cols > 0 ? 2 : 1, dims, nullptr), H5Sclose);
+    Handle set(H5Dcreate2(file, path.c_str(), type, space, lcpl, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
+    if (H5Dwrite(set, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, values) < 0) throw std::runtime_error("write " + path);
+}
+
+void putInts(hid_t file, const std::string& path, int rows, int cols, const std::vector<int>& v)
+{
+    put(file, path, H5T_NATIVE_INT, rows, cols, v.data());
+}
+
+void putDoubles(hid_t file, const std::string& path, int rows, int cols, const std::vector<double>& v)
+{
+    put(file, path, H5T_NATIVE_DOUBLE, rows, cols, v.data());
+}
+
+void putText(hid_t file, const std::string& path, const std::string& value)
+{
+    removeIfPresent(file, path);
+    Handle type(H5Tcopy(H5T_C_S1), H5Tclose);
+    H5Tset_size(type, H5T_VARIABLE);
+    H5Tset_cset(type, H5T_CSET_UTF8);
+    const hsize_t one = 1;
+    Handle space(H5Screate_simple(1, &one, nullptr), H5Sclose);
+    Handle set(H5Dcreate2(file, path.c_str(), type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
+    const char* data[1] = {value.c_str()};
+    if (H5Dwrite(set, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) throw std::runtime_error("write " + path);
+}
+
+std::vector<int> asInts(const std::vector<double>& v) { return std::vector<int>(v.begin(), v.end()); }
+
+}  // namespace
+
+void Case::addMorphology(double d50, double thetaCritical)
+{
+    const std::string m = model();
+    // Read everything needed before the file is opened for writing.
+    const auto wallEdges = asInts(drivertest::readValues(m, "EdgHydWL/EdgesAll"));
+    const auto innerEdges = asInts(drivertest::readValues(m, "EdgesSWE/EdgesAll"));
+    const auto innerCells = asInts(drivertest::readValues(m, "EdgesSWE/CellsAll"));
+    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
+    auto execution = drivertest::readValues(m, "kernels/execution");
+    const int nCells = static_cast<int>(drivertest::readValues(m, "CellsAll/BottomEl").size());
+
+    std::string text = setupText_;
+    const std::size_t at = text.find("\"HYDRAULICS\"");
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at, "\"MORPHOLOGY\": {}, ");
+
+    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
+    putText(file, ".config/model", text);
+    const int nWall = static_cast<int>(wallEdges.size());
+    const int nInner = static_cast<int>(innerEdges.size());
+    putInts(file, "EdgMorWL/set", 1, 0, {nWall});
+    putInts(file, "EdgMorWL/EdgesAll", nWall, 1, wallEdges);
+    putInts(file, "EdgesEXN/set", 1, 0, {nInner});
+    putInts(file, "EdgesEXN/EdgesAll", nInner, 1, innerEdges);
+    putInts(file, "EdgesEXN/CellsAll", nInner, 2, innerCells);
+    putDoubles(file, "CellsAll/MSedSize", nCells, 1, std::vector<double>(static_cast<std::size_t>(nCells), d50));
+    putDoubles(file, "CellsAll/ThetaCrt", nCells, 1,
+               std::vector<double>(static_cast<std::size_t>(nCells), thetaCritical));
+
+    putDoubles(file, "Parameters/MorphStart", 1, 0, {0.0});
+    putInts(file, "Parameters/FrictionOn", 1, 0, {1});
+    putDoubles(file, "Parameters/BedPorosity", 1, 0, {0.4});
+    putDoubles(file, "Parameters/FluidDensity", 1, 0, {1000.0});
+    putDoubles(file, "Parameters/SedimentDensity", 1, 0, {2650.0});
+    putInts(file, "Parameters/BeadloadType", 1, 0, {1});
+    putDoubles(file, "Parameters/BedloadFactor", 1, 0, {1.0});
+    putDoubles(file, "Parameters/BedloadCoeff", 1, 0, {8.0});
+    putDoubles(file, "Parameters/BedloadExpon", 1, 0, {1.5});
+    putDoubles(file, "Parameters/BedloadIkeda", 1, 0, {0.0});
+    putDoubles(file, "Parameters/BedloadCurvature", 1, 0, {0.0});
+    putInts(file, "Parameters/BedloadInts", 1, 2, {0, 0});
+
+    // Initialisation once at the start, wall and Exner fluxes and the transport capacity every step.
+    const std::pair<int, double> added[] = {{1, 0.0}, {14, 1e30}, {17, 1e30}, {18, 1e30}};
+    for (const auto& k : added) {
+        ids.push_back(k.first);
+        execution.insert(execution.end(), {0.0, 0.0, k.second});
+    }
+    const int rows = static_cast<int>(ids.size());
+    putInts(file, "kernels/ID", rows, 1, ids);
+    putDoubles(file, "kernels/execution", rows, 3, execution);
 }
 
 double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed)

@@ -40,12 +40,22 @@ public:
     std::vector<double> bed() const;
     /// HydState (H, qx, qy per cell) stored at output `index` of a results file, and its time attribute.
     std::vector<double> state(const std::string& results, int index) const;
+    /// BottomEl stored at output `index` (written when morphology runs) [m].
+    std::vector<double> bedAt(const std::string& results, int index) const;
     double timeOf(const std::string& results, int index) const;
     int outputs(const std::string& results) const;
 
+    /// Turns the hydraulic model file of setup() into a morphodynamic one, as the set-up program cannot yet: adds
+    /// the morphology block to the archived command text, the morphological wall and Exner edge sets (the hydraulic
+    /// wall and internal edges), sediment size d50 [m] and critical Shields value per cell, the bed-load parameters
+    /// of a Meyer-Peter-Mueller law (A = 8, B = 1.5, porosity 0.4, sediment density 2650 kg/m^3), friction
+    /// switched on (the model must have FRICTION), morphology from t = 0, and the morphological kernels to the
+    /// schedule.
+    void addMorphology(double d50, double thetaCritical);
+
 private:
     testsupport::ScratchDir dir_;
-    std::vector<std::string> meshLines_;
+    std::string setupText_;
 };
 
 /// Mesh node line rewriting, kept out of the template.

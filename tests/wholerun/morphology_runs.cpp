@@ -1,0 +1,69 @@
+// Morphodynamic whole runs: bed-load transport driven by a dam break in a closed basin moves the bed but neither
+// sediment nor water leaves it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "support/Tolerance.hpp"
+#include "wholerun/WholeRun.hpp"
+
+using wholerun::Case;
+
+namespace {
+
+double sedimentVolume(const wholerun::Cells& cells, const std::vector<double>& bed)
+{
+    double v = 0.0;
+    for (std::size_t i = 0; i < cells.size(); ++i) v += cells.area[i] * bed[i];
+    return v;
+}
+
+/// A 20 m x 10 m basin on a bed at 1 m (+-2 cm noise), 1 m of water over the left half and 0.3 m over the right,
+/// Manning n = 0.02, fine sand (d50 = 1 mm) on a Meyer-Peter-Mueller law, walls all round, 12 s.
+TEST(WholeRunMorphology, BedLoadInAClosedBasinMovesTheBedAndConservesSedimentAndWater)
+{
+    Case c("morphology");
+    c.mesh("--size 20 10 --cells 40 20 --bed flat:1 --material 0:10:1,10:20:2");
+    c.reshapeBed([](double x, double y, double z) { return z + 0.02 * std::sin(1.7 * x + 2.3 * y); });
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm"},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.7, "minimum_water_depth": 0.001, "safe_mode": true},
+          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 2.0},
+                                                      {"index": [2], "water_surface": 1.3}]},
+          "FRICTION": {"type": "manning", "default_friction": 0.02}}}}}})");
+    c.addMorphology(0.001, 0.047);
+    const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": 12, "out": 4},
+        "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": ["water_depth", "bottom_elevation"]}})",
+                              "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("found aggregate <morphology_aggr>"), std::string::npos) << r.out;
+    ASSERT_EQ(c.outputs("results.h5"), 4);
+
+    const auto cells = c.cells();
+    const auto bed0 = c.bedAt("results.h5", 0);
+    const double sediment0 = sedimentVolume(cells, bed0);
+    const double water0 = wholerun::volume(cells, c.state("results.h5", 0), bed0);
+    for (int k = 1; k < 4; ++k) {
+        const auto bed = c.bedAt("results.h5", k);
+        const double sediment = sedimentVolume(cells, bed);
+        const double water = wholerun::volume(cells, c.state("results.h5", k), bed);
+        double moved = 0.0;
+        for (std::size_t i = 0; i < bed.size(); ++i) moved = std::max(moved, std::abs(bed[i] - bed0[i]));
+        std::printf(
+            "morphology: t = %g s, largest bed change %.4g m, sediment volume change %.3g m3, "
+            "water volume change %.3g m3\n",
+            c.timeOf("results.h5", k), moved, sediment - sediment0, water - water0);
+        if (k == 3) {
+            EXPECT_GT(moved, 1e-3) << "the flow must move the bed";
+        }
+        // Bed and water volumes are sums of 1600 single-precision cell values around 1 and 200 m^3.
+        EXPECT_CLOSE(sediment, sediment0, 0.0, 1e-6);
+        EXPECT_CLOSE(water, water0, 0.0, 1e-6);
+    }
+}
+
+}  // namespace

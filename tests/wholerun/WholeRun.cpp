@@ -188,7 +188,7 @@ std::vector<int> asInts(const std::vector<double>& v) { return std::vector<int>(
 
 }  // namespace
 
-void Case::addMorphology(double d50, double thetaCritical)
+void Case::addMorphology(double d50, double thetaCritical, double morphStart)
 {
     const std::string m = model();
     // Read everything needed before the file is opened for writing.
@@ -217,7 +217,7 @@ void Case::addMorphology(double d50, double thetaCritical)
     putDoubles(file, "CellsAll/ThetaCrt", nCells, 1,
                std::vector<double>(static_cast<std::size_t>(nCells), thetaCritical));
 
-    putDoubles(file, "Parameters/MorphStart", 1, 0, {0.0});
+    putDoubles(file, "Parameters/MorphStart", 1, 0, {morphStart});
     putInts(file, "Parameters/FrictionOn", 1, 0, {1});
     putDoubles(file, "Parameters/BedPorosity", 1, 0, {0.4});
     putDoubles(file, "Parameters/FluidDensity", 1, 0, {1000.0});

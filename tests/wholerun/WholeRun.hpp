@@ -49,9 +49,9 @@ public:
     /// the morphology block to the archived command text, the morphological wall and Exner edge sets (the hydraulic
     /// wall and internal edges), sediment size d50 [m] and critical Shields value per cell, the bed-load parameters
     /// of a Meyer-Peter-Mueller law (A = 8, B = 1.5, porosity 0.4, sediment density 2650 kg/m^3), friction
-    /// switched on (the model must have FRICTION), morphology from t = 0, and the morphological kernels to the
-    /// schedule.
-    void addMorphology(double d50, double thetaCritical);
+    /// switched on (the model must have FRICTION), morphology from t = morphStart [s], and the morphological kernels to
+    /// the schedule.
+    void addMorphology(double d50, double thetaCritical, double morphStart = 0.0);
 
 private:
     testsupport::ScratchDir dir_;

@@ -21,11 +21,10 @@ double sedimentVolume(const wholerun::Cells& cells, const std::vector<double>& b
     return v;
 }
 
-/// A 20 m x 10 m basin on a bed at 1 m (+-2 cm noise), 1 m of water over the left half and 0.3 m over the right,
+/// A 20 m x 10 m basin on a bed at 1 m (+-2 cm ripples), 1 m of water over the left half and 0.3 m over the right,
 /// Manning n = 0.02, fine sand (d50 = 1 mm) on a Meyer-Peter-Mueller law, walls all round, 12 s.
-TEST(WholeRunMorphology, BedLoadInAClosedBasinMovesTheBedAndConservesSedimentAndWater)
+void prepare(Case& c, double morphStart)
 {
-    Case c("morphology");
     c.mesh("--size 20 10 --cells 40 20 --bed flat:1 --material 0:10:1,10:20:2");
     c.reshapeBed([](double x, double y, double z) { return z + 0.02 * std::sin(1.7 * x + 2.3 * y); });
     c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
@@ -35,10 +34,17 @@ TEST(WholeRunMorphology, BedLoadInAClosedBasinMovesTheBedAndConservesSedimentAnd
           "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 2.0},
                                                       {"index": [2], "water_surface": 1.3}]},
           "FRICTION": {"type": "manning", "default_friction": 0.02}}}}}})");
-    c.addMorphology(0.001, 0.047);
-    const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": 12, "out": 4},
-        "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": ["water_depth", "bottom_elevation"]}})",
-                              "results.h5");
+    c.addMorphology(0.001, 0.047, morphStart);
+}
+
+const char* const kConfig = R"({"SIMULATION": {"TIME": {"start": 0, "end": 12, "out": 4},
+        "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": ["water_depth", "bottom_elevation"]}})";
+
+TEST(WholeRunMorphology, BedLoadInAClosedBasinMovesTheBedAndConservesSedimentAndWater)
+{
+    Case c("morphology");
+    prepare(c, 0.0);
+    const auto r = c.simulate(kConfig, "results.h5");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("found aggregate <morphology_aggr>"), std::string::npos) << r.out;
     ASSERT_EQ(c.outputs("results.h5"), 4);
@@ -64,6 +70,23 @@ TEST(WholeRunMorphology, BedLoadInAClosedBasinMovesTheBedAndConservesSedimentAnd
         EXPECT_CLOSE(sediment, sediment0, 0.0, 1e-6);
         EXPECT_CLOSE(water, water0, 0.0, 1e-6);
     }
+}
+
+}  // namespace
+
+namespace {
+
+/// With MorphStart after the end the update runs without sediment fluxes: the bed keeps every bit while the water
+/// moves.
+TEST(WholeRunMorphology, BeforeMorphStartTheBedDoesNotMove)
+{
+    Case c("morphstart");
+    prepare(c, 100.0);
+    const auto r = c.simulate(kConfig, "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    ASSERT_EQ(c.outputs("results.h5"), 4);
+    EXPECT_EQ(c.bedAt("results.h5", 3), c.bedAt("results.h5", 0));
+    EXPECT_NE(c.state("results.h5", 3), c.state("results.h5", 0));
 }
 
 }  // namespace

@@ -1,0 +1,108 @@
+// The rules the kernel wrappers apply around their loops, seen in whole runs: the first-step rule of the time step
+// on a dry domain, the mass-conservation kill rule under safe mode, and cell sources through their series,
+// modification and source loops.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/Tolerance.hpp"
+#include "wholerun/WholeRun.hpp"
+
+using wholerun::Case;
+
+namespace {
+
+/// The times printed at log level 3 after each step, in order.
+std::vector<std::string> stepTimes(const std::string& out)
+{
+    std::vector<std::string> times;
+    const std::string key = " -> time: ";
+    for (std::size_t at = out.find(key); at != std::string::npos; at = out.find(key, at + key.size())) {
+        const std::size_t begin = at + key.size();
+        times.push_back(out.substr(begin, out.find('\n', begin) - begin));
+    }
+    return times;
+}
+
+std::string config(double end, double out, double dtInit)
+{
+    return R"({"SIMULATION": {"TIME": {"start": 0, "end": )" + std::to_string(end) + R"(, "out": )" +
+           std::to_string(out) + R"(}, "TIMESTEP": {"init": )" + std::to_string(dtInit) +
+           R"(, "minimum": 0.0001}, "OUTPUT": ["water_depth"]}})";
+}
+
+TEST(WholeRunWrapperRules, DryDomainTakesTheInitialStepFirstAndTheCappedMaximumAfterwards)
+{
+    Case c("dry");
+    c.mesh("--size 10 10 --cells 5 5");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"},
+        "HYDRAULICS": {"PARAMETER": {"CFL": 0.5, "max_time_step": 0.25}, "INITIAL": {"type": "dry"}}}}}})");
+    const auto r = c.simulate(config(1.0, 1.0, 0.1), "results.h5", 1, "-l 3");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    // No edge limits the step: the first is dtInit = 0.1 s, then CFL x DTmax = 0.125 s, the last cut at the end.
+    const std::vector<std::string> expected{"0.1", "0.225", "0.35", "0.475", "0.6", "0.725", "0.85", "0.975", "1"};
+    EXPECT_EQ(stepTimes(r.out), expected);
+}
+
+/// 0.1 m of water over a 10 m x 10 m region from which an "exact" sink draws 1 m^3/s: the cells run dry after
+/// about 10 s and the source kernel reports negative depths.
+void prepareSink(Case& c, bool safeMode)
+{
+    c.mesh("--size 20 10 --cells 10 5 --material 0:10:1,10:20:2");
+    c.setup(std::string(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm", "REGIONDEF": [{"name": "pit", "index": [1]}]},
+        "HYDRAULICS": {"PARAMETER": {"CFL": 0.7, "safe_mode": )") +
+            (safeMode ? "true" : "false") + R"(},
+          "INITIAL": {"type": "water_surface", "value": 0.1},
+          "SOURCE": [{"name": "pump", "type": "inflow", "region": "pit", "sink": "exact",
+                      "discharge": [[0, -1.0], [1000, -1.0]]}]}}}}})");
+}
+
+TEST(WholeRunWrapperRules, SafeModeEndsTheRunOnLostMassAndOtherwiseTheRunGoesOn)
+{
+    {
+        Case c("sinksafe");
+        prepareSink(c, true);
+        const auto r = c.simulate(config(30.0, 30.0, 0.01), "results.h5");
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_NE(r.out.find("MASS BALANCE PROBLEM"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(" -> ERROR in kernel_HYDRAULICS_Source... LIQUID MASS not conserved\n"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find("successfully processed"), std::string::npos);
+    }
+    {
+        Case c("sinkon");
+        prepareSink(c, false);
+        const auto r = c.simulate(config(30.0, 30.0, 0.01), "results.h5");
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find("MASS BALANCE PROBLEM"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err.find("not conserved"), std::string::npos) << r.err;
+        EXPECT_EQ(c.outputs("results.h5"), 2);
+    }
+}
+
+/// An inflow source of 0.5 m^3/s spread over the cells of one material region of a closed, wet basin, and rain of
+/// 36 mm/h (1e-5 m/s) over the other, add 20 s x (0.5 + 1e-5 x 100) m^3/s.
+TEST(WholeRunWrapperRules, CellSourcesAddTheirSeriesVolume)
+{
+    Case c("sources");
+    c.mesh("--size 20 10 --cells 20 10 --material 0:10:1,10:20:2");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm",
+                     "REGIONDEF": [{"name": "west", "index": [1]}, {"name": "east", "index": [2]}]},
+        "HYDRAULICS": {"PARAMETER": {"CFL": 0.7, "safe_mode": true},
+          "INITIAL": {"type": "water_surface", "value": 0.5},
+          "SOURCE": [{"name": "spring", "type": "inflow", "region": "west", "discharge": [[0, 0.5], [1000, 0.5]]},
+                     {"name": "storm", "type": "rain", "region": "east", "intensity": [[0, 36.0], [1000, 36.0]]}]}}}}})");
+    const auto r = c.simulate(config(20.0, 20.0, 0.01), "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto cells = c.cells();
+    const auto bed = c.bed();
+    const double gained =
+        wholerun::volume(cells, c.state("results.h5", 1), bed) - wholerun::volume(cells, c.state("results.h5", 0), bed);
+    std::printf("sources: volume gained %.6f m3 (10.02 expected)\n", gained);
+    EXPECT_CLOSE(gained, 20.0 * (0.5 + 1e-5 * 100.0), 0.0, 1e-4);
+}
+
+}  // namespace

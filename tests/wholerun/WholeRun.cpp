@@ -203,6 +203,7 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     const std::size_t at = text.find("\"HYDRAULICS\"");
     ASSERT_NE(at, std::string::npos);
     text.insert(at, "\"MORPHOLOGY\": {}, ");
+    archivedText_ = text;
 
     Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
     putText(file, ".config/model", text);
@@ -235,6 +236,45 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     for (const auto& k : added) {
         ids.push_back(k.first);
         execution.insert(execution.end(), {0.0, 0.0, k.second});
+    }
+    const int rows = static_cast<int>(ids.size());
+    putInts(file, "kernels/ID", rows, 1, ids);
+    putDoubles(file, "kernels/execution", rows, 3, execution);
+}
+
+void Case::addFixedBed(double layer, double accuracy, int maxIterations)
+{
+    const std::string m = model();
+    const auto bed = drivertest::readValues(m, "CellsAll/BottomEl");
+    const auto cellEdges = asInts(drivertest::readValues(m, "CellsAll/EdgesAll"));
+    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
+    auto execution = drivertest::readValues(m, "kernels/execution");
+    const int n = static_cast<int>(bed.size());
+
+    std::string text = archivedText_;
+    const std::string plain = "\"MORPHOLOGY\": {}";
+    const std::size_t at = text.find(plain);
+    ASSERT_NE(at, std::string::npos) << "addMorphology first";
+    text.replace(at, plain.size(), "\"MORPHOLOGY\": {\"BEDMATERIAL\": {\"FIXED_BED\": {}}}");
+    archivedText_ = text;
+
+    std::vector<int> all(static_cast<std::size_t>(n));
+    std::vector<double> fixed(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        all[static_cast<std::size_t>(i)] = i;
+        fixed[static_cast<std::size_t>(i)] = bed[static_cast<std::size_t>(i)] - layer;
+    }
+    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
+    putText(file, ".config/model", text);
+    putInts(file, "CellsFix/set", 1, 0, {n});
+    putInts(file, "CellsFix/CellsAll", n, 1, all);
+    putInts(file, "CellsFix/EdgesAll", n, 3, cellEdges);
+    putDoubles(file, "CellsFix/FixBedEl", n, 1, fixed);
+    putDoubles(file, "Parameters/FixBedAccuracy", 1, 0, {accuracy});
+    putInts(file, "Parameters/FixBedMaxIter", 1, 0, {maxIterations});
+    for (int k : {19, 20}) {
+        ids.push_back(k);
+        execution.insert(execution.end(), {0.0, 0.0, 1e30});
     }
     const int rows = static_cast<int>(ids.size());
     putInts(file, "kernels/ID", rows, 1, ids);

@@ -52,10 +52,14 @@ public:
     /// switched on (the model must have FRICTION), morphology from t = morphStart [s], and the morphological kernels to
     /// the schedule.
     void addMorphology(double d50, double thetaCritical, double morphStart = 0.0);
+    /// After addMorphology: a non-erodible bed under every cell, `layer` [m] below its initial bed, with the
+    /// fixed-bed correction (accuracy [m], iteration limit) in the schedule.
+    void addFixedBed(double layer, double accuracy, int maxIterations);
 
 private:
     testsupport::ScratchDir dir_;
     std::string setupText_;
+    std::string archivedText_;
 };
 
 /// Mesh node line rewriting, kept out of the template.

@@ -90,3 +90,33 @@ TEST(WholeRunMorphology, BeforeMorphStartTheBedDoesNotMove)
 }
 
 }  // namespace
+
+namespace {
+
+/// The same basin over a non-erodible layer 1 mm below the bed (the free run above erodes up to 4.5 mm): the
+/// fixed-bed correction keeps the bed above the layer to within its accuracy, and sediment is still conserved.
+TEST(WholeRunMorphology, FixedBedStopsErosionAtTheLayerAndConservesSediment)
+{
+    const double layer = 0.001, accuracy = 1e-5;
+    Case c("fixedbed");
+    prepare(c, 0.0);
+    c.addFixedBed(layer, accuracy, 10);
+    const auto r = c.simulate(kConfig, "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("found aggregate <mor_fixedbed_aggr>"), std::string::npos) << r.out;
+    ASSERT_EQ(c.outputs("results.h5"), 4);
+
+    const auto cells = c.cells();
+    const auto bed0 = c.bedAt("results.h5", 0);
+    const auto bed = c.bedAt("results.h5", 3);
+    double deepest = 0.0;  // largest erosion [m]
+    for (std::size_t i = 0; i < bed.size(); ++i) deepest = std::max(deepest, bed0[i] - bed[i]);
+    std::printf("fixed bed: largest erosion %.6g m over a %.3g m layer, sediment volume change %.3g m3\n", deepest,
+                layer, sedimentVolume(cells, bed) - sedimentVolume(cells, bed0));
+    EXPECT_GT(deepest, 0.5 * layer) << "the erosion must reach the layer";
+    // Float beds around 1 m carry about 1e-7 m of rounding on top of the accepted overshoot.
+    EXPECT_LT(deepest, layer + accuracy + 1e-6);
+    EXPECT_CLOSE(sedimentVolume(cells, bed), sedimentVolume(cells, bed0), 0.0, 1e-6);
+}
+
+}  // namespace

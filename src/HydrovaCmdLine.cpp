@@ -31,7 +31,8 @@ std::string HydrovaCmdLine::getArchive() const { return archiveArg->getValue(); 
 void HydrovaCmdLine::printHeader()
 {
     std::cout << "HYDROVA v3.0" << '\n'
-              << "Lamina" << ' ' << "OpenMP" << " binary" << '\n'
+              << "Lamina" << ' ' << "OpenMP"
+              << " binary" << '\n'
               << HYDROVA_VERSION << '\n'
               << "Copyright (c) the HYDROVA developers; free software without any warranty." << '\n'
               << '\n'
@@ -40,6 +41,9 @@ void HydrovaCmdLine::printHeader()
 
 void HydrovaCmdLine::printFooter()
 {
-    std::cout << '\n' << std::string(60, '-') << '\n' << " HYDROVA successfully processed all necessary jobs!" << '\n' << '\n'
+    std::cout << '\n'
+              << std::string(60, '-') << '\n'
+              << " HYDROVA successfully processed all necessary jobs!" << '\n'
+              << '\n'
               << std::flush;
 }

@@ -30,11 +30,13 @@ int HydrovaMain::go()
         executionContent();
         return 0;
     } catch (TCLAP::ArgException& e) {
-        std::cerr << " -> " << "error: " << e.error() << " for arg " << e.argId() << std::endl;
+        std::cerr << " -> "
+                  << "error: " << e.error() << " for arg " << e.argId() << std::endl;
     } catch (TerraException& e) {
         std::cerr << " -> " << e.what() << std::endl;
     } catch (std::exception& e) {
-        std::cerr << " -> " << "unhandled exception (actually, this should never happen)" << '\n'
+        std::cerr << " -> "
+                  << "unhandled exception (actually, this should never happen)" << '\n'
                   << " -> " << e.what() << '\n'
                   << " -> " << TerraException().what() << std::endl;
     }
@@ -46,13 +48,15 @@ void HydrovaMain::validateJSONfile(const std::string& configFile, const char* sc
 {
     std::ifstream config(configFile);
     if (!config) {
-        std::cerr << " -> " << "configuration file not found: " << configFile << std::endl;
+        std::cerr << " -> "
+                  << "configuration file not found: " << configFile << std::endl;
         throw TerraException();
     }
     std::istringstream schemaStream(schema != nullptr ? schema : "");
     jsv::StreamValidator validator(&std::cout);
     if (validator.validate(config, schemaStream) == 2) {
-        std::cerr << " -> " << "Terminating HYDROVA due to JSON validation errors." << std::endl;
+        std::cerr << " -> "
+                  << "Terminating HYDROVA due to JSON validation errors." << std::endl;
         throw TerraException();
     }
 }

@@ -54,13 +54,14 @@ struct Surface {
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
-    void text(double x, double y, const std::string& s, double size, bool alignRight = false)
+    /// Text with its baseline at y; align 0 starts it at x, 0.5 centres it on x, 1 ends it at x.
+    void text(double x, double y, const std::string& s, double size, double align = 0.0)
     {
         cairo_set_font_size(cr, size);
-        if (alignRight) {
+        if (align != 0.0) {
             cairo_text_extents_t e;
             cairo_text_extents(cr, s.c_str(), &e);
-            x -= e.x_advance;
+            x -= align * e.x_advance;
         }
         cairo_set_source_rgb(cr, 0, 0, 0);
         cairo_move_to(cr, x, y);
@@ -136,7 +137,7 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
         }
     if (cells.empty()) xMin = xMax = yMin = yMax = 0.0;
     const double dx = std::max(xMax - xMin, 1e-9), dy = std::max(yMax - yMin, 1e-9);
-    const int plotWidth = 760, maxHeight = 700, minHeight = 240;
+    const int plotWidth = 760, maxHeight = 700, minHeight = 200;
     f.scale = std::min(plotWidth / dx, maxHeight / dy);
     f.left = 30;
     f.top = 60;
@@ -170,8 +171,8 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
 
     Surface s(f.width, f.height);
     cairo_t* cr = s.cr;
-    cairo_set_line_width(cr, 0.6);
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    // Cells without antialiasing: neighbouring triangles meet without seams and each shows its own colour.
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (blank[i] || !std::isfinite(values[i])) continue;
         const RGB c = colourAt(style.map, (values[i] - lo) / (hi - lo));
@@ -181,10 +182,9 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
             k == 0 ? cairo_move_to(cr, p[0], p[1]) : cairo_line_to(cr, p[0], p[1]);
         }
         cairo_close_path(cr);
-        // The stroke in the fill colour closes the hair-line seams between neighbouring triangles.
-        cairo_fill_preserve(cr);
-        cairo_stroke(cr);
+        cairo_fill(cr);
     }
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
 
     // Domain outline: edges used by one cell only.
     std::map<std::pair<int, int>, int> edgeUse;
@@ -202,7 +202,7 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
     cairo_stroke(cr);
 
     // Colour bar.
-    const double barX = f.width - 140, barTop = f.top, barHeight = std::min(360, std::max(meshHeight, minHeight));
+    const double barX = f.width - 140, barTop = f.top, barHeight = std::min(360, std::max(meshHeight, minHeight - 20));
     const int steps = 200;
     for (int k = 0; k < steps; ++k) {
         const RGB c = colourAt(style.map, (k + 0.5) / steps);
@@ -260,13 +260,13 @@ void renderLines(const std::vector<double>& times, const std::vector<std::vector
         cairo_move_to(cr, left, py(v));
         cairo_line_to(cr, left + plotW, py(v));
         cairo_stroke(cr);
-        s.text(left - 6, py(v) + 4, number(v), 11, true);
+        s.text(left - 6, py(v) + 4, number(v), 11, 1.0);
     }
-    for (const double t : ticks(tLo, tHi, 6)) s.text(px(t) - 10, top + plotH + 18, number(t), 11);
+    for (const double t : ticks(tLo, tHi, 6)) s.text(px(t), top + plotH + 18, number(t), 11, 0.5);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_rectangle(cr, left, top, plotW, plotH);
     cairo_stroke(cr);
-    s.text(left + plotW / 2 - 20, height - 15, "t [s]", 13);
+    s.text(left + plotW / 2, height - 15, "t [s]", 13, 0.5);
     s.text(10, top - 12, yLabel, 13);
     s.text(left, 30, title, 17);
 

@@ -42,8 +42,9 @@ ResultsFile::ResultsFile(const std::string& fileName) : fileName_(fileName)
     if (!std::ifstream(fileName).good()) fail("results file <" + fileName + "> not found");
     try {
         reader_ = std::make_unique<dataio::H5Reader>(fileName);
-    } catch (const dataio::H5Exception&) {
-        fail("<" + fileName + "> is not an HDF5 file, hence not a results file");
+    } catch (const dataio::H5Exception& e) {
+        // A file still open for writing by a running simulation ends here too; the library's text says so.
+        fail("<" + fileName + "> is not an HDF5 file, hence not a results file (" + e.what() + ")");
     }
     const std::string config = "/" + dataio::Archive::ROOT + "/";
     if (!exists(config + dataio::Archive::MODEL) || !exists(config + dataio::Archive::SIMULATION) ||

@@ -41,7 +41,8 @@ std::string timeText(double t)
     return text;
 }
 
-const char* const FLOOD_UNITS[] = {"m", "m/s", "m²/s", "s"};
+/// Units of the tracked flood variables: arrival time, maximum depth, velocity and specific discharge.
+const char* const FLOOD_UNITS[] = {"s", "m", "m/s", "m²/s"};
 
 }  // namespace
 
@@ -58,7 +59,7 @@ Quantity quantityOf(const std::string& name, int component)
     if (name == "flow_radius") return {"m", ColourMap::Diverging, false};
     if (name == "flood_tracking") {
         const int k = component < 0 ? 0 : component;
-        return {k < 4 ? FLOOD_UNITS[k] : "-", k == 0 ? ColourMap::Blues : ColourMap::Viridis, true};
+        return {k < 4 ? FLOOD_UNITS[k] : "-", k == 1 ? ColourMap::Blues : ColourMap::Viridis, true};
     }
     return {"-", ColourMap::Viridis, false};
 }
@@ -94,8 +95,9 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
     const int dim = o->getSize();
     if (component >= dim) fail("output <" + name + "> has " + std::to_string(dim) + " component(s)");
 
+    // Tracked data are stored once for the whole run: one picture, whatever the times.
     std::vector<TimeStep> steps;
-    if (times.empty())
+    if (times.empty() || o->isTracking())
         steps.push_back(file.times().back());
     else
         for (const double t : times) steps.push_back(file.findTime(t));
@@ -119,15 +121,16 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
         }
         std::vector<bool> blank(v.size(), false);
         if (q.blankDry) {
-            const std::vector<double> h = o->isTracking() ? file.values(o, 0, step) : file.depth(step);
+            // Tracked: cells never wet have a maximum depth of 0.
+            const std::vector<double> h = o->isTracking() ? file.values(o, 1, step) : file.depth(step);
             for (std::size_t i = 0; i < v.size() && i < h.size(); ++i) blank[i] = !(h[i] > file.minWaterDepth());
         }
         FieldStyle style;
-        style.title = label + " at t = " + timeText(step.time) + " s";
+        style.title = o->isTracking() ? label + " over the whole run" : label + " at t = " + timeText(step.time) + " s";
         style.unit = q.unit;
         style.map = q.map;
         const std::string png = stem + "_" + name + (component >= 0 && dim > 1 ? std::to_string(component) : "") +
-                                "_t" + timeText(step.time) + ".png";
+                                (o->isTracking() ? "" : "_t" + timeText(step.time)) + ".png";
         if (static_cast<int>(v.size()) != file.cellCount())
             fail("output <" + name + "> has " + std::to_string(v.size()) + " values for " +
                  std::to_string(file.cellCount()) + " cells");
@@ -220,7 +223,20 @@ void runResults(const RunOptions& options)
     const std::string stem = folder + "/" + stemOf(options.resultsFile);
 
     // Pictures first: a picture that cannot be drawn is the caller's error and ends the call before any file.
-    for (const std::string& name : options.pictures) writePictures(file, name, options.times, options.component, stem);
+    for (const std::string& picture : options.pictures) {
+        // "name[k]" draws component k of that output; a plain name uses the common choice.
+        std::string name = picture;
+        int component = options.component;
+        const auto open = picture.find('[');
+        if (open != std::string::npos && picture.back() == ']') {
+            name = picture.substr(0, open);
+            const std::string digits = picture.substr(open + 1, picture.size() - open - 2);
+            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+                fail("picture <" + picture + ">: the component must be a number");
+            component = std::stoi(digits);
+        }
+        writePictures(file, name, options.times, component, stem);
+    }
 
     const std::string xdmf = options.xdmfFile.empty() ? defaultXdmfName(options.resultsFile) : options.xdmfFile;
     const int n = writeXdmf(file, xdmf);

@@ -14,7 +14,7 @@ struct RunOptions {
     std::string resultsFile;
     bool info = false;                  ///< list what the file holds and do nothing else
     std::string xdmfFile;               ///< empty: beside the results file (defaultXdmfName)
-    std::vector<std::string> pictures;  ///< output names to draw
+    std::vector<std::string> pictures;  ///< output names to draw; "name[k]" draws component k
     std::vector<double> times;          ///< times [s] of the pictures; empty: the last stored time
     int component = -1;                 ///< component to draw; -1: the magnitude of vectors, else component 0
     bool hydrographs = false;           ///< demand hydrographs (fatal when the file has no node strings)

@@ -32,8 +32,8 @@ std::string shifted(const std::string& expression, double offset)
 }
 
 /// Names of the four tracked flood variables, in their component order.
-const char* const FLOOD_NAMES[] = {"flood_max_depth", "flood_max_velocity", "flood_max_discharge",
-                                   "flood_arrival_time"};
+const char* const FLOOD_NAMES[] = {"flood_arrival_time", "flood_max_depth", "flood_max_velocity",
+                                   "flood_max_discharge"};
 
 }  // namespace
 

@@ -26,8 +26,8 @@ public:
                                        false);
         xdmfArg = new TCLAP::ValueArg<std::string>("x", "xdmf", "name of the XDMF file (default: beside the results)",
                                                    false, "", "string", *this);
-        pictureArg = new TCLAP::MultiArg<std::string>("p", "picture", "output to draw as PNG (repeatable)", false,
-                                                      "string", *this);
+        pictureArg = new TCLAP::MultiArg<std::string>(
+            "p", "picture", "output to draw as PNG, name or name[component] (repeatable)", false, "string", *this);
         timeArg = new TCLAP::MultiArg<double>("t", "time", "time [s] of the pictures (repeatable; default: the last)",
                                               false, "double", *this);
         componentArg = new TCLAP::ValueArg<int>("c", "component",

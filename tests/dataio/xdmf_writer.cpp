@@ -134,6 +134,37 @@ TEST(XdmfWriter, TimeStepsAttributesAndSelections)
     }
 }
 
+TEST(XdmfWriter, FunctionVectorJoinsComponentFunctionsAndMarkupIsEscaped)
+{
+    testsupport::ScratchDir dir("dataio-xdmf");
+    // A file name with XML markup characters must not break the document.
+    dataio::XdmfWriter w("a&b<1>.h5");
+    w.addMesh(4, "CellsAll/Topology", "4 3", "NodesAll/Coordnts", "6 3");
+    w.addTimeStep(1.0);
+    EXPECT_FATAL(w.addFunctionVector("u", 4, {"$0"}, {"f", "f"}, {"a", "b"}, {3, 1}, {0, 0}),
+                 "a vector needs two component functions");
+    EXPECT_FATAL(w.addFunctionVector("u", 4, {"$0", "$1"}, {"f", "f"}, {"a", "b"}, {3, 1}, {0}),
+                 "invalid dataset column descriptions provided");
+    w.addFunctionVector("flow_velocity", 4, {"$0/($2-$3)", "$1/($2-$3)"}, {"f.h5", "f.h5", "f.h5", "f.h5"},
+                        {"H", "H", "H", "Z"}, {3, 3, 3, 1}, {1, 2, 0, 0});
+    const std::string name = dir.file("vector.xdmf");
+    w.write(name);
+    const std::string doc = readFile(name);
+    EXPECT_THAT(doc, HasSubstr("<Attribute AttributeType=\"Vector\" Name=\"flow_velocity\" Center=\"Cell\">"));
+    EXPECT_THAT(doc, HasSubstr("Function=\"JOIN($0/($2-$3), $1/($2-$3), 0*$0)\""));
+    EXPECT_EQ(count(doc, "ItemType=\"HyperSlab\""), 4u);
+    // The selections keep their order: $2 is column 0 of H, $3 column 0 of Z.
+    EXPECT_LT(doc.find("0 1 1 1 4 1"), doc.find("0 2 1 1 4 1"));
+    EXPECT_LT(doc.find("f.h5:H"), doc.find("f.h5:Z"));
+    EXPECT_THAT(doc, HasSubstr("Name=\"a&amp;b&lt;1&gt;.h5\""));
+    EXPECT_THAT(doc, HasSubstr("a&amp;b&lt;1&gt;.h5:CellsAll/Topology"));
+    const auto lint = testsupport::runProcess("command -v xmllint");
+    if (lint.status == 0) {
+        const auto check = testsupport::runProcess("xmllint --noout " + testsupport::shellQuote(name));
+        EXPECT_EQ(check.status, 0) << check.err;
+    }
+}
+
 TEST(SimpleXdmf, RejectsValuesAndMisplacedAttributes)
 {
     SimpleXdmf x;

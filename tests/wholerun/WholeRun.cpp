@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "setup/mesh/Geometry.hpp"
+#include "setup/mesh/Mesh2dm.hpp"
 #include "simulation/ModelFile.hpp"
 
 using testsupport::program;
@@ -273,6 +275,44 @@ void Case::addFixedBed(double layer, double accuracy, int maxIterations)
     putDoubles(file, "Parameters/FixBedAccuracy", 1, 0, {accuracy});
     putInts(file, "Parameters/FixBedMaxIter", 1, 0, {maxIterations});
     for (int k : {19, 20}) {
+        ids.push_back(k);
+        execution.insert(execution.end(), {0.0, 0.0, 1e30});
+    }
+    const int rows = static_cast<int>(ids.size());
+    putInts(file, "kernels/ID", rows, 1, ids);
+    putDoubles(file, "kernels/execution", rows, 3, execution);
+}
+
+void Case::addDirectionCorrections()
+{
+    const setup::MeshGeometry g = setup::computeGeometry(setup::read2dm(dir_.file("mesh.2dm")));
+    const std::string m = model();
+    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
+    auto execution = drivertest::readValues(m, "kernels/execution");
+    ASSERT_EQ(static_cast<std::size_t>(g.nCells), drivertest::readValues(m, "CellsAll/BottomEl").size());
+
+    std::string text = archivedText_;
+    const std::string key = "\"MORPHOLOGY\": {";
+    const std::size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos) << "addMorphology first";
+    const bool empty = text.compare(at + key.size(), 1, "}") == 0;
+    text.insert(at + key.size(), std::string(R"("BEDLOAD": {"DIRECTION": {"CURVATURE": {}, "IKEDA": {}}}, )") +
+                                     R"("INCIPIENT_MOTION": {})" + (empty ? "" : ", "));
+    archivedText_ = text;
+
+    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
+    putText(file, ".config/model", text);
+    putInts(file, "CellsAll/NbrCells", g.nCells, 3, g.nbrCells);
+    putDoubles(file, "CellsAll/GeomWght", g.nCells, 6, std::vector<double>(g.geomWght.begin(), g.geomWght.end()));
+    putDoubles(file, "EdgesAll/UnitCent", g.nEdges, 2, std::vector<double>(g.unitCent.begin(), g.unitCent.end()));
+    putDoubles(file, "EdgesAll/DistCent", g.nEdges, 1, std::vector<double>(g.distCent.begin(), g.distCent.end()));
+    putDoubles(file, "Parameters/BedloadIkeda", 1, 0, {0.5});
+    putDoubles(file, "Parameters/BedloadCurvature", 1, 0, {7.0});
+    putInts(file, "Parameters/BedloadInts", 1, 2, {1, 1});
+    putDoubles(file, "Parameters/ThetaCritical", 1, 0, {0.047});
+    putDoubles(file, "Parameters/ReposeAngle", 1, 0, {0.6});
+    putInts(file, "Parameters/IncipientMotType", 1, 0, {1});
+    for (int k : {9, 10, 16}) {
         ids.push_back(k);
         execution.insert(execution.end(), {0.0, 0.0, 1e30});
     }

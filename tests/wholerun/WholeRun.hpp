@@ -55,6 +55,11 @@ public:
     /// After addMorphology: a non-erodible bed under every cell, `layer` [m] below its initial bed, with the
     /// fixed-bed correction (accuracy [m], iteration limit) in the schedule.
     void addFixedBed(double layer, double accuracy, int maxIterations);
+    /// After addMorphology: the lateral-slope (Ikeda, factor 0.5) and curvature (factor 7) corrections of the
+    /// transport direction and the local-slope correction of the critical Shields value (van Rijn, repose angle
+    /// 0.6 rad), with the reconstruction weights, neighbour map and centroid vectors computed from mesh.2dm as the
+    /// set-up program's geometry computes them.
+    void addDirectionCorrections();
 
 private:
     testsupport::ScratchDir dir_;

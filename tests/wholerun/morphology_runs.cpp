@@ -120,3 +120,39 @@ TEST(WholeRunMorphology, FixedBedStopsErosionAtTheLayerAndConservesSediment)
 }
 
 }  // namespace
+
+namespace {
+
+/// The same basin with the transport turned by the lateral bed slope and the streamline curvature and the critical
+/// Shields value corrected by the local slope: a different bed, still without loss of sediment or water.
+TEST(WholeRunMorphology, DirectionAndSlopeCorrectionsChangeTheBedButConserveSedimentAndWater)
+{
+    Case plain("plain");
+    prepare(plain, 0.0);
+    ASSERT_EQ(plain.simulate(kConfig, "results.h5").status, 0);
+
+    Case c("directions");
+    prepare(c, 0.0);
+    c.addDirectionCorrections();
+    const auto r = c.simulate(kConfig, "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    for (const char* aggregate : {"mor_direction_curve_aggr", "mor_direction_ikeda_aggr", "mor_local_bed_slope"})
+        EXPECT_NE(r.out.find(std::string("found aggregate <") + aggregate + ">"), std::string::npos) << aggregate;
+
+    const auto cells = c.cells();
+    const auto bed0 = c.bedAt("results.h5", 0);
+    const auto bed = c.bedAt("results.h5", 3);
+    const auto reference = plain.bedAt("results.h5", 3);
+    double difference = 0.0;
+    for (std::size_t i = 0; i < bed.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(bed[i])) << "cell " << i;
+        difference = std::max(difference, std::abs(bed[i] - reference[i]));
+    }
+    std::printf("direction corrections: largest bed difference to the plain run %.3g m\n", difference);
+    EXPECT_GT(difference, 1e-5);
+    EXPECT_CLOSE(sedimentVolume(cells, bed), sedimentVolume(cells, bed0), 0.0, 1e-6);
+    EXPECT_CLOSE(wholerun::volume(cells, c.state("results.h5", 3), bed),
+                 wholerun::volume(cells, c.state("results.h5", 0), bed0), 0.0, 1e-6);
+}
+
+}  // namespace

@@ -33,11 +33,12 @@ SIZES = {
 }
 # Simulated seconds per mesh: the steps shrink with the cells, so finer meshes run shorter spans to keep the
 # whole suite within its time budget. The step counts are reported with the results.
-SIM_TIME = {"100k": 60.0, "1M": 12.0, "4M": 4.0}
+SIM_TIME = {"100k": 60.0, "1M": 6.0, "4M": 1.5}
 BED = "slope:0.0002"  # 0.4 m at x = 0 falling to 0 m at x = 2000 m
 SHUFFLE_SEED = 20261206
 
-UPDATE_LOOP = "kernel_GLOBAL_Update"
+# The cell update runs once per time step; its timing-table name, with or without the wrapper's prefix.
+UPDATE_LOOPS = ("Update", "kernel_GLOBAL_Update", "GLOBAL_Update")
 
 
 def case_dambreak(mesh):
@@ -104,22 +105,24 @@ def load_average():
 
 
 def timed(cmd, cwd, log_path):
-    """Runs cmd under /usr/bin/time -v; returns (exit code, output text, wall seconds, peak RSS bytes)."""
+    """Runs cmd under /usr/bin/time -v; returns (exit code, output text, wall seconds, peak RSS bytes, CPU seconds)."""
     tv = log_path + ".time"
     with open(log_path, "w") as log:
         p = subprocess.run(["/usr/bin/time", "-v", "-o", tv] + cmd, cwd=cwd, stdout=log, stderr=subprocess.STDOUT)
     with open(log_path) as f:
         out = f.read()
-    wall, rss = float("nan"), float("nan")
+    wall, rss, cpu = float("nan"), float("nan"), 0.0
     with open(tv) as f:
         for line in f:
             line = line.strip()
             if line.startswith("Maximum resident set size (kbytes):"):
                 rss = int(line.split(":")[1]) * 1024
+            elif line.startswith("User time (seconds):") or line.startswith("System time (seconds):"):
+                cpu += float(line.split(":")[1])
             elif line.startswith("Elapsed (wall clock) time"):
                 t = line.rsplit(" ", 1)[1].split(":")
                 wall = sum(float(v) * 60 ** i for i, v in enumerate(reversed(t)))
-    return p.returncode, out, wall, rss
+    return p.returncode, out, wall, rss, cpu
 
 
 CPU_TIME = re.compile(r"simulation finished! \(cpu-time = ([0-9.eE+\-]+)s\)")
@@ -210,7 +213,7 @@ class Suite:
         with open(os.path.join(d, "setup.json"), "w") as f:
             f.write(setup_text(CASES[case](os.path.relpath(mesh_path, d))))
         for r in range(reps):
-            code, out, wall, rss = timed([self.program("hydrova_setup"), "-f", "setup.json", "-o", "model.h5"], d,
+            code, out, wall, rss, _ = timed([self.program("hydrova_setup"), "-f", "setup.json", "-o", "model.h5"], d,
                                          os.path.join(d, f"setup-{r}.log"))
             if code != 0:
                 first = next((l.strip() for l in out.splitlines() if "->" in l or "Error" in l), out.strip()[:200])
@@ -223,7 +226,7 @@ class Suite:
         with open(os.path.join(d, "config.json"), "w") as f:
             f.write(config_text(sim_time))
         load_before = load_average()
-        code, out, wall, rss = timed([self.program("hydrova_simulation"), "-f", "config.json", "-r", "model.h5",
+        code, out, wall, rss, cpu = timed([self.program("hydrova_simulation"), "-f", "config.json", "-r", "model.h5",
                                       "-o", "results.h5", "-n", str(threads)], d,
                                      os.path.join(d, f"run-{threads}t-{rep}.log"))
         load_after = load_average()
@@ -233,11 +236,12 @@ class Suite:
             pass
         loop_s, table = parse_simulation(out)
         cells = self.cells[label]
-        if code != 0 or loop_s is None or UPDATE_LOOP not in table:
+        update = next((n for n in UPDATE_LOOPS if n in table), None)
+        if code != 0 or loop_s is None or update is None:
             self.log(f"    FAILED {case} {label} {threads} thread(s): exit {code}; see {d}/run-{threads}t-{rep}.log")
             self.notes.append(f"{case} {label} on {threads} thread(s) failed (exit {code})")
             return
-        steps = table[UPDATE_LOOP][0]
+        steps = table[update][0]
         total = sum(s for _, s in table.values())
         run = {
             "case": case, "mesh": label, "cells": cells, "threads": threads, "rep": rep + 1,
@@ -245,13 +249,16 @@ class Suite:
             "cell_updates_per_s": cells * steps / loop_s if loop_s > 0 else float("nan"),
             "peak_rss_bytes": rss, "peak_rss_bytes_per_cell": rss / cells,
             "load_before": load_before, "load_after": load_after,
+            # Share of the wall time the process had a core for (200 % = both cores all the time).
+            "cpu_percent": 100.0 * cpu / wall if wall > 0 else float("nan"),
+            "mass_messages": out.count("MASS BALANCE PROBLEM"),
             "kernel_s": {short(k): s for k, (_, s) in table.items()},
             "kernel_share": {short(k): (s / total if total > 0 else 0.0) for k, (_, s) in table.items()},
         }
         self.runs.append(run)
         self.log(f"    {case} {label} {threads} thread(s) #{rep + 1}: {steps} steps in {loop_s:.2f} s, "
                  f"{run['cell_updates_per_s'] / 1e6:.2f} M cell-updates/s, {rss / cells:.0f} B/cell, "
-                 f"load {load_before:.1f}->{load_after:.1f}")
+                 f"CPU {run['cpu_percent']:.0f} %, load {load_before:.1f}->{load_after:.1f}")
 
     def run(self):
         a = self.a
@@ -267,8 +274,8 @@ class Suite:
             for case in a.cases:
                 d, err = self.setup(case, label, path, a.setup_reps)
                 if d is None:
-                    self.log(f"    {case} {label}: skipped, the set-up program stops: {err}")
-                    self.notes.append(f"{case}: skipped, hydrova_setup stops with: {err}")
+                    self.log(f"    {case} {label}: not run, the set-up program stops: {err}")
+                    self.notes.append(f"{case}: not run, hydrova_setup stops with: {err}")
                     continue
                 jobs.append((case, label, d, SIM_TIME[label.split("-")[0]]))
         if shuffled_of:
@@ -277,7 +284,7 @@ class Suite:
             case = a.shuffled_case
             d, err = self.setup(case, label, path, a.setup_reps)
             if d is None:
-                self.notes.append(f"{case} {label}: skipped, hydrova_setup stops with: {err}")
+                self.notes.append(f"{case} {label}: not run, hydrova_setup stops with: {err}")
             else:
                 jobs.append((case, label, d, SIM_TIME[shuffled_of]))
         # Repetitions outermost, so that a passing load peak touches one run of each configuration, not all.
@@ -302,7 +309,7 @@ class Suite:
         lines.append(f"Whole-run benchmark, {time.strftime('%Y-%m-%d %H:%M %Z')}, {os.cpu_count()} cores; "
                      f"min / median / max of {a.reps} run(s)")
         head = ("| case | cells | threads | sim. time [s] | steps | time loop [s] | cell-updates/s [M] "
-                "| peak memory [B/cell] | set-up [s] | set-up memory [B/cell] | load avg |")
+                "| peak memory [B/cell] | set-up [s] | set-up memory [B/cell] | CPU use | load avg |")
         lines.append(head)
         lines.append("|" + "---|" * (head.count("|") - 1))
         for (case, label, threads), rs in self.groups():
@@ -316,6 +323,7 @@ class Suite:
                 f"| {fmt_range([r['peak_rss_bytes_per_cell'] for r in rs], digits=0)} "
                 f"| {fmt_range([s for s, _ in st])} "
                 f"| {fmt_range([m / rs[0]['cells'] for _, m in st], digits=0)} "
+                f"| {statistics.median(r['cpu_percent'] for r in rs):.0f} % "
                 f"| {min(loads):.1f}-{max(loads):.1f} |")
         lines.append("")
         lines.append("Share of each loop in the summed loop time (median over runs, loops above 1 %):")
@@ -328,6 +336,11 @@ class Suite:
             med = sorted(((statistics.median(v), k) for k, v in shares.items()), reverse=True)
             text = ", ".join(f"{k} {100 * v:.0f}%" for v, k in med if v >= 0.01)
             lines.append(f"- {case} {label}, {threads} thread(s): {text}")
+        for (case, label, threads), rs in self.groups():
+            msgs = statistics.median(r["mass_messages"] for r in rs)
+            if msgs > 0:
+                self.notes.append(f"{case} {label}, {threads} thread(s): {msgs:g} lines \"MASS BALANCE PROBLEM\" per "
+                                  f"run (negative depths reported by the update; printing them is inside the loop time)")
         if self.notes:
             lines.append("")
             lines.extend(f"Note: {n}" for n in self.notes)
@@ -350,7 +363,8 @@ class Suite:
                         "peak_rss_bytes_per_cell_min", "peak_rss_bytes_per_cell_median",
                         "peak_rss_bytes_per_cell_max", "wall_s_median",
                         "setup_runs", "setup_s_min", "setup_s_median", "setup_s_max",
-                        "setup_peak_rss_bytes_per_cell_median", "load_min", "load_max"]
+                        "setup_peak_rss_bytes_per_cell_median", "cpu_percent_median", "load_min", "load_max",
+                        "mass_balance_messages_median"]
                        + [f"share_{k}" for k in kernels])
             for (case, label, threads), rs in self.groups():
                 def mmm(key):
@@ -370,7 +384,8 @@ class Suite:
                             f"{statistics.median(m for _, m in st) / rs[0]['cells']:.1f}"]
                 else:
                     row += ["", "", "", ""]
-                row += [f"{min(loads):.2f}", f"{max(loads):.2f}"]
+                row += [f"{statistics.median(r['cpu_percent'] for r in rs):.0f}", f"{min(loads):.2f}",
+                        f"{max(loads):.2f}", statistics.median(r["mass_messages"] for r in rs)]
                 for k in kernels:
                     v = [r["kernel_share"][k] for r in rs if k in r["kernel_share"]]
                     row.append(f"{statistics.median(v):.4f}" if v else "")
@@ -379,12 +394,14 @@ class Suite:
         with open(runs_csv, "w", newline="") as f:
             w = csv.writer(f)
             w.writerow(["case", "mesh", "cells", "threads", "rep", "sim_time_s", "steps", "loop_s", "wall_s",
-                        "cell_updates_per_s", "peak_rss_bytes", "load_before", "load_after"]
+                        "cell_updates_per_s", "peak_rss_bytes", "cpu_percent", "load_before", "load_after",
+                        "mass_balance_messages"]
                        + [f"time_{k}" for k in kernels])
             for r in self.runs:
                 w.writerow([r["case"], r["mesh"], r["cells"], r["threads"], r["rep"], r["sim_time_s"], r["steps"],
                             f"{r['loop_s']:.4f}", f"{r['wall_s']:.2f}", f"{r['cell_updates_per_s']:.0f}",
-                            r["peak_rss_bytes"], f"{r['load_before']:.2f}", f"{r['load_after']:.2f}"]
+                            r["peak_rss_bytes"], f"{r['cpu_percent']:.0f}", f"{r['load_before']:.2f}",
+                            f"{r['load_after']:.2f}", r["mass_messages"]]
                            + [f"{r['kernel_s'][k]:.4f}" if k in r["kernel_s"] else "" for k in kernels])
         return runs_csv
 
@@ -420,6 +437,7 @@ def main():
     if not shutil.which("/usr/bin/time"):
         sys.exit("/usr/bin/time is missing (Debian package 'time'; scripts/install-deps.sh installs it)")
     a.work = os.path.abspath(a.work)
+    a.build = os.path.abspath(a.build)
     suite = Suite(a)
     suite.run()
     text = suite.report()

@@ -82,6 +82,12 @@ TEST(ResultsProgram, InfoListsOutputsTimesAndMesh)
                                  " ->   t[s]: 20 (record 2)\n"));
     // --info writes nothing.
     EXPECT_TRUE(readFile(dir.file("r.xdmf")).empty());
+
+    // --archive restores the set-up command text the run was made with, and does nothing else.
+    const auto a = runResults("-f " + dir.file("r.h5") + " -a " + dir.file("setup.json"));
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(readFile(dir.file("setup.json")), c.modelText);
+    EXPECT_TRUE(readFile(dir.file("r.xdmf")).empty());
 }
 
 TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)

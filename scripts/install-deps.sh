@@ -7,6 +7,7 @@ packages=(
   libhdf5-dev hdf5-tools
   nlohmann-json3-dev libtclap-dev libabsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  time  # /usr/bin/time -v: peak memory in the whole-run benchmark (bench/run.sh)
   libcairo2-dev libxml2-utils libxml2-dev
 )
 

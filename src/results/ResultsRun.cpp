@@ -41,6 +41,15 @@ std::string timeText(double t)
     return text;
 }
 
+/// A CSV field, quoted (with doubled quotes) when it holds a comma, a quote or a line break.
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 /// Units of the tracked flood variables: arrival time, maximum depth, velocity and specific discharge.
 const char* const FLOOD_UNITS[] = {"s", "m", "m/s", "m²/s"};
 
@@ -189,7 +198,7 @@ std::vector<std::string> writeHydrographs(const ResultsFile& file, const std::st
         const std::string csv = stem + kind.suffix + ".csv";
         std::ofstream out(csv);
         out << "time_s";
-        for (const std::string& n : names) out << ',' << n;
+        for (const std::string& n : names) out << ',' << csvField(n);
         out << '\n';
         char text[40];
         for (std::size_t i = 0; i < times.size(); ++i) {

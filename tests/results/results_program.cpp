@@ -156,11 +156,11 @@ TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
 {
     testsupport::ScratchDir dir("results-hydrograph");
     resultstest::Content c;
-    c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"GEOMETRY":{"STRINGDEF":[{"name":"inflow"},{"name":"outflow"}]},
+    c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"GEOMETRY":{"STRINGDEF":[{"name":"in, flow"},{"name":"outflow"}]},
                      "HYDRAULICS":{"BOUNDARY":[]}}}}})";
     c.outputs = {"water_depth", "ns_hyd_discharge"};
     // "outflow" was longer than one piece: its two pieces add up.
-    c.stringNames = {"inflow", "outflow", "outflow"};
+    c.stringNames = {"in, flow", "outflow", "outflow"};
     for (int k = 0; k < 3; ++k) {
         auto r = resultstest::record(10.0 * k);
         const double t = 10.0 * k;
@@ -173,7 +173,7 @@ TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
     resultstest::write(dir.file("ns.h5"), c);
     const auto run = runResults("-f " + dir.file("ns.h5") + " -g");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readFile(dir.file("ns_discharge.csv")), "time_s,inflow,outflow\n0,2,1\n10,12,6\n20,22,11\n");
+    EXPECT_EQ(readFile(dir.file("ns_discharge.csv")), "time_s,\"in, flow\",outflow\n0,2,1\n10,12,6\n20,22,11\n");
     EXPECT_TRUE(Png(dir.file("ns_discharge.png")).ok());
     // Without morphology there is no sediment hydrograph; node-string outputs stay out of the cell XDMF.
     EXPECT_TRUE(readFile(dir.file("ns_sediment_discharge.csv")).empty());

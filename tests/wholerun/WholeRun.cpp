@@ -321,6 +321,36 @@ void Case::addDirectionCorrections()
     putDoubles(file, "kernels/execution", rows, 3, execution);
 }
 
+void Case::addSedimentSources(int sinkType)
+{
+    const std::string m = model();
+    const auto cells = asInts(drivertest::readValues(m, "ClHydSrc/CellsAll"));
+    const auto rows = asInts(drivertest::readValues(m, "ClHydSrc/CellData"));
+    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
+    auto execution = drivertest::readValues(m, "kernels/execution");
+
+    std::string text = archivedText_;
+    const std::string key = "\"MORPHOLOGY\": {";
+    const std::size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos) << "addMorphology first";
+    text.insert(at + key.size(), "\"SOURCE\": {}, ");
+    archivedText_ = text;
+
+    const int n = static_cast<int>(cells.size());
+    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
+    putText(file, ".config/model", text);
+    putInts(file, "ClMorSrc/set", 1, 0, {n});
+    putInts(file, "ClMorSrc/CellsAll", n, 1, cells);
+    putInts(file, "ClMorSrc/CellsFix", n, 1, cells);  // addFixedBed makes fixed-bed cell i cell i
+    putInts(file, "ClMorSrc/CellData", n, 1, rows);
+    putInts(file, "ClMorSrc/SinkType", n, 1, std::vector<int>(static_cast<std::size_t>(n), sinkType));
+    ids.push_back(25);
+    execution.insert(execution.end(), {0.0, 0.0, 1e30});
+    const int nk = static_cast<int>(ids.size());
+    putInts(file, "kernels/ID", nk, 1, ids);
+    putDoubles(file, "kernels/execution", nk, 3, execution);
+}
+
 double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed)
 {
     double v = 0.0;

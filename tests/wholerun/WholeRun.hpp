@@ -60,6 +60,10 @@ public:
     /// 0.6 rad), with the reconstruction weights, neighbour map and centroid vectors computed from mesh.2dm as the
     /// set-up program's geometry computes them.
     void addDirectionCorrections();
+    /// After addFixedBed: every hydraulic source cell becomes a sediment source cell too, reading the same source
+    /// row (its rate [m/s] raises bed and water surface alike) with the behaviour code sinkType (30 exact,
+    /// 31 available, 32 infinity).
+    void addSedimentSources(int sinkType);
 
 private:
     testsupport::ScratchDir dir_;

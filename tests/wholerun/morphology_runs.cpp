@@ -156,3 +156,41 @@ TEST(WholeRunMorphology, DirectionAndSlopeCorrectionsChangeTheBedButConserveSedi
 }
 
 }  // namespace
+
+namespace {
+
+/// A still basin where a spring of 0.2 m^3/s over the west half is also a sediment source of the same rate: after
+/// 20 s the bed holds 4 m^3 more sediment and the walled basin 4 m^3 more water (the source raises bed and water
+/// surface alike, the spring the water surface once more).
+TEST(WholeRunMorphology, SedimentSourceAddsItsVolumeToTheBed)
+{
+    Case c("sedsource");
+    c.mesh("--size 20 10 --cells 20 10 --bed flat:1 --material 0:10:1,10:20:2");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm", "REGIONDEF": [{"name": "west", "index": [1]}]},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001, "safe_mode": true},
+          "INITIAL": {"type": "water_surface", "value": 2.0},
+          "FRICTION": {"type": "manning", "default_friction": 0.02},
+          "SOURCE": [{"name": "spring", "type": "inflow", "region": "west", "discharge": [[0, 0.2], [1000, 0.2]]}]}}}}})");
+    c.addMorphology(0.001, 0.047);
+    c.addFixedBed(1.0, 1e-5, 10);
+    c.addSedimentSources(30);
+    const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": 20, "out": 20},
+        "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": ["water_depth", "bottom_elevation"]}})",
+                              "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("found aggregate <mor_source_aggr>"), std::string::npos) << r.out;
+
+    const auto cells = c.cells();
+    const auto bed0 = c.bedAt("results.h5", 0);
+    const auto bed = c.bedAt("results.h5", 1);
+    const double sediment = sedimentVolume(cells, bed) - sedimentVolume(cells, bed0);
+    const double water = wholerun::volume(cells, c.state("results.h5", 1), bed) -
+                         wholerun::volume(cells, c.state("results.h5", 0), bed0);
+    std::printf("sediment source: %.6f m3 of sediment and %.6f m3 of water gained (4 expected)\n", sediment, water);
+    EXPECT_CLOSE(sediment, 4.0, 0.0, 1e-4);
+    EXPECT_CLOSE(water, 4.0, 0.0, 1e-4);
+}
+
+}  // namespace

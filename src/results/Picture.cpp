@@ -137,7 +137,8 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
         }
     if (cells.empty()) xMin = xMax = yMin = yMax = 0.0;
     const double dx = std::max(xMax - xMin, 1e-9), dy = std::max(yMax - yMin, 1e-9);
-    const int plotWidth = 760, maxHeight = 700, minHeight = 200;
+    // The colour bar needs minHeight pixels; a flat domain leaves no more room below it.
+    const int plotWidth = 760, maxHeight = 700, minHeight = 180;
     f.scale = std::min(plotWidth / dx, maxHeight / dy);
     f.left = 30;
     f.top = 60;
@@ -202,7 +203,7 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
     cairo_stroke(cr);
 
     // Colour bar.
-    const double barX = f.width - 140, barTop = f.top, barHeight = std::min(360, std::max(meshHeight, minHeight - 20));
+    const double barX = f.width - 140, barTop = f.top, barHeight = std::min(360, std::max(meshHeight, minHeight));
     const int steps = 200;
     for (int k = 0; k < steps; ++k) {
         const RGB c = colourAt(style.map, (k + 0.5) / steps);

@@ -186,6 +186,16 @@ void putText(hid_t file, const std::string& path, const std::string& value)
     if (H5Dwrite(set, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) throw std::runtime_error("write " + path);
 }
 
+/// Inserts `item` (a "key": value pair) at the start of the JSON object `"block": {...}` of `text`.
+void addToBlock(std::string& text, const std::string& block, const std::string& item)
+{
+    const std::string key = "\"" + block + "\": {";
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos) throw std::runtime_error("no block " + block + " in the archived text");
+    const bool empty = text.compare(at + key.size(), 1, "}") == 0;
+    text.insert(at + key.size(), item + (empty ? "" : ", "));
+}
+
 std::vector<int> asInts(const std::vector<double>& v) { return std::vector<int>(v.begin(), v.end()); }
 
 }  // namespace
@@ -292,12 +302,8 @@ void Case::addDirectionCorrections()
     ASSERT_EQ(static_cast<std::size_t>(g.nCells), drivertest::readValues(m, "CellsAll/BottomEl").size());
 
     std::string text = archivedText_;
-    const std::string key = "\"MORPHOLOGY\": {";
-    const std::size_t at = text.find(key);
-    ASSERT_NE(at, std::string::npos) << "addMorphology first";
-    const bool empty = text.compare(at + key.size(), 1, "}") == 0;
-    text.insert(at + key.size(), std::string(R"("BEDLOAD": {"DIRECTION": {"CURVATURE": {}, "IKEDA": {}}}, )") +
-                                     R"("INCIPIENT_MOTION": {})" + (empty ? "" : ", "));
+    addToBlock(text, "MORPHOLOGY",
+               R"("BEDLOAD": {"DIRECTION": {"CURVATURE": {}, "IKEDA": {}}}, "INCIPIENT_MOTION": {})");
     archivedText_ = text;
 
     Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
@@ -330,10 +336,7 @@ void Case::addSedimentSources(int sinkType)
     auto execution = drivertest::readValues(m, "kernels/execution");
 
     std::string text = archivedText_;
-    const std::string key = "\"MORPHOLOGY\": {";
-    const std::size_t at = text.find(key);
-    ASSERT_NE(at, std::string::npos) << "addMorphology first";
-    text.insert(at + key.size(), "\"SOURCE\": {}, ");
+    addToBlock(text, "MORPHOLOGY", "\"SOURCE\": {}");
     archivedText_ = text;
 
     const int n = static_cast<int>(cells.size());
@@ -349,6 +352,58 @@ void Case::addSedimentSources(int sinkType)
     const int nk = static_cast<int>(ids.size());
     putInts(file, "kernels/ID", nk, 1, ids);
     putDoubles(file, "kernels/execution", nk, 3, execution);
+}
+
+double Case::addSedimentInflowOnTheLeft(double qs)
+{
+    const setup::MeshGeometry g = setup::computeGeometry(setup::read2dm(dir_.file("mesh.2dm")));
+    const std::string m = model();
+    const auto walls = asInts(drivertest::readValues(m, "EdgHydWL/EdgesAll"));
+    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
+    auto execution = drivertest::readValues(m, "kernels/execution");
+
+    std::vector<int> inflowEdges, inflowCells, otherWalls;
+    double length = 0.0;
+    for (int e : walls) {
+        const auto u = static_cast<std::size_t>(e);
+        if (g.normVect[2 * u] < -0.9f) {
+            inflowEdges.push_back(e);
+            inflowCells.insert(inflowCells.end(), {g.edgeCells[2 * u], g.edgeCells[2 * u]});
+            length += g.geomLeng[u];
+        } else {
+            otherWalls.push_back(e);
+        }
+    }
+    std::string text = archivedText_;
+    // The sediment boundary switches on together with the node-string definitions it is given on.
+    addToBlock(text, "MORPHOLOGY", R"("BEDLOAD": {"BOUNDARY": {}})");
+    addToBlock(text, "GEOMETRY", R"("STRINGDEF": [])");
+    archivedText_ = text;
+
+    const int n = static_cast<int>(inflowEdges.size());
+    const int nw = static_cast<int>(otherWalls.size());
+    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
+    putText(file, ".config/model", text);
+    putInts(file, "EdgMorWL/set", 1, 0, {nw});
+    putInts(file, "EdgMorWL/EdgesAll", nw, 1, otherWalls);
+    putInts(file, "EdgMorBC/set", 1, 0, {n});
+    putInts(file, "EdgMorBC/EdgesAll", n, 1, inflowEdges);
+    putInts(file, "EdgMorBC/CellsAll", n, 2, inflowCells);
+    putInts(file, "EdgMorBC/EdgeData", n, 1, std::vector<int>(static_cast<std::size_t>(n), 0));
+    std::vector<int> types;
+    for (int i = 0; i < n; ++i) types.insert(types.end(), {410, 1});
+    putInts(file, "EdgMorBC/MorBType", n, 2, types);
+    putInts(file, "EdgeData/set", 1, 0, {1});
+    // The aggregate's node-string and series kernels get empty sets, so the simulation drops them.
+    for (const char* set : {"NodeStrg/set", "InSeries/set", "EdInterp/set", "EdModDat/set"})
+        putInts(file, set, 1, 0, {0});
+    putDoubles(file, "EdgeData/NumValue", 1, 7, {qs, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0});
+    ids.push_back(12);
+    execution.insert(execution.end(), {0.0, 0.0, 1e30});
+    const int nk = static_cast<int>(ids.size());
+    putInts(file, "kernels/ID", nk, 1, ids);
+    putDoubles(file, "kernels/execution", nk, 3, execution);
+    return length;
 }
 
 double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed)

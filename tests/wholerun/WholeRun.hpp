@@ -64,6 +64,10 @@ public:
     /// row (its rate [m/s] raises bed and water surface alike) with the behaviour code sinkType (30 exact,
     /// 31 available, 32 infinity).
     void addSedimentSources(int sinkType);
+    /// After addMorphology, for a model without hydraulic boundaries: the boundary edges whose outward normal points
+    /// to -x leave the morphological walls and feed sediment by the boundary code 410 with the row (r0 = qs
+    /// [m^2/s], r1 = 1), i.e. qs / (1 - porosity) per metre of edge. Returns the total length of those edges [m].
+    double addSedimentInflowOnTheLeft(double qs);
 
 private:
     testsupport::ScratchDir dir_;

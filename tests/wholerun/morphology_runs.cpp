@@ -194,3 +194,42 @@ TEST(WholeRunMorphology, SedimentSourceAddsItsVolumeToTheBed)
 }
 
 }  // namespace
+
+namespace {
+
+/// Sediment fed through the left side of a still, walled basin by boundary code 410 at qs = 1e-4 m^2/s: in 20 s
+/// the bed gains 20 s x qs / (1 - 0.4) per metre of the 10 m side, and the water volume stays (the water surface
+/// rises with the bed). The bed starts at 0 m, where single precision resolves the small increments of each step.
+TEST(WholeRunMorphology, SedimentInflowBoundaryFeedsTheBed)
+{
+    Case c("sedinflow");
+    c.mesh("--size 20 10 --cells 20 10 --bed flat:0");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm"},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001, "safe_mode": true},
+          "INITIAL": {"type": "water_surface", "value": 1.0},
+          "FRICTION": {"type": "manning", "default_friction": 0.02}}}}}})");
+    c.addMorphology(0.001, 0.047);
+    const double length = c.addSedimentInflowOnTheLeft(1e-4);
+    ASSERT_NEAR(length, 10.0, 1e-4);
+    const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": 20, "out": 20},
+        "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": ["water_depth", "bottom_elevation"]}})",
+                              "results.h5");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("found aggregate <mor_boundary_aggr>"), std::string::npos) << r.out;
+
+    const auto cells = c.cells();
+    const auto bed0 = c.bedAt("results.h5", 0);
+    const auto bed = c.bedAt("results.h5", 1);
+    const double sediment = sedimentVolume(cells, bed) - sedimentVolume(cells, bed0);
+    const double water = wholerun::volume(cells, c.state("results.h5", 1), bed) -
+                         wholerun::volume(cells, c.state("results.h5", 0), bed0);
+    const double expected = 20.0 * 1e-4 / 0.6 * length;
+    std::printf("sediment inflow: %.7f m3 gained (%.7f expected), water volume change %.3g m3\n", sediment, expected,
+                water);
+    EXPECT_CLOSE(sediment, expected, 0.0, 1e-4);
+    EXPECT_NEAR(water, 0.0, 1e-6 * 400.0);
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "simulation/ModelFile.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
@@ -84,8 +85,8 @@ TEST(WholeRun, LakeAtRestOverAnIrregularPartlyDryBedStaysAtRestFor1000Steps)
 }
 
 /// Two water levels in a closed, sloping, rough basin slosh for 30 s; walls everywhere, so the volume must stay
-/// what it was up to single-precision round-off of the cell states.
-TEST(WholeRun, ClosedBasinConservesVolume)
+/// what it was up to single-precision round-off of the cell states; flood tracking keeps the maxima.
+TEST(WholeRun, ClosedBasinConservesVolumeAndTracksFloodMaxima)
 {
     Case c("basin");
     c.mesh("--size 20 10 --cells 40 20 --bed slope:0.05 --material 0:10:1,10:20:2");
@@ -111,6 +112,17 @@ TEST(WholeRun, ClosedBasinConservesVolume)
         std::printf("closed basin: t = %g s, relative volume change %.3g\n", c.timeOf("results.h5", k), (v - v0) / v0);
         EXPECT_CLOSE(v, v0, 0.0, 1e-6);
         for (std::size_t i = 0; i < bed.size(); ++i) ASSERT_GE(s[3 * i] - bed[i], -1e-6) << "cell " << i;
+    }
+    // Flood tracking holds per cell the largest depth and discharge it saw, at least those of every output after the
+    // first step.
+    const auto flood = drivertest::readValues(c.dir().file("results.h5"), "RESULTS/CellsAll/FloodVar/0000000");
+    ASSERT_EQ(flood.size(), 4 * bed.size());
+    for (int k = 1; k < 4; ++k) {
+        const auto s = c.state("results.h5", k);
+        for (std::size_t i = 0; i < bed.size(); ++i) {
+            ASSERT_GE(flood[4 * i + 1], s[3 * i] - bed[i] - 1e-6) << "cell " << i << ", output " << k;
+            ASSERT_GE(flood[4 * i + 3], std::hypot(s[3 * i + 1], s[3 * i + 2]) - 1e-6) << "cell " << i;
+        }
     }
     // The water did move: the upper level fell.
     const auto last = c.state("results.h5", 3);

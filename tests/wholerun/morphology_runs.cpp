@@ -101,9 +101,19 @@ TEST(WholeRunMorphology, FixedBedStopsErosionAtTheLayerAndConservesSediment)
     Case c("fixedbed");
     prepare(c, 0.0);
     c.addFixedBed(layer, accuracy, 10);
-    const auto r = c.simulate(kConfig, "results.h5");
+    const auto r = c.simulate(kConfig, "results.h5", 1, "-d");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("found aggregate <mor_fixedbed_aggr>"), std::string::npos) << r.out;
+    // Debug mode names the cells whose prediction overshoots the layer by their number (enumerator data reached
+    // through the fixed-bed cell's map); every number must be a cell of the mesh.
+    int overdrafts = 0;
+    for (std::size_t at = r.out.find("overdraft in cell "); at != std::string::npos;
+         at = r.out.find("overdraft in cell ", at + 1), ++overdrafts) {
+        const int cell = std::stoi(r.out.substr(at + 18, 12));
+        ASSERT_GE(cell, 0);
+        ASSERT_LT(cell, 1600);
+    }
+    EXPECT_GT(overdrafts, 0);
     ASSERT_EQ(c.outputs("results.h5"), 4);
 
     const auto cells = c.cells();

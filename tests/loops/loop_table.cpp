@@ -4,10 +4,12 @@
 // must reach the caller's variable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/Catalogue.hpp"
@@ -115,6 +117,18 @@ void expectLoop(const Expected& e, const op_plan* plan)
         EXPECT_EQ(plan->nargs, e.nargs);
         EXPECT_EQ(plan->ninds, e.ninds);
         EXPECT_EQ(plan->set->size, kSetSize);
+        // Indirect datasets are numbered from 0 in order of first appearance of each (data, map) pair.
+        std::vector<std::pair<op_dat, op_map>> seen;
+        for (int a = 0; a < plan->nargs; ++a) {
+            if (plan->maps[a] == nullptr) {
+                EXPECT_EQ(plan->inds[a], -1) << "argument " << a;
+                continue;
+            }
+            const std::pair<op_dat, op_map> key{plan->dats[a], plan->maps[a]};
+            auto it = std::find(seen.begin(), seen.end(), key);
+            if (it == seen.end()) it = seen.insert(seen.end(), key);
+            EXPECT_EQ(plan->inds[a], static_cast<int>(it - seen.begin())) << "argument " << a;
+        }
     } else {
         EXPECT_EQ(plan, nullptr) << "a direct loop builds no plan";
     }

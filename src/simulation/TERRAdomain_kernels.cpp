@@ -22,6 +22,7 @@ using model::KernelID;
 using model::MapID;
 using model::SetID;
 
+// Component type names of the loop arguments.
 constexpr char const* F = "float";
 constexpr char const* I = "int";
 

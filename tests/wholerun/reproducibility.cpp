@@ -41,6 +41,8 @@ TEST(WholeRunReproducibility, OneAndTwoThreadsGiveBitIdenticalResults)
     ASSERT_EQ(one.status, 0) << one.out << one.err;
     const auto two = c.simulate(config(0.0, 8.0, 2.0), "two.h5", 2);
     ASSERT_EQ(two.status, 0) << two.out << two.err;
+    if (two.out.find("running on 2 threads") == std::string::npos)
+        GTEST_SKIP() << "the OpenMP runtime offers only one thread here";
     ASSERT_EQ(c.outputs("one.h5"), 5);
     ASSERT_EQ(c.outputs("two.h5"), 5);
     for (int k = 0; k < 5; ++k) {

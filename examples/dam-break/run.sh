@@ -10,7 +10,13 @@ work="$build/examples/dam-break"
 mkdir -p "$work"
 cp "$here/setup.json" "$here/config.json" "$work/"
 cd "$work"
-"$build/src/hydrova_mesh" --size 100 10 --cells 50 5 --material 0:50:1,50:100:2 -o channel.2dm
+"$build/src/hydrova_mesh" --size 100 10 --cells 200 20 --material 0:50:1,50:100:2 -o channel.2dm
 "$build/src/hydrova_setup" -f setup.json -o model.h5
 "$build/src/hydrova_simulation" -f config.json -r model.h5 -o results.h5 -p
-echo "results in $work/results.h5"
+# What people look at: a time series for ParaView/QGIS, the final water depth as a picture, the outflow hydrograph.
+"$build/src/hydrova_results" -f results.h5 -p water_depth -g
+echo
+echo "results:     $work/results.h5"
+echo "time series: $work/results.xdmf   (open in ParaView or QGIS)"
+echo "picture:     $(ls "$work"/results_water_depth*.png | tail -n 1)"
+echo "hydrograph:  $work/results_discharge.csv, $work/results_discharge.png"

@@ -1,4 +1,5 @@
 // Entry of the simulation program: its arguments, its configuration check and the hand-over to the driver.
+#include <fstream>
 #include <iostream>
 
 #include "ConfigurationSchema.hpp"
@@ -39,6 +40,12 @@ public:
 
     void executionContent() override
     {
+        // A missing model file is the most common slip of a new user: name it instead of reporting the HDF5
+        // library's failure to open it.
+        if (!std::ifstream(runArg->getValue())) {
+            std::cerr << " -> " << "runfile not found: " << runArg->getValue() << std::endl;
+            throw TerraException();
+        }
         // The domain object is the driver; it composes the model and opens both input files on construction.
         simulation::TERRAdomain* domain = simulation::TERRAdomain::getInstance(getJsonFile(), runArg->getValue());
         if (!getArchive().empty()) {

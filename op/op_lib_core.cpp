@@ -440,6 +440,12 @@ void op_arg_check(op_set set, int m, op_arg arg, int* ninds, const char* name)
     if (arg.opt == 0) return;
     if (arg.argtype == OP_ARG_DAT) {
         if (set == nullptr) arg_finding(m, name, "invalid set");
+        // An argument in use without data (an item the model file does not hold): nothing else can be checked,
+        // and the loop's own argument check ends the run on it.
+        if (arg.dat == nullptr) {
+            arg_finding(m, name, "NULL pointer for dataset");
+            return;
+        }
         if (arg.map != nullptr) {
             if (arg.map->from != set || arg.map->to != arg.dat->set) arg_finding(m, name, "mapping error");
             if (arg.idx < -arg.map->dim || arg.idx >= arg.map->dim) arg_finding(m, name, "invalid index");

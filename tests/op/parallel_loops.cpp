@@ -42,6 +42,7 @@ inline void kernel_EdgeFlux(const float* w, const float* const* u, float* const*
 }
 
 inline void kernel_NeighbourSum(const float* const* nb, float* sum) { *sum = *nb[0] + *nb[1] + *nb[2]; }
+inline void kernel_FirstNeighbour(const float* const* nb, float* first) { *first = *nb[0]; }
 
 /// Mean over a node string's 40 cells, and every cell of the string marked with the string's number.
 inline void kernel_StringMean(const float* const* v, int* const* mark, const int* id, float* mean)
@@ -378,4 +379,10 @@ TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoop)
                        1, "kernel_B", s, inds, op::row<const float, 3>(op_arg_dat(d, -1, m, 1, "int", OP_READ)),
                        op::direct<float>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
                    255, "op_par_loop error -- argument 0 of kernel_B");
+    // Data the model file does not hold, passed in use: reported as such, then the loop stops instead of reading
+    // through a null pointer.
+    OP_EXPECT_EXIT((op_par_loop_indirect<kernel_FirstNeighbour>(
+                       2, "kernel_C", s, inds, op::row<const float, 1>(op_arg_dat(nullptr, -1, m, 1, "float", OP_READ)),
+                       op::direct<float>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
+                   255, "NULL pointer for dataset");
 }

@@ -1,0 +1,154 @@
+// Verification of the hydraulics against analytical solutions, whole runs through the programs: Stoker's dam break
+// on a wet bed under refinement, and uniform flow on a Manning slope (normal depth).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "support/Tolerance.hpp"
+#include "wholerun/Analytic.hpp"
+#include "wholerun/WholeRun.hpp"
+
+using wholerun::Case;
+using namespace verification;
+
+namespace {
+
+/// L1 error of the depth per metre of channel width [m^2] of a 100 m channel, 1 m of water left of a dam at
+/// x = 50 m and 0.1 m right of it, after 6 s, with nx cells along the channel.
+double stokerError(int nx, const Stoker& exact)
+{
+    Case c("stoker");
+    const int ny = std::max(1, nx / 50);
+    c.mesh("--size 100 2 --cells " + std::to_string(nx) + " " + std::to_string(ny) + " --material 0:50:1,50:100:2");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm"},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.0001, "gravity": 9.81, "safe_mode": true},
+          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0},
+                                                      {"index": [2], "water_surface": 0.1}]}}}}}})");
+    const auto r = c.simulate(config(6.0, 6.0, 0.01), "results.h5");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    if (r.status != 0) return 1e9;
+    const auto cells = c.cells();
+    const auto s = c.state("results.h5", 1);
+    const auto bed = c.bed();
+    double error = 0.0;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        error += cells.area[i] * std::abs((s[3 * i] - bed[i]) - exact.depth(cells.x[i], 6.0));
+    return error / 2.0;
+}
+
+TEST(Verification, StokerDamBreakOnAWetBedApproachesTheAnalyticalSolutionUnderRefinement)
+{
+    const Stoker exact(1.0, 0.1, 50.0);
+    std::printf("Stoker: middle depth %.6f m, velocity %.6f m/s, shock speed %.6f m/s\n", exact.hm, exact.um,
+                exact.shock);
+    // The middle state satisfies both the rarefaction invariant and the mass jump condition.
+    EXPECT_CLOSE(exact.um, 2.0 * (std::sqrt(g) - std::sqrt(g * exact.hm)), 1e-12, 0.0);
+    EXPECT_CLOSE(exact.shock * (exact.hm - exact.hr), exact.hm * exact.um, 1e-12, 0.0);
+
+    const int nx[3] = {100, 200, 400};
+    double e[3];
+    for (int k = 0; k < 3; ++k) e[k] = stokerError(nx[k], exact);
+    const double order1 = std::log2(e[0] / e[1]);
+    const double order2 = std::log2(e[1] / e[2]);
+    std::printf(
+        "Stoker dam break, L1 depth error per metre width [m^2]: dx = 1 m: %.5f, 0.5 m: %.5f, 0.25 m: %.5f; "
+        "observed order %.2f, %.2f\n",
+        e[0], e[1], e[2], order1, order2);
+    EXPECT_LT(e[1], e[0]);
+    EXPECT_LT(e[2], e[1]);
+    EXPECT_GT(order2, 0.5) << "a first-order scheme converges at a shock and rarefaction like dx^0.5 .. dx^1";
+}
+
+/// Uniform flow on a slope S with Manning's n: the friction closure takes the depth as the hydraulic radius (a
+/// wide channel; the side walls are frictionless), so the normal depth is hn = (q n / sqrt(S))^(3/5).
+struct ManningResult {
+    double meanDepth = 1e9;          ///< area-weighted mean depth of the middle half of the channel [m]
+    double maxDepthDeviation = 1e9;  ///< max |h - hn| / hn over the middle half
+    double maxDischargeError = 1e9;  ///< max |qx - q| / q over the middle half
+    double lastChange = 1e9;         ///< max |H(T) - H(T - 250 s)| [m]
+};
+
+ManningResult manningRun(int nx, double q, double n, double slope, double hn)
+{
+    const double length = 400.0, width = 10.0;
+    const int ny = 2;
+    // Start at rest, 0.5 m deep over the sloping bed, in steps of one material per 20 m.
+    std::ostringstream materials, initial;
+    for (int k = 0; k < 20; ++k) {
+        materials << (k ? "," : "") << 20 * k << ":" << 20 * (k + 1) << ":" << k + 1;
+        initial << (k ? ", " : "") << R"({"index": [)" << k + 1 << R"(], "water_surface": )"
+                << slope * (length - (20.0 * k + 10.0)) + 0.5 << "}";
+    }
+    Case c("manning");
+    std::ostringstream mesh;
+    mesh << "--size " << length << " " << width << " --cells " << nx << " " << ny << " --bed slope:" << slope
+         << " --material " << materials.str();
+    c.mesh(mesh.str());
+    std::ostringstream setup;
+    setup.precision(17);
+    setup << R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm", "STRINGDEF": [{"name": "left"}, {"name": "right"}]},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001, "gravity": 9.81, "safe_mode": true},
+          "INITIAL": {"type": "index_table", "values": [)"
+          << initial.str() << R"(]},
+          "FRICTION": {"type": "manning", "default_friction": )"
+          << n << R"(},
+          "BOUNDARY": [{"name": "in", "type": "discharge_inflow", "string": "left",
+                        "discharge": [[0, )"
+          << q * width << "], [100000, " << q * width << R"(]], "slope": )" << slope << R"(},
+                       {"name": "out", "type": "normal_outflow", "string": "right", "slope": )"
+          << slope << "}]}}}}}";
+    c.setup(setup.str());
+    const double end = 2000.0;
+    const auto r = c.simulate(config(end, 250.0, 0.1), "results.h5");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    ManningResult result;
+    if (r.status != 0) return result;
+    const int last = c.outputs("results.h5") - 1;
+    const auto cells = c.cells();
+    const auto bed = c.bed();
+    const auto s = c.state("results.h5", last);
+    const auto before = c.state("results.h5", last - 1);
+    result = ManningResult{0.0, 0.0, 0.0, 0.0};
+    double area = 0.0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        result.lastChange = std::max(result.lastChange, std::abs(s[3 * i] - before[3 * i]));
+        if (cells.x[i] < 0.25 * length || cells.x[i] > 0.75 * length) continue;
+        const double h = s[3 * i] - bed[i];
+        result.meanDepth += cells.area[i] * h;
+        area += cells.area[i];
+        result.maxDepthDeviation = std::max(result.maxDepthDeviation, std::abs(h - hn) / hn);
+        result.maxDischargeError = std::max(result.maxDischargeError, std::abs(s[3 * i + 1] - q) / q);
+    }
+    result.meanDepth /= area;
+    std::printf(
+        "Manning, dx = %.4g m: mean depth of the middle half %.5f m (normal depth %.5f m, rel. error %.3g), max rel. "
+        "deviation %.3g, discharge max rel. error %.3g; change over the last 250 s %.3g m\n",
+        length / nx, result.meanDepth, hn, (result.meanDepth - hn) / hn, result.maxDepthDeviation,
+        result.maxDischargeError, result.lastChange);
+    return result;
+}
+
+TEST(Verification, UniformFlowOnAManningSlopeApproachesTheNormalDepth)
+{
+    const double q = 1.0, n = 0.03, slope = 0.001;
+    const double hn = std::pow(q * n / std::sqrt(slope), 0.6);
+    const ManningResult coarse = manningRun(40, q, n, slope, hn);
+    const ManningResult fine = manningRun(80, q, n, slope, hn);
+    std::printf("Manning: observed order of the mean depth error %.2f\n",
+                std::log2(std::abs(coarse.meanDepth - hn) / std::abs(fine.meanDepth - hn)));
+    EXPECT_LT(fine.lastChange, 1e-4) << "not yet steady";
+    EXPECT_CLOSE(fine.meanDepth, hn, 0.0, 0.01);
+    EXPECT_LT(fine.maxDepthDeviation, 0.01);
+    EXPECT_LT(fine.maxDischargeError, 0.01);
+    EXPECT_LE(std::abs(fine.meanDepth - hn), std::abs(coarse.meanDepth - hn) + 1e-4);
+}
+
+}  // namespace

@@ -66,6 +66,12 @@ extern const int zero_map[256];
 /// Bytes reserved per thread and reduction argument (64 elements of up to 8 bytes).
 constexpr std::size_t reduction_stride_bytes = 64 * 8;
 
+/// Loops over fewer elements than this run on the calling thread alone (boundary edges, node strings, sources): the
+/// start and the closing barrier of a parallel region cost more than such a loop, and far more (a scheduler time
+/// slice) when the machine has fewer free cores than threads. Results do not depend on it: elements are independent
+/// within a colour and reductions are minima and maxima.
+constexpr int serial_loop_limit = 4096;
+
 template <typename T>
 struct direct_arg {
     static constexpr int width = 1;
@@ -324,7 +330,11 @@ void run_direct(int k, char const* name, op_set set, F& kernel, std::index_seque
     (a.init(std::get<I>(accs), nthreads), ...);
 
     const int size = set->size;
-    if (size > 0) {
+    if (size > 0 && size < serial_loop_limit) {
+        // Too little work to pay for waking the team: the calling thread runs every element as thread 0.
+        bind_all(accs, 0, seq);
+        for (int n = 0; n < size; ++n) call_kernel(kernel, accs, n, seq);
+    } else if (size > 0) {
 #pragma omp parallel
         {
             auto local = accs;
@@ -393,19 +403,31 @@ void run_indirect(int k, char const* name, op_set set, const int (&declInds)[NI]
         const int* offset = plan->offset;
         const int* nelems = plan->nelems;
         int block_offset = 0;
+        // Too little work to pay for waking the team once per colour: the calling thread runs it as thread 0.
+        const bool serial = plan->exec_length < serial_loop_limit;
         for (int col = 0; col < plan->ncolors; ++col) {
             if (col == plan->core_colors) op_mpi_wait_all(nargs, args);
             const int nblocks = plan->ncolblk[col];
-#pragma omp parallel
-            {
-                auto local = accs;
-                bind_all(local, omp_get_thread_num(), seq);
-#pragma omp for schedule(static) nowait
+            if (serial) {
+                bind_all(accs, 0, seq);
                 for (int blockIdx = 0; blockIdx < nblocks; ++blockIdx) {
                     const int blockId = blkmap[blockIdx + block_offset];
                     const int first = offset[blockId];
                     const int last = first + nelems[blockId];
-                    for (int n = first; n < last; ++n) call_kernel(kernel, local, n, seq);
+                    for (int n = first; n < last; ++n) call_kernel(kernel, accs, n, seq);
+                }
+            } else {
+#pragma omp parallel
+                {
+                    auto local = accs;
+                    bind_all(local, omp_get_thread_num(), seq);
+#pragma omp for schedule(static) nowait
+                    for (int blockIdx = 0; blockIdx < nblocks; ++blockIdx) {
+                        const int blockId = blkmap[blockIdx + block_offset];
+                        const int first = offset[blockId];
+                        const int last = first + nelems[blockId];
+                        for (int n = first; n < last; ++n) call_kernel(kernel, local, n, seq);
+                    }
                 }
             }
             if (col == plan->owned_colors - 1) (a.combine(std::get<I>(accs), nthreads), ...);

@@ -77,7 +77,7 @@ struct ManningResult {
     double lastChange = 1e9;         ///< max |H(T) - H(T - 250 s)| [m]
 };
 
-ManningResult manningRun(int nx, double q, double n, double slope, double hn)
+ManningResult manningRun(int nx, double q, double n, double slope, double hn, const std::string& outlet)
 {
     const double length = 400.0, width = 10.0;
     const int ny = 2;
@@ -106,8 +106,8 @@ ManningResult manningRun(int nx, double q, double n, double slope, double hn)
           "BOUNDARY": [{"name": "in", "type": "discharge_inflow", "string": "left",
                         "discharge": [[0, )"
           << q * width << "], [100000, " << q * width << R"(]], "slope": )" << slope << R"(},
-                       {"name": "out", "type": "normal_outflow", "string": "right", "slope": )"
-          << slope << "}]}}}}}";
+                       {"name": "out", "string": "right", )"
+          << outlet << "}]}}}}}";
     c.setup(setup.str());
     const double end = 2000.0;
     const auto r = c.simulate(config(end, 250.0, 0.1), "results.h5");
@@ -132,9 +132,9 @@ ManningResult manningRun(int nx, double q, double n, double slope, double hn)
     }
     result.meanDepth /= area;
     std::printf(
-        "Manning, dx = %.4g m: mean depth of the middle half %.5f m (normal depth %.5f m, rel. error %.3g), max rel. "
-        "deviation %.3g, discharge max rel. error %.3g; change over the last 250 s %.3g m\n",
-        length / nx, result.meanDepth, hn, (result.meanDepth - hn) / hn, result.maxDepthDeviation,
+        "Manning, %s, dx = %.4g m: mean depth of the middle half %.5f m (normal depth %.5f m, rel. error %.3g), max "
+        "rel. deviation %.3g, discharge max rel. error %.3g; change over the last 250 s %.3g m\n",
+        outlet.c_str(), length / nx, result.meanDepth, hn, (result.meanDepth - hn) / hn, result.maxDepthDeviation,
         result.maxDischargeError, result.lastChange);
     return result;
 }
@@ -143,8 +143,13 @@ TEST(Verification, UniformFlowOnAManningSlopeApproachesTheNormalDepth)
 {
     const double q = 1.0, n = 0.03, slope = 0.001;
     const double hn = std::pow(q * n / std::sqrt(slope), 0.6);
-    const ManningResult coarse = manningRun(40, q, n, slope, hn);
-    const ManningResult fine = manningRun(80, q, n, slope, hn);
+    std::ostringstream normalOutflow, level;
+    normalOutflow << R"("type": "normal_outflow", "slope": )" << slope;
+    // The outlet bed lies at 0 m, so holding the surface at hn there continues the uniform flow.
+    level.precision(17);
+    level << R"("type": "water_level", "water_surface": [[0, )" << hn << "], [100000, " << hn << "]]";
+    const ManningResult coarse = manningRun(40, q, n, slope, hn, normalOutflow.str());
+    const ManningResult fine = manningRun(80, q, n, slope, hn, normalOutflow.str());
     std::printf("Manning: observed order of the mean depth error %.2f\n",
                 std::log2(std::abs(coarse.meanDepth - hn) / std::abs(fine.meanDepth - hn)));
     EXPECT_LT(fine.lastChange, 1e-4) << "not yet steady";
@@ -152,6 +157,12 @@ TEST(Verification, UniformFlowOnAManningSlopeApproachesTheNormalDepth)
     EXPECT_LT(fine.maxDepthDeviation, 0.01);
     EXPECT_LT(fine.maxDischargeError, 0.01);
     EXPECT_LE(std::abs(fine.meanDepth - hn), std::abs(coarse.meanDepth - hn) + 1e-4);
+
+    const ManningResult held = manningRun(80, q, n, slope, hn, level.str());
+    EXPECT_LT(held.lastChange, 1e-4) << "not yet steady";
+    EXPECT_CLOSE(held.meanDepth, hn, 0.0, 0.01);
+    EXPECT_LT(held.maxDepthDeviation, 0.01);
+    EXPECT_LT(held.maxDischargeError, 0.01);
 }
 
 }  // namespace

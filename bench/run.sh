@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whole-run benchmark suite: builds the programs in Release (build-bench), generates the cases, runs them on 1 and
-# 2 threads and prints one table; results in bench/results/latest.csv (summary) and latest-runs.csv (every run).
+# 2 threads and prints one table; results in bench/results/latest.csv (summary) and latest-runs.csv (every run),
+# or quick.csv and quick-runs.csv for --quick.
 # Usage: bench/run.sh [--quick] [more options of bench/wholerun.py, e.g. --sizes 100k,1M --reps 5]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,6 +16,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --target hydrova_mesh hydrova_setup hydrova_simulation -j "$(nproc)"
 
+# A quick smoke run keeps the full suite's results: it writes quick.csv / quick.md instead of latest.*.
+name=latest
+for arg in "$@"; do [ "$arg" = "--quick" ] && name=quick; done
 echo " -> $(uptime)"
 python3 "$root/bench/wholerun.py" --build "$build" --work "$work" \
-  --csv "$root/bench/results/latest.csv" --table "$root/bench/results/latest.md" "$@"
+  --csv "$root/bench/results/$name.csv" --table "$root/bench/results/$name.md" "$@"

@@ -66,4 +66,66 @@ SourceCoding codeSource(const SourceSpec& s)
     return c;
 }
 
+MorBoundaryCoding codeMorBoundary(const MorBoundarySpec& b, bool frictionOn)
+{
+    MorBoundaryCoding c;
+    if (b.type == MorBoundaryType::BedLevel) {
+        // Row: [0] level [m], static per edge or from the series.
+        c.code = b.lowerLimit ? CodeBedLevelLower : CodeBedLevelUpper;
+        if (b.series) c.interpolations.push_back({KeyTime, 0});
+        return c;
+    }
+    if (b.type != MorBoundaryType::SedimentInflow)
+        throw SetupError("morphological boundary <" + b.name + ">: a wall has no boundary data");
+    if (b.distribution == SedimentDistribution::Conveyance && !frictionOn)
+        throw SetupError("morphological boundary <" + b.name + ">: the distribution 'conveyance' needs FRICTION");
+    const int form = b.distribution == SedimentDistribution::Uniform ? 0
+                     : b.distribution == SedimentDistribution::Depth ? 1
+                                                                       : 2;
+    if (b.series) {
+        // Row: [4] total inflow [m^3/s of solids] from the series, [1] that inflow per metre, per wetted area or
+        // per conveyance of the string.
+        static const int kDivide[3] = {ModSpecificDischarge, ModPerWettedArea, ModPerConveyance};
+        c.interpolations.push_back({KeyTime, 4});
+        c.modifications.push_back({kDivide[form], 1, 4});
+        c.needsSinglePiece = form != 0;  // the total length covers all pieces, area and conveyance do not
+        if (b.inflowOnly) {
+            c.code = CodeInflowPerLength + 2 * form;
+            c.factor = -1;
+        } else {
+            c.code = CodeExchangePerLength + 2 * form;
+            c.values[0] = 1.0f;
+        }
+    } else {
+        // Equilibrium inflow: the transport capacity of the cells along the string, spread by the same forms.
+        static const int kCapacity[3] = {ModCapacityPerLength, ModCapacityPerWettedArea, ModCapacityPerConveyance};
+        c.modifications.push_back({kCapacity[form], 1, 0});
+        c.needsSinglePiece = true;
+        c.code = CodeInflowPerLength + 2 * form;
+        c.factor = -1;
+    }
+    return c;
+}
+
+SourceCoding codeMorSource(const MorSourceSpec& s)
+{
+    SourceCoding c;
+    c.interpolation = {KeyTime, 0};
+    c.sinkType = 30 + (s.sink == SinkMode::Exact ? 0 : s.sink == SinkMode::Available ? 1 : 2);
+    c.modification = {ModPerRegionArea, 1, 0};
+    return c;
+}
+
+int bedloadTypeCode(BedloadFormula formula)
+{
+    switch (formula) {
+        case BedloadFormula::VelocityPowerLaw:
+            return 3;
+        case BedloadFormula::EngelundHansen:
+            return 4;
+        default:
+            return 1;
+    }
+}
+
 }  // namespace setup

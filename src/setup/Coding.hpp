@@ -13,8 +13,16 @@ namespace setup {
 /// Interpolation keys: what a series is looked up with.
 enum InterpolationKey : int { KeyTime = 0, KeyMeanDepth = 1, KeyWaterSurface = 2, KeyDischarge = 3 };
 
-/// Edge modification types used by the set-up.
-enum EdgeModification : int { ModSpecificDischarge = 1 };
+/// Edge modification types used by the set-up: a row value divided by the string's total length, by its wetted
+/// area or by its conveyance; the string's transport capacity divided by the same.
+enum EdgeModification : int {
+    ModSpecificDischarge = 1,
+    ModPerWettedArea = 4,
+    ModPerConveyance = 12,
+    ModCapacityPerLength = 13,
+    ModCapacityPerWettedArea = 14,
+    ModCapacityPerConveyance = 15,
+};
 /// Cell modification types used by the set-up.
 enum CellModification : int { ModPerRegionArea = 6, ModMillimetresPerHour = 7 };
 
@@ -65,5 +73,39 @@ struct SourceCoding {
 };
 
 SourceCoding codeSource(const SourceSpec& source);
+
+/// Morphological boundary codes: the bed kept above (400) or below (402) the level in D[0]; a sediment inflow
+/// D[1] per metre (404), per metre and metre of depth (406) or per unit of conveyance (408) that acts only
+/// while it enters; the same three forms acting in both directions (410, 412, 414; D[0] = 1).
+enum MorBoundaryCode : int {
+    CodeBedLevelLower = 400,
+    CodeBedLevelUpper = 402,
+    CodeInflowPerLength = 404,
+    CodeInflowPerDepth = 406,
+    CodeInflowPerConveyance = 408,
+    CodeExchangePerLength = 410,
+    CodeExchangePerDepth = 412,
+    CodeExchangePerConveyance = 414,
+};
+
+/// Everything the model file holds for one morphological boundary condition (not a wall).
+struct MorBoundaryCoding {
+    int code = 0;
+    /// -1 for the inflow-only codes: the user's positive inflow becomes the kernel's negative (entering) flux.
+    int factor = 1;
+    std::array<float, 7> values{};
+    std::vector<InterpolationCoding> interpolations;
+    std::vector<ModificationCoding> modifications;
+    /// The modification reads the state of the string's first piece, so the string must be one piece.
+    bool needsSinglePiece = false;
+};
+
+MorBoundaryCoding codeMorBoundary(const MorBoundarySpec& boundary, bool frictionOn);
+
+/// Sediment source: SinkType 30 exact, 31 available, 32 infinity; the row's rate S[1] is the bed rise [m/s].
+SourceCoding codeMorSource(const MorSourceSpec& source);
+
+/// BeadloadType written for a formula: 1 for both Shields-parameter laws, 3 velocity law, 4 the 0.05 formula.
+int bedloadTypeCode(BedloadFormula formula);
 
 }  // namespace setup

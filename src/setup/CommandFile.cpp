@@ -301,6 +301,251 @@ void readSources(const json& list, const std::string& pointer, const std::string
     }
 }
 
+void warnUnused(const json& object, const std::string& pointer, const std::vector<std::string>& used,
+                SetupDescription& d)
+{
+    for (const auto& item : object.items()) {
+        bool known = false;
+        for (const auto& k : used) known = known || k == item.key();
+        if (!known) d.warnings.push_back(child(pointer, item.key()) + ": Warning: The value of this item will not be used.");
+    }
+}
+
+double positive(const json& object, const char* key, const std::string& pointer, double fallback)
+{
+    const json* v = find(object, key);
+    if (v == nullptr) return fallback;
+    const double value = number(*v, child(pointer, key));
+    if (!(value > 0.0)) throw SetupError(child(pointer, key) + ": must be greater than 0");
+    return value;
+}
+
+SinkMode sinkMode(const json& s, const std::string& pointer, const std::string& label)
+{
+    const json* sink = find(s, "sink");
+    if (sink == nullptr) return SinkMode::Exact;
+    const std::string mode = text(*sink, child(pointer, "sink"));
+    if (mode == "exact") return SinkMode::Exact;
+    if (mode == "available") return SinkMode::Available;
+    if (mode == "infinity") return SinkMode::Infinity;
+    throw SetupError(label + ": unknown sink behaviour '" + mode + "'");
+}
+
+void readMorParameters(const json& block, const std::string& pointer, MorphologySpec& m)
+{
+    if (const json* v = find(block, "start_time")) m.startTime = number(*v, child(pointer, "start_time"));
+    if (const json* v = find(block, "porosity")) m.porosity = number(*v, child(pointer, "porosity"));
+    if (!(m.porosity >= 0.0 && m.porosity < 1.0))
+        throw SetupError(child(pointer, "porosity") + ": the porosity must lie in [0, 1)");
+    m.fluidDensity = positive(block, "fluid_density", pointer, m.fluidDensity);
+    m.sedimentDensity = positive(block, "sediment_density", pointer, m.sedimentDensity);
+    if (!(m.sedimentDensity > m.fluidDensity))
+        throw SetupError(child(pointer, "sediment_density") + ": the sediment must be denser than the fluid");
+}
+
+void readBedMaterial(const json& block, const std::string& pointer, MorphologySpec& m)
+{
+    m.grainSize.defaultValue = number(required(block, "grain_size", pointer), child(pointer, "grain_size"));
+    if (!(m.grainSize.defaultValue > 0.0)) throw SetupError(child(pointer, "grain_size") + ": must be greater than 0");
+    if (const json* regions = find(block, "regions")) {
+        const std::string p = child(pointer, "regions");
+        for (std::size_t i = 0; i < regions->size(); ++i) {
+            const std::string pi = child(p, i);
+            MaterialValues::Region r;
+            r.materials = materialList(required((*regions)[i], "index", pi), child(pi, "index"));
+            r.value = number(required((*regions)[i], "grain_size", pi), child(pi, "grain_size"));
+            if (!(r.value > 0.0)) throw SetupError(child(pi, "grain_size") + ": must be greater than 0");
+            m.grainSize.regions.push_back(r);
+        }
+    }
+    if (const json* fixed = find(block, "FIXED_BED")) {
+        const std::string p = child(pointer, "FIXED_BED");
+        m.fixedBed = true;
+        const std::string type = text(required(*fixed, "type", p), child(p, "type"));
+        if (type == "elevation")
+            m.fixedBedIsDepth = false;
+        else if (type == "depth")
+            m.fixedBedIsDepth = true;
+        else
+            throw SetupError(child(p, "type") + ": unknown fixed-bed type '" + type + "'");
+        const json& regions = required(*fixed, "regions", p);
+        for (std::size_t i = 0; i < regions.size(); ++i) {
+            const std::string pi = child(child(p, "regions"), i);
+            MaterialValues::Region r;
+            r.materials = materialList(required(regions[i], "index", pi), child(pi, "index"));
+            r.value = number(required(regions[i], "value", pi), child(pi, "value"));
+            if (m.fixedBedIsDepth && r.value < 0.0)
+                throw SetupError(child(pi, "value") + ": a depth below the bed must not be negative");
+            m.fixedRegions.push_back(r);
+        }
+        m.fixedAccuracy = positive(*fixed, "accuracy", p, m.fixedAccuracy);
+        if (const json* v = find(*fixed, "max_iterations")) {
+            if (!v->is_number_integer() || v->get<int>() < 1)
+                throw SetupError(child(p, "max_iterations") + ": must be an integer of at least 1");
+            m.fixedMaxIterations = v->get<int>();
+        }
+    }
+}
+
+void readFormula(const json& block, const std::string& pointer, SetupDescription& d)
+{
+    MorphologySpec& m = d.morphology;
+    const bool frictionOn = d.friction.on;
+    static const std::map<std::string, BedloadFormula> kFormulas = {
+        {"meyer_peter_mueller", BedloadFormula::MeyerPeterMueller},
+        {"shields_power_law", BedloadFormula::ShieldsPowerLaw},
+        {"velocity_power_law", BedloadFormula::VelocityPowerLaw},
+        {"engelund_hansen", BedloadFormula::EngelundHansen}};
+    const std::string name = text(required(block, "formula", pointer), child(pointer, "formula"));
+    const auto it = kFormulas.find(name);
+    if (it == kFormulas.end()) throw SetupError(child(pointer, "formula") + ": unknown bed-load formula '" + name + "'");
+    m.formula = it->second;
+    if (m.formula != BedloadFormula::VelocityPowerLaw && !frictionOn)
+        throw SetupError("BEDLOAD: the formula '" + name +
+                         "' needs the FRICTION block (it uses the bed shear stress of the friction law)");
+    std::vector<std::string> used = {"formula", "factor", "DIRECTION", "BOUNDARY"};
+    if (m.formula == BedloadFormula::MeyerPeterMueller) {
+        m.coefficient = positive(block, "coefficient", pointer, 8.0);
+        m.exponent = positive(block, "exponent", pointer, 1.5);
+        if (const json* v = find(block, "critical")) m.critical = number(*v, child(pointer, "critical"));
+        used.insert(used.end(), {"coefficient", "exponent", "critical"});
+    } else if (m.formula != BedloadFormula::EngelundHansen) {
+        for (const char* key : {"coefficient", "exponent", "critical"}) required(block, key, pointer);
+        m.coefficient = positive(block, "coefficient", pointer, 0.0);
+        m.exponent = positive(block, "exponent", pointer, 0.0);
+        m.critical = number(*find(block, "critical"), child(pointer, "critical"));
+        used.insert(used.end(), {"coefficient", "exponent", "critical"});
+    }
+    if (m.critical < 0.0) throw SetupError(child(pointer, "critical") + ": must not be negative");
+    m.factor = positive(block, "factor", pointer, 1.0);
+    warnUnused(block, pointer, used, d);
+}
+
+void readDirection(const json& block, const std::string& pointer, MorphologySpec& m)
+{
+    if (const json* ikeda = find(block, "IKEDA")) {
+        m.ikeda = true;
+        m.ikedaFactor = positive(*ikeda, "factor", child(pointer, "IKEDA"), 0.45);
+    }
+    if (const json* curvature = find(block, "CURVATURE")) {
+        m.curvature = true;
+        m.curvatureFactor = positive(*curvature, "factor", child(pointer, "CURVATURE"), 7.0);
+    }
+}
+
+void readIncipientMotion(const json& block, const std::string& pointer, MorphologySpec& m)
+{
+    m.incipientMotion = true;
+    const std::string formula = text(required(block, "formula", pointer), child(pointer, "formula"));
+    if (formula == "van_rijn")
+        m.incipientType = 1;
+    else if (formula == "chen")
+        m.incipientType = 2;
+    else
+        throw SetupError(child(pointer, "formula") + ": unknown incipient-motion formula '" + formula + "'");
+    const double degrees = positive(block, "repose_angle", pointer, 30.0);
+    if (!(degrees < 90.0)) throw SetupError(child(pointer, "repose_angle") + ": must be below 90 degrees");
+    m.reposeAngle = degrees * 3.14159265358979323846 / 180.0;
+}
+
+void readMorBoundaries(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
+{
+    auto& m = d.morphology;
+    std::set<std::string> names;
+    std::map<std::string, std::string> stringOwner;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& b = list[i];
+        const std::string pi = child(pointer, i);
+        MorBoundarySpec spec;
+        spec.name = text(required(b, "name", pi), child(pi, "name"));
+        const std::string label = "morphological boundary <" + spec.name + ">";
+        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        const std::string type = text(required(b, "type", pi), child(pi, "type"));
+        spec.string = text(required(b, "string", pi), child(pi, "string"));
+        bool defined = false;
+        for (const auto& s : d.strings) defined = defined || s.name == spec.string;
+        if (!defined) throw SetupError(label + ": string <" + spec.string + "> is not defined in STRINGDEF");
+        const auto owner = stringOwner.emplace(spec.string, spec.name);
+        if (!owner.second)
+            throw SetupError("string <" + spec.string + "> carries two morphological conditions: <" +
+                             owner.first->second + "> and <" + spec.name + ">");
+        if (type == "wall") {
+            spec.type = MorBoundaryType::Wall;
+            warnUnused(b, pi, {"name", "type", "string"}, d);
+        } else if (type == "bed_level") {
+            spec.type = MorBoundaryType::BedLevel;
+            if (const json* level = find(b, "level")) spec.series = readSeries(*level, baseDir, label + ": level");
+            if (const json* limit = find(b, "limit")) {
+                const std::string l = text(*limit, child(pi, "limit"));
+                if (l != "lower" && l != "upper")
+                    throw SetupError(label + ": limit must be \"lower\" or \"upper\"");
+                spec.lowerLimit = l == "lower";
+            }
+            warnUnused(b, pi, {"name", "type", "string", "level", "limit"}, d);
+        } else if (type == "sediment_inflow") {
+            spec.type = MorBoundaryType::SedimentInflow;
+            if (const json* q = find(b, "discharge")) spec.series = readSeries(*q, baseDir, label + ": discharge");
+            if (const json* dist = find(b, "distribution")) {
+                const std::string v = text(*dist, child(pi, "distribution"));
+                if (v == "uniform")
+                    spec.distribution = SedimentDistribution::Uniform;
+                else if (v == "depth")
+                    spec.distribution = SedimentDistribution::Depth;
+                else if (v == "conveyance")
+                    spec.distribution = SedimentDistribution::Conveyance;
+                else
+                    throw SetupError(label + ": unknown distribution '" + v + "'");
+            }
+            if (const json* v = find(b, "inflow_only")) spec.inflowOnly = boolean(*v, child(pi, "inflow_only"));
+            if (spec.distribution == SedimentDistribution::Conveyance && !d.friction.on)
+                throw SetupError(label + ": the distribution 'conveyance' needs the FRICTION block");
+            std::vector<std::string> used = {"name", "type", "string", "discharge", "distribution"};
+            if (spec.series) used.push_back("inflow_only");
+            warnUnused(b, pi, used, d);
+        } else {
+            throw SetupError(label + ": unknown boundary type '" + type + "'");
+        }
+        m.boundaries.push_back(spec);
+    }
+}
+
+void readMorSources(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
+{
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& s = list[i];
+        const std::string pi = child(pointer, i);
+        MorSourceSpec spec;
+        spec.name = text(required(s, "name", pi), child(pi, "name"));
+        const std::string label = "morphological source <" + spec.name + ">";
+        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        spec.region = text(required(s, "region", pi), child(pi, "region"));
+        bool defined = false;
+        for (const auto& r : d.regions) defined = defined || r.name == spec.region;
+        if (!defined) throw SetupError(label + ": region <" + spec.region + "> is not defined in REGIONDEF");
+        spec.series = readSeries(required(s, "discharge", pi), baseDir, label + ": discharge");
+        spec.sink = sinkMode(s, pi, label);
+        warnUnused(s, pi, {"name", "region", "discharge", "sink"}, d);
+        d.morphology.sources.push_back(spec);
+    }
+}
+
+void readMorphology(const json& block, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
+{
+    auto& m = d.morphology;
+    m.on = true;
+    if (const json* v = find(block, "PARAMETER")) readMorParameters(*v, child(pointer, "PARAMETER"), m);
+    readBedMaterial(required(block, "BEDMATERIAL", pointer), child(pointer, "BEDMATERIAL"), m);
+    const std::string bp = child(pointer, "BEDLOAD");
+    const json& bedload = required(block, "BEDLOAD", pointer);
+    readFormula(bedload, bp, d);
+    if (const json* v = find(bedload, "DIRECTION")) readDirection(*v, child(bp, "DIRECTION"), m);
+    if (const json* v = find(bedload, "BOUNDARY")) readMorBoundaries(*v, child(bp, "BOUNDARY"), baseDir, d);
+    if (const json* v = find(block, "INCIPIENT_MOTION"))
+        readIncipientMotion(*v, child(pointer, "INCIPIENT_MOTION"), m);
+    if (const json* v = find(block, "SOURCE")) readMorSources(*v, child(pointer, "SOURCE"), baseDir, d);
+}
+
 }  // namespace
 
 const char* boundaryTypeName(BoundaryType type)
@@ -316,8 +561,6 @@ SetupDescription readCommandFile(const json& doc, const std::string& baseDir)
     if (const json* s = find(doc, "SETUP"))
         if (const json* dom = find(*s, "DOMAIN")) lamina = find(*dom, "LAMINA_2D");
     if (lamina == nullptr) throw SetupError(kRoot + ": this item is required but missing");
-    if (find(*lamina, "MORPHOLOGY") != nullptr)
-        throw SetupError(kRoot + "/MORPHOLOGY: morphological models cannot be set up by this version of the program");
 
     SetupDescription d;
     readGeometry(required(*lamina, "GEOMETRY", kRoot), kRoot + "/GEOMETRY", baseDir, d);
@@ -329,6 +572,7 @@ SetupDescription readCommandFile(const json& doc, const std::string& baseDir)
     if (const json* v = find(hyd, "BOUNDARY")) readBoundaries(*v, hp + "/BOUNDARY", baseDir, d);
     if (const json* v = find(hyd, "SOURCE")) readSources(*v, hp + "/SOURCE", baseDir, d);
     d.flood = find(hyd, "FLOOD") != nullptr;
+    if (const json* v = find(*lamina, "MORPHOLOGY")) readMorphology(*v, kRoot + "/MORPHOLOGY", baseDir, d);
     return d;
 }
 

@@ -77,6 +77,69 @@ struct SourceSpec {
     SinkMode sink = SinkMode::Exact;
 };
 
+/// A value per material id: the default, overridden by the region entries in their order.
+struct MaterialValues {
+    double defaultValue = 0.0;
+    struct Region {
+        std::vector<int> materials;
+        double value = 0.0;
+    };
+    std::vector<Region> regions;
+};
+
+/// Bed-load formulas; the code is what the transport kernel distinguishes (BeadloadType).
+enum class BedloadFormula { MeyerPeterMueller = 1, ShieldsPowerLaw = 2, VelocityPowerLaw = 3, EngelundHansen = 4 };
+
+enum class MorBoundaryType { Wall, BedLevel, SedimentInflow };
+/// How a sediment inflow is spread over the string: evenly per metre, by water depth, by conveyance.
+enum class SedimentDistribution { Uniform, Depth, Conveyance };
+
+struct MorBoundarySpec {
+    std::string name;
+    MorBoundaryType type = MorBoundaryType::Wall;
+    std::string string;            ///< name of the STRINGDEF string it lies on
+    std::optional<Series> series;  ///< bed level [m] or sediment discharge [m^3/s of solids], over time [s]
+    bool lowerLimit = true;        ///< bed_level: true keeps the bed from falling below the level, false from rising
+    SedimentDistribution distribution = SedimentDistribution::Uniform;
+    bool inflowOnly = true;  ///< sediment_inflow with a series: false lets a negative discharge remove sediment
+};
+
+struct MorSourceSpec {
+    std::string name;
+    std::string region;  ///< name of the REGIONDEF region
+    Series series;       ///< bed volume added [m^3/s] over time [s] (negative removes)
+    SinkMode sink = SinkMode::Exact;
+};
+
+/// The MORPHOLOGY block, with the defaults used when the command file is silent.
+struct MorphologySpec {
+    bool on = false;
+    double startTime = 0.0;          ///< [s] from the start of the run's time axis
+    double porosity = 0.4;           ///< [-]
+    double fluidDensity = 1000.0;    ///< [kg/m^3]
+    double sedimentDensity = 2650.0; ///< [kg/m^3]
+    MaterialValues grainSize;        ///< median grain size [m]
+    BedloadFormula formula = BedloadFormula::MeyerPeterMueller;
+    double coefficient = 8.0;  ///< A of A (x - x_cr)^B
+    double exponent = 1.5;     ///< B
+    double critical = 0.047;   ///< critical Shields value, or critical velocity [m/s] for the velocity law
+    double factor = 1.0;       ///< calibration pre-factor of every sediment flux
+    bool ikeda = false;
+    double ikedaFactor = 0.0;
+    bool curvature = false;
+    double curvatureFactor = 0.0;
+    bool incipientMotion = false;
+    int incipientType = 1;         ///< 1 van Rijn, 2 Chen et al.
+    double reposeAngle = 0.5236;   ///< [rad]
+    bool fixedBed = false;
+    bool fixedBedIsDepth = false;  ///< true: values are depths below the initial bed, false: elevations
+    std::vector<MaterialValues::Region> fixedRegions;
+    double fixedAccuracy = 0.001;  ///< [m]
+    int fixedMaxIterations = 10;
+    std::vector<MorBoundarySpec> boundaries;
+    std::vector<MorSourceSpec> sources;
+};
+
 struct SetupDescription {
     std::string meshFile;  ///< resolved against the command file's folder
     std::vector<StringDef> strings;
@@ -87,6 +150,7 @@ struct SetupDescription {
     std::vector<BoundarySpec> boundaries;
     std::vector<SourceSpec> sources;
     bool flood = false;
+    MorphologySpec morphology;
     /// Located warnings ("<pointer>: Warning: <text>") for keys that a type does not use.
     std::vector<std::string> warnings;
 };

@@ -127,6 +127,9 @@ public:
         boundaries();
         edgeSets();
         sources();
+        morphologyCells();
+        morBoundaries();
+        morSources();
         series();
         parameters();
         return std::move(c);
@@ -149,6 +152,13 @@ private:
     void edgeSets();
     /// Sources: one data row, interpolation and modification each; one source cell per cell of the region.
     void sources();
+    /// Grain size, critical value and fixed bed per cell; the fixed-bed cells also hold every cell of a
+    /// morphological source, since the source kernel reads the fixed bed of its cell.
+    void morphologyCells();
+    /// Morphological boundaries: data rows after the hydraulic ones; Exner, wall and boundary edge sets.
+    void morBoundaries();
+    /// Morphological sources: source rows after the hydraulic ones, one source cell per cell of the region.
+    void morSources();
     /// Every series of the boundaries and sources, in the order they were added.
     void series();
     /// Parameters; the morphological ones keep their defaults, with morphology never starting.
@@ -167,6 +177,7 @@ private:
     std::vector<float> seriesValues;                   ///< InSeries/NumValue rows
     std::vector<int> seriesSize;                       ///< InSeries/ListSize
     std::vector<int> bcEdges;                          ///< edges with a boundary condition other than a wall
+    std::map<int, int> fixedRow;                       ///< cell -> its row of CellsFix
 };
 
 int ContentBuilder::addSeries(const Series& s)
@@ -435,6 +446,230 @@ void ContentBuilder::sources()
     c.data[DataID::ClModDat_ModfInfo] = Table::ofInts(nRows, 7, cmInfo);
 }
 
+/// Appends rows to a table built by an earlier step.
+void appendRows(Table& t, int rows, const std::vector<int>& ints, const std::vector<float>& floats = {})
+{
+    t.rows += rows;
+    t.ints.insert(t.ints.end(), ints.begin(), ints.end());
+    t.floats.insert(t.floats.end(), floats.begin(), floats.end());
+}
+
+/// A value per cell from a default and per-material overrides; an id that no triangle has is an error.
+std::vector<float> perCell(const MeshGeometry& g, const std::set<int>& materials, double fallback,
+                           const std::vector<MaterialValues::Region>& regions, const std::string& what)
+{
+    std::vector<float> values(g.nCells, static_cast<float>(fallback));
+    for (std::size_t r = 0; r < regions.size(); ++r) {
+        for (int m : regions[r].materials)
+            if (materials.count(m) == 0) {
+                std::ostringstream msg;
+                msg << what << ": regions entry " << r << " names material id " << m << ", which no triangle has";
+                throw SetupError(msg.str());
+            }
+        for (int cell = 0; cell < g.nCells; ++cell)
+            if (contains(regions[r].materials, g.material[cell])) values[cell] = static_cast<float>(regions[r].value);
+    }
+    return values;
+}
+
+/// Fixed-bed elevation of cells without a non-erodible layer: far below any bed [m].
+constexpr float kNoFixedBed = -1.0e10f;
+
+void ContentBuilder::morphologyCells()
+{
+    const MorphologySpec& m = d.morphology;
+    c.data[DataID::MSedSize] =
+        Table::ofFloats(g.nCells, 1, perCell(g, materials, m.grainSize.defaultValue, m.grainSize.regions, "BEDMATERIAL"));
+    c.data[DataID::ThetaCrt] = Table::ofFloats(g.nCells, 1, std::vector<float>(g.nCells, static_cast<float>(m.critical)));
+
+    // Which cells have a layer, later regions entries overriding earlier ones.
+    std::vector<int> entry(g.nCells, -1);
+    for (std::size_t r = 0; r < m.fixedRegions.size(); ++r) {
+        for (int id : m.fixedRegions[r].materials)
+            if (materials.count(id) == 0) {
+                std::ostringstream msg;
+                msg << "FIXED_BED: regions entry " << r << " names material id " << id << ", which no triangle has";
+                throw SetupError(msg.str());
+            }
+        for (int cell = 0; cell < g.nCells; ++cell)
+            if (contains(m.fixedRegions[r].materials, g.material[cell])) entry[cell] = static_cast<int>(r);
+    }
+    std::set<int> sourceCells;
+    for (const auto& src : m.sources) {
+        std::size_t region = 0;
+        while (d.regions[region].name != src.region) ++region;
+        for (int cell : regionCells[region]) {
+            if (src.sink != SinkMode::Exact && entry[cell] < 0)
+                throw SetupError("morphological source <" + src.name + ">: sink '" +
+                                 (src.sink == SinkMode::Available ? "available" : "infinity") +
+                                 "' needs a FIXED_BED on every cell of region <" + src.region + ">");
+            sourceCells.insert(cell);
+        }
+    }
+    std::vector<int> fixCells;
+    std::vector<float> fixBed;
+    for (int cell = 0; cell < g.nCells; ++cell) {
+        if (entry[cell] < 0 && sourceCells.count(cell) == 0) continue;
+        fixedRow[cell] = static_cast<int>(fixCells.size());
+        fixCells.push_back(cell);
+        if (entry[cell] < 0) {
+            fixBed.push_back(kNoFixedBed);
+        } else {
+            const double v = m.fixedRegions[entry[cell]].value;
+            fixBed.push_back(static_cast<float>(m.fixedBedIsDepth ? g.bottomEl[cell] - v : v));
+        }
+    }
+    std::vector<int> fixEdges;
+    for (int cell : fixCells)
+        for (int j = 0; j < 3; ++j) fixEdges.push_back(g.cellEdges[3 * cell + j]);
+    const int nFix = static_cast<int>(fixCells.size());
+    c.sets[SetID::CellsFix] = nFix;
+    c.maps[MapID::CellsFix_CellsAll] = Table::ofInts(nFix, 1, fixCells);
+    c.maps[MapID::CellsFix_EdgesAll] = Table::ofInts(nFix, 3, fixEdges);
+    c.data[DataID::FixBedEl] = Table::ofFloats(nFix, 1, fixBed);
+}
+
+void ContentBuilder::morBoundaries()
+{
+    const MorphologySpec& m = d.morphology;
+    std::vector<int> mbEdges, mbCells, mbData, mbType, eiSeries, eiString, eiData, eiKey, emString, emData, emInfo;
+    std::vector<float> edgeData;
+    std::set<int> conditioned;
+    int row = c.sets[SetID::EdgeData];
+    const int firstRow = row;
+    for (const auto& b : m.boundaries) {
+        const std::string label = "morphological boundary <" + b.name + ">";
+        const auto& own = piecesOf[b.string];
+        std::vector<int> edges;
+        for (int p : own)
+            for (int i = 0; i < pieces[p].listSize; ++i) {
+                const int e = pieces[p].edges[i];
+                if (!g.isBoundary(e))
+                    throw SetupError(label + ": string <" + b.string + "> does not lie on the domain boundary");
+                if (!conditioned.insert(e).second)
+                    throw SetupError(label + ": string <" + b.string + "> shares edges with another condition");
+                edges.push_back(e);
+            }
+        if (b.type == MorBoundaryType::Wall) continue;
+        const MorBoundaryCoding coding = codeMorBoundary(b, d.friction.on);
+        if (coding.needsSinglePiece && own.size() > 1) {
+            std::ostringstream msg;
+            msg << label << ": this form needs a string of at most " << kMaxStringEdges << " edges, <" << b.string
+                << "> has more";
+            throw SetupError(msg.str());
+        }
+        // A bed level without a series keeps each edge's own cell at its initial bed: one row per edge.
+        const bool rowPerEdge = b.type == MorBoundaryType::BedLevel && !b.series;
+        for (int e : edges) {
+            const int inner = g.edgeCells[2 * e];
+            mbEdges.push_back(e);
+            mbCells.insert(mbCells.end(), {inner, inner});
+            mbData.push_back(row);
+            mbType.insert(mbType.end(), {coding.code, coding.factor});
+            if (rowPerEdge) {
+                auto values = coding.values;
+                values[0] = g.bottomEl[inner];
+                edgeData.insert(edgeData.end(), values.begin(), values.end());
+                ++row;
+            }
+        }
+        if (rowPerEdge) continue;
+        edgeData.insert(edgeData.end(), coding.values.begin(), coding.values.end());
+        for (const auto& interp : coding.interpolations) {
+            eiSeries.push_back(addSeries(*b.series));
+            eiString.push_back(own.front());
+            eiData.push_back(row);
+            eiKey.insert(eiKey.end(), {interp.key, interp.position});
+        }
+        for (const auto& mod : coding.modifications) {
+            emString.insert(emString.end(), {own.front(), own.front()});
+            emData.push_back(row);
+            emInfo.insert(emInfo.end(), {mod.type, mod.write, mod.read, 0, 0, 0, 0});
+        }
+        ++row;
+    }
+    c.sets[SetID::EdgeData] = row;
+    appendRows(c.data[DataID::EdgeData_NumValue], row - firstRow, {}, edgeData);
+    c.sets[SetID::EdInterp] += static_cast<int>(eiData.size());
+    appendRows(c.maps[MapID::EdInterp_InSeries], static_cast<int>(eiData.size()), eiSeries);
+    appendRows(c.maps[MapID::EdInterp_NodeStrg], static_cast<int>(eiData.size()), eiString);
+    appendRows(c.maps[MapID::EdInterp_EdgeData], static_cast<int>(eiData.size()), eiData);
+    appendRows(c.data[DataID::EdInterp_KeyPostn], static_cast<int>(eiData.size()), eiKey);
+    c.sets[SetID::EdModDat] += static_cast<int>(emData.size());
+    appendRows(c.maps[MapID::EdModDat_NodeStrg], static_cast<int>(emData.size()), emString);
+    appendRows(c.maps[MapID::EdModDat_EdgeData], static_cast<int>(emData.size()), emData);
+    appendRows(c.data[DataID::EdModDat_ModfInfo], static_cast<int>(emData.size()), emInfo);
+
+    const int nBc = static_cast<int>(mbEdges.size());
+    c.sets[SetID::EdgMorBC] = nBc;
+    c.maps[MapID::EdgMorBC_EdgesAll] = Table::ofInts(nBc, 1, mbEdges);
+    c.maps[MapID::EdgMorBC_CellsAll] = Table::ofInts(nBc, 2, mbCells);
+    c.maps[MapID::EdgMorBC_EdgeData] = Table::ofInts(nBc, 1, mbData);
+    c.data[DataID::MorBType] = Table::ofInts(nBc, 2, mbType);
+
+    const std::set<int> withCondition(mbEdges.begin(), mbEdges.end());
+    std::vector<int> wlEdges;
+    for (int e : g.boundaryEdges)
+        if (withCondition.count(e) == 0) wlEdges.push_back(e);
+    c.sets[SetID::EdgMorWL] = static_cast<int>(wlEdges.size());
+    c.maps[MapID::EdgMorWL_EdgesAll] = Table::ofInts(static_cast<int>(wlEdges.size()), 1, wlEdges);
+    std::vector<int> exnCells;
+    for (int e : g.internalEdges) exnCells.insert(exnCells.end(), {g.edgeCells[2 * e], g.edgeCells[2 * e + 1]});
+    const int nExn = static_cast<int>(g.internalEdges.size());
+    c.sets[SetID::EdgesEXN] = nExn;
+    c.maps[MapID::EdgesEXN_EdgesAll] = Table::ofInts(nExn, 1, g.internalEdges);
+    c.maps[MapID::EdgesEXN_CellsAll] = Table::ofInts(nExn, 2, exnCells);
+}
+
+void ContentBuilder::morSources()
+{
+    const MorphologySpec& m = d.morphology;
+    std::vector<int> srcCells, srcRegion, srcFix, srcData, srcSink, ciSeries, ciData, ciKey, cmRegion, cmData, cmInfo;
+    std::vector<float> cellData;
+    int row = c.sets[SetID::CellData];
+    const int firstRow = row;
+    for (const auto& src : m.sources) {
+        int region = 0;
+        while (d.regions[region].name != src.region) ++region;
+        const SourceCoding coding = codeMorSource(src);
+        for (int cell : regionCells[region]) {
+            srcCells.push_back(cell);
+            srcRegion.push_back(region);
+            srcFix.push_back(fixedRow.at(cell));
+            srcData.push_back(row);
+            srcSink.push_back(coding.sinkType);
+        }
+        cellData.insert(cellData.end(), coding.values.begin(), coding.values.end());
+        ciSeries.push_back(addSeries(src.series));
+        ciData.push_back(row);
+        ciKey.insert(ciKey.end(), {coding.interpolation.key, coding.interpolation.position});
+        cmRegion.push_back(region);
+        cmData.push_back(row);
+        cmInfo.insert(cmInfo.end(),
+                      {coding.modification.type, coding.modification.write, coding.modification.read, 0, 0, 0, 0});
+        ++row;
+    }
+    const int added = row - firstRow;
+    c.sets[SetID::CellData] = row;
+    appendRows(c.data[DataID::CellData_NumValue], added, {}, cellData);
+    c.sets[SetID::ClInterp] += added;
+    appendRows(c.maps[MapID::ClInterp_InSeries], added, ciSeries);
+    appendRows(c.maps[MapID::ClInterp_CellData], added, ciData);
+    appendRows(c.data[DataID::ClInterp_KeyPostn], added, ciKey);
+    c.sets[SetID::ClModDat] += added;
+    appendRows(c.maps[MapID::ClModDat_MatIDRgn], added, cmRegion);
+    appendRows(c.maps[MapID::ClModDat_CellData], added, cmData);
+    appendRows(c.data[DataID::ClModDat_ModfInfo], added, cmInfo);
+
+    const int nSrc = static_cast<int>(srcCells.size());
+    c.sets[SetID::ClMorSrc] = nSrc;
+    c.maps[MapID::ClMorSrc_CellsAll] = Table::ofInts(nSrc, 1, srcCells);
+    c.maps[MapID::ClMorSrc_ClRegion] = Table::ofInts(nSrc, 1, srcRegion);
+    c.maps[MapID::ClMorSrc_CellsFix] = Table::ofInts(nSrc, 1, srcFix);
+    c.maps[MapID::ClMorSrc_CellData] = Table::ofInts(nSrc, 1, srcData);
+    c.data[DataID::ClMorSrc_SinkType] = Table::ofInts(nSrc, 1, srcSink);
+}
+
 void ContentBuilder::series()
 {
     const int nSeries = static_cast<int>(seriesSize.size());
@@ -456,22 +691,23 @@ void ContentBuilder::parameters()
     real(ParameterID::Gravity, p.gravity);
     integer(ParameterID::FrictionOn, d.friction.on ? 1 : 0);
     integer(ParameterID::FrictionType, d.friction.on ? d.friction.type : 0);
-    real(ParameterID::BedPorosity, 0.4);
-    real(ParameterID::FluidDensity, 1000.0);
-    real(ParameterID::SedimentDensity, 2650.0);
-    integer(ParameterID::BeadloadType, 1);
-    real(ParameterID::BedloadFactor, 1.0);
-    real(ParameterID::BedloadCoeff, 8.0);
-    real(ParameterID::BedloadExpon, 1.5);
-    real(ParameterID::BedloadIkeda, 0.0);
-    real(ParameterID::BedloadCurvature, 0.0);
-    c.parameters[ParameterID::BedloadInts] = {true, {0.0, 0.0}};
-    real(ParameterID::FixBedAccuracy, 0.001);
-    integer(ParameterID::FixBedMaxIter, 10);
-    real(ParameterID::MorphStart, kMorphologyNever);
-    real(ParameterID::ThetaCritical, 0.047);
-    real(ParameterID::ReposeAngle, 0.5236);
-    integer(ParameterID::IncipientMotType, 1);
+    const MorphologySpec& m = d.morphology;
+    real(ParameterID::BedPorosity, m.porosity);
+    real(ParameterID::FluidDensity, m.fluidDensity);
+    real(ParameterID::SedimentDensity, m.sedimentDensity);
+    integer(ParameterID::BeadloadType, bedloadTypeCode(m.formula));
+    real(ParameterID::BedloadFactor, m.factor);
+    real(ParameterID::BedloadCoeff, m.coefficient);
+    real(ParameterID::BedloadExpon, m.exponent);
+    real(ParameterID::BedloadIkeda, m.ikeda ? m.ikedaFactor : 0.0);
+    real(ParameterID::BedloadCurvature, m.curvature ? m.curvatureFactor : 0.0);
+    c.parameters[ParameterID::BedloadInts] = {true, {m.ikeda ? 1.0 : 0.0, m.curvature ? 1.0 : 0.0}};
+    real(ParameterID::FixBedAccuracy, m.fixedAccuracy);
+    integer(ParameterID::FixBedMaxIter, m.fixedMaxIterations);
+    real(ParameterID::MorphStart, m.on ? m.startTime : kMorphologyNever);
+    real(ParameterID::ThetaCritical, m.critical);
+    real(ParameterID::ReposeAngle, m.reposeAngle);
+    integer(ParameterID::IncipientMotType, m.incipientType);
     integer(ParameterID::SafeMode, p.safeMode ? 1 : 0);
 }
 

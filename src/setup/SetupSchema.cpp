@@ -189,7 +189,168 @@ const char* const commandFileSchema = R"json({
                     "FLOOD": {"type": "object", "description": "Tracking of flood arrival times and maxima."}
                   }
                 },
-                "MORPHOLOGY": {"type": "object", "description": "Bed-load transport and bed evolution."}
+                "MORPHOLOGY": {
+                  "type": "object",
+                  "description": "Bed-load transport and bed evolution.",
+                  "required": ["BEDMATERIAL", "BEDLOAD"],
+                  "optional": ["PARAMETER", "INCIPIENT_MOTION", "SOURCE"],
+                  "properties": {
+                    "PARAMETER": {
+                      "type": "object",
+                      "description": "Start of morphology and physical properties.",
+                      "optional": ["start_time", "porosity", "fluid_density", "sediment_density"],
+                      "properties": {
+                        "start_time": {"type": "number", "description": "Time at which the bed starts to move [s].",
+                                       "default": 0.0},
+                        "porosity": {"type": "number", "description": "Bed porosity [-].", "minimum": 0.0,
+                                     "maximum": 1.0, "exclusiveMaximum": true, "default": 0.4},
+                        "fluid_density": {"type": "number", "description": "Density of the water [kg/m3].",
+                                          "minimum": 0.0, "exclusiveMinimum": true, "default": 1000.0},
+                        "sediment_density": {"type": "number", "description": "Density of the grains [kg/m3].",
+                                             "minimum": 0.0, "exclusiveMinimum": true, "default": 2650.0}
+                      }
+                    },
+                    "BEDMATERIAL": {
+                      "type": "object",
+                      "description": "Grain size per material id and the non-erodible layer.",
+                      "required": ["grain_size"],
+                      "optional": ["regions", "FIXED_BED"],
+                      "properties": {
+                        "grain_size": {"type": "number", "description": "Median grain size of every cell [m].",
+                                       "minimum": 0.0, "exclusiveMinimum": true},
+                        "regions": {
+                          "type": "array",
+                          "description": "Grain sizes per material id.",
+                          "items": {
+                            "type": "object",
+                            "required": ["index", "grain_size"],
+                            "properties": {
+                              "index": {"type": "array", "description": "Material ids.", "items": {"type": "integer"}},
+                              "grain_size": {"type": "number", "description": "Median grain size [m].",
+                                             "minimum": 0.0, "exclusiveMinimum": true}
+                            }
+                          }
+                        },
+                        "FIXED_BED": {
+                          "type": "object",
+                          "description": "Non-erodible layer per material id; switches the fixed-bed correction on.",
+                          "required": ["type", "regions"],
+                          "optional": ["accuracy", "max_iterations"],
+                          "properties": {
+                            "type": {"type": "string", "description": "How the values are given.",
+                                     "enum": ["elevation", "depth"]},
+                            "regions": {
+                              "type": "array",
+                              "description": "Fixed-bed elevation [m] or depth below the initial bed [m] per material id.",
+                              "items": {
+                                "type": "object",
+                                "required": ["index", "value"],
+                                "properties": {
+                                  "index": {"type": "array", "description": "Material ids.",
+                                            "items": {"type": "integer"}},
+                                  "value": {"type": "number", "description": "Elevation or depth [m]."}
+                                }
+                              }
+                            },
+                            "accuracy": {"type": "number", "description": "Largest accepted overshoot below the fixed bed [m].",
+                                         "minimum": 0.0, "exclusiveMinimum": true, "default": 0.001},
+                            "max_iterations": {"type": "integer", "description": "Most correction passes per step.",
+                                               "minimum": 1, "default": 10}
+                          }
+                        }
+                      }
+                    },
+                    "BEDLOAD": {
+                      "type": "object",
+                      "description": "Bed-load formula, direction corrections and morphological boundaries.",
+                      "required": ["formula"],
+                      "optional": ["coefficient", "exponent", "critical", "factor", "DIRECTION", "BOUNDARY"],
+                      "properties": {
+                        "formula": {"type": "string", "description": "Bed-load formula.",
+                                    "enum": ["meyer_peter_mueller", "shields_power_law", "velocity_power_law",
+                                             "engelund_hansen"]},
+                        "coefficient": {"type": "number", "description": "Coefficient A of A (x - x_cr)^B.",
+                                        "minimum": 0.0, "exclusiveMinimum": true},
+                        "exponent": {"type": "number", "description": "Exponent B of A (x - x_cr)^B.",
+                                     "minimum": 0.0, "exclusiveMinimum": true},
+                        "critical": {"type": "number",
+                                     "description": "Critical Shields value [-] or critical velocity [m/s].",
+                                     "minimum": 0.0},
+                        "factor": {"type": "number", "description": "Calibration factor of every sediment flux.",
+                                   "minimum": 0.0, "exclusiveMinimum": true, "default": 1.0},
+                        "DIRECTION": {
+                          "type": "object",
+                          "description": "Deflection of the transport from the flow direction.",
+                          "optional": ["IKEDA", "CURVATURE"],
+                          "properties": {
+                            "IKEDA": {"type": "object", "description": "Lateral bed slope effect.",
+                                      "optional": ["factor"],
+                                      "properties": {"factor": {"type": "number", "description": "Slope factor (0.3 to 0.6).",
+                                                                "minimum": 0.0, "exclusiveMinimum": true,
+                                                                "default": 0.45}}},
+                            "CURVATURE": {"type": "object", "description": "Secondary-flow effect of curved streamlines.",
+                                          "optional": ["factor"],
+                                          "properties": {"factor": {"type": "number", "description": "Curvature factor.",
+                                                                    "minimum": 0.0, "exclusiveMinimum": true,
+                                                                    "default": 7.0}}}
+                          }
+                        },
+                        "BOUNDARY": {
+                          "type": "array",
+                          "description": "Morphological conditions on node strings; other boundary edges are closed.",
+                          "items": {
+                            "type": "object",
+                            "description": "One morphological condition.",
+                            "required": ["name", "type", "string"],
+                            "optional": ["level", "limit", "discharge", "distribution", "inflow_only"],
+                            "properties": {
+                              "name": {"type": "string", "description": "Name of the condition."},
+                              "type": {"type": "string", "description": "Kind of condition.",
+                                       "enum": ["wall", "bed_level", "sediment_inflow"]},
+                              "string": {"type": "string", "description": "Node string of STRINGDEF."},
+                              "level": {"description": "Series of the bed level [m] over time [s]."},
+                              "limit": {"type": "string", "description": "Which side of the level is kept.",
+                                        "enum": ["lower", "upper"]},
+                              "discharge": {"description": "Series of the sediment inflow [m3/s of solids] over time [s]."},
+                              "distribution": {"type": "string", "description": "How the inflow is spread along the string.",
+                                               "enum": ["uniform", "depth", "conveyance"]},
+                              "inflow_only": {"description": "false: a negative discharge removes sediment."}
+                            }
+                          }
+                        }
+                      }
+                    },
+                    "INCIPIENT_MOTION": {
+                      "type": "object",
+                      "description": "Critical value corrected for the local bed slope.",
+                      "required": ["formula"],
+                      "optional": ["repose_angle"],
+                      "properties": {
+                        "formula": {"type": "string", "description": "Slope correction.", "enum": ["van_rijn", "chen"]},
+                        "repose_angle": {"type": "number", "description": "Angle of repose [degrees].",
+                                         "minimum": 0.0, "exclusiveMinimum": true, "maximum": 90.0,
+                                         "exclusiveMaximum": true, "default": 30.0}
+                      }
+                    },
+                    "SOURCE": {
+                      "type": "array",
+                      "description": "Bed material added or removed on regions.",
+                      "items": {
+                        "type": "object",
+                        "description": "One sediment source.",
+                        "required": ["name", "region", "discharge"],
+                        "optional": ["sink"],
+                        "properties": {
+                          "name": {"type": "string", "description": "Name of the source."},
+                          "region": {"type": "string", "description": "Region of REGIONDEF."},
+                          "discharge": {"description": "Series of the bed volume added [m3/s] over time [s]."},
+                          "sink": {"type": "string", "description": "How far a negative source may lower the bed.",
+                                   "enum": ["exact", "available", "infinity"]}
+                        }
+                      }
+                    }
+                  }
+                }
               }
             }
           }

@@ -150,7 +150,5 @@ TEST(SetupCommandFile, ErrorsNameTheItem)
 
     doc = baseDocument();
     doc["SETUP"]["DOMAIN"]["LAMINA_2D"]["MORPHOLOGY"] = json::object();
-    EXPECT_EQ(
-        errorOf(doc),
-        "/SETUP/DOMAIN/LAMINA_2D/MORPHOLOGY: morphological models cannot be set up by this version of the program");
+    EXPECT_EQ(errorOf(doc), "/SETUP/DOMAIN/LAMINA_2D/MORPHOLOGY/BEDMATERIAL: this item is required but missing");
 }

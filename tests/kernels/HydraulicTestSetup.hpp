@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 
+#include "kernels/KernelTestGlobals.hpp"
 #include "simulation/kernels/DomainRules.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
@@ -19,17 +19,9 @@ class HydraulicKernels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::fill(std::begin(G_REAL), std::end(G_REAL), 0.0f);
-        std::fill(std::begin(G_INT), std::end(G_INT), 0);
-        G_Debug = 0;
-        G_REAL[slot::Gravity] = kG;
-        G_REAL[slot::MinWaterDepth] = kHmin;
+        kerneltest::resetGlobals(kG, kHmin, 0.4f);
         G_REAL[slot::CFLnumber] = 0.9f;
         G_REAL[slot::DTmax] = 10.0f;
-        G_REAL[slot::BedPorosity] = 0.4f;
-        G_REAL[slot::FluidDensity] = 1000.0f;
-        G_REAL[slot::SedimentDensity] = 2650.0f;
-        G_INT[slot::FrictionOn] = 1;
         G_INT[slot::FrictionType] = 1;
         hydraulics::deriveParameters(G_REAL);
     }

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 
+#include "kernels/KernelTestGlobals.hpp"
 #include "simulation/kernels/DomainRules.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
@@ -24,14 +24,7 @@ class MorphologyKernels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::fill(std::begin(G_REAL), std::end(G_REAL), 0.0f);
-        std::fill(std::begin(G_INT), std::end(G_INT), 0);
-        G_Debug = 0;
-        G_REAL[slot::Gravity] = kG;
-        G_REAL[slot::MinWaterDepth] = kHmin;
-        G_REAL[slot::BedPorosity] = kPorosity;
-        G_REAL[slot::FluidDensity] = 1000.0f;
-        G_REAL[slot::SedimentDensity] = 2650.0f;
+        kerneltest::resetGlobals(kG, kHmin, kPorosity);
         G_REAL[slot::BedloadFactor] = kFactor;
         G_REAL[slot::BedloadCoeff] = 8.0f;
         G_REAL[slot::BedloadExpon] = 1.5f;
@@ -39,7 +32,6 @@ protected:
         G_REAL[slot::BedloadCurvature] = 7.0f;
         G_REAL[slot::ThetaCritical] = kThetaC0;
         G_REAL[slot::ReposeAngle] = kRepose;
-        G_INT[slot::FrictionOn] = 1;
         G_INT[slot::BeadloadType] = 1;
         G_INT[slot::IncipientMotType] = 1;
         hydraulics::deriveParameters(G_REAL);

@@ -7,13 +7,13 @@
 
 #include "model/Aggregate.hpp"
 #include "model/Data.hpp"
-#include "model/FatalOutput.hpp"
 #include "model/Kernel.hpp"
 #include "model/Map.hpp"
 #include "model/Output.hpp"
 #include "model/Parameter.hpp"
 #include "model/Set.hpp"
 #include "model/Variable.hpp"
+#include "support/FatalOutput.hpp"
 
 using namespace model;
 using ::testing::HasSubstr;
@@ -119,13 +119,13 @@ TEST(ElementBehaviour, OutputDefinitionChecksColumnsOrOperationsAgainstItsSize)
     EXPECT_TRUE(velocity.getInitData().empty());
 
     Output bare(OutputID::flow_velocity, "flow_velocity", "", DT_FLOAT, &cells, 2, false);
-    std::string err = modeltest::fatalStderr([&] { bare.define(four, {}); });
+    std::string err = testsupport::fatalStderr([&] { bare.define(four, {}); });
     EXPECT_THAT(
         err, HasSubstr(" -> number of data columns do not match the output size, in file: src/model/Output on line"));
     EXPECT_THAT(err, HasSubstr(", version v3.0.0"));
 
     Output scalar(OutputID::water_depth, "water_depth", "", DT_FLOAT, &cells, 1, false);
-    err = modeltest::fatalStderr([&] { scalar.define(four, twoOperations()); });
+    err = testsupport::fatalStderr([&] { scalar.define(four, twoOperations()); });
     EXPECT_THAT(err, HasSubstr(" -> number of functions must match the output size,, in file: src/model/Output"));
 }
 

@@ -12,8 +12,8 @@
 #include "dataio/Factory.hpp"
 #include "model/Catalogue.hpp"
 #include "model/Factory.hpp"
-#include "model/FatalOutput.hpp"
 #include "model/Model.hpp"
+#include "support/FatalOutput.hpp"
 #include "support/ScratchDir.hpp"
 
 using namespace model;
@@ -163,35 +163,36 @@ TEST(ModelComposition, SpecificationsThatNameNoModel)
     EXPECT_THROW(compose("a.x"), std::invalid_argument);
     EXPECT_THROW(compose("k.99999999999"), std::out_of_range);
     for (const char* spec : {"b.3", "a", "model", "run.1/model.h5", "x.y.json"}) {
-        const std::string err = modeltest::fatalStderr([&] { compose(spec); });
+        const std::string err = testsupport::fatalStderr([&] { compose(spec); });
         EXPECT_EQ(err, " -> no model definition found\n") << spec;
     }
-    EXPECT_THAT(modeltest::fatalStderr([] { compose("a.12"); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { compose("a.12"); }),
                 HasSubstr(" -> aggregate <12> not defined, in file: src/model/Model on line"));
-    EXPECT_THAT(modeltest::fatalStderr([] { compose("k.26"); }), HasSubstr(" -> kernel <26> not defined"));
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::getModelFromAggregates({}, true); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { compose("k.26"); }), HasSubstr(" -> kernel <26> not defined"));
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::getModelFromAggregates({}, true); }),
                 HasSubstr(" -> no aggregates found...something went wrong with the model definition, in file: "
                           "src/model/Factory on line"));
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::getModelFromKernels({}, true); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::getModelFromKernels({}, true); }),
                 HasSubstr(" -> no kernels found...something went wrong with the model definition"));
 }
 
 TEST(ModelComposition, FactoryAndLookUpReportMissingEntries)
 {
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createParameter(static_cast<ParameterID>(20)); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::createParameter(static_cast<ParameterID>(20)); }),
                 HasSubstr(" -> parameter description not found (id = 20), in file: src/model/Factory"));
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createParameter(static_cast<ParameterID>(28)); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::createParameter(static_cast<ParameterID>(28)); }),
                 HasSubstr(" -> parameter property definition not found, in file: src/model/Factory"));
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createAggregate(static_cast<AggregateID>(12)); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::createAggregate(static_cast<AggregateID>(12)); }),
                 HasSubstr(" -> aggregate property definition not found (id = 12)"));
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::createVariable(static_cast<VariableID>(0)); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::createVariable(static_cast<VariableID>(0)); }),
                 HasSubstr(" -> variable property definition not found"));
 
     auto update = compose("k.21");
-    EXPECT_THAT(modeltest::fatalStderr([&] { update->getParameter(ParameterID::CFLnumber); }),
+    EXPECT_THAT(testsupport::fatalStderr([&] { update->getParameter(ParameterID::CFLnumber); }),
                 HasSubstr(" -> parameter <1> not found, in file: src/model/Model"));
-    EXPECT_THAT(modeltest::fatalStderr([&] { update->getSet(SetID::NodeStrg); }), HasSubstr(" -> set <11> not found"));
-    EXPECT_THAT(modeltest::fatalStderr([&] { update->defineOutput(OutputID::water_depth); }),
+    EXPECT_THAT(testsupport::fatalStderr([&] { update->getSet(SetID::NodeStrg); }),
+                HasSubstr(" -> set <11> not found"));
+    EXPECT_THAT(testsupport::fatalStderr([&] { update->defineOutput(OutputID::water_depth); }),
                 HasSubstr(" -> output <1> not existing"));
     EXPECT_FALSE(update->getComponent(KernelID::HydFlood));
     EXPECT_TRUE(update->getComponent(ParameterID::SafeMode));
@@ -205,13 +206,13 @@ TEST(ModelComposition, RequestedOutputsMustBeComputableByTheModel)
     EXPECT_EQ(hyd->getOutput(OutputID::flow_velocity)->getNrDataFunctions(), 2);
     EXPECT_EQ(hyd->getOutput(OutputID::water_depth)->getSet(), hyd->getSet(SetID::CellsAll));
 
-    const std::string err = modeltest::fatalStderr([&] { hyd->addOutputs({"ns_mor_discharge"}); });
+    const std::string err = testsupport::fatalStderr([&] { hyd->addOutputs({"ns_mor_discharge"}); });
     EXPECT_EQ(err,
               " -> output <ns_mor_discharge> cannot be defined within the this model setup, valid are:\n"
               " -> water_surface\n -> water_depth\n -> bottom_elevation\n -> spec_discharge\n"
               " -> delta_z\n -> flow_velocity\n -> flow_velocity_abs\n -> \n");
     // The tracking output is never requested by name.
-    EXPECT_THAT(modeltest::fatalStderr([&] { compose("")->addOutputs({"flood_tracking"}); }),
+    EXPECT_THAT(testsupport::fatalStderr([&] { compose("")->addOutputs({"flood_tracking"}); }),
                 HasSubstr("output <flood_tracking> cannot be defined"));
 }
 
@@ -253,7 +254,7 @@ TEST(ModelComposition, CommandFileSwitchesOnAggregatesWhosePathsAreAllPresent)
     EXPECT_THAT(out, HasSubstr(" -> composing the model from the input file\n"));
     EXPECT_EQ(names(fromFile->getKernels()), names(fromText->getKernels()));
 
-    EXPECT_THAT(modeltest::fatalStderr([] { delete Factory::getModelFromCommandFile(R"({"SETUP": {}})"); }),
+    EXPECT_THAT(testsupport::fatalStderr([] { delete Factory::getModelFromCommandFile(R"({"SETUP": {}})"); }),
                 HasSubstr("no aggregates found"));
 }
 
@@ -269,7 +270,7 @@ TEST(ModelComposition, ArchivedCommandTextIsReadFromAModelFile)
     }
     const std::filesystem::path cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    const std::string err = modeltest::fatalStderr([] { compose("run.1/model.h5"); });
+    const std::string err = testsupport::fatalStderr([] { compose("run.1/model.h5"); });
     std::filesystem::current_path(folder);
     std::string out;
     std::unique_ptr<api::IModel> archived;

@@ -12,7 +12,7 @@
 #include "dataio/Factory.hpp"
 #include "model/Factory.hpp"
 #include "model/Kernel.hpp"
-#include "setup/mesh/MeshGenerator.hpp"
+#include "setup/ChannelCase.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 
@@ -30,18 +30,7 @@ void writeCase(const ScratchDir& dir, const std::string& hydraulics,
                const std::string& geometryExtra = R"("STRINGDEF": [{"name": "left"}, {"name": "right"}],
                     "REGIONDEF": [{"name": "lake", "index": [1]}])")
 {
-    setup::RectangleSpec spec;
-    spec.lengthX = 20.0;
-    spec.lengthY = 4.0;
-    spec.cellsX = 10;
-    spec.cellsY = 2;
-    spec.materials = setup::MaterialInterval::parseList("0:10:1,10:20:2");
-    setup::write2dm(setup::generateRectangle(spec), dir.file("channel.2dm"));
-    dir.write("setup.json", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
-        "GEOMETRY": {"mesh_file": "channel.2dm", )" +
-                                geometryExtra + R"(},
-        "HYDRAULICS": )" + hydraulics +
-                                "}}}}");
+    setuptest::writeChannelCase(dir, "channel.2dm", geometryExtra, hydraulics);
 }
 
 testsupport::ProcessResult runSetup(const ScratchDir& dir, const std::string& extra = "")

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/mesh/MeshGenerator.hpp"
+#include "setup/ChannelCase.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Tolerance.hpp"
@@ -41,19 +41,9 @@ Volumes run(const std::string& hydraulics, double seconds,
             const std::string& strings = R"([{"name": "left"}, {"name": "right"}])")
 {
     ScratchDir dir("setup-whole-run");
-    setup::RectangleSpec spec;
-    spec.lengthX = 20.0;
-    spec.lengthY = 4.0;
-    spec.cellsX = 10;
-    spec.cellsY = 2;
-    spec.materials = setup::MaterialInterval::parseList("0:10:1,10:20:2");
-    setup::write2dm(setup::generateRectangle(spec), dir.file("box.2dm"));
-    dir.write("setup.json", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
-        "GEOMETRY": {"mesh_file": "box.2dm", "STRINGDEF": )" +
-                                strings + R"(,
-                     "REGIONDEF": [{"name": "lake", "index": [1]}]},
-        "HYDRAULICS": )" + hydraulics +
-                                "}}}}");
+    setuptest::writeChannelCase(dir, "box.2dm",
+                                R"("STRINGDEF": )" + strings + R"(, "REGIONDEF": [{"name": "lake", "index": [1]}])",
+                                hydraulics);
     // Output at `seconds`; the run goes on beyond it so that the output time is reached whatever the last step.
     dir.write("config.json", R"({"SIMULATION": {"TIME": {"start": 0, "end": )" + std::to_string(1.5 * seconds) +
                                  R"(, "out": )" + std::to_string(seconds) + R"(}, "OUTPUT": ["water_depth"]}})");

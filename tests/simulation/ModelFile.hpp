@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/H5Data.hpp"
+
 namespace drivertest {
 
 /// One row of the kernel schedule: kernel identifier and (start offset, increment, end offset) [s].
@@ -33,17 +35,12 @@ struct ModelFileSpec {
 /// Writes the model file at `path` (replacing it).
 void writeModelFile(const std::string& path, const ModelFileSpec& spec);
 
-/// Whether the object at `path` exists in the HDF5 file (every component checked).
-bool exists(const std::string& file, const std::string& path);
-/// All values of a numeric dataset, converted to double, row-major.
-std::vector<double> readValues(const std::string& file, const std::string& path);
-/// The double attribute `name` of the object at `path`.
-double readAttribute(const std::string& file, const std::string& path, const std::string& name);
-/// Element 0 of a string dataset.
-std::string readString(const std::string& file, const std::string& path);
-/// Number of links in the group at `path`.
-int countObjects(const std::string& file, const std::string& path);
-/// Overwrites a numeric dataset's values (converted from double).
-void overwriteValues(const std::string& file, const std::string& path, const std::vector<double>& values);
+// The HDF5 readers shared by the driver's and the whole-run tests.
+using testsupport::h5::countObjects;
+using testsupport::h5::exists;
+using testsupport::h5::overwriteValues;
+using testsupport::h5::readAttribute;
+using testsupport::h5::readString;
+using testsupport::h5::readValues;
 
 }  // namespace drivertest

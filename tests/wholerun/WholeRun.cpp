@@ -1,16 +1,18 @@
 #include "wholerun/WholeRun.hpp"
 
 #include <gtest/gtest.h>
-#include <hdf5.h>
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "setup/mesh/Geometry.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
 #include "simulation/ModelFile.hpp"
+#include "support/H5Data.hpp"
 
 using testsupport::program;
 using testsupport::runProcess;
@@ -125,67 +127,6 @@ int Case::outputs(const std::string& results) const
 
 namespace {
 
-/// Closes an HDF5 identifier with the matching close function.
-class Handle {
-public:
-    Handle(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close)
-    {
-        if (id_ < 0) throw std::runtime_error("HDF5 call failed");
-    }
-    ~Handle() { close_(id_); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    operator hid_t() const { return id_; }
-
-private:
-    hid_t id_;
-    herr_t (*close_)(hid_t);
-};
-
-/// Unlinks the dataset at `path` if it exists (a missing parent group is no error).
-void removeIfPresent(hid_t file, const std::string& path)
-{
-    htri_t present = 0;
-    H5E_BEGIN_TRY { present = H5Lexists(file, path.c_str(), H5P_DEFAULT); }
-    H5E_END_TRY;
-    if (present > 0) H5Ldelete(file, path.c_str(), H5P_DEFAULT);
-}
-
-/// Creates (replacing) a dataset of `rows` x `cols` values (cols 0: one-dimensional).
-void put(hid_t file, const std::string& path, hid_t type, int rows, int cols, const void* values)
-{
-    removeIfPresent(file, path);
-    Handle lcpl(H5Pcreate(H5P_LINK_CREATE), H5Pclose);
-    H5Pset_create_intermediate_group(lcpl, 1);
-    hsize_t dims[2] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(cols)};
-    Handle space(H5Screate_simple(cols > 0 ? 2 : 1, dims, nullptr), H5Sclose);
-    Handle set(H5Dcreate2(file, path.c_str(), type, space, lcpl, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
-    if (H5Dwrite(set, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, values) < 0) throw std::runtime_error("write " + path);
-}
-
-void putInts(hid_t file, const std::string& path, int rows, int cols, const std::vector<int>& v)
-{
-    put(file, path, H5T_NATIVE_INT, rows, cols, v.data());
-}
-
-void putDoubles(hid_t file, const std::string& path, int rows, int cols, const std::vector<double>& v)
-{
-    put(file, path, H5T_NATIVE_DOUBLE, rows, cols, v.data());
-}
-
-void putText(hid_t file, const std::string& path, const std::string& value)
-{
-    removeIfPresent(file, path);
-    Handle type(H5Tcopy(H5T_C_S1), H5Tclose);
-    H5Tset_size(type, H5T_VARIABLE);
-    H5Tset_cset(type, H5T_CSET_UTF8);
-    const hsize_t one = 1;
-    Handle space(H5Screate_simple(1, &one, nullptr), H5Sclose);
-    Handle set(H5Dcreate2(file, path.c_str(), type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
-    const char* data[1] = {value.c_str()};
-    if (H5Dwrite(set, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data) < 0) throw std::runtime_error("write " + path);
-}
-
 /// Inserts `item` (a "key": value pair) at the start of the JSON object `"block": {...}` of `text`.
 void addToBlock(std::string& text, const std::string& block, const std::string& item)
 {
@@ -198,6 +139,30 @@ void addToBlock(std::string& text, const std::string& block, const std::string& 
 
 std::vector<int> asInts(const std::vector<double>& v) { return std::vector<int>(v.begin(), v.end()); }
 
+/// The kernel schedule of a model file: kernel identifiers and their (start offset, increment, end offset) [s].
+struct Schedule {
+    std::vector<int> ids;
+    std::vector<double> execution;
+};
+
+Schedule readSchedule(const std::string& model)
+{
+    return {asInts(drivertest::readValues(model, "kernels/ID")), drivertest::readValues(model, "kernels/execution")};
+}
+
+/// Writes `schedule` with the kernels `added` (identifier, end offset [s]) appended, each from the start with
+/// increment 0: every step up to the end offset, or once at the start for end offset 0.
+void writeSchedule(testsupport::H5Output& file, Schedule schedule, std::initializer_list<std::pair<int, double>> added)
+{
+    for (const auto& k : added) {
+        schedule.ids.push_back(k.first);
+        schedule.execution.insert(schedule.execution.end(), {0.0, 0.0, k.second});
+    }
+    const int rows = static_cast<int>(schedule.ids.size());
+    file.ints("kernels/ID", rows, 1, schedule.ids);
+    file.doubles("kernels/execution", rows, 3, schedule.execution);
+}
+
 }  // namespace
 
 void Case::addMorphology(double d50, double thetaCritical, double morphStart)
@@ -207,8 +172,7 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     const auto wallEdges = asInts(drivertest::readValues(m, "EdgHydWL/EdgesAll"));
     const auto innerEdges = asInts(drivertest::readValues(m, "EdgesSWE/EdgesAll"));
     const auto innerCells = asInts(drivertest::readValues(m, "EdgesSWE/CellsAll"));
-    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
-    auto execution = drivertest::readValues(m, "kernels/execution");
+    Schedule schedule = readSchedule(m);
     const int nCells = static_cast<int>(drivertest::readValues(m, "CellsAll/BottomEl").size());
 
     std::string text = setupText_;
@@ -217,41 +181,33 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     text.insert(at, "\"MORPHOLOGY\": {}, ");
     archivedText_ = text;
 
-    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
-    putText(file, ".config/model", text);
+    auto file = testsupport::H5Output::open(m);
+    file.text(".config/model", text);
     const int nWall = static_cast<int>(wallEdges.size());
     const int nInner = static_cast<int>(innerEdges.size());
-    putInts(file, "EdgMorWL/set", 1, 0, {nWall});
-    putInts(file, "EdgMorWL/EdgesAll", nWall, 1, wallEdges);
-    putInts(file, "EdgesEXN/set", 1, 0, {nInner});
-    putInts(file, "EdgesEXN/EdgesAll", nInner, 1, innerEdges);
-    putInts(file, "EdgesEXN/CellsAll", nInner, 2, innerCells);
-    putDoubles(file, "CellsAll/MSedSize", nCells, 1, std::vector<double>(static_cast<std::size_t>(nCells), d50));
-    putDoubles(file, "CellsAll/ThetaCrt", nCells, 1,
-               std::vector<double>(static_cast<std::size_t>(nCells), thetaCritical));
+    file.ints("EdgMorWL/set", 1, 0, {nWall});
+    file.ints("EdgMorWL/EdgesAll", nWall, 1, wallEdges);
+    file.ints("EdgesEXN/set", 1, 0, {nInner});
+    file.ints("EdgesEXN/EdgesAll", nInner, 1, innerEdges);
+    file.ints("EdgesEXN/CellsAll", nInner, 2, innerCells);
+    file.doubles("CellsAll/MSedSize", nCells, 1, std::vector<double>(static_cast<std::size_t>(nCells), d50));
+    file.doubles("CellsAll/ThetaCrt", nCells, 1, std::vector<double>(static_cast<std::size_t>(nCells), thetaCritical));
 
-    putDoubles(file, "Parameters/MorphStart", 1, 0, {morphStart});
-    putInts(file, "Parameters/FrictionOn", 1, 0, {1});
-    putDoubles(file, "Parameters/BedPorosity", 1, 0, {0.4});
-    putDoubles(file, "Parameters/FluidDensity", 1, 0, {1000.0});
-    putDoubles(file, "Parameters/SedimentDensity", 1, 0, {2650.0});
-    putInts(file, "Parameters/BeadloadType", 1, 0, {1});
-    putDoubles(file, "Parameters/BedloadFactor", 1, 0, {1.0});
-    putDoubles(file, "Parameters/BedloadCoeff", 1, 0, {8.0});
-    putDoubles(file, "Parameters/BedloadExpon", 1, 0, {1.5});
-    putDoubles(file, "Parameters/BedloadIkeda", 1, 0, {0.0});
-    putDoubles(file, "Parameters/BedloadCurvature", 1, 0, {0.0});
-    putInts(file, "Parameters/BedloadInts", 1, 2, {0, 0});
+    file.doubles("Parameters/MorphStart", 1, 0, {morphStart});
+    file.ints("Parameters/FrictionOn", 1, 0, {1});
+    file.doubles("Parameters/BedPorosity", 1, 0, {0.4});
+    file.doubles("Parameters/FluidDensity", 1, 0, {1000.0});
+    file.doubles("Parameters/SedimentDensity", 1, 0, {2650.0});
+    file.ints("Parameters/BeadloadType", 1, 0, {1});
+    file.doubles("Parameters/BedloadFactor", 1, 0, {1.0});
+    file.doubles("Parameters/BedloadCoeff", 1, 0, {8.0});
+    file.doubles("Parameters/BedloadExpon", 1, 0, {1.5});
+    file.doubles("Parameters/BedloadIkeda", 1, 0, {0.0});
+    file.doubles("Parameters/BedloadCurvature", 1, 0, {0.0});
+    file.ints("Parameters/BedloadInts", 1, 2, {0, 0});
 
     // Initialisation once at the start, wall and Exner fluxes and the transport capacity every step.
-    const std::pair<int, double> added[] = {{1, 0.0}, {14, 1e30}, {17, 1e30}, {18, 1e30}};
-    for (const auto& k : added) {
-        ids.push_back(k.first);
-        execution.insert(execution.end(), {0.0, 0.0, k.second});
-    }
-    const int rows = static_cast<int>(ids.size());
-    putInts(file, "kernels/ID", rows, 1, ids);
-    putDoubles(file, "kernels/execution", rows, 3, execution);
+    writeSchedule(file, std::move(schedule), {{1, 0.0}, {14, 1e30}, {17, 1e30}, {18, 1e30}});
 }
 
 void Case::addFixedBed(double layer, double accuracy, int maxIterations)
@@ -259,8 +215,7 @@ void Case::addFixedBed(double layer, double accuracy, int maxIterations)
     const std::string m = model();
     const auto bed = drivertest::readValues(m, "CellsAll/BottomEl");
     const auto cellEdges = asInts(drivertest::readValues(m, "CellsAll/EdgesAll"));
-    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
-    auto execution = drivertest::readValues(m, "kernels/execution");
+    Schedule schedule = readSchedule(m);
     const int n = static_cast<int>(bed.size());
 
     std::string text = archivedText_;
@@ -276,29 +231,22 @@ void Case::addFixedBed(double layer, double accuracy, int maxIterations)
         all[static_cast<std::size_t>(i)] = i;
         fixed[static_cast<std::size_t>(i)] = bed[static_cast<std::size_t>(i)] - layer;
     }
-    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
-    putText(file, ".config/model", text);
-    putInts(file, "CellsFix/set", 1, 0, {n});
-    putInts(file, "CellsFix/CellsAll", n, 1, all);
-    putInts(file, "CellsFix/EdgesAll", n, 3, cellEdges);
-    putDoubles(file, "CellsFix/FixBedEl", n, 1, fixed);
-    putDoubles(file, "Parameters/FixBedAccuracy", 1, 0, {accuracy});
-    putInts(file, "Parameters/FixBedMaxIter", 1, 0, {maxIterations});
-    for (int k : {19, 20}) {
-        ids.push_back(k);
-        execution.insert(execution.end(), {0.0, 0.0, 1e30});
-    }
-    const int rows = static_cast<int>(ids.size());
-    putInts(file, "kernels/ID", rows, 1, ids);
-    putDoubles(file, "kernels/execution", rows, 3, execution);
+    auto file = testsupport::H5Output::open(m);
+    file.text(".config/model", text);
+    file.ints("CellsFix/set", 1, 0, {n});
+    file.ints("CellsFix/CellsAll", n, 1, all);
+    file.ints("CellsFix/EdgesAll", n, 3, cellEdges);
+    file.doubles("CellsFix/FixBedEl", n, 1, fixed);
+    file.doubles("Parameters/FixBedAccuracy", 1, 0, {accuracy});
+    file.ints("Parameters/FixBedMaxIter", 1, 0, {maxIterations});
+    writeSchedule(file, std::move(schedule), {{19, 1e30}, {20, 1e30}});
 }
 
 void Case::addDirectionCorrections()
 {
     const setup::MeshGeometry g = setup::computeGeometry(setup::read2dm(dir_.file("mesh.2dm")));
     const std::string m = model();
-    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
-    auto execution = drivertest::readValues(m, "kernels/execution");
+    Schedule schedule = readSchedule(m);
     ASSERT_EQ(static_cast<std::size_t>(g.nCells), drivertest::readValues(m, "CellsAll/BottomEl").size());
 
     std::string text = archivedText_;
@@ -306,25 +254,19 @@ void Case::addDirectionCorrections()
                R"("BEDLOAD": {"DIRECTION": {"CURVATURE": {}, "IKEDA": {}}}, "INCIPIENT_MOTION": {})");
     archivedText_ = text;
 
-    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
-    putText(file, ".config/model", text);
-    putInts(file, "CellsAll/NbrCells", g.nCells, 3, g.nbrCells);
-    putDoubles(file, "CellsAll/GeomWght", g.nCells, 6, std::vector<double>(g.geomWght.begin(), g.geomWght.end()));
-    putDoubles(file, "EdgesAll/UnitCent", g.nEdges, 2, std::vector<double>(g.unitCent.begin(), g.unitCent.end()));
-    putDoubles(file, "EdgesAll/DistCent", g.nEdges, 1, std::vector<double>(g.distCent.begin(), g.distCent.end()));
-    putDoubles(file, "Parameters/BedloadIkeda", 1, 0, {0.5});
-    putDoubles(file, "Parameters/BedloadCurvature", 1, 0, {7.0});
-    putInts(file, "Parameters/BedloadInts", 1, 2, {1, 1});
-    putDoubles(file, "Parameters/ThetaCritical", 1, 0, {0.047});
-    putDoubles(file, "Parameters/ReposeAngle", 1, 0, {0.6});
-    putInts(file, "Parameters/IncipientMotType", 1, 0, {1});
-    for (int k : {9, 10, 16}) {
-        ids.push_back(k);
-        execution.insert(execution.end(), {0.0, 0.0, 1e30});
-    }
-    const int rows = static_cast<int>(ids.size());
-    putInts(file, "kernels/ID", rows, 1, ids);
-    putDoubles(file, "kernels/execution", rows, 3, execution);
+    auto file = testsupport::H5Output::open(m);
+    file.text(".config/model", text);
+    file.ints("CellsAll/NbrCells", g.nCells, 3, g.nbrCells);
+    file.doubles("CellsAll/GeomWght", g.nCells, 6, std::vector<double>(g.geomWght.begin(), g.geomWght.end()));
+    file.doubles("EdgesAll/UnitCent", g.nEdges, 2, std::vector<double>(g.unitCent.begin(), g.unitCent.end()));
+    file.doubles("EdgesAll/DistCent", g.nEdges, 1, std::vector<double>(g.distCent.begin(), g.distCent.end()));
+    file.doubles("Parameters/BedloadIkeda", 1, 0, {0.5});
+    file.doubles("Parameters/BedloadCurvature", 1, 0, {7.0});
+    file.ints("Parameters/BedloadInts", 1, 2, {1, 1});
+    file.doubles("Parameters/ThetaCritical", 1, 0, {0.047});
+    file.doubles("Parameters/ReposeAngle", 1, 0, {0.6});
+    file.ints("Parameters/IncipientMotType", 1, 0, {1});
+    writeSchedule(file, std::move(schedule), {{9, 1e30}, {10, 1e30}, {16, 1e30}});
 }
 
 void Case::addSedimentSources(int sinkType)
@@ -332,26 +274,21 @@ void Case::addSedimentSources(int sinkType)
     const std::string m = model();
     const auto cells = asInts(drivertest::readValues(m, "ClHydSrc/CellsAll"));
     const auto rows = asInts(drivertest::readValues(m, "ClHydSrc/CellData"));
-    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
-    auto execution = drivertest::readValues(m, "kernels/execution");
+    Schedule schedule = readSchedule(m);
 
     std::string text = archivedText_;
     addToBlock(text, "MORPHOLOGY", "\"SOURCE\": {}");
     archivedText_ = text;
 
     const int n = static_cast<int>(cells.size());
-    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
-    putText(file, ".config/model", text);
-    putInts(file, "ClMorSrc/set", 1, 0, {n});
-    putInts(file, "ClMorSrc/CellsAll", n, 1, cells);
-    putInts(file, "ClMorSrc/CellsFix", n, 1, cells);  // addFixedBed makes fixed-bed cell i cell i
-    putInts(file, "ClMorSrc/CellData", n, 1, rows);
-    putInts(file, "ClMorSrc/SinkType", n, 1, std::vector<int>(static_cast<std::size_t>(n), sinkType));
-    ids.push_back(25);
-    execution.insert(execution.end(), {0.0, 0.0, 1e30});
-    const int nk = static_cast<int>(ids.size());
-    putInts(file, "kernels/ID", nk, 1, ids);
-    putDoubles(file, "kernels/execution", nk, 3, execution);
+    auto file = testsupport::H5Output::open(m);
+    file.text(".config/model", text);
+    file.ints("ClMorSrc/set", 1, 0, {n});
+    file.ints("ClMorSrc/CellsAll", n, 1, cells);
+    file.ints("ClMorSrc/CellsFix", n, 1, cells);  // addFixedBed makes fixed-bed cell i cell i
+    file.ints("ClMorSrc/CellData", n, 1, rows);
+    file.ints("ClMorSrc/SinkType", n, 1, std::vector<int>(static_cast<std::size_t>(n), sinkType));
+    writeSchedule(file, std::move(schedule), {{25, 1e30}});
 }
 
 double Case::addSedimentInflowOnTheLeft(double qs)
@@ -359,8 +296,7 @@ double Case::addSedimentInflowOnTheLeft(double qs)
     const setup::MeshGeometry g = setup::computeGeometry(setup::read2dm(dir_.file("mesh.2dm")));
     const std::string m = model();
     const auto walls = asInts(drivertest::readValues(m, "EdgHydWL/EdgesAll"));
-    auto ids = asInts(drivertest::readValues(m, "kernels/ID"));
-    auto execution = drivertest::readValues(m, "kernels/execution");
+    Schedule schedule = readSchedule(m);
 
     std::vector<int> inflowEdges, inflowCells, otherWalls;
     double length = 0.0;
@@ -382,27 +318,22 @@ double Case::addSedimentInflowOnTheLeft(double qs)
 
     const int n = static_cast<int>(inflowEdges.size());
     const int nw = static_cast<int>(otherWalls.size());
-    Handle file(H5Fopen(m.c_str(), H5F_ACC_RDWR, H5P_DEFAULT), H5Fclose);
-    putText(file, ".config/model", text);
-    putInts(file, "EdgMorWL/set", 1, 0, {nw});
-    putInts(file, "EdgMorWL/EdgesAll", nw, 1, otherWalls);
-    putInts(file, "EdgMorBC/set", 1, 0, {n});
-    putInts(file, "EdgMorBC/EdgesAll", n, 1, inflowEdges);
-    putInts(file, "EdgMorBC/CellsAll", n, 2, inflowCells);
-    putInts(file, "EdgMorBC/EdgeData", n, 1, std::vector<int>(static_cast<std::size_t>(n), 0));
+    auto file = testsupport::H5Output::open(m);
+    file.text(".config/model", text);
+    file.ints("EdgMorWL/set", 1, 0, {nw});
+    file.ints("EdgMorWL/EdgesAll", nw, 1, otherWalls);
+    file.ints("EdgMorBC/set", 1, 0, {n});
+    file.ints("EdgMorBC/EdgesAll", n, 1, inflowEdges);
+    file.ints("EdgMorBC/CellsAll", n, 2, inflowCells);
+    file.ints("EdgMorBC/EdgeData", n, 1, std::vector<int>(static_cast<std::size_t>(n), 0));
     std::vector<int> types;
     for (int i = 0; i < n; ++i) types.insert(types.end(), {410, 1});
-    putInts(file, "EdgMorBC/MorBType", n, 2, types);
-    putInts(file, "EdgeData/set", 1, 0, {1});
+    file.ints("EdgMorBC/MorBType", n, 2, types);
+    file.ints("EdgeData/set", 1, 0, {1});
     // The aggregate's node-string and series kernels get empty sets, so the simulation drops them.
-    for (const char* set : {"NodeStrg/set", "InSeries/set", "EdInterp/set", "EdModDat/set"})
-        putInts(file, set, 1, 0, {0});
-    putDoubles(file, "EdgeData/NumValue", 1, 7, {qs, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0});
-    ids.push_back(12);
-    execution.insert(execution.end(), {0.0, 0.0, 1e30});
-    const int nk = static_cast<int>(ids.size());
-    putInts(file, "kernels/ID", nk, 1, ids);
-    putDoubles(file, "kernels/execution", nk, 3, execution);
+    for (const char* set : {"NodeStrg/set", "InSeries/set", "EdInterp/set", "EdModDat/set"}) file.ints(set, 1, 0, {0});
+    file.doubles("EdgeData/NumValue", 1, 7, {qs, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0});
+    writeSchedule(file, std::move(schedule), {{12, 1e30}});
     return length;
 }
 

@@ -81,7 +81,7 @@ MorBoundaryCoding codeMorBoundary(const MorBoundarySpec& b, bool frictionOn)
         throw SetupError("morphological boundary <" + b.name + ">: the distribution 'conveyance' needs FRICTION");
     const int form = b.distribution == SedimentDistribution::Uniform ? 0
                      : b.distribution == SedimentDistribution::Depth ? 1
-                                                                       : 2;
+                                                                     : 2;
     if (b.series) {
         // Row: [4] total inflow [m^3/s of solids] from the series, [1] that inflow per metre, per wetted area or
         // per conveyance of the string.

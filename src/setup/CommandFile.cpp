@@ -307,7 +307,8 @@ void warnUnused(const json& object, const std::string& pointer, const std::vecto
     for (const auto& item : object.items()) {
         bool known = false;
         for (const auto& k : used) known = known || k == item.key();
-        if (!known) d.warnings.push_back(child(pointer, item.key()) + ": Warning: The value of this item will not be used.");
+        if (!known)
+            d.warnings.push_back(child(pointer, item.key()) + ": Warning: The value of this item will not be used.");
     }
 }
 
@@ -398,7 +399,8 @@ void readFormula(const json& block, const std::string& pointer, SetupDescription
         {"engelund_hansen", BedloadFormula::EngelundHansen}};
     const std::string name = text(required(block, "formula", pointer), child(pointer, "formula"));
     const auto it = kFormulas.find(name);
-    if (it == kFormulas.end()) throw SetupError(child(pointer, "formula") + ": unknown bed-load formula '" + name + "'");
+    if (it == kFormulas.end())
+        throw SetupError(child(pointer, "formula") + ": unknown bed-load formula '" + name + "'");
     m.formula = it->second;
     if (m.formula != BedloadFormula::VelocityPowerLaw && !frictionOn)
         throw SetupError("BEDLOAD: the formula '" + name +
@@ -477,8 +479,7 @@ void readMorBoundaries(const json& list, const std::string& pointer, const std::
             if (const json* level = find(b, "level")) spec.series = readSeries(*level, baseDir, label + ": level");
             if (const json* limit = find(b, "limit")) {
                 const std::string l = text(*limit, child(pi, "limit"));
-                if (l != "lower" && l != "upper")
-                    throw SetupError(label + ": limit must be \"lower\" or \"upper\"");
+                if (l != "lower" && l != "upper") throw SetupError(label + ": limit must be \"lower\" or \"upper\"");
                 spec.lowerLimit = l == "lower";
             }
             warnUnused(b, pi, {"name", "type", "string", "level", "limit"}, d);
@@ -541,8 +542,7 @@ void readMorphology(const json& block, const std::string& pointer, const std::st
     readFormula(bedload, bp, d);
     if (const json* v = find(bedload, "DIRECTION")) readDirection(*v, child(bp, "DIRECTION"), m);
     if (const json* v = find(bedload, "BOUNDARY")) readMorBoundaries(*v, child(bp, "BOUNDARY"), baseDir, d);
-    if (const json* v = find(block, "INCIPIENT_MOTION"))
-        readIncipientMotion(*v, child(pointer, "INCIPIENT_MOTION"), m);
+    if (const json* v = find(block, "INCIPIENT_MOTION")) readIncipientMotion(*v, child(pointer, "INCIPIENT_MOTION"), m);
     if (const json* v = find(block, "SOURCE")) readMorSources(*v, child(pointer, "SOURCE"), baseDir, d);
 }
 

@@ -114,11 +114,11 @@ struct MorSourceSpec {
 /// The MORPHOLOGY block, with the defaults used when the command file is silent.
 struct MorphologySpec {
     bool on = false;
-    double startTime = 0.0;          ///< [s] from the start of the run's time axis
-    double porosity = 0.4;           ///< [-]
-    double fluidDensity = 1000.0;    ///< [kg/m^3]
-    double sedimentDensity = 2650.0; ///< [kg/m^3]
-    MaterialValues grainSize;        ///< median grain size [m]
+    double startTime = 0.0;           ///< [s] from the start of the run's time axis
+    double porosity = 0.4;            ///< [-]
+    double fluidDensity = 1000.0;     ///< [kg/m^3]
+    double sedimentDensity = 2650.0;  ///< [kg/m^3]
+    MaterialValues grainSize;         ///< median grain size [m]
     BedloadFormula formula = BedloadFormula::MeyerPeterMueller;
     double coefficient = 8.0;  ///< A of A (x - x_cr)^B
     double exponent = 1.5;     ///< B
@@ -129,8 +129,8 @@ struct MorphologySpec {
     bool curvature = false;
     double curvatureFactor = 0.0;
     bool incipientMotion = false;
-    int incipientType = 1;         ///< 1 van Rijn, 2 Chen et al.
-    double reposeAngle = 0.5236;   ///< [rad]
+    int incipientType = 1;        ///< 1 van Rijn, 2 Chen et al.
+    double reposeAngle = 0.5236;  ///< [rad]
     bool fixedBed = false;
     bool fixedBedIsDepth = false;  ///< true: values are depths below the initial bed, false: elevations
     std::vector<MaterialValues::Region> fixedRegions;

@@ -478,9 +478,10 @@ constexpr float kNoFixedBed = -1.0e10f;
 void ContentBuilder::morphologyCells()
 {
     const MorphologySpec& m = d.morphology;
-    c.data[DataID::MSedSize] =
-        Table::ofFloats(g.nCells, 1, perCell(g, materials, m.grainSize.defaultValue, m.grainSize.regions, "BEDMATERIAL"));
-    c.data[DataID::ThetaCrt] = Table::ofFloats(g.nCells, 1, std::vector<float>(g.nCells, static_cast<float>(m.critical)));
+    c.data[DataID::MSedSize] = Table::ofFloats(
+        g.nCells, 1, perCell(g, materials, m.grainSize.defaultValue, m.grainSize.regions, "BEDMATERIAL"));
+    c.data[DataID::ThetaCrt] =
+        Table::ofFloats(g.nCells, 1, std::vector<float>(g.nCells, static_cast<float>(m.critical)));
 
     // Which cells have a layer, later regions entries overriding earlier ones.
     std::vector<int> entry(g.nCells, -1);

@@ -9,7 +9,7 @@
 
 namespace hydraulics {
 
-/// 1/x formed in double and rounded to float when x >= threshold, else 0 (depths, wave-speed sums).
+/// 1/x formed in double and rounded to float when x >= threshold, else 0 (depths, magnitudes, wave-speed sums).
 inline float reciprocalFrom(float x, double threshold)
 {
     return static_cast<double>(x) >= threshold ? static_cast<float>(1.0 / static_cast<double>(x)) : 0.0f;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "simulation/kernels/GlobalConstants.hpp"
+#include "simulation/kernels/HydraulicSolver.hpp"
 
 namespace morphology {
 
@@ -24,12 +25,6 @@ enum : int {
     Chen2010 = 2,
 };
 }  // namespace incipient
-
-/// 1/x formed in double and rounded to float when x >= threshold, else 0 (depths, magnitudes).
-inline float guardedReciprocal(float x, double threshold)
-{
-    return static_cast<double>(x) >= threshold ? static_cast<float>(1.0 / static_cast<double>(x)) : 0.0f;
-}
 
 /// sqrt(x*x + y*y) taken in double and rounded to float.
 inline float magnitude(float x, float y) { return static_cast<float>(std::sqrt(static_cast<double>(x * x + y * y))); }
@@ -125,7 +120,7 @@ inline void kernel_HYDRAULICS_CalcCurvature(const float* const* unitCent, const 
                                             const float* geomWght, float* flowCurv)
 {
     const double hmin = static_cast<double>(G_REAL[slot::MinWaterDepth]);
-    const float ih = morphology::guardedReciprocal(hydState[0] - *bottomEl, hmin);
+    const float ih = hydraulics::reciprocalFrom(hydState[0] - *bottomEl, hmin);
     const float u = hydState[1] * ih;
     const float v = hydState[2] * ih;
     const float absU = morphology::magnitude(u, v);
@@ -133,7 +128,7 @@ inline void kernel_HYDRAULICS_CalcCurvature(const float* const* unitCent, const 
 
     float dudx = 0.0f, dudy = 0.0f, dvdx = 0.0f, dvdy = 0.0f;
     for (int j = 0; j < 3; ++j) {
-        const float ihj = morphology::guardedReciprocal(hydStateNb[j][0] - *bottomElNb[j], hmin);
+        const float ihj = hydraulics::reciprocalFrom(hydStateNb[j][0] - *bottomElNb[j], hmin);
         const float uj = hydStateNb[j][1] * ihj;
         const float vj = hydStateNb[j][2] * ihj;
         const float w = std::fabs((unitCent[j][0] * u + unitCent[j][1] * v) * *distCent[j] * r);
@@ -195,10 +190,10 @@ inline void kernel_MORPHOLOGY_CalcBedloadTransport(const int* frictionOn, const 
     const float qy = hydState[2];
     const float absQ = morphology::magnitude(qx, qy);
     const float h = hydState[0] - *bottomEl;
-    const float ih = morphology::guardedReciprocal(h, 1.0e-6);
-    const float ic = *frictionOn == 1 ? morphology::guardedReciprocal(*chezyCoe, 1.0e-6) : 0.0f;
+    const float ih = hydraulics::reciprocalFrom(h, 1.0e-6);
+    const float ic = *frictionOn == 1 ? hydraulics::reciprocalFrom(*chezyCoe, 1.0e-6) : 0.0f;
     const float d = *mSedSize;
-    const float is = morphology::guardedReciprocal(G_REAL[slot::InvGravity] * G_REAL[slot::SedRelDensity] * d, 1.0e-6);
+    const float is = hydraulics::reciprocalFrom(G_REAL[slot::InvGravity] * G_REAL[slot::SedRelDensity] * d, 1.0e-6);
     const float thetaDir = absQ * absQ * ic * ih * ih * is;
 
     const morphology::Transport tr = morphology::transportCapacity(absQ, ih, ic, d, *thetaCrt);

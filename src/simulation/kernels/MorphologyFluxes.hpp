@@ -37,10 +37,10 @@ inline WaveSpeeds exnerWaveSpeeds(const float* n, const float* hydState, float z
     const float qn = n[0] * hydState[1] + n[1] * hydState[2];
     // A wetted cell may carry a tiny negative depth (accepted by the update): no celerity then, instead of a NaN.
     const float h = hydState[0] - zb;
-    const float ih = guardedReciprocal(h, 1.0e-6);
+    const float ih = hydraulics::reciprocalFrom(h, 1.0e-6);
     const float un = ih * qn;
     const float c = static_cast<float>(std::sqrt(std::max(static_cast<double>(h * G_REAL[slot::Gravity]), 0.0)));
-    const float iq = guardedReciprocal(magnitude(hydState[1], hydState[2]), 1.0e-6);
+    const float iq = hydraulics::reciprocalFrom(magnitude(hydState[1], hydState[2]), 1.0e-6);
     const float delta = (bedTrDer[0] * n[0] + bedTrDer[1] * n[1]) * qn * iq;
     const float a = un - c;
     const double radicand = 4.0 * static_cast<double>(c) * static_cast<double>(c) * static_cast<double>(delta) +

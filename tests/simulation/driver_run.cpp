@@ -13,20 +13,15 @@
 #include "simulation/ScriptedDriver.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 #include "support/ScratchDir.hpp"
+#include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 
 using drivertest::ModelFileSpec;
 using drivertest::ScriptedDriver;
 using model::KernelID;
+using testsupport::countOf;
 
 namespace {
-
-int countOf(const std::string& text, const std::string& piece)
-{
-    int n = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
-    return n;
-}
 
 std::string record(const std::string& item, int index)
 {

@@ -12,20 +12,15 @@
 #include "simulation/ModelFile.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
+#include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 
+using testsupport::countOf;
 using testsupport::program;
 using testsupport::runProcess;
 using testsupport::shellQuote;
 
 namespace {
-
-int countOf(const std::string& text, const std::string& piece)
-{
-    int n = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
-    return n;
-}
 
 class SimulationProgram : public ::testing::Test {
 protected:

@@ -10,19 +10,14 @@
 #include <string>
 
 #include "simulation/ModelFile.hpp"
+#include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
+using testsupport::countOf;
 using wholerun::Case;
 
 namespace {
-
-int countOf(const std::string& text, const std::string& piece)
-{
-    int n = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
-    return n;
-}
 
 std::string config(double start, double end, double out, double dtInit, const std::string& outputs = "\"water_depth\"")
 {

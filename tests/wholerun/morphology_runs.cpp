@@ -21,6 +21,22 @@ double sedimentVolume(const wholerun::Cells& cells, const std::vector<double>& b
     return v;
 }
 
+/// Sediment volume (area x bed) and water volume [m^3] a run gained from the first to the second output of
+/// results.h5.
+struct Gains {
+    double sediment, water;
+};
+
+Gains gainedVolumes(const Case& c)
+{
+    const auto cells = c.cells();
+    const auto bed0 = c.bedAt("results.h5", 0);
+    const auto bed = c.bedAt("results.h5", 1);
+    return {sedimentVolume(cells, bed) - sedimentVolume(cells, bed0),
+            wholerun::volume(cells, c.state("results.h5", 1), bed) -
+                wholerun::volume(cells, c.state("results.h5", 0), bed0)};
+}
+
 /// A 20 m x 10 m basin on a bed at 1 m (+-2 cm ripples), 1 m of water over the left half and 0.3 m over the right,
 /// Manning n = 0.02, fine sand (d50 = 1 mm) on a Meyer-Peter-Mueller law, walls all round, 12 s.
 void prepare(Case& c, double morphStart)
@@ -192,12 +208,7 @@ TEST(WholeRunMorphology, SedimentSourceAddsItsVolumeToTheBed)
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("found aggregate <mor_source_aggr>"), std::string::npos) << r.out;
 
-    const auto cells = c.cells();
-    const auto bed0 = c.bedAt("results.h5", 0);
-    const auto bed = c.bedAt("results.h5", 1);
-    const double sediment = sedimentVolume(cells, bed) - sedimentVolume(cells, bed0);
-    const double water = wholerun::volume(cells, c.state("results.h5", 1), bed) -
-                         wholerun::volume(cells, c.state("results.h5", 0), bed0);
+    const auto [sediment, water] = gainedVolumes(c);
     std::printf("sediment source: %.6f m3 of sediment and %.6f m3 of water gained (4 expected)\n", sediment, water);
     EXPECT_CLOSE(sediment, 4.0, 0.0, 1e-4);
     EXPECT_CLOSE(water, 4.0, 0.0, 1e-4);
@@ -229,12 +240,7 @@ TEST(WholeRunMorphology, SedimentInflowBoundaryFeedsTheBed)
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("found aggregate <mor_boundary_aggr>"), std::string::npos) << r.out;
 
-    const auto cells = c.cells();
-    const auto bed0 = c.bedAt("results.h5", 0);
-    const auto bed = c.bedAt("results.h5", 1);
-    const double sediment = sedimentVolume(cells, bed) - sedimentVolume(cells, bed0);
-    const double water = wholerun::volume(cells, c.state("results.h5", 1), bed) -
-                         wholerun::volume(cells, c.state("results.h5", 0), bed0);
+    const auto [sediment, water] = gainedVolumes(c);
     const double expected = 20.0 * 1e-4 / 0.6 * length;
     std::printf("sediment inflow: %.7f m3 gained (%.7f expected), water volume change %.3g m3\n", sediment, expected,
                 water);

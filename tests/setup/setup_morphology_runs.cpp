@@ -120,9 +120,12 @@ double humpCentre(const MorCase& c, const std::vector<double>& bed, double x0, d
 // flow (Manning n = 0.02: normal depth 0.5 m, Froude number 0.45). Transport by the velocity law qs = A u^B
 // (critical velocity 0), porosity 0.4. Linearising the Exner equation about the uniform flow with the quasi-steady
 // backwater relation dh/dzb = -1/(1 - Fr^2) gives the hump celerity  c = A B u^(B-1) u / (h (1 - Fr^2) (1 - p)),
-// downstream (friction changes it by the order of slope x hump length / depth, 2 %). Sediment enters upstream at
-// the transport capacity and leaves downstream where the bed may not rise, so the undisturbed bed stays put.
+// downstream (friction changes it by the order of slope x hump length / depth, 2 %). Sediment enters upstream as
+// needed to keep the bed from falling and leaves downstream where the bed may not rise.
 // Morphology starts at t = 300 s, once the channel has filled and the flow has settled.
+// Disabled: the runs do not yet show this. The bed upstream of the hump rises by several centimetres within
+// 120 s, cells of the two triangle orientations drift apart by +-3 mm on the flat reach, and the centre of the
+// hump moves upstream or far slower than c. The cause (bed-load kernels, their wrappers, or this set-up) is open.
 TEST(MorphologyRuns, DISABLED_HumpMigratesAtTheCharacteristicCelerityAfterTheStartTime)
 {
     const double A = 0.008, B = 3.0, porosity = 0.4, start = 300.0, end = 420.0;
@@ -138,7 +141,7 @@ TEST(MorphologyRuns, DISABLED_HumpMigratesAtTheCharacteristicCelerityAfterTheSta
         "PARAMETER": {"start_time": 300.0, "porosity": 0.4},
         "BEDMATERIAL": {"grain_size": 0.001},
         "BEDLOAD": {"formula": "velocity_power_law", "coefficient": 0.008, "exponent": 3.0, "critical": 0.0,
-          "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left", "discharge": [[0, 0.0133]]},
+          "BOUNDARY": [{"name": "feed", "type": "bed_level", "string": "left"},
                        {"name": "spill", "type": "bed_level", "string": "right", "limit": "upper"}]}}}}}})",
               0.001, 100.0);
     const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": 430, "out": 60},
@@ -186,8 +189,8 @@ TEST(MorphologyRuns, DISABLED_HumpMigratesAtTheCharacteristicCelerityAfterTheSta
     EXPECT_LE(topLast, top0 + 1e-4);
     EXPECT_GT(topLast, 0.3 * top0) << "the hump has been smeared out";
 
-    // Sediment discharge through the strings [m^3/s of solids], positive out of the domain: the feed brings the
-    // capacity A u^3 over the 2 m width.
+    // Sediment discharge through the strings [m^3/s of solids], positive out of the domain: the feed replaces the
+    // capacity A u^3 over the 2 m width that leaves the first cells.
     const auto ns = c.record("results.h5", "NodeStrg/StateVar", last);
     ASSERT_EQ(ns.size(), 20u);
     const double capacity = A * u * u * u * 2.0;

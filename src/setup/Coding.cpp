@@ -16,9 +16,11 @@ BoundaryCoding codeBoundary(const BoundarySpec& b, bool frictionOn)
                 c.code = CodeDischargeNormalDepth;
                 c.values[1] = static_cast<float>(b.slope);
             } else {
-                // Without a friction law there is no normal depth: the critical depth (Froude number 1) is used.
+                // Without a friction law there is no normal depth. The boundary takes the inner cell's own depth
+                // (Froude number D[1] = 0 < 1): a depth from a Froude number of 1 would push too little momentum
+                // into a subcritical reach, whose inflow cells then fill up without bound.
                 c.code = CodeDischargeCriticalDepth;
-                c.values[1] = 1.0f;
+                c.values[1] = 0.0f;
             }
             c.interpolations.push_back({KeyTime, 4});
             c.modifications.push_back({ModSpecificDischarge, 2, 4});

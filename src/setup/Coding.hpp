@@ -29,7 +29,7 @@ enum CellModification : int { ModPerRegionArea = 6, ModMillimetresPerHour = 7 };
 /// Hydraulic boundary codes used by the set-up.
 enum BoundaryCode : int {
     CodeDischargeNormalDepth = 100,    ///< inflow of a discharge; normal depth on a slope (needs friction)
-    CodeDischargeCriticalDepth = 102,  ///< inflow of a discharge; depth from a Froude number
+    CodeDischargeCriticalDepth = 102,  ///< inflow of a discharge; depth of the cell (D[1] < 1) or from a Froude number
     CodeNormalOutflow = 104,
     CodeFreeOutflow = 112,
     CodeWaterLevel = 114,

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Mobile bed: a 200 m x 20 m gravel channel on a slope of 1 per mille, 20 m^3/s entering at the left end, fed with
 # sediment at its transport capacity, free outflow at the right end where the bed may not rise above its initial level.
-# Between x = 80 m and 120 m (material 2) a non-erodible layer lies 2 cm below the bed. The flow fills the
-# channel first; the bed moves from t = 600 s on (Meyer-Peter and Mueller, lateral-slope deflection, van Rijn
+# Between x = 80 m and 120 m (material 2) a non-erodible layer lies 2 cm below the bed. The channel starts with a
+# level water surface at 1 m (a dry start would run the inlet supercritical and bury it in the fed sediment); the
+# flow settles first, and the bed moves from t = 600 s on (Meyer-Peter and Mueller, lateral-slope deflection, van Rijn
 # slope correction).
 # Usage: examples/mobile-bed/run.sh [BUILD_DIR]   (default: build). The run happens in BUILD_DIR/examples/mobile-bed.
 set -euo pipefail

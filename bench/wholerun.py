@@ -48,7 +48,7 @@ def case_dambreak(mesh):
     return {
         "GEOMETRY": {"mesh_file": mesh, "STRINGDEF": [{"name": "right"}]},
         "HYDRAULICS": {
-            "PARAMETER": {"CFL": 0.9, "max_time_step": 10.0, "minimum_water_depth": 0.001, "gravity": 9.81,
+            "PARAMETER": {"CFL": 0.5, "max_time_step": 10.0, "minimum_water_depth": 0.001, "gravity": 9.81,
                           "safe_mode": False},
             "INITIAL": {"type": "index_table",
                         "values": [{"index": [1], "water_surface": 1.5, "discharge": [0.0, 0.0]}]},
@@ -62,7 +62,7 @@ def case_inflow(mesh):
     return {
         "GEOMETRY": {"mesh_file": mesh, "STRINGDEF": [{"name": "left"}, {"name": "right"}]},
         "HYDRAULICS": {
-            "PARAMETER": {"CFL": 0.9, "max_time_step": 10.0, "minimum_water_depth": 0.001, "gravity": 9.81,
+            "PARAMETER": {"CFL": 0.5, "max_time_step": 10.0, "minimum_water_depth": 0.001, "gravity": 9.81,
                           "safe_mode": False},
             "INITIAL": {"type": "water_surface", "value": 1.2},
             "FRICTION": {"type": "manning", "default_friction": 0.03},

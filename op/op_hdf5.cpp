@@ -268,22 +268,43 @@ op_set op_decl_set_hdf5_infer_size(const char* file, const char* name, const cha
     return op_decl_set((int)props.count, name);
 }
 
+namespace {
+
+/// A dataset that a map or data declaration reads: the file opened read-only, HDF5's error printing off, and the
+/// dataset with its properties. `found` is false, after the "<kind> with name ... not found" line, when the file
+/// has no such path; a dataset whose properties HDF5 cannot tell ends the process with 2.
+struct DeclaredDataset {
+    H5Id fid;
+    QuietErrors quiet;
+    bool found;
+    H5Id dset;
+    DatasetProps props;
+
+    DeclaredDataset(const char* file, const char* name, const char* kind)
+        : fid((open_library(), H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT)), H5Fclose),
+          found(fid.valid() && path_exists(fid.get(), name)),
+          dset(found ? H5Dopen2(fid.get(), name, H5P_DEFAULT) : -1, H5Dclose)
+    {
+        if (!found) {
+            op_printf("%s with name : %s not found in file : %s \n", kind, name, file);
+            return;
+        }
+        if (!dset.valid() || !get_properties(dset.get(), name, props)) {
+            op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
+            exit(2);
+        }
+    }
+};
+
+}  // namespace
+
 op_map op_decl_map_hdf5(op_set from, op_set to, int dim, const char* file, const char* name)
 {
     require_file(file, "op_decl_map_hdf5");
-    open_library();
-    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
-    QuietErrors quiet;
-    if (!fid.valid() || !path_exists(fid.get(), name)) {
-        op_printf("op_map with name : %s not found in file : %s \n", name, file);
-        return nullptr;
-    }
-    H5Id dset(H5Dopen2(fid.get(), name, H5P_DEFAULT), H5Dclose);
-    DatasetProps props;
-    if (!dset.valid() || !get_properties(dset.get(), name, props)) {
-        op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
-        exit(2);
-    }
+    DeclaredDataset in(file, name, "op_map");
+    if (!in.found) return nullptr;
+    const hid_t dset = in.dset.get();
+    const DatasetProps& props = in.props;
     if (props.count != from->size) {
         op_printf("map from set size %d in file %s and size %d do not match \n", (int)props.count, file, from->size);
         exit(2);
@@ -298,7 +319,7 @@ op_map op_decl_map_hdf5(op_set from, op_set to, int dim, const char* file, const
     }
     // Every integer width is read as 4-byte native int: map tables hold int element numbers.
     int* table = (int*)xmalloc((size_t)from->size * dim * sizeof(int));
-    if (!read_rows(dset.get(), H5T_NATIVE_INT, from->size, props.count, dim, table)) {
+    if (!read_rows(dset, H5T_NATIVE_INT, from->size, props.count, dim, table)) {
         op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
         exit(2);
     }
@@ -310,19 +331,10 @@ op_map op_decl_map_hdf5(op_set from, op_set to, int dim, const char* file, const
 op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file, const char* name)
 {
     require_file(file, "op_decl_dat_hdf5");
-    open_library();
-    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
-    QuietErrors quiet;
-    if (!fid.valid() || !path_exists(fid.get(), name)) {
-        op_printf("op_dat with name : %s not found in file : %s \n", name, file);
-        return nullptr;
-    }
-    H5Id dset(H5Dopen2(fid.get(), name, H5P_DEFAULT), H5Dclose);
-    DatasetProps props;
-    if (!dset.valid() || !get_properties(dset.get(), name, props)) {
-        op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
-        exit(2);
-    }
+    DeclaredDataset in(file, name, "op_dat");
+    if (!in.found) return nullptr;
+    const hid_t dset = in.dset.get();
+    const DatasetProps& props = in.props;
     if (props.dim != dim) {
         op_printf("dat.dim %d in file %s and dim %d do not match\n", props.dim, file, dim);
         exit(2);
@@ -351,7 +363,7 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
     }
     const size_t bytes = (size_t)set->size * dim * typeSize;
     char* data = (char*)xcalloc(bytes > 0 ? bytes : 1, 1);
-    if (!read_rows(dset.get(), memtype, set->size, props.count, dim, data)) {
+    if (!read_rows(dset, memtype, set->size, props.count, dim, data)) {
         op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
         exit(2);
     }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "dataio/Factory.hpp"
+#include "dataio/IH5Writer.hpp"
 
 namespace results {
 
@@ -35,7 +36,24 @@ std::string shifted(const std::string& expression, double offset)
 const char* const FLOOD_NAMES[] = {"flood_arrival_time", "flood_max_depth", "flood_max_velocity",
                                    "flood_max_discharge"};
 
+/// Whether any of the output's XDMF functions divides by the water depth ("$2-$3"): evaluated by a viewer such a
+/// function gives infinities and NaNs on dry cells, so its values are computed here with the dry-cell threshold.
+bool dividesByDepth(const api::IOutput* o)
+{
+    for (int k = 0; k < o->getNrDataFunctions(); ++k)
+        if (o->getDataFunction(k).function.find("/($2-$3)") != std::string::npos) return true;
+    return false;
+}
+
 }  // namespace
+
+std::string derivedFileName(const std::string& xdmfFile)
+{
+    const std::string ext = ".xdmf";
+    const bool hasExt =
+        xdmfFile.size() > ext.size() && xdmfFile.compare(xdmfFile.size() - ext.size(), ext.size(), ext) == 0;
+    return (hasExt ? xdmfFile.substr(0, xdmfFile.size() - ext.size()) : xdmfFile) + "_derived.h5";
+}
 
 std::string defaultXdmfName(const std::string& resultsFile)
 {
@@ -68,6 +86,13 @@ int writeXdmf(const ResultsFile& file, const std::string& xdmfFile)
         outputs.push_back(o);
     }
 
+    // Values that a viewer must not compute itself go to a second HDF5 file beside the XDMF file, referred to the
+    // same way as the results file.
+    const std::string derivedPath = derivedFileName(xdmfFile);
+    const std::string derived = folderOf(xdmfFile).empty() ? derivedPath : baseName(derivedPath);
+    std::unique_ptr<api::IH5Writer> derivedWriter;
+    int derivedCount = 0;
+
     int attributes = 0;
     for (const TimeStep& step : file.times()) {
         writer->addTimeStep(step.time);
@@ -86,7 +111,25 @@ int writeXdmf(const ResultsFile& file, const std::string& xdmfFile)
             const double offset = ResultsFile::isElevation(o->getName()) ? file.elevationOffset() : 0.0;
             const int dim = o->getSize();
             const int nFunctions = o->getNrDataFunctions();
-            if (o->isTracking()) {
+            if (dividesByDepth(o)) {
+                if (!derivedWriter) derivedWriter.reset(dataio::Factory::createH5Writer(derivedPath, "w"));
+                std::vector<std::vector<double>> table(static_cast<std::size_t>(n),
+                                                       std::vector<double>(static_cast<std::size_t>(nFunctions)));
+                for (int k = 0; k < nFunctions; ++k) {
+                    const std::vector<double> v = file.values(o, k, step);
+                    for (int i = 0; i < n; ++i) table[i][k] = v[static_cast<std::size_t>(i)];
+                }
+                char record[16];
+                std::snprintf(record, sizeof(record), "%07d", step.record);
+                const std::string dataset = "/" + o->getName() + "/" + record;
+                derivedWriter->writeDoubleVecVec(dataset, table);
+                ++derivedCount;
+                if (nFunctions == 1)
+                    writer->addScalar(o->getName(), n, derived, dataset, 1, 0);
+                else
+                    writer->addVector(o->getName(), n, derived, dataset, nFunctions, {0, 1});
+                ++attributes;
+            } else if (o->isTracking()) {
                 for (std::size_t k = 0; k < src.size(); ++k) {
                     const std::string name =
                         k < 4 ? FLOOD_NAMES[k] : o->getName() + "_" + std::to_string(static_cast<int>(k));
@@ -124,6 +167,9 @@ int writeXdmf(const ResultsFile& file, const std::string& xdmfFile)
         }
     }
     writer->write(xdmfFile);
+    if (derivedCount > 0)
+        std::cout << " -> velocities (0 on cells drier than " << file.minWaterDepth() << " m) written to "
+                  << derivedPath << std::endl;
     return attributes;
 }
 

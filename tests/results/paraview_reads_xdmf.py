@@ -1,13 +1,13 @@
 # Opens the XDMF file of a results file with ParaView's own reader (run by pvpython) and checks what a user would
 # see: every output time, the whole mesh, and finite values in every cell array (velocities on dry cells too).
-# Usage: pvpython paraview_reads_xdmf.py FILE.xdmf CELLS TIME [TIME ...]
+# Usage: pvpython paraview_reads_xdmf.py MESH.2dm FILE.xdmf CELLS TIME [TIME ...]  (the mesh is not needed here)
 import math
 import sys
 
 from paraview import servermanager
 from paraview.simple import XDMFReader
 
-xdmf, cells, times = sys.argv[1], int(sys.argv[2]), [float(t) for t in sys.argv[3:]]
+xdmf, cells, times = sys.argv[2], int(sys.argv[3]), [float(t) for t in sys.argv[4:]]
 reader = XDMFReader(FileNames=[xdmf])
 reader.UpdatePipelineInformation()
 found = list(reader.TimestepValues)

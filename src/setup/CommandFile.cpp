@@ -183,6 +183,60 @@ void readFriction(const json& block, const std::string& pointer, FrictionSpec& f
     }
 }
 
+void warnUnused(const json& object, const std::string& pointer, const std::vector<std::string>& used,
+                SetupDescription& d)
+{
+    for (const auto& item : object.items()) {
+        bool known = false;
+        for (const auto& k : used) known = known || k == item.key();
+        if (!known)
+            d.warnings.push_back(child(pointer, item.key()) + ": Warning: The value of this item will not be used.");
+    }
+}
+
+SinkMode sinkMode(const json& s, const std::string& pointer, const std::string& label)
+{
+    const json* sink = find(s, "sink");
+    if (sink == nullptr) return SinkMode::Exact;
+    const std::string mode = text(*sink, child(pointer, "sink"));
+    if (mode == "exact") return SinkMode::Exact;
+    if (mode == "available") return SinkMode::Available;
+    if (mode == "infinity") return SinkMode::Infinity;
+    throw SetupError(label + ": unknown sink behaviour '" + mode + "'");
+}
+
+/// Name of an entry of a BOUNDARY or SOURCE list, unique within its list; label is what messages call the entry,
+/// kind + " <" + name + ">".
+std::string entryName(const json& entry, const std::string& pointer, const std::string& kind,
+                      std::set<std::string>& names, std::string& label)
+{
+    const std::string name = text(required(entry, "name", pointer), child(pointer, "name"));
+    label = kind + " <" + name + ">";
+    if (!names.insert(name).second) throw SetupError(label + " is defined twice");
+    return name;
+}
+
+/// The node string ("string") or region ("region") an entry applies to, which its definition list must hold.
+template <typename Defined>
+std::string entryPlace(const json& entry, const std::string& pointer, const char* key, const std::string& label,
+                       const std::vector<Defined>& defined, const char* definitionBlock)
+{
+    const std::string place = text(required(entry, key, pointer), child(pointer, key));
+    for (const auto& p : defined)
+        if (p.name == place) return place;
+    throw SetupError(label + ": " + key + " <" + place + "> is not defined in " + definitionBlock);
+}
+
+/// Lets one condition of a list own a node string: a second one on the same string is an error.
+void claimString(std::map<std::string, std::string>& owners, const std::string& string, const std::string& name,
+                 const char* conditions)
+{
+    const auto owner = owners.emplace(string, name);
+    if (!owner.second)
+        throw SetupError("string <" + string + "> carries two " + conditions + ": <" + owner.first->second + "> and <" +
+                         name + ">");
+}
+
 struct BoundaryTypeInfo {
     BoundaryType type;
     const char* name;
@@ -211,32 +265,19 @@ void readBoundaries(const json& list, const std::string& pointer, const std::str
         const json& b = list[i];
         const std::string pi = child(pointer, i);
         BoundarySpec spec;
-        spec.name = text(required(b, "name", pi), child(pi, "name"));
-        const std::string label = "boundary <" + spec.name + ">";
-        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        std::string label;
+        spec.name = entryName(b, pi, "boundary", names, label);
         spec.typeName = text(required(b, "type", pi), child(pi, "type"));
         const BoundaryTypeInfo* info = nullptr;
         for (const auto& t : boundaryTypes())
             if (spec.typeName == t.name) info = &t;
         if (info == nullptr) throw SetupError(label + ": unknown boundary type '" + spec.typeName + "'");
         spec.type = info->type;
-        spec.string = text(required(b, "string", pi), child(pi, "string"));
-
-        bool defined = false;
-        for (const auto& s : d.strings) defined = defined || s.name == spec.string;
-        if (!defined) throw SetupError(label + ": string <" + spec.string + "> is not defined in STRINGDEF");
-        const auto owner = stringOwner.emplace(spec.string, spec.name);
-        if (!owner.second)
-            throw SetupError("string <" + spec.string + "> carries two conditions: <" + owner.first->second +
-                             "> and <" + spec.name + ">");
-
-        for (const auto& item : b.items()) {
-            const std::string& key = item.key();
-            if (key == "name" || key == "type" || key == "string") continue;
-            bool used = false;
-            for (const auto& k : info->keys) used = used || k == key;
-            if (!used) d.warnings.push_back(child(pi, key) + ": Warning: The value of this item will not be used.");
-        }
+        spec.string = entryPlace(b, pi, "string", label, d.strings, "STRINGDEF");
+        claimString(stringOwner, spec.string, spec.name, "conditions");
+        std::vector<std::string> used = {"name", "type", "string"};
+        used.insert(used.end(), info->keys.begin(), info->keys.end());
+        warnUnused(b, pi, used, d);
         if (info->seriesKey != nullptr) {
             const json& value = required(b, info->seriesKey, pi);
             spec.series = readSeries(value, baseDir, label + ": " + info->seriesKey);
@@ -258,57 +299,23 @@ void readSources(const json& list, const std::string& pointer, const std::string
         const json& s = list[i];
         const std::string pi = child(pointer, i);
         SourceSpec spec;
-        spec.name = text(required(s, "name", pi), child(pi, "name"));
-        const std::string label = "source <" + spec.name + ">";
-        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        std::string label;
+        spec.name = entryName(s, pi, "source", names, label);
         const std::string type = text(required(s, "type", pi), child(pi, "type"));
-        spec.region = text(required(s, "region", pi), child(pi, "region"));
-        bool defined = false;
-        for (const auto& r : d.regions) defined = defined || r.name == spec.region;
-        if (!defined) throw SetupError(label + ": region <" + spec.region + "> is not defined in REGIONDEF");
-
-        std::vector<std::string> keys;
+        spec.region = entryPlace(s, pi, "region", label, d.regions, "REGIONDEF");
         if (type == "rain") {
             spec.type = SourceType::Rain;
             spec.series = readSeries(required(s, "intensity", pi), baseDir, label + ": intensity");
-            keys = {"intensity"};
+            warnUnused(s, pi, {"name", "type", "region", "intensity"}, d);
         } else if (type == "inflow") {
             spec.type = SourceType::Inflow;
             spec.series = readSeries(required(s, "discharge", pi), baseDir, label + ": discharge");
-            keys = {"discharge", "sink"};
-            if (const json* sink = find(s, "sink")) {
-                const std::string mode = text(*sink, child(pi, "sink"));
-                if (mode == "exact")
-                    spec.sink = SinkMode::Exact;
-                else if (mode == "available")
-                    spec.sink = SinkMode::Available;
-                else if (mode == "infinity")
-                    spec.sink = SinkMode::Infinity;
-                else
-                    throw SetupError(label + ": unknown sink behaviour '" + mode + "'");
-            }
+            spec.sink = sinkMode(s, pi, label);
+            warnUnused(s, pi, {"name", "type", "region", "discharge", "sink"}, d);
         } else {
             throw SetupError(label + ": unknown source type '" + type + "'");
         }
-        for (const auto& item : s.items()) {
-            const std::string& key = item.key();
-            if (key == "name" || key == "type" || key == "region") continue;
-            bool used = false;
-            for (const auto& k : keys) used = used || k == key;
-            if (!used) d.warnings.push_back(child(pi, key) + ": Warning: The value of this item will not be used.");
-        }
         d.sources.push_back(spec);
-    }
-}
-
-void warnUnused(const json& object, const std::string& pointer, const std::vector<std::string>& used,
-                SetupDescription& d)
-{
-    for (const auto& item : object.items()) {
-        bool known = false;
-        for (const auto& k : used) known = known || k == item.key();
-        if (!known)
-            d.warnings.push_back(child(pointer, item.key()) + ": Warning: The value of this item will not be used.");
     }
 }
 
@@ -319,17 +326,6 @@ double positive(const json& object, const char* key, const std::string& pointer,
     const double value = number(*v, child(pointer, key));
     if (!(value > 0.0)) throw SetupError(child(pointer, key) + ": must be greater than 0");
     return value;
-}
-
-SinkMode sinkMode(const json& s, const std::string& pointer, const std::string& label)
-{
-    const json* sink = find(s, "sink");
-    if (sink == nullptr) return SinkMode::Exact;
-    const std::string mode = text(*sink, child(pointer, "sink"));
-    if (mode == "exact") return SinkMode::Exact;
-    if (mode == "available") return SinkMode::Available;
-    if (mode == "infinity") return SinkMode::Infinity;
-    throw SetupError(label + ": unknown sink behaviour '" + mode + "'");
 }
 
 void readMorParameters(const json& block, const std::string& pointer, MorphologySpec& m)
@@ -459,18 +455,11 @@ void readMorBoundaries(const json& list, const std::string& pointer, const std::
         const json& b = list[i];
         const std::string pi = child(pointer, i);
         MorBoundarySpec spec;
-        spec.name = text(required(b, "name", pi), child(pi, "name"));
-        const std::string label = "morphological boundary <" + spec.name + ">";
-        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
+        std::string label;
+        spec.name = entryName(b, pi, "morphological boundary", names, label);
         const std::string type = text(required(b, "type", pi), child(pi, "type"));
-        spec.string = text(required(b, "string", pi), child(pi, "string"));
-        bool defined = false;
-        for (const auto& s : d.strings) defined = defined || s.name == spec.string;
-        if (!defined) throw SetupError(label + ": string <" + spec.string + "> is not defined in STRINGDEF");
-        const auto owner = stringOwner.emplace(spec.string, spec.name);
-        if (!owner.second)
-            throw SetupError("string <" + spec.string + "> carries two morphological conditions: <" +
-                             owner.first->second + "> and <" + spec.name + ">");
+        spec.string = entryPlace(b, pi, "string", label, d.strings, "STRINGDEF");
+        claimString(stringOwner, spec.string, spec.name, "morphological conditions");
         if (type == "wall") {
             spec.type = MorBoundaryType::Wall;
             warnUnused(b, pi, {"name", "type", "string"}, d);
@@ -517,13 +506,9 @@ void readMorSources(const json& list, const std::string& pointer, const std::str
         const json& s = list[i];
         const std::string pi = child(pointer, i);
         MorSourceSpec spec;
-        spec.name = text(required(s, "name", pi), child(pi, "name"));
-        const std::string label = "morphological source <" + spec.name + ">";
-        if (!names.insert(spec.name).second) throw SetupError(label + " is defined twice");
-        spec.region = text(required(s, "region", pi), child(pi, "region"));
-        bool defined = false;
-        for (const auto& r : d.regions) defined = defined || r.name == spec.region;
-        if (!defined) throw SetupError(label + ": region <" + spec.region + "> is not defined in REGIONDEF");
+        std::string label;
+        spec.name = entryName(s, pi, "morphological source", names, label);
+        spec.region = entryPlace(s, pi, "region", label, d.regions, "REGIONDEF");
         spec.series = readSeries(required(s, "discharge", pi), baseDir, label + ": discharge");
         spec.sink = sinkMode(s, pi, label);
         warnUnused(s, pi, {"name", "region", "discharge", "sink"}, d);

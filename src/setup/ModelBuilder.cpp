@@ -109,6 +109,8 @@ std::vector<float> seriesRow(const Series& s)
 
 /// Fills a ModelContent step by step; later steps use what earlier ones found (regions, node-string pieces,
 /// series, conditioned edges).
+struct SourceRows;
+
 class ContentBuilder {
 public:
     ContentBuilder(const TriMesh& mesh, const MeshGeometry& geometry, const SetupDescription& setup)
@@ -165,6 +167,10 @@ private:
     void parameters();
     /// Appends a series to InSeries and returns its index.
     int addSeries(const Series& s);
+    /// Appends the rows of a list of region sources to the cell-data, interpolation and modification tables.
+    void appendSourceRows(const SourceRows& rows);
+    /// Index of a REGIONDEF region that the command file has checked to exist.
+    int regionIndex(const std::string& name) const;
 
     const TriMesh& mesh;
     const MeshGeometry& g;
@@ -403,24 +409,23 @@ void ContentBuilder::edgeSets()
     c.maps[MapID::EdgesSWE_CellsAll] = Table::ofInts(nSwe, 2, sweCells);
 }
 
-void ContentBuilder::sources()
-{
-    std::vector<int> srcCells, srcRegion, srcData, srcSink, ciSeries, ciData, ciKey, cmRegion, cmData, cmInfo;
+/// Rows that region sources add to the cell-data, cell-interpolation and cell-modification tables (one each per
+/// source), and the source cells of one source set (one per cell of each source's region).
+struct SourceRows {
     std::vector<float> cellData;
-    for (std::size_t s = 0; s < d.sources.size(); ++s) {
-        const auto& src = d.sources[s];
-        int region = 0;
-        while (d.regions[region].name != src.region) ++region;
-        const SourceCoding coding = codeSource(src);
-        const int dataRow = static_cast<int>(s);
-        for (int cell : regionCells[region]) {
+    std::vector<int> ciSeries, ciData, ciKey, cmRegion, cmData, cmInfo;
+    std::vector<int> srcCells, srcRegion, srcData, srcSink;
+
+    void add(const std::vector<int>& cells, int region, int dataRow, int series, const SourceCoding& coding)
+    {
+        for (int cell : cells) {
             srcCells.push_back(cell);
             srcRegion.push_back(region);
             srcData.push_back(dataRow);
             srcSink.push_back(coding.sinkType);
         }
         cellData.insert(cellData.end(), coding.values.begin(), coding.values.end());
-        ciSeries.push_back(addSeries(src.series));
+        ciSeries.push_back(series);
         ciData.push_back(dataRow);
         ciKey.insert(ciKey.end(), {coding.interpolation.key, coding.interpolation.position});
         cmRegion.push_back(region);
@@ -428,23 +433,9 @@ void ContentBuilder::sources()
         cmInfo.insert(cmInfo.end(),
                       {coding.modification.type, coding.modification.write, coding.modification.read, 0, 0, 0, 0});
     }
-    const int nSrc = static_cast<int>(srcCells.size()), nRows = static_cast<int>(d.sources.size());
-    c.sets[SetID::ClHydSrc] = nSrc;
-    c.maps[MapID::ClHydSrc_CellsAll] = Table::ofInts(nSrc, 1, srcCells);
-    c.maps[MapID::ClHydSrc_ClRegion] = Table::ofInts(nSrc, 1, srcRegion);
-    c.maps[MapID::ClHydSrc_CellData] = Table::ofInts(nSrc, 1, srcData);
-    c.data[DataID::ClHydSrc_SinkType] = Table::ofInts(nSrc, 1, srcSink);
-    c.sets[SetID::CellData] = nRows;
-    c.data[DataID::CellData_NumValue] = Table::ofFloats(nRows, 2, cellData);
-    c.sets[SetID::ClInterp] = nRows;
-    c.maps[MapID::ClInterp_InSeries] = Table::ofInts(nRows, 1, ciSeries);
-    c.maps[MapID::ClInterp_CellData] = Table::ofInts(nRows, 1, ciData);
-    c.data[DataID::ClInterp_KeyPostn] = Table::ofInts(nRows, 2, ciKey);
-    c.sets[SetID::ClModDat] = nRows;
-    c.maps[MapID::ClModDat_MatIDRgn] = Table::ofInts(nRows, 1, cmRegion);
-    c.maps[MapID::ClModDat_CellData] = Table::ofInts(nRows, 1, cmData);
-    c.data[DataID::ClModDat_ModfInfo] = Table::ofInts(nRows, 7, cmInfo);
-}
+    int sourceCount() const { return static_cast<int>(ciData.size()); }
+    int cellCount() const { return static_cast<int>(srcCells.size()); }
+};
 
 /// Appends rows to a table built by an earlier step.
 void appendRows(Table& t, int rows, const std::vector<int>& ints, const std::vector<float>& floats = {})
@@ -452,6 +443,57 @@ void appendRows(Table& t, int rows, const std::vector<int>& ints, const std::vec
     t.rows += rows;
     t.ints.insert(t.ints.end(), ints.begin(), ints.end());
     t.floats.insert(t.floats.end(), floats.begin(), floats.end());
+}
+
+void ContentBuilder::appendSourceRows(const SourceRows& r)
+{
+    const int n = r.sourceCount();
+    c.sets[SetID::CellData] += n;
+    appendRows(c.data[DataID::CellData_NumValue], n, {}, r.cellData);
+    c.sets[SetID::ClInterp] += n;
+    appendRows(c.maps[MapID::ClInterp_InSeries], n, r.ciSeries);
+    appendRows(c.maps[MapID::ClInterp_CellData], n, r.ciData);
+    appendRows(c.data[DataID::ClInterp_KeyPostn], n, r.ciKey);
+    c.sets[SetID::ClModDat] += n;
+    appendRows(c.maps[MapID::ClModDat_MatIDRgn], n, r.cmRegion);
+    appendRows(c.maps[MapID::ClModDat_CellData], n, r.cmData);
+    appendRows(c.data[DataID::ClModDat_ModfInfo], n, r.cmInfo);
+}
+
+int ContentBuilder::regionIndex(const std::string& name) const
+{
+    int region = 0;
+    while (d.regions[region].name != name) ++region;
+    return region;
+}
+
+void ContentBuilder::sources()
+{
+    // The hydraulic sources open the cell-data tables; the morphological ones append to them.
+    c.sets[SetID::CellData] = 0;
+    c.data[DataID::CellData_NumValue] = Table::ofFloats(0, 2, {});
+    c.sets[SetID::ClInterp] = 0;
+    c.maps[MapID::ClInterp_InSeries] = Table::ofInts(0, 1, {});
+    c.maps[MapID::ClInterp_CellData] = Table::ofInts(0, 1, {});
+    c.data[DataID::ClInterp_KeyPostn] = Table::ofInts(0, 2, {});
+    c.sets[SetID::ClModDat] = 0;
+    c.maps[MapID::ClModDat_MatIDRgn] = Table::ofInts(0, 1, {});
+    c.maps[MapID::ClModDat_CellData] = Table::ofInts(0, 1, {});
+    c.data[DataID::ClModDat_ModfInfo] = Table::ofInts(0, 7, {});
+
+    SourceRows rows;
+    for (std::size_t s = 0; s < d.sources.size(); ++s) {
+        const auto& src = d.sources[s];
+        const int region = regionIndex(src.region);
+        rows.add(regionCells[region], region, static_cast<int>(s), addSeries(src.series), codeSource(src));
+    }
+    appendSourceRows(rows);
+    const int nSrc = rows.cellCount();
+    c.sets[SetID::ClHydSrc] = nSrc;
+    c.maps[MapID::ClHydSrc_CellsAll] = Table::ofInts(nSrc, 1, rows.srcCells);
+    c.maps[MapID::ClHydSrc_ClRegion] = Table::ofInts(nSrc, 1, rows.srcRegion);
+    c.maps[MapID::ClHydSrc_CellData] = Table::ofInts(nSrc, 1, rows.srcData);
+    c.data[DataID::ClHydSrc_SinkType] = Table::ofInts(nSrc, 1, rows.srcSink);
 }
 
 /// A value per cell from a default and per-material overrides; an id that no triangle has is an error.
@@ -624,51 +666,22 @@ void ContentBuilder::morBoundaries()
 
 void ContentBuilder::morSources()
 {
-    const MorphologySpec& m = d.morphology;
-    std::vector<int> srcCells, srcRegion, srcFix, srcData, srcSink, ciSeries, ciData, ciKey, cmRegion, cmData, cmInfo;
-    std::vector<float> cellData;
-    int row = c.sets[SetID::CellData];
-    const int firstRow = row;
-    for (const auto& src : m.sources) {
-        int region = 0;
-        while (d.regions[region].name != src.region) ++region;
-        const SourceCoding coding = codeMorSource(src);
-        for (int cell : regionCells[region]) {
-            srcCells.push_back(cell);
-            srcRegion.push_back(region);
-            srcFix.push_back(fixedRow.at(cell));
-            srcData.push_back(row);
-            srcSink.push_back(coding.sinkType);
-        }
-        cellData.insert(cellData.end(), coding.values.begin(), coding.values.end());
-        ciSeries.push_back(addSeries(src.series));
-        ciData.push_back(row);
-        ciKey.insert(ciKey.end(), {coding.interpolation.key, coding.interpolation.position});
-        cmRegion.push_back(region);
-        cmData.push_back(row);
-        cmInfo.insert(cmInfo.end(),
-                      {coding.modification.type, coding.modification.write, coding.modification.read, 0, 0, 0, 0});
-        ++row;
+    SourceRows rows;
+    std::vector<int> srcFix;
+    const int firstRow = c.sets[SetID::CellData];
+    for (const auto& src : d.morphology.sources) {
+        const int region = regionIndex(src.region);
+        rows.add(regionCells[region], region, firstRow + rows.sourceCount(), addSeries(src.series), codeMorSource(src));
+        for (int cell : regionCells[region]) srcFix.push_back(fixedRow.at(cell));
     }
-    const int added = row - firstRow;
-    c.sets[SetID::CellData] = row;
-    appendRows(c.data[DataID::CellData_NumValue], added, {}, cellData);
-    c.sets[SetID::ClInterp] += added;
-    appendRows(c.maps[MapID::ClInterp_InSeries], added, ciSeries);
-    appendRows(c.maps[MapID::ClInterp_CellData], added, ciData);
-    appendRows(c.data[DataID::ClInterp_KeyPostn], added, ciKey);
-    c.sets[SetID::ClModDat] += added;
-    appendRows(c.maps[MapID::ClModDat_MatIDRgn], added, cmRegion);
-    appendRows(c.maps[MapID::ClModDat_CellData], added, cmData);
-    appendRows(c.data[DataID::ClModDat_ModfInfo], added, cmInfo);
-
-    const int nSrc = static_cast<int>(srcCells.size());
+    appendSourceRows(rows);
+    const int nSrc = rows.cellCount();
     c.sets[SetID::ClMorSrc] = nSrc;
-    c.maps[MapID::ClMorSrc_CellsAll] = Table::ofInts(nSrc, 1, srcCells);
-    c.maps[MapID::ClMorSrc_ClRegion] = Table::ofInts(nSrc, 1, srcRegion);
+    c.maps[MapID::ClMorSrc_CellsAll] = Table::ofInts(nSrc, 1, rows.srcCells);
+    c.maps[MapID::ClMorSrc_ClRegion] = Table::ofInts(nSrc, 1, rows.srcRegion);
     c.maps[MapID::ClMorSrc_CellsFix] = Table::ofInts(nSrc, 1, srcFix);
-    c.maps[MapID::ClMorSrc_CellData] = Table::ofInts(nSrc, 1, srcData);
-    c.data[DataID::ClMorSrc_SinkType] = Table::ofInts(nSrc, 1, srcSink);
+    c.maps[MapID::ClMorSrc_CellData] = Table::ofInts(nSrc, 1, rows.srcData);
+    c.data[DataID::ClMorSrc_SinkType] = Table::ofInts(nSrc, 1, rows.srcSink);
 }
 
 void ContentBuilder::series()

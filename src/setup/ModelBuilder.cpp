@@ -110,6 +110,7 @@ std::vector<float> seriesRow(const Series& s)
 /// Fills a ModelContent step by step; later steps use what earlier ones found (regions, node-string pieces,
 /// series, conditioned edges).
 struct SourceRows;
+struct EdgeDataRows;
 
 class ContentBuilder {
 public:
@@ -169,6 +170,12 @@ private:
     int addSeries(const Series& s);
     /// Appends the rows of a list of region sources to the cell-data, interpolation and modification tables.
     void appendSourceRows(const SourceRows& rows);
+    /// Appends the rows of a list of boundary conditions to the edge-data, interpolation and modification tables.
+    void appendEdgeDataRows(const EdgeDataRows& rows);
+    /// The edges of a condition's string (label: "boundary <name>" or the like); each must lie on the domain
+    /// boundary and carry no other condition of the list that `owner` (edge -> label) records.
+    std::vector<int> conditionEdges(const std::string& label, const std::string& string,
+                                    std::map<int, std::string>& owner) const;
     /// Index of a REGIONDEF region that the command file has checked to exist.
     int regionIndex(const std::string& name) const;
 
@@ -310,28 +317,93 @@ void ContentBuilder::nodeStrings()
     c.maps[MapID::NodeStrg_CellsAll] = Table::ofInts(nPieces, kMaxStringEdges, nsCells);
 }
 
-void ContentBuilder::boundaries()
+/// Appends rows to a table built by an earlier step.
+void appendRows(Table& t, int rows, const std::vector<int>& ints, const std::vector<float>& floats = {})
 {
-    std::vector<int> bcCells, bcData, bcType;
+    t.rows += rows;
+    t.ints.insert(t.ints.end(), ints.begin(), ints.end());
+    t.floats.insert(t.floats.end(), floats.begin(), floats.end());
+}
+
+/// Rows that boundary conditions on node strings add to the edge-data table and, per series and per modification,
+/// to the edge-interpolation and edge-modification tables; the modifications read the string's first piece.
+struct EdgeDataRows {
     std::vector<float> edgeData;
     std::vector<int> eiSeries, eiString, eiData, eiKey, emString, emData, emInfo;
+    int rows = 0;
+
+    void add(const std::array<float, 7>& values) { edgeData.insert(edgeData.end(), values.begin(), values.end()); }
+    /// Row `row` takes its value at `interp` from the series; piece: the string's first piece.
+    void addInterpolation(int row, int piece, int series, const InterpolationCoding& interp)
+    {
+        eiSeries.push_back(series);
+        eiString.push_back(piece);
+        eiData.push_back(row);
+        eiKey.insert(eiKey.end(), {interp.key, interp.position});
+    }
+    void addModification(int row, int piece, const ModificationCoding& mod)
+    {
+        emString.insert(emString.end(), {piece, piece});
+        emData.push_back(row);
+        emInfo.insert(emInfo.end(), {mod.type, mod.write, mod.read, 0, 0, 0, 0});
+    }
+};
+
+void ContentBuilder::appendEdgeDataRows(const EdgeDataRows& r)
+{
+    c.sets[SetID::EdgeData] += r.rows;
+    appendRows(c.data[DataID::EdgeData_NumValue], r.rows, {}, r.edgeData);
+    const int nEi = static_cast<int>(r.eiData.size());
+    c.sets[SetID::EdInterp] += nEi;
+    appendRows(c.maps[MapID::EdInterp_InSeries], nEi, r.eiSeries);
+    appendRows(c.maps[MapID::EdInterp_NodeStrg], nEi, r.eiString);
+    appendRows(c.maps[MapID::EdInterp_EdgeData], nEi, r.eiData);
+    appendRows(c.data[DataID::EdInterp_KeyPostn], nEi, r.eiKey);
+    const int nEm = static_cast<int>(r.emData.size());
+    c.sets[SetID::EdModDat] += nEm;
+    appendRows(c.maps[MapID::EdModDat_NodeStrg], nEm, r.emString);
+    appendRows(c.maps[MapID::EdModDat_EdgeData], nEm, r.emData);
+    appendRows(c.data[DataID::EdModDat_ModfInfo], nEm, r.emInfo);
+}
+
+std::vector<int> ContentBuilder::conditionEdges(const std::string& label, const std::string& string,
+                                                std::map<int, std::string>& owner) const
+{
+    std::vector<int> edges;
+    for (int p : piecesOf.at(string))
+        for (int i = 0; i < pieces[p].listSize; ++i) {
+            const int e = pieces[p].edges[i];
+            if (!g.isBoundary(e))
+                throw SetupError(label + ": string <" + string + "> does not lie on the domain boundary");
+            const auto taken = owner.emplace(e, label);
+            if (!taken.second)
+                throw SetupError(label + ": string <" + string + "> shares edges with " + taken.first->second);
+            edges.push_back(e);
+        }
+    return edges;
+}
+
+void ContentBuilder::boundaries()
+{
+    // The hydraulic boundaries open the edge-data tables; the morphological ones append to them.
+    c.sets[SetID::EdgeData] = 0;
+    c.data[DataID::EdgeData_NumValue] = Table::ofFloats(0, 7, {});
+    c.sets[SetID::EdInterp] = 0;
+    c.maps[MapID::EdInterp_InSeries] = Table::ofInts(0, 1, {});
+    c.maps[MapID::EdInterp_NodeStrg] = Table::ofInts(0, 1, {});
+    c.maps[MapID::EdInterp_EdgeData] = Table::ofInts(0, 1, {});
+    c.data[DataID::EdInterp_KeyPostn] = Table::ofInts(0, 2, {});
+    c.sets[SetID::EdModDat] = 0;
+    c.maps[MapID::EdModDat_NodeStrg] = Table::ofInts(0, 2, {});
+    c.maps[MapID::EdModDat_EdgeData] = Table::ofInts(0, 1, {});
+    c.data[DataID::EdModDat_ModfInfo] = Table::ofInts(0, 7, {});
+
+    std::vector<int> bcCells, bcData, bcType;
+    EdgeDataRows rows;
     std::map<int, std::string> edgeOwner;
-    int row = 0;
     for (const auto& b : d.boundaries) {
         const auto& own = piecesOf[b.string];
-        std::vector<int> edges;
-        for (int p : own)
-            for (int i = 0; i < pieces[p].listSize; ++i) {
-                const int e = pieces[p].edges[i];
-                if (!g.isBoundary(e))
-                    throw SetupError("boundary <" + b.name + ">: string <" + b.string +
-                                     "> does not lie on the domain boundary");
-                const auto taken = edgeOwner.emplace(e, b.name);
-                if (!taken.second)
-                    throw SetupError("boundary <" + b.name + ">: string <" + b.string +
-                                     "> shares edges with boundary <" + taken.first->second + ">");
-                edges.push_back(e);
-            }
+        const std::vector<int> edges = conditionEdges("boundary <" + b.name + ">", b.string, edgeOwner);
         if (b.type == BoundaryType::Wall) continue;
         if (b.type == BoundaryType::RatingCurve && own.size() > 1) {
             std::ostringstream msg;
@@ -340,6 +412,7 @@ void ContentBuilder::boundaries()
             throw SetupError(msg.str());
         }
         const BoundaryCoding coding = codeBoundary(b, d.friction.on);
+        const int row = rows.rows;
         for (int e : edges) {
             const int inner = g.edgeCells[2 * e];
             bcEdges.push_back(e);
@@ -349,41 +422,19 @@ void ContentBuilder::boundaries()
             bcType.push_back(coding.code);
             bcType.push_back(coding.factor);
         }
-        edgeData.insert(edgeData.end(), coding.values.begin(), coding.values.end());
-        for (const auto& interp : coding.interpolations) {
-            eiSeries.push_back(addSeries(*b.series));
-            eiString.push_back(own.front());
-            eiData.push_back(row);
-            eiKey.push_back(interp.key);
-            eiKey.push_back(interp.position);
-        }
-        for (const auto& mod : coding.modifications) {
-            emString.push_back(own.front());
-            emString.push_back(own.front());
-            emData.push_back(row);
-            emInfo.insert(emInfo.end(), {mod.type, mod.write, mod.read, 0, 0, 0, 0});
-        }
-        ++row;
+        rows.add(coding.values);
+        for (const auto& interp : coding.interpolations)
+            rows.addInterpolation(row, own.front(), addSeries(*b.series), interp);
+        for (const auto& mod : coding.modifications) rows.addModification(row, own.front(), mod);
+        ++rows.rows;
     }
+    appendEdgeDataRows(rows);
     const int nBc = static_cast<int>(bcEdges.size());
     c.sets[SetID::EdgHydBC] = nBc;
     c.maps[MapID::EdgHydBC_EdgesAll] = Table::ofInts(nBc, 1, bcEdges);
     c.maps[MapID::EdgHydBC_CellsAll] = Table::ofInts(nBc, 2, bcCells);
     c.maps[MapID::EdgHydBC_EdgeData] = Table::ofInts(nBc, 1, bcData);
     c.data[DataID::HydBType] = Table::ofInts(nBc, 2, bcType);
-    c.sets[SetID::EdgeData] = row;
-    c.data[DataID::EdgeData_NumValue] = Table::ofFloats(row, 7, edgeData);
-    const int nEi = static_cast<int>(eiData.size());
-    c.sets[SetID::EdInterp] = nEi;
-    c.maps[MapID::EdInterp_InSeries] = Table::ofInts(nEi, 1, eiSeries);
-    c.maps[MapID::EdInterp_NodeStrg] = Table::ofInts(nEi, 1, eiString);
-    c.maps[MapID::EdInterp_EdgeData] = Table::ofInts(nEi, 1, eiData);
-    c.data[DataID::EdInterp_KeyPostn] = Table::ofInts(nEi, 2, eiKey);
-    const int nEm = static_cast<int>(emData.size());
-    c.sets[SetID::EdModDat] = nEm;
-    c.maps[MapID::EdModDat_NodeStrg] = Table::ofInts(nEm, 2, emString);
-    c.maps[MapID::EdModDat_EdgeData] = Table::ofInts(nEm, 1, emData);
-    c.data[DataID::EdModDat_ModfInfo] = Table::ofInts(nEm, 7, emInfo);
 }
 
 void ContentBuilder::edgeSets()
@@ -436,14 +487,6 @@ struct SourceRows {
     int sourceCount() const { return static_cast<int>(ciData.size()); }
     int cellCount() const { return static_cast<int>(srcCells.size()); }
 };
-
-/// Appends rows to a table built by an earlier step.
-void appendRows(Table& t, int rows, const std::vector<int>& ints, const std::vector<float>& floats = {})
-{
-    t.rows += rows;
-    t.ints.insert(t.ints.end(), ints.begin(), ints.end());
-    t.floats.insert(t.floats.end(), floats.begin(), floats.end());
-}
 
 void ContentBuilder::appendSourceRows(const SourceRows& r)
 {
@@ -539,9 +582,7 @@ void ContentBuilder::morphologyCells()
     }
     std::set<int> sourceCells;
     for (const auto& src : m.sources) {
-        std::size_t region = 0;
-        while (d.regions[region].name != src.region) ++region;
-        for (int cell : regionCells[region]) {
+        for (int cell : regionCells[regionIndex(src.region)]) {
             if (src.sink != SinkMode::Exact && entry[cell] < 0)
                 throw SetupError("morphological source <" + src.name + ">: sink '" +
                                  (src.sink == SinkMode::Available ? "available" : "infinity") +
@@ -575,24 +616,14 @@ void ContentBuilder::morphologyCells()
 void ContentBuilder::morBoundaries()
 {
     const MorphologySpec& m = d.morphology;
-    std::vector<int> mbEdges, mbCells, mbData, mbType, eiSeries, eiString, eiData, eiKey, emString, emData, emInfo;
-    std::vector<float> edgeData;
-    std::set<int> conditioned;
-    int row = c.sets[SetID::EdgeData];
-    const int firstRow = row;
+    std::vector<int> mbEdges, mbCells, mbData, mbType;
+    EdgeDataRows rows;
+    const int firstRow = c.sets[SetID::EdgeData];
+    std::map<int, std::string> edgeOwner;
     for (const auto& b : m.boundaries) {
         const std::string label = "morphological boundary <" + b.name + ">";
         const auto& own = piecesOf[b.string];
-        std::vector<int> edges;
-        for (int p : own)
-            for (int i = 0; i < pieces[p].listSize; ++i) {
-                const int e = pieces[p].edges[i];
-                if (!g.isBoundary(e))
-                    throw SetupError(label + ": string <" + b.string + "> does not lie on the domain boundary");
-                if (!conditioned.insert(e).second)
-                    throw SetupError(label + ": string <" + b.string + "> shares edges with another condition");
-                edges.push_back(e);
-            }
+        const std::vector<int> edges = conditionEdges(label, b.string, edgeOwner);
         if (b.type == MorBoundaryType::Wall) continue;
         const MorBoundaryCoding coding = codeMorBoundary(b, d.friction.on);
         if (coding.needsSinglePiece && own.size() > 1) {
@@ -607,41 +638,24 @@ void ContentBuilder::morBoundaries()
             const int inner = g.edgeCells[2 * e];
             mbEdges.push_back(e);
             mbCells.insert(mbCells.end(), {inner, inner});
-            mbData.push_back(row);
+            mbData.push_back(firstRow + rows.rows);
             mbType.insert(mbType.end(), {coding.code, coding.factor});
             if (rowPerEdge) {
                 auto values = coding.values;
                 values[0] = g.bottomEl[inner];
-                edgeData.insert(edgeData.end(), values.begin(), values.end());
-                ++row;
+                rows.add(values);
+                ++rows.rows;
             }
         }
         if (rowPerEdge) continue;
-        edgeData.insert(edgeData.end(), coding.values.begin(), coding.values.end());
-        for (const auto& interp : coding.interpolations) {
-            eiSeries.push_back(addSeries(*b.series));
-            eiString.push_back(own.front());
-            eiData.push_back(row);
-            eiKey.insert(eiKey.end(), {interp.key, interp.position});
-        }
-        for (const auto& mod : coding.modifications) {
-            emString.insert(emString.end(), {own.front(), own.front()});
-            emData.push_back(row);
-            emInfo.insert(emInfo.end(), {mod.type, mod.write, mod.read, 0, 0, 0, 0});
-        }
-        ++row;
+        const int row = firstRow + rows.rows;
+        rows.add(coding.values);
+        for (const auto& interp : coding.interpolations)
+            rows.addInterpolation(row, own.front(), addSeries(*b.series), interp);
+        for (const auto& mod : coding.modifications) rows.addModification(row, own.front(), mod);
+        ++rows.rows;
     }
-    c.sets[SetID::EdgeData] = row;
-    appendRows(c.data[DataID::EdgeData_NumValue], row - firstRow, {}, edgeData);
-    c.sets[SetID::EdInterp] += static_cast<int>(eiData.size());
-    appendRows(c.maps[MapID::EdInterp_InSeries], static_cast<int>(eiData.size()), eiSeries);
-    appendRows(c.maps[MapID::EdInterp_NodeStrg], static_cast<int>(eiData.size()), eiString);
-    appendRows(c.maps[MapID::EdInterp_EdgeData], static_cast<int>(eiData.size()), eiData);
-    appendRows(c.data[DataID::EdInterp_KeyPostn], static_cast<int>(eiData.size()), eiKey);
-    c.sets[SetID::EdModDat] += static_cast<int>(emData.size());
-    appendRows(c.maps[MapID::EdModDat_NodeStrg], static_cast<int>(emData.size()), emString);
-    appendRows(c.maps[MapID::EdModDat_EdgeData], static_cast<int>(emData.size()), emData);
-    appendRows(c.data[DataID::EdModDat_ModfInfo], static_cast<int>(emData.size()), emInfo);
+    appendEdgeDataRows(rows);
 
     const int nBc = static_cast<int>(mbEdges.size());
     c.sets[SetID::EdgMorBC] = nBc;

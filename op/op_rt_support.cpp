@@ -1,11 +1,14 @@
 // The planner: plan cache, blocks, local numbering, element and block colouring, transfer estimates, self-check.
 #include "op/op_rt_support.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 op_plan* OP_plans = nullptr;
@@ -41,6 +44,76 @@ inline int target_of(const op_arg& a, int e) { return a.map_data[(size_t)e * a.m
 
 // Lowest bit not set in mask (mask != all ones).
 inline int lowest_free_bit(unsigned int mask) { return __builtin_ctz(~mask); }
+
+// Per-element tables of the plans (element colours, target lists, local maps) live in one pool, stored once per
+// distinct content: arguments that reach their data through the same map columns have equal lists and local maps,
+// and loops over one set with the same block cuts have equal element colours. The pool owns them until op_rt_exit;
+// plans only point into it and never write through those pointers after planning.
+struct PooledTable {
+    void* data;
+    size_t bytes;
+    uint64_t hash;
+};
+std::vector<PooledTable> pool;
+std::unordered_multimap<uint64_t, size_t> poolIndex;  // content hash -> position in pool (all-zero tables aside)
+void* zeroTable = nullptr;                            // the longest all-zero table
+size_t zeroTableBytes = 0;
+
+uint64_t content_hash(const void* p, size_t bytes)
+{
+    const unsigned char* c = static_cast<const unsigned char*>(p);
+    uint64_t h = 0x243f6a8885a308d3ull ^ bytes;
+    size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        uint64_t w;
+        memcpy(&w, c + i, 8);
+        h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+        h ^= h >> 29;
+    }
+    for (; i < bytes; ++i) h = (h ^ c[i]) * 0x100000001b3ull;
+    return h;
+}
+
+// Registers table p (n elements, allocated with op_malloc) in the pool and returns the pooled table of the same
+// content: p itself, or an earlier table, in which case p is freed. An all-zero table may be the prefix of a longer
+// all-zero one (loops that modify nothing through a map have all element colours 0).
+template <typename T>
+T* pool_adopt(T* p, size_t n)
+{
+    const size_t bytes = n * sizeof(T);
+    const char* c = reinterpret_cast<const char*>(p);
+    if (bytes > 0 && c[0] == 0 && memcmp(c, c + 1, bytes - 1) == 0) {
+        if (zeroTable != nullptr && zeroTableBytes >= bytes) {
+            op_free(p);
+            return static_cast<T*>(zeroTable);
+        }
+        pool.push_back({p, bytes, 0});
+        zeroTable = p;
+        zeroTableBytes = bytes;
+        return p;
+    }
+    const uint64_t h = content_hash(p, bytes);
+    auto range = poolIndex.equal_range(h);
+    for (auto it = range.first; it != range.second; ++it) {
+        const PooledTable& t = pool[it->second];
+        if (t.bytes == bytes && memcmp(t.data, p, bytes) == 0) {
+            op_free(p);
+            return static_cast<T*>(t.data);
+        }
+    }
+    poolIndex.emplace(h, pool.size());
+    pool.push_back({p, bytes, h});
+    return p;
+}
+
+void free_pool()
+{
+    for (const PooledTable& t : pool) op_free(t.data);
+    pool.clear();
+    poolIndex.clear();
+    zeroTable = nullptr;
+    zeroTableBytes = 0;
+}
 
 }  // namespace
 
@@ -146,42 +219,103 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     plan.max_block = nblocks > 0 ? *std::max_element(nelems.begin(), nelems.end()) : 0;
 
     // Local numbering: per block and indirect dataset, the sorted distinct targets and each element's position.
+    // A dataset's lists depend only on the map columns its arguments use, and an argument's local map only on its
+    // column and those lists: datasets with the same columns, and arguments with the same column in them, share one
+    // table, which is built once.
     std::vector<int> indOffs((size_t)nblocks * ninds), indSizes((size_t)nblocks * ninds);
     plan.ind_maps = (int**)op_calloc(ninds > 0 ? ninds : 1, sizeof(int*));
-    for (int m : indArgs)
-        plan.loc_maps[m] = (unsigned short*)op_malloc((exec_length > 0 ? exec_length : 1) * sizeof(unsigned short));
-    std::vector<int> list, stamp, pos;
+    std::vector<std::vector<std::pair<op_map, int>>> columns(ninds);  // per dataset: distinct (map, column) in use
+    for (int m : indArgs) {
+        auto& c = columns[inds[m]];
+        const std::pair<op_map, int> col(args[m].map, args[m].idx);
+        if (std::find(c.begin(), c.end(), col) == c.end()) c.push_back(col);
+    }
+    for (auto& c : columns) std::sort(c.begin(), c.end());
+    std::vector<int> canon(ninds);  // first dataset with the same columns
     for (int d = 0; d < ninds; ++d) {
+        canon[d] = d;
+        for (int e = 0; e < d; ++e)
+            if (canon[e] == e && columns[e] == columns[d]) {
+                canon[d] = e;
+                break;
+            }
+    }
+    std::vector<int> list, stamp, pos;
+    std::vector<unsigned short*> locs;  // per column of the dataset: each element's local position
+    const size_t nloc = exec_length > 0 ? exec_length : 1;
+    for (int d = 0; d < ninds; ++d) {
+        if (canon[d] != d) {
+            const int c = canon[d];
+            plan.ind_maps[d] = plan.ind_maps[c];
+            for (int b = 0; b < nblocks; ++b) {
+                indOffs[(size_t)b * ninds + d] = indOffs[(size_t)b * ninds + c];
+                indSizes[(size_t)b * ninds + d] = indSizes[(size_t)b * ninds + c];
+            }
+            continue;
+        }
+        const auto& cols = columns[d];
         int targetSize = 0;
         for (int m : indArgs)
-            if (inds[m] == d) targetSize = std::max(targetSize, args[m].dat->set->size);
+            if (canon[inds[m]] == d) targetSize = std::max(targetSize, args[m].dat->set->size);
         stamp.assign(targetSize, -1);  // block that last listed the target
-        pos.assign(targetSize, 0);     // the target's position in that block's list
-        std::vector<int> all;
+        pos.resize(targetSize);        // the target's position in that block's list
+        // The tables are built in place in their final storage, so that no copy of them is ever held twice.
+        locs.resize(cols.size());
+        for (auto& l : locs) l = (unsigned short*)op_malloc(nloc * sizeof(unsigned short));
+        size_t allSize = 0, allCap = nloc;
+        int* all = (int*)op_malloc(allCap * sizeof(int));
         for (int b = 0; b < nblocks; ++b) {
+            const int first = offset[b], last = offset[b] + nelems[b];
             list.clear();
-            for (int m : indArgs) {
-                if (inds[m] != d) continue;
-                for (int e = offset[b]; e < offset[b] + nelems[b]; ++e) {
-                    const int t = target_of(args[m], e);
+            int lo = targetSize, hi = -1;
+            for (const auto& col : cols) {
+                const int* row = col.first->map;
+                const int dim = col.first->dim;
+                for (int e = first; e < last; ++e) {
+                    const int t = row[(size_t)e * dim + col.second];
                     if (stamp[t] != b) {
                         stamp[t] = b;
                         list.push_back(t);
+                        lo = std::min(lo, t);
+                        hi = std::max(hi, t);
                     }
                 }
             }
-            std::sort(list.begin(), list.end());
-            for (int i = 0; i < (int)list.size(); ++i) pos[list[i]] = i;
-            indOffs[(size_t)b * ninds + d] = (int)all.size();
-            indSizes[(size_t)b * ninds + d] = (int)list.size();
-            for (int m : indArgs) {
-                if (inds[m] != d) continue;
-                for (int e = offset[b]; e < offset[b] + nelems[b]; ++e)
-                    plan.loc_maps[m][e] = (unsigned short)pos[target_of(args[m], e)];
+            // Sorted ascending and distinct: a scan of the stamps when the targets lie close together (the usual
+            // case on a locality-ordered mesh), a sort otherwise; both give the same list.
+            const size_t n = list.size();
+            if (n > 0 && (size_t)(hi - lo) < 8 * n + 64) {
+                list.clear();
+                for (int t = lo; t <= hi; ++t)
+                    if (stamp[t] == b) list.push_back(t);
+            } else {
+                std::sort(list.begin(), list.end());
             }
-            all.insert(all.end(), list.begin(), list.end());
+            for (int i = 0; i < (int)n; ++i) pos[list[i]] = i;
+            for (size_t j = 0; j < cols.size(); ++j) {
+                const int* row = cols[j].first->map;
+                const int dim = cols[j].first->dim;
+                unsigned short* l = locs[j];
+                for (int e = first; e < last; ++e) l[e] = (unsigned short)pos[row[(size_t)e * dim + cols[j].second]];
+            }
+            indOffs[(size_t)b * ninds + d] = (int)allSize;
+            indSizes[(size_t)b * ninds + d] = (int)n;
+            if (allSize + n > allCap) {
+                allCap = std::max(allSize + n, allCap + allCap / 2);
+                all = (int*)op_realloc(all, allCap * sizeof(int));
+            }
+            std::copy(list.begin(), list.end(), all + allSize);
+            allSize += n;
         }
-        plan.ind_maps[d] = alloc_copy(all);
+        if (allSize < allCap) all = (int*)op_realloc(all, (allSize > 0 ? allSize : 1) * sizeof(int));
+        plan.ind_maps[d] = pool_adopt(all, allSize);
+        // Every argument of this dataset, and of the datasets sharing its lists, takes its column's local map.
+        for (size_t j = 0; j < cols.size(); ++j) {
+            unsigned short* shared = pool_adopt(locs[j], (size_t)exec_length);
+            for (int m : indArgs)
+                if (canon[inds[m]] == d && args[m].map == cols[j].first && args[m].idx == cols[j].second)
+                    plan.loc_maps[m] = shared;
+        }
     }
     plan.ind_offs = alloc_copy(indOffs);
     plan.ind_sizes = alloc_copy(indSizes);
@@ -202,7 +336,9 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     for (size_t w = 0; w < workDats.size(); ++w) work[w].assign(workDats[w]->set->size, 0u);
 
     // Element colours within each block, in passes of 32 colours.
-    std::vector<int> thrcol(exec_length > 0 ? exec_length : 1, -1);
+    const size_t nthr = exec_length > 0 ? exec_length : 1;
+    int* thrcol = (int*)op_malloc(nthr * sizeof(int));
+    std::fill(thrcol, thrcol + nthr, -1);
     std::vector<int> nthrcol(nblocks > 0 ? nblocks : 1, 0);
     long totalThreadColors = 0;
     for (int b = 0; b < nblocks; ++b) {
@@ -227,7 +363,7 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
         nthrcol[b] = maxColor + 1;
         totalThreadColors += nthrcol[b];
     }
-    plan.thrcol = alloc_copy(thrcol);
+    plan.thrcol = pool_adopt(thrcol, nthr);
     plan.nthrcol = alloc_copy(nthrcol);
 
     // Block colours, by the same passes at block level.
@@ -291,6 +427,17 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     std::vector<double> sharedPerColor(ncolors > 0 ? ncolors : 1, 0.0);
     long references = 0, distinct = 0;
     references = (long)indArgs.size() * exec_length;
+    // Datasets sharing a target list and element size have equal line counts: counted once per block.
+    std::vector<long> linesOf(ninds), soaLinesOf(ninds);
+    std::vector<int> sameLines(ninds, -1);
+    for (int d = 0; d < ninds; ++d)
+        for (int e = 0; e < d && dsRep[d] >= 0; ++e)
+            if (dsRep[e] >= 0 && canon[e] == canon[d] && args[dsRep[e]].size == args[dsRep[d]].size &&
+                args[dsRep[e]].dim == args[dsRep[d]].dim) {
+                sameLines[d] = e;
+                break;
+            }
+    const bool statistics = OP_diags > 1;  // the SoA estimate is only printed
     for (int b = 0; b < nblocks; ++b) {
         double shared = 0.0;
         for (int d = 0; d < ninds; ++d) {
@@ -302,23 +449,32 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
             distinct += n;
             shared += (double)n * rep.size;
             transfer += factor * n * rep.size + (dsRW[d] ? 2.0 : 1.0) * 4.0 * n;
-            long lines = 0, prevLine = -1;
-            for (int i = 0; i < n; ++i) {
-                const long first = (long)((double)tl[i] * rep.size / line);
-                const long lastL = (long)(((double)tl[i] + 1) * rep.size - 1) / (long)line;
-                for (long l = std::max(first, prevLine + 1); l <= lastL; ++l) ++lines;
-                prevLine = std::max(prevLine, lastL);
+            if (sameLines[d] >= 0) {
+                linesOf[d] = linesOf[sameLines[d]];
+                soaLinesOf[d] = soaLinesOf[sameLines[d]];
+            } else {
+                long lines = 0, prevLine = -1;
+                for (int i = 0; i < n; ++i) {
+                    const long first = (long)((double)tl[i] * rep.size / line);
+                    const long lastL = (long)(((double)tl[i] + 1) * rep.size - 1) / (long)line;
+                    for (long l = std::max(first, prevLine + 1); l <= lastL; ++l) ++lines;
+                    prevLine = std::max(prevLine, lastL);
+                }
+                linesOf[d] = lines;
+                long soaLines = 0;
+                if (statistics) {
+                    const int comp = rep.dim > 0 ? rep.size / rep.dim : rep.size;
+                    prevLine = -1;
+                    for (int i = 0; i < n; ++i) {
+                        const long l = (long)((double)tl[i] * comp / line);
+                        if (l != prevLine) ++soaLines;
+                        prevLine = l;
+                    }
+                }
+                soaLinesOf[d] = soaLines;
             }
-            transfer2 += factor * lines * line + (dsRW[d] ? 2.0 : 1.0) * 4.0 * n;
-            const int comp = rep.dim > 0 ? rep.size / rep.dim : rep.size;
-            long soaLines = 0;
-            prevLine = -1;
-            for (int i = 0; i < n; ++i) {
-                const long l = (long)((double)tl[i] * comp / line);
-                if (l != prevLine) ++soaLines;
-                prevLine = l;
-            }
-            transferSoA += factor * soaLines * rep.dim * line + (dsRW[d] ? 2.0 : 1.0) * 4.0 * n;
+            transfer2 += factor * linesOf[d] * line + (dsRW[d] ? 2.0 : 1.0) * 4.0 * n;
+            transferSoA += factor * soaLinesOf[d] * rep.dim * line + (dsRW[d] ? 2.0 : 1.0) * 4.0 * n;
         }
         sharedPerColor[blkcol[b]] = std::max(sharedPerColor[blkcol[b]], shared);
     }
@@ -466,9 +622,7 @@ void op_rt_exit()
 {
     for (int ip = 0; ip < OP_plan_index; ++ip) {
         op_plan& p = OP_plans[ip];
-        for (int d = 0; d < p.ninds; ++d) op_free(p.ind_maps[d]);
-        op_free(p.ind_maps);
-        for (int m = 0; m < p.nargs; ++m) op_free(p.loc_maps[m]);
+        op_free(p.ind_maps);  // the lists, local maps and element colours belong to the pool
         op_free(p.loc_maps);
         op_free(p.dats);
         op_free(p.maps);
@@ -481,11 +635,11 @@ void op_rt_exit()
         op_free(p.offset);
         op_free(p.nelems);
         op_free(p.nthrcol);
-        op_free(p.thrcol);
         op_free(p.blkmap);
         op_free(p.ncolblk);
     }
     op_free(OP_plans);
+    free_pool();
     OP_plans = nullptr;
     OP_plan_index = 0;
     OP_plan_max = 0;

@@ -52,6 +52,30 @@ void expectConflictFree(const op_plan* p, int nargs, const op_arg* args)
     }
 }
 
+/// Every block's list of each indirect dataset is the sorted distinct set of the targets its elements reach, and
+/// every local map entry leads back to the element's target.
+void expectLocalNumbering(const op_plan* p, int nargs, const op_arg* args, const int* inds)
+{
+    for (int b = 0; b < p->nblocks; ++b)
+        for (int d = 0; d < p->ninds; ++d) {
+            std::set<int> targets;
+            for (int m = 0; m < nargs; ++m)
+                if (inds[m] == d)
+                    for (int e = p->offset[b]; e < p->offset[b] + p->nelems[b]; ++e)
+                        targets.insert(args[m].map_data[e * args[m].map->dim + args[m].idx]);
+            const int* list = p->ind_maps[d] + p->ind_offs[b * p->ninds + d];
+            ASSERT_EQ(std::vector<int>(list, list + p->ind_sizes[b * p->ninds + d]),
+                      std::vector<int>(targets.begin(), targets.end()))
+                << "block " << b << ", dataset " << d;
+            for (int m = 0; m < nargs; ++m) {
+                if (inds[m] != d) continue;
+                for (int e = p->offset[b]; e < p->offset[b] + p->nelems[b]; ++e)
+                    ASSERT_EQ(list[p->loc_maps[m][e]], args[m].map_data[e * args[m].map->dim + args[m].idx])
+                        << "argument " << m << ", element " << e;
+            }
+        }
+}
+
 }  // namespace
 
 TEST_F(OpPlans, BlocksFollowPartSizeOrTheIndirectByteRule)
@@ -270,4 +294,68 @@ TEST_F(OpPlans, StatisticsAndSelfCheckLines)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               " *** OP_plan_check: nelems error \n *** OP_plan_check: blkmap error \n"
               " *** OP_plan_check: 2 maps error(s) \n");
+}
+
+TEST_F(OpPlans, LocalNumberingIsSharedBetweenArgumentsThroughTheSameColumns)
+{
+    const optest::TriangleMesh mesh = optest::makeTriangleMesh(40, 25);
+    std::vector<int> scattered = mesh.edgeCells;  // cells renumbered at random: far-apart targets in every block
+    std::vector<int> perm(mesh.ncells);
+    for (int c = 0; c < mesh.ncells; ++c) perm[c] = c;
+    std::shuffle(perm.begin(), perm.end(), std::mt19937(11));
+    for (int& c : scattered) c = perm[c];
+    op_set edges = op_decl_set(mesh.nedges(), "edges");
+    op_set cells = op_decl_set(mesh.ncells, "cells");
+    std::vector<int> near = mesh.edgeCells;
+    op_map me = op_decl_map(edges, cells, 2, near.data(), "e2c");
+    op_map ms = op_decl_map(edges, cells, 2, scattered.data(), "e2cScattered");
+    std::vector<float> u(mesh.ncells), v(mesh.ncells), r(mesh.ncells);
+    op_dat du = op_decl_dat(cells, 1, "float", u.data(), "u");
+    op_dat dv = op_decl_dat(cells, 1, "float", v.data(), "v");
+    op_dat dr = op_decl_dat(cells, 1, "float", r.data(), "r");
+
+    for (op_map map : {me, ms}) {
+        // Datasets 0 and 1 use both columns, dataset 2 only column 0.
+        op_arg args[5] = {op_arg_dat(du, 0, map, 1, "float", OP_READ), op_arg_dat(du, 1, map, 1, "float", OP_READ),
+                          op_arg_dat(dr, 1, map, 1, "float", OP_INC), op_arg_dat(dr, 0, map, 1, "float", OP_INC),
+                          op_arg_dat(dv, 0, map, 1, "float", OP_READ)};
+        int inds[5] = {0, 0, 1, 1, 2};
+        op_plan* p = op_plan_get(map == me ? "near" : "scattered", edges, 64, 5, args, 3, inds);
+        expectLocalNumbering(p, 5, args, inds);
+        expectConflictFree(p, 5, args);
+        EXPECT_EQ(p->ind_maps[0], p->ind_maps[1]) << "same columns, one list";
+        EXPECT_NE(p->ind_maps[0], p->ind_maps[2]) << "column 0 alone reaches fewer targets";
+        EXPECT_EQ(p->loc_maps[0], p->loc_maps[3]) << "column 0 of datasets 0 and 1";
+        EXPECT_EQ(p->loc_maps[1], p->loc_maps[2]) << "column 1 of datasets 0 and 1";
+        EXPECT_NE(p->loc_maps[0], p->loc_maps[1]);
+        EXPECT_NE(p->loc_maps[0], p->loc_maps[4]) << "positions in another list";
+
+        // The same loop again under another name is a new plan with equal tables: they are stored once.
+        op_plan* again = op_plan_get(map == me ? "nearAgain" : "scatteredAgain", edges, 64, 5, args, 3, inds);
+        p = &OP_plans[OP_plan_index - 2];  // the registry may have moved
+        EXPECT_NE(again, p);
+        EXPECT_EQ(again->ind_maps[2], p->ind_maps[2]);
+        EXPECT_EQ(again->loc_maps[4], p->loc_maps[4]);
+        EXPECT_EQ(again->thrcol, p->thrcol);
+        EXPECT_EQ(std::vector<int>(again->blkmap, again->blkmap + again->nblocks),
+                  std::vector<int>(p->blkmap, p->blkmap + p->nblocks));
+    }
+
+    // Read-only loops colour every element 0; a shorter all-zero colour table is the start of a longer one.
+    op_arg readEdges[1] = {op_arg_dat(du, 0, me, 1, "float", OP_READ)};
+    op_arg readCells[1] = {op_arg_dat(du, -1, OP_ID, 1, "float", OP_READ)};
+    int one[1] = {0}, none[1] = {-1};
+    ASSERT_GT(mesh.nedges(), mesh.ncells);
+    op_plan* pe = op_plan_get("readEdges", edges, 64, 1, readEdges, 1, one);
+    op_plan* pc = op_plan_get("readCells", cells, 64, 1, readCells, 0, none);
+    pe = &OP_plans[OP_plan_index - 2];
+    EXPECT_EQ(pe->thrcol, pc->thrcol) << "the cells' colours are the start of the edges' table";
+    for (const op_plan* q : {pe, pc}) EXPECT_EQ(std::count(q->thrcol, q->thrcol + q->exec_length, 0), q->exec_length);
+
+    OP_diags = 7;
+    ::testing::internal::CaptureStdout();
+    op_plan_check(*pe, 1, one);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    OP_diags = 0;
+    EXPECT_NE(out.find(" *** OP_plan_check: maps     OK \n"), std::string::npos) << out;
 }

@@ -240,7 +240,9 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
                 break;
             }
     }
-    std::vector<int> list, stamp, pos;
+    std::vector<int> list;
+    std::vector<uint64_t> listed;       // one bit per target: listed by the current block
+    std::vector<unsigned short> pos;    // a target's position in the current block's list (local maps are 16-bit)
     std::vector<unsigned short*> locs;  // per column of the dataset: each element's local position
     const size_t nloc = exec_length > 0 ? exec_length : 1;
     for (int d = 0; d < ninds; ++d) {
@@ -257,8 +259,8 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
         int targetSize = 0;
         for (int m : indArgs)
             if (canon[inds[m]] == d) targetSize = std::max(targetSize, args[m].dat->set->size);
-        stamp.assign(targetSize, -1);  // block that last listed the target
-        pos.resize(targetSize);        // the target's position in that block's list
+        listed.assign(((size_t)targetSize + 63) / 64, 0);
+        pos.resize(targetSize);
         // The tables are built in place in their final storage, so that no copy of them is ever held twice.
         locs.resize(cols.size());
         for (auto& l : locs) l = (unsigned short*)op_malloc(nloc * sizeof(unsigned short));
@@ -273,30 +275,35 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
                 const int dim = col.first->dim;
                 for (int e = first; e < last; ++e) {
                     const int t = row[(size_t)e * dim + col.second];
-                    if (stamp[t] != b) {
-                        stamp[t] = b;
+                    const uint64_t bit = 1ull << (t & 63);
+                    if (!(listed[t >> 6] & bit)) {
+                        listed[t >> 6] |= bit;
                         list.push_back(t);
                         lo = std::min(lo, t);
                         hi = std::max(hi, t);
                     }
                 }
             }
-            // Sorted ascending and distinct: a scan of the stamps when the targets lie close together (the usual
-            // case on a locality-ordered mesh), a sort otherwise; both give the same list.
+            // Sorted ascending and distinct: read off the bits when the targets lie close together (the usual
+            // case on a locality-ordered mesh), sorted otherwise; both give the same list. The bits are cleared.
             const size_t n = list.size();
-            if (n > 0 && (size_t)(hi - lo) < 8 * n + 64) {
+            if (n > 0 && (size_t)(hi - lo) / 64 < 4 * n) {
                 list.clear();
-                for (int t = lo; t <= hi; ++t)
-                    if (stamp[t] == b) list.push_back(t);
+                for (int w = lo >> 6; w <= hi >> 6; ++w) {
+                    for (uint64_t word = listed[w]; word != 0; word &= word - 1)
+                        list.push_back(w * 64 + __builtin_ctzll(word));
+                    listed[w] = 0;
+                }
             } else {
                 std::sort(list.begin(), list.end());
+                for (int t : list) listed[t >> 6] = 0;
             }
-            for (int i = 0; i < (int)n; ++i) pos[list[i]] = i;
+            for (int i = 0; i < (int)n; ++i) pos[list[i]] = (unsigned short)i;
             for (size_t j = 0; j < cols.size(); ++j) {
                 const int* row = cols[j].first->map;
                 const int dim = cols[j].first->dim;
                 unsigned short* l = locs[j];
-                for (int e = first; e < last; ++e) l[e] = (unsigned short)pos[row[(size_t)e * dim + cols[j].second]];
+                for (int e = first; e < last; ++e) l[e] = pos[row[(size_t)e * dim + cols[j].second]];
             }
             indOffs[(size_t)b * ninds + d] = (int)allSize;
             indSizes[(size_t)b * ninds + d] = (int)n;
@@ -409,6 +416,8 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     // Transfer estimates: direct data once per element; per block, each indirect dataset's distinct targets (and
     // their local-map words), counted in bytes used and in whole cache lines; modified data counts twice.
     const double line = OP_cache_line_size > 0 ? OP_cache_line_size : 128;
+    const long lineBytes = (long)line;
+    const int lineShift = (lineBytes & (lineBytes - 1)) == 0 ? __builtin_ctzl(lineBytes) : -1;  // power of two
     double transfer = 0.0, transfer2 = 0.0, transferSoA = 0.0;
     for (int m = 0; m < nargs; ++m) {
         if (!args[m].opt || args[m].argtype != OP_ARG_DAT || args[m].map != nullptr) continue;
@@ -454,11 +463,21 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
                 soaLinesOf[d] = soaLinesOf[sameLines[d]];
             } else {
                 long lines = 0, prevLine = -1;
-                for (int i = 0; i < n; ++i) {
-                    const long first = (long)((double)tl[i] * rep.size / line);
-                    const long lastL = (long)(((double)tl[i] + 1) * rep.size - 1) / (long)line;
-                    for (long l = std::max(first, prevLine + 1); l <= lastL; ++l) ++lines;
-                    prevLine = std::max(prevLine, lastL);
+                if (lineShift >= 0) {  // the same counts in integer arithmetic
+                    const long sz = rep.size;
+                    for (int i = 0; i < n; ++i) {
+                        const long first = (tl[i] * sz) >> lineShift;
+                        const long lastL = ((tl[i] + 1) * sz - 1) >> lineShift;
+                        lines += std::max(0L, lastL - std::max(first, prevLine + 1) + 1);
+                        prevLine = std::max(prevLine, lastL);
+                    }
+                } else {
+                    for (int i = 0; i < n; ++i) {
+                        const long first = (long)((double)tl[i] * rep.size / line);
+                        const long lastL = (long)(((double)tl[i] + 1) * rep.size - 1) / (long)line;
+                        for (long l = std::max(first, prevLine + 1); l <= lastL; ++l) ++lines;
+                        prevLine = std::max(prevLine, lastL);
+                    }
                 }
                 linesOf[d] = lines;
                 long soaLines = 0;

@@ -72,6 +72,13 @@ constexpr std::size_t reduction_stride_bytes = 64 * 8;
 /// within a colour and reductions are minima and maxima.
 constexpr int serial_loop_limit = 4096;
 
+/// The blocks of one colour are handed to the threads in chunks of about nblocks / (this x threads), on demand: the
+/// cost of a block depends on its cells (a dry block costs a fraction of a wet one, and a flood front leaves one part
+/// of the mesh dry), so equal shares of blocks leave one thread waiting. Results do not depend on it: blocks of one
+/// colour touch disjoint modified data, each block runs in element order on one thread, and reductions are minima
+/// and maxima.
+constexpr int blocks_per_chunk_divisor = 16;
+
 template <typename T>
 struct direct_arg {
     static constexpr int width = 1;
@@ -417,11 +424,12 @@ void run_indirect(int k, char const* name, op_set set, const int (&declInds)[NI]
                     for (int n = first; n < last; ++n) call_kernel(kernel, accs, n, seq);
                 }
             } else {
+                const int chunk = std::max(1, nblocks / (blocks_per_chunk_divisor * nthreads));
 #pragma omp parallel
                 {
                     auto local = accs;
                     bind_all(local, omp_get_thread_num(), seq);
-#pragma omp for schedule(static) nowait
+#pragma omp for schedule(dynamic, chunk) nowait
                     for (int blockIdx = 0; blockIdx < nblocks; ++blockIdx) {
                         const int blockId = blkmap[blockIdx + block_offset];
                         const int first = offset[blockId];

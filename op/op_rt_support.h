@@ -20,6 +20,9 @@ struct op_plan {
     int* inds;        ///< per argument: indirect dataset number, -1 direct/global
     int* optflags;    ///< per argument: in use
 
+    // The per-element tables (ind_maps[d], loc_maps[m], thrcol) are read-only after planning and may be shared:
+    // datasets reached through the same map columns share one list, arguments through the same column one local
+    // map, and equal tables of different plans are stored once. They belong to the planner's pool, freed by op_rt_exit.
     int** ind_maps;             ///< per indirect dataset: concatenated per-block lists of distinct target elements
     int* ind_offs;              ///< [block * ninds + dataset]: start of the block's list in ind_maps[dataset]
     int* ind_sizes;             ///< [block * ninds + dataset]: length of that list

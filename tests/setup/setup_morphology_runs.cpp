@@ -131,9 +131,10 @@ Peak profilePeak(const std::vector<double>& profile, double dx)
     return {(static_cast<double>(top) + 0.5 + shift) * dx, m - 0.25 * (l - r) * shift};
 }
 
-/// Slowest characteristic speed of the shallow-water equations with the Exner equation in one dimension,
-/// zb_t + qs(u)_x / (1 - p) = 0: the root near zero of  lambda ((u - lambda)^2 - g h) + g (dqs/du) / (1 - p) (u -
-/// lambda) = 0, by Newton's method from the quasi-steady value  (dqs/du) u / (h (1 - Fr^2) (1 - p)).
+/// Slowest characteristic speed [m/s] of the one-dimensional shallow-water equations coupled with the Exner equation
+/// zb_t + qs(u)_x / (1 - p) = 0: with k = g (dqs/du) / (1 - p), the root near zero of
+///   lambda ((u - lambda)^2 - g h) + k (u - lambda) = 0,
+/// by Newton's method from the quasi-steady value (dqs/du) u / (h (1 - Fr^2) (1 - p)).
 double bedCelerity(double h, double u, double dqsdu, double porosity, double g = 9.81)
 {
     const double k = g * dqsdu / (1.0 - porosity);
@@ -159,15 +160,16 @@ double bedCelerity(double h, double u, double dqsdu, double porosity, double g =
 // with the celerity  c = (dqs/du) u / (h (1 - Fr^2) (1 - p)). The run is compared with the exact slow root of the
 // characteristic polynomial of the coupled system (bedCelerity), which lies 5.5 % below that quasi-steady value
 // here. The hump is the bed minus that of the twin run; its centre of mass moves at c to first order in the
-// amplitude (2 % of the depth; the second-order term adds about 2 (B + 1)/4 eta/h, 1 to 2 %), and diffusion of the
-// first-order scheme spreads it without moving its centre, but lowers its top: the amplitude may shrink, never grow.
+// amplitude (2 % of the depth; the second-order term adds about (B + 1)/2 eta/(h (1 - Fr^2)) with eta a mean height
+// of the hump, 1 to 2 %), and diffusion of the first-order scheme spreads it without moving its centre, but lowers
+// its top: the amplitude may shrink, never grow.
 // The displacement is taken from one output after the start on, when the flow has taken up the moving bed (the
 // fast waves sent off by the start of morphology have left the channel by then); the peak of the width-averaged
 // profile, located by a parabola through the highest column and its neighbours, must move at c as well.
 TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
 {
     const double A = 0.02, B = 3.0, porosity = 0.4, start = 30.0, out = 30.0, end = 330.0, dx = 0.5;
-    const double depth = 0.5, q = 0.25, amplitude = 0.01, halfWidth = 3.0, x0 = 8.0, reach = 30.0;
+    const double depth = 0.5, q = 0.25, width = 1.0, amplitude = 0.01, halfWidth = 3.0, x0 = 8.0, reach = 30.0;
     const int ncol = 80, last = static_cast<int>(end / out), first = static_cast<int>(start / out);
     char bump[64], setup[2048], config[256];
     std::snprintf(bump, sizeof bump, "bump:%g:%.10g:%g", amplitude, amplitude / (halfWidth * halfWidth), x0);
@@ -186,7 +188,7 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
         "BEDLOAD": {"formula": "velocity_power_law", "coefficient": %g, "exponent": %g, "critical": 0.0,
           "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left"},
                        {"name": "spill", "type": "bed_level", "string": "right", "limit": "upper"}]}}}}}})",
-                  depth, q, q * 1.0, depth, start, porosity, A, B);
+                  depth, q, q * width, depth, start, porosity, A, B);
     std::snprintf(config, sizeof config, R"({"SIMULATION": {"TIME": {"start": 0, "end": %g, "out": %g},
         "OUTPUT": ["bottom_elevation"]}})",
                   end, out);

@@ -19,6 +19,9 @@
 
 namespace results {
 
+const char* const FLOOD_VARIABLE_NAMES[4] = {"flood_arrival_time", "flood_max_depth", "flood_max_velocity",
+                                             "flood_max_discharge"};
+
 namespace {
 
 const char* const TOPOLOGY = "/CellsAll/Topology";

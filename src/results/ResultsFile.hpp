@@ -29,6 +29,10 @@ struct TimeStep {
     int record = 0;     ///< record index under "/RESULTS/<data path>/"
 };
 
+/// Names of the four tracked flood variables ("flood_tracking" components 0 to 3): arrival time, maximum depth,
+/// maximum velocity, maximum specific discharge.
+extern const char* const FLOOD_VARIABLE_NAMES[4];
+
 /// Read-only view of a results file. The model (aggregates) is rebuilt from the archived set-up text, the requested
 /// outputs from the archived simulation configuration. Every failure prints " -> <reason>" on standard error and
 /// throws TerraException.

@@ -92,9 +92,18 @@ void printInfo(const ResultsFile& file)
     std::cout << std::flush;
 }
 
-std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& name,
+std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& requested,
                                        const std::vector<double>& times, int component, const std::string& stem)
 {
+    // A tracked flood variable by its own name (as the XDMF file calls it) is that component of flood_tracking.
+    std::string name = requested;
+    std::string floodName;
+    for (int k = 0; k < 4; ++k)
+        if (requested == FLOOD_VARIABLE_NAMES[k]) {
+            name = "flood_tracking";
+            component = k;
+            floodName = requested;
+        }
     api::IOutput* o = file.findOutput(name);
     if (o == nullptr) fail("output <" + name + "> cannot be computed by the model of <" + file.fileName() + ">");
     if (o->getSet()->getID() != model::SetID::CellsAll)
@@ -126,7 +135,10 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
         } else {
             const int k = component < 0 ? 0 : component;
             v = file.values(o, k, step);
-            if (dim > 1) label = name + "[" + std::to_string(k) + "]";
+            if (!floodName.empty())
+                label = floodName;
+            else if (dim > 1)
+                label = name + "[" + std::to_string(k) + "]";
         }
         std::vector<bool> blank(v.size(), false);
         if (q.blankDry) {
@@ -138,8 +150,10 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
         style.title = o->isTracking() ? label + " over the whole run" : label + " at t = " + timeText(step.time) + " s";
         style.unit = q.unit;
         style.map = q.map;
-        const std::string png = stem + "_" + name + (component >= 0 && dim > 1 ? std::to_string(component) : "") +
-                                (o->isTracking() ? "" : "_t" + timeText(step.time)) + ".png";
+        const std::string png =
+            stem + "_" +
+            (floodName.empty() ? name + (component >= 0 && dim > 1 ? std::to_string(component) : "") : floodName) +
+            (o->isTracking() ? "" : "_t" + timeText(step.time)) + ".png";
         if (static_cast<int>(v.size()) != file.cellCount())
             fail("output <" + name + "> has " + std::to_string(v.size()) + " values for " +
                  std::to_string(file.cellCount()) + " cells");

@@ -39,7 +39,8 @@ struct PictureFile {
     PictureFrame frame;
 };
 
-/// Draws one picture per time of the output (stem + "_" + output + "_t" + time + ".png").
+/// Draws one picture per time of the output (stem + "_" + output + "_t" + time + ".png"); the tracked flood
+/// variables, by their own names (FLOOD_VARIABLE_NAMES) or as flood_tracking[k], once for the whole run.
 std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& output,
                                        const std::vector<double>& times, int component, const std::string& stem);
 

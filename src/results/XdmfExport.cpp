@@ -32,10 +32,6 @@ std::string shifted(const std::string& expression, double offset)
     return "(" + expression + ")" + (offset < 0 ? "-" : "+") + text;
 }
 
-/// Names of the four tracked flood variables, in their component order.
-const char* const FLOOD_NAMES[] = {"flood_arrival_time", "flood_max_depth", "flood_max_velocity",
-                                   "flood_max_discharge"};
-
 /// Whether any of the output's XDMF functions divides by the water depth ("$2-$3"): evaluated by a viewer such a
 /// function gives infinities and NaNs on dry cells, so its values are computed here with the dry-cell threshold.
 bool dividesByDepth(const api::IOutput* o)
@@ -132,7 +128,7 @@ int writeXdmf(const ResultsFile& file, const std::string& xdmfFile)
             } else if (o->isTracking()) {
                 for (std::size_t k = 0; k < src.size(); ++k) {
                     const std::string name =
-                        k < 4 ? FLOOD_NAMES[k] : o->getName() + "_" + std::to_string(static_cast<int>(k));
+                        k < 4 ? FLOOD_VARIABLE_NAMES[k] : o->getName() + "_" + std::to_string(static_cast<int>(k));
                     writer->addScalar(name, n, h5, src[k].dataset, src[k].columns, src[k].column);
                     ++attributes;
                 }

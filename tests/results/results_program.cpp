@@ -152,6 +152,42 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
     EXPECT_THAT(readFile(dir.file("pic.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
 }
 
+TEST(ResultsProgram, FloodVariablesAreDrawnByTheirOwnNamesOnceForTheRun)
+{
+    testsupport::ScratchDir dir("results-flood");
+    resultstest::Content c;
+    c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"HYDRAULICS":{"FLOOD":{}}}}}})";
+    c.outputs = {"water_depth"};
+    c.records = {resultstest::record(0), resultstest::record(10)};
+    // Arrival time, maximum depth, velocity, discharge per cell; cells 2 and 3 never wet.
+    c.flood = {{4, 1, 2, 3}, {8, 2, 2, 3}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    resultstest::write(dir.file("fl.h5"), c);
+    const results::ResultsFile file(dir.file("fl.h5"));
+
+    const auto depth = results::writePictures(file, "flood_max_depth", {0.0, 10.0}, -1, dir.file("fl"));
+    ASSERT_EQ(depth.size(), 1u) << "tracked maxima hold for the whole run: one picture";
+    EXPECT_EQ(depth[0].file, dir.file("fl_flood_max_depth.png"));
+    EXPECT_EQ(depth[0].frame.vMin, 1.0);
+    EXPECT_EQ(depth[0].frame.vMax, 2.0);
+    Png png(depth[0].file);
+    ASSERT_TRUE(png.ok());
+    auto at = [&](int cell) {
+        const auto p = depth[0].frame.pixel(CX[cell], CY[cell]);
+        return png.at(p[0], p[1]);
+    };
+    expectColour(at(0), expected(results::ColourMap::Blues, 0.0));
+    expectColour(at(1), expected(results::ColourMap::Blues, 1.0));
+    expectColour(at(2), WHITE);
+
+    // The arrival time is component 0, the same as flood_tracking[0].
+    const auto arrival = results::writePictures(file, "flood_arrival_time", {}, -1, dir.file("fl"));
+    const auto byIndex = results::writePictures(file, "flood_tracking", {}, 0, dir.file("fl"));
+    EXPECT_EQ(arrival[0].file, dir.file("fl_flood_arrival_time.png"));
+    EXPECT_EQ(arrival[0].frame.vMin, 4.0);
+    EXPECT_EQ(arrival[0].frame.vMax, 8.0);
+    EXPECT_EQ(byIndex[0].frame.vMax, arrival[0].frame.vMax);
+}
+
 TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
 {
     testsupport::ScratchDir dir("results-hydrograph");

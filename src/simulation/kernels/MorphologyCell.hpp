@@ -29,6 +29,15 @@ enum : int {
 /// sqrt(x*x + y*y) taken in double and rounded to float.
 inline float magnitude(float x, float y) { return static_cast<float>(std::sqrt(static_cast<double>(x * x + y * y))); }
 
+/// x^3 in double, rounded to float. x*x is exact in double for a float x, so x*x*x is the correctly rounded cube;
+/// rounded to float it is the same as float(pow(x, 3.0)) for every non-negative float x (all of them compared),
+/// without the library call.
+inline float cubeOf(float x)
+{
+    const double d = static_cast<double>(x);
+    return static_cast<float>(d * d * d);
+}
+
 /// x^B in double, rounded to float; and x^(B-1) formed as x^B / x, taken as 0 when x < 1e-6.
 struct PowerPair {
     float xB;
@@ -140,7 +149,7 @@ inline void kernel_HYDRAULICS_CalcCurvature(const float* const* unitCent, const 
         dvdy += geomWght[2 * j + 1] * dv;
     }
     const float N = u * (u * dvdx - v * dudx) + v * (u * dvdy - v * dudy);
-    const float M = static_cast<float>(std::pow(static_cast<double>(absU), 3.0));
+    const float M = morphology::cubeOf(absU);
     *flowCurv = M >= 1.0e-6f ? N / M : 0.0f;
 }
 

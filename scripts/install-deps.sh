@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   time  # /usr/bin/time -v: peak memory in the whole-run benchmark (bench/run.sh)
   libcairo2-dev libxml2-utils libxml2-dev
+  python3  # the river-flood example's mesh script, the example tests, bench/run.sh
 )
 
 missing=()

@@ -9,7 +9,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../../build}" && pwd)"
-work="$build/examples/mobile-bed"
+work="$build/examples/$(basename "$here")"
 mkdir -p "$work"
 cp "$here/setup.json" "$here/config.json" "$work/"
 cd "$work"

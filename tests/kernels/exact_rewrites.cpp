@@ -46,4 +46,20 @@ TEST(ExactRewrites, CubeEqualsTheRoundedLibraryPower)
     EXPECT_EQ(morphology::cubeOf(2.0f), 8.0f);
 }
 
+TEST(ExactRewrites, ThreeHalvesPowerEqualsTheRoundedLibraryPower)
+{
+    int differences = 0;
+    for (float x : nonNegativeFloats()) {
+        const float library = static_cast<float>(std::pow(static_cast<double>(x), 1.5));
+        const float rewritten = morphology::powers(x, 1.5f).xB;
+        if (!sameFloat(rewritten, library) && ++differences <= 5)
+            ADD_FAILURE() << "x^1.5 of " << std::hexfloat << x << ": " << rewritten << " vs " << library;
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(morphology::powers(4.0f, 1.5f).xB, 8.0f);
+    EXPECT_EQ(morphology::powers(4.0f, 1.5f).xBm1, 2.0f);
+    // Other exponents keep the library power.
+    EXPECT_EQ(morphology::powers(4.0f, 2.5f).xB, static_cast<float>(std::pow(4.0, 2.5)));
+}
+
 }  // namespace

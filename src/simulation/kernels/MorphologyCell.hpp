@@ -45,7 +45,10 @@ struct PowerPair {
 };
 inline PowerPair powers(float x, float B)
 {
-    const float xB = static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(B)));
+    const double d = static_cast<double>(x);
+    // The 3/2 power (Meyer-Peter and Mueller) as d*sqrt(d): rounded to float it is the same as float(pow(d, 1.5))
+    // for every non-negative float (all of them compared), without the library call.
+    const float xB = static_cast<float>(B == 1.5f ? d * std::sqrt(d) : std::pow(d, static_cast<double>(B)));
     return {xB, x < 1.0e-6f ? 0.0f : xB / x};
 }
 

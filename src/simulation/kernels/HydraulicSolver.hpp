@@ -96,8 +96,56 @@ inline RotatedFlux hllcFlux(const RiemannSide& a, const RiemannSide& b, float zs
                        fluxB.tangential + sb * (hs * b.qt * b.inv - b.qt)};
 }
 
+/// Flux of an edge with nothing above the interface bed on either side (both reconstructed depths 0 with a positive
+/// MinWaterDepth and a finite positive gravity g): celerities, star depth and wave speeds are zero, so the HLLC flux
+/// is the first side's physical flux (pressure only), from the right cell's view too. Forms the very values of the
+/// full solve, signs of zero included, without its roots and divisions; returns false, writing nothing, when a
+/// discharge is not finite (the full solve then decides).
+inline bool dryEdgeFlux(const float* n, const float* stateL, float zL, const float* stateR, float zR, float g,
+                        float* flux)
+{
+    const float nx = n[0];
+    const float ny = n[1];
+    const float HL = stateL[0];
+    const float HR = stateR[0];
+    const float zf = std::max(zL, zR);
+    // Depths, their ratios to the cell depths and the reciprocal depths are all +0 here.
+    const float h = 0.0f;
+    const float qnL = h * (stateL[1] * nx + stateL[2] * ny);
+    const float qtL = h * (stateL[2] * nx - stateL[1] * ny);
+    const float qnR = h * (stateR[1] * nx + stateR[2] * ny);
+    const float qtR = h * (stateR[2] * nx - stateR[1] * ny);
+    const float uL = qnL * h;
+    const float uR = qnR * h;
+    if (!(uL == 0.0f && uR == 0.0f)) return false;
+
+    const float zsL = zf - std::max(0.0f, zf - HL);
+    const float etaL = h + zsL;
+    const float etaRl = h + zsL;
+    const RotatedFlux F = physicalFlux(RiemannSide{h, etaL, qnL, qtL, h, uL, h, false}, zsL, g);
+    flux[0] = F.mass;
+    const float Fn = static_cast<float>(F.normal - bedStepTerm(g, etaL, etaRl, zL, zsL));
+    flux[1] = nx * Fn - ny * F.tangential;
+    flux[2] = ny * Fn + nx * F.tangential;
+
+    const float zsR = zf - std::max(0.0f, zf - HR);
+    const float etaR = h + zsR;
+    const float etaLr = h + zsR;
+    float Gn = F.normal;
+    float Gt = F.tangential;
+    if (!(HL >= zf && HR >= zf)) {
+        const RotatedFlux G = physicalFlux(RiemannSide{h, etaR, -qnR, -qtR, h, -uR, h, false}, zsR, g);
+        Gn = G.normal;
+        Gt = G.tangential;
+    }
+    const float Xn = static_cast<float>(Gn - bedStepTerm(g, etaR, etaLr, zR, zsR));
+    flux[3] = -(nx * Xn - ny * Gt);
+    flux[4] = -(ny * Xn + nx * Gt);
+    return true;
+}
+
 /// The edge solve of hydrodynamic_solver. With DryShortcut an edge with nothing above the interface bed on either
-/// side skips the wave speeds; the results are the same bits either way (the tests run both).
+/// side takes dryEdgeFlux; the results are the same bits either way (the tests run both).
 template <bool DryShortcut>
 inline void solveEdge(const float* n, const float* stateL, float zL, int wetL, const float* stateR, float zR, int wetR,
                       float* flux)
@@ -114,6 +162,10 @@ inline void solveEdge(const float* n, const float* stateL, float zL, int wetL, c
     const float hL = std::max(0.0f, HL - zf);
     const float hR = std::max(0.0f, HR - zf);
 
+    if (DryShortcut && hL == 0.0f && hR == 0.0f && hmin > 0.0f && g > 0.0f && g <= std::numeric_limits<float>::max() &&
+        dryEdgeFlux(n, stateL, zL, stateR, zR, g, flux))
+        return;
+
     const float depthL = HL - zL;
     const float depthR = HR - zR;
     const float rL = (wetL == 1 && depthL > 0.0f) ? hL / depthL : 0.0f;
@@ -129,51 +181,40 @@ inline void solveEdge(const float* n, const float* stateL, float zL, int wetL, c
     const float iR = wR ? static_cast<float>(1.0 / static_cast<double>(hR)) : 0.0f;
     const float uL = qnL * iL;
     const float uR = qnR * iR;
+    const float cL = static_cast<float>(std::sqrt(static_cast<double>(g * hL)));
+    const float cR = static_cast<float>(std::sqrt(static_cast<double>(g * hR)));
 
-    // Interface beds seen from the left and from the right cell.
+    const float hSum = hL + hR;
+    const float k = reciprocalFrom(cL + cR, 1.0e-6);
+    const float hStar = static_cast<float>(0.5 * hSum - 0.25 * static_cast<double>(uR - uL) * hSum * k);
+
+    // Left side: interface bed seen from the left cell.
     const float zsL = zf - std::max(0.0f, zf - HL);
     const float etaL = hL + zsL;
     const float etaRl = hR + zsL;
-    const float zsR = zf - std::max(0.0f, zf - HR);
-    const float etaR = hR + zsR;
-    const float etaLr = hL + zsR;
-    // Emerging topography: the right cell's side is the mirrored problem (normal -n, tangent -t).
-    const bool mirrored = !(HL >= zf && HR >= zf);
-
-    RotatedFlux F{};
-    RotatedFlux G{};
-    if (DryShortcut && hL == 0.0f && hR == 0.0f && !wL && !wR && uL == 0.0f && uR == 0.0f && g > 0.0f &&
-        g <= std::numeric_limits<float>::max()) {
-        // Nothing on either side above the interface bed (the common edge of a dry region): celerities, star
-        // depth and wave speeds are zero, so the HLLC flux is the first side's physical flux (pressure only). The
-        // values are the very ones the full solve forms, signs of zero included, without its roots and divisions.
-        F = physicalFlux(RiemannSide{hL, etaL, qnL, qtL, iL, uL, 0.0f, wL}, zsL, g);
-        if (mirrored) G = physicalFlux(RiemannSide{hR, etaR, -qnR, -qtR, iR, -uR, 0.0f, wR}, zsR, g);
-    } else {
-        const float cL = static_cast<float>(std::sqrt(static_cast<double>(g * hL)));
-        const float cR = static_cast<float>(std::sqrt(static_cast<double>(g * hR)));
-
-        const float hSum = hL + hR;
-        const float k = reciprocalFrom(cL + cR, 1.0e-6);
-        const float hStar = static_cast<float>(0.5 * hSum - 0.25 * static_cast<double>(uR - uL) * hSum * k);
-
-        const RiemannSide left{hL, etaL, qnL, qtL, iL, uL, cL, wL};
-        const RiemannSide right{hR, etaRl, qnR, qtR, iR, uR, cR, wR};
-        F = hllcFlux(left, right, zsL, hStar, g);
-        if (mirrored) {
-            const RiemannSide mirroredLeft{hR, etaR, -qnR, -qtR, iR, -uR, cR, wR};
-            const RiemannSide mirroredRight{hL, etaLr, -qnL, -qtL, iL, -uL, cL, wL};
-            G = hllcFlux(mirroredLeft, mirroredRight, zsR, hStar, g);
-        }
-    }
+    const RiemannSide left{hL, etaL, qnL, qtL, iL, uL, cL, wL};
+    const RiemannSide right{hR, etaRl, qnR, qtR, iR, uR, cR, wR};
+    const RotatedFlux F = hllcFlux(left, right, zsL, hStar, g);
 
     flux[0] = F.mass;
     const float Fn = static_cast<float>(F.normal - bedStepTerm(g, etaL, etaRl, zL, zsL));
     flux[1] = nx * Fn - ny * F.tangential;
     flux[2] = ny * Fn + nx * F.tangential;
 
-    const float Gn = mirrored ? G.normal : F.normal;
-    const float Gt = mirrored ? G.tangential : F.tangential;
+    // Right side: interface bed seen from the right cell.
+    const float zsR = zf - std::max(0.0f, zf - HR);
+    const float etaR = hR + zsR;
+    const float etaLr = hL + zsR;
+    float Gn = F.normal;
+    float Gt = F.tangential;
+    if (!(HL >= zf && HR >= zf)) {
+        // Emerging topography: solve the mirrored problem from the right cell (normal -n, tangent -t).
+        const RiemannSide mirroredLeft{hR, etaR, -qnR, -qtR, iR, -uR, cR, wR};
+        const RiemannSide mirroredRight{hL, etaLr, -qnL, -qtL, iL, -uL, cL, wL};
+        const RotatedFlux G = hllcFlux(mirroredLeft, mirroredRight, zsR, hStar, g);
+        Gn = G.normal;
+        Gt = G.tangential;
+    }
     const float Xn = static_cast<float>(Gn - bedStepTerm(g, etaR, etaLr, zR, zsR));
     flux[3] = -(nx * Xn - ny * Gt);
     flux[4] = -(ny * Xn + nx * Gt);

@@ -66,30 +66,30 @@ inline RotatedFlux physicalFlux(const RiemannSide& a, float zs, float g)
 /// HLLC flux from side a to side b across an interface with bed zs; hStar is the two-rarefaction star depth.
 inline RotatedFlux hllcFlux(const RiemannSide& a, const RiemannSide& b, float zs, float hStar, float g)
 {
-    const float fa = hStar <= a.h ? 1.0f
-                                  : static_cast<float>(std::sqrt(0.5 * static_cast<double>(a.h + hStar) * hStar *
-                                                                 static_cast<double>(a.inv * a.inv)));
-    const float fb = hStar <= b.h ? 1.0f
-                                  : static_cast<float>(std::sqrt(0.5 * static_cast<double>(b.h + hStar) * hStar *
-                                                                 static_cast<double>(b.inv * b.inv)));
+    // Each value is formed only where the branch taken needs it: a supersonic edge needs neither the other side's
+    // wave speed nor its physical flux.
+    const auto shockFactor = [hStar](const RiemannSide& s) {
+        return hStar <= s.h ? 1.0f
+                            : static_cast<float>(std::sqrt(0.5 * static_cast<double>(s.h + hStar) * hStar *
+                                                           static_cast<double>(s.inv * s.inv)));
+    };
     // A dry side sees the dry front u +- 2c of the wet side.
-    const float sa = a.wet ? a.u - fa * a.c : static_cast<float>(b.u - 2.0 * b.c);
-    const float sb = b.wet ? b.u + fb * b.c : static_cast<float>(a.u + 2.0 * a.c);
-
-    const RotatedFlux fluxA = physicalFlux(a, zs, g);
-    const RotatedFlux fluxB = physicalFlux(b, zs, g);
-    if (sa >= 0.0f) return fluxA;
-    if (sb <= 0.0f) return fluxB;
+    const float sa = a.wet ? a.u - shockFactor(a) * a.c : static_cast<float>(b.u - 2.0 * b.c);
+    if (sa >= 0.0f) return physicalFlux(a, zs, g);
+    const float sb = b.wet ? b.u + shockFactor(b) * b.c : static_cast<float>(a.u + 2.0 * a.c);
+    if (sb <= 0.0f) return physicalFlux(b, zs, g);
 
     const float d = b.h * (b.u - sb) - a.h * (a.u - sa);
     const float invD = reciprocalAbs(d, 1.0e-6);
     const float sStar = (sa * b.h * (b.u - sb) - sb * a.h * (a.u - sa)) * invD;
     if (sStar >= 0.0f) {
+        const RotatedFlux fluxA = physicalFlux(a, zs, g);
         const float m = reciprocalAbs(sa - sStar, 1.0e-6);
         const float hs = (sa - a.u) * a.h * m;
         return RotatedFlux{fluxA.mass + sa * ((zs + hs) - a.eta), fluxA.normal + sa * (sStar * hs - a.qn),
                            fluxA.tangential + sa * (hs * a.qt * a.inv - a.qt)};
     }
+    const RotatedFlux fluxB = physicalFlux(b, zs, g);
     const float m = reciprocalAbs(sb - sStar, 1.0e-6);
     const float hs = (sb - b.u) * b.h * m;
     return RotatedFlux{fluxB.mass + sb * ((zs + hs) - b.eta), fluxB.normal + sb * (sStar * hs - b.qn),

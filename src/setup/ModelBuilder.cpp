@@ -317,12 +317,23 @@ void ContentBuilder::nodeStrings()
     c.maps[MapID::NodeStrg_CellsAll] = Table::ofInts(nPieces, kMaxStringEdges, nsCells);
 }
 
-/// Appends rows to a table built by an earlier step.
-void appendRows(Table& t, int rows, const std::vector<int>& ints, const std::vector<float>& floats = {})
+/// Appends rows of `cols` ints to a table; a table not built before takes that shape (the hydraulic boundaries and
+/// sources open their tables this way, even without rows, and the morphological ones append to them).
+void appendInts(Table& t, int cols, int rows, const std::vector<int>& values)
 {
+    t.isInt = true;
+    t.cols = cols;
     t.rows += rows;
-    t.ints.insert(t.ints.end(), ints.begin(), ints.end());
-    t.floats.insert(t.floats.end(), floats.begin(), floats.end());
+    t.ints.insert(t.ints.end(), values.begin(), values.end());
+}
+
+/// Appends rows of `cols` floats to a table, as appendInts.
+void appendFloats(Table& t, int cols, int rows, const std::vector<float>& values)
+{
+    t.isInt = false;
+    t.cols = cols;
+    t.rows += rows;
+    t.floats.insert(t.floats.end(), values.begin(), values.end());
 }
 
 /// Rows that boundary conditions on node strings add to the edge-data table and, per series and per modification,
@@ -352,18 +363,18 @@ struct EdgeDataRows {
 void ContentBuilder::appendEdgeDataRows(const EdgeDataRows& r)
 {
     c.sets[SetID::EdgeData] += r.rows;
-    appendRows(c.data[DataID::EdgeData_NumValue], r.rows, {}, r.edgeData);
+    appendFloats(c.data[DataID::EdgeData_NumValue], 7, r.rows, r.edgeData);
     const int nEi = static_cast<int>(r.eiData.size());
     c.sets[SetID::EdInterp] += nEi;
-    appendRows(c.maps[MapID::EdInterp_InSeries], nEi, r.eiSeries);
-    appendRows(c.maps[MapID::EdInterp_NodeStrg], nEi, r.eiString);
-    appendRows(c.maps[MapID::EdInterp_EdgeData], nEi, r.eiData);
-    appendRows(c.data[DataID::EdInterp_KeyPostn], nEi, r.eiKey);
+    appendInts(c.maps[MapID::EdInterp_InSeries], 1, nEi, r.eiSeries);
+    appendInts(c.maps[MapID::EdInterp_NodeStrg], 1, nEi, r.eiString);
+    appendInts(c.maps[MapID::EdInterp_EdgeData], 1, nEi, r.eiData);
+    appendInts(c.data[DataID::EdInterp_KeyPostn], 2, nEi, r.eiKey);
     const int nEm = static_cast<int>(r.emData.size());
     c.sets[SetID::EdModDat] += nEm;
-    appendRows(c.maps[MapID::EdModDat_NodeStrg], nEm, r.emString);
-    appendRows(c.maps[MapID::EdModDat_EdgeData], nEm, r.emData);
-    appendRows(c.data[DataID::EdModDat_ModfInfo], nEm, r.emInfo);
+    appendInts(c.maps[MapID::EdModDat_NodeStrg], 2, nEm, r.emString);
+    appendInts(c.maps[MapID::EdModDat_EdgeData], 1, nEm, r.emData);
+    appendInts(c.data[DataID::EdModDat_ModfInfo], 7, nEm, r.emInfo);
 }
 
 std::vector<int> ContentBuilder::conditionEdges(const std::string& label, const std::string& string,
@@ -385,19 +396,6 @@ std::vector<int> ContentBuilder::conditionEdges(const std::string& label, const 
 
 void ContentBuilder::boundaries()
 {
-    // The hydraulic boundaries open the edge-data tables; the morphological ones append to them.
-    c.sets[SetID::EdgeData] = 0;
-    c.data[DataID::EdgeData_NumValue] = Table::ofFloats(0, 7, {});
-    c.sets[SetID::EdInterp] = 0;
-    c.maps[MapID::EdInterp_InSeries] = Table::ofInts(0, 1, {});
-    c.maps[MapID::EdInterp_NodeStrg] = Table::ofInts(0, 1, {});
-    c.maps[MapID::EdInterp_EdgeData] = Table::ofInts(0, 1, {});
-    c.data[DataID::EdInterp_KeyPostn] = Table::ofInts(0, 2, {});
-    c.sets[SetID::EdModDat] = 0;
-    c.maps[MapID::EdModDat_NodeStrg] = Table::ofInts(0, 2, {});
-    c.maps[MapID::EdModDat_EdgeData] = Table::ofInts(0, 1, {});
-    c.data[DataID::EdModDat_ModfInfo] = Table::ofInts(0, 7, {});
-
     std::vector<int> bcCells, bcData, bcType;
     EdgeDataRows rows;
     std::map<int, std::string> edgeOwner;
@@ -492,15 +490,15 @@ void ContentBuilder::appendSourceRows(const SourceRows& r)
 {
     const int n = r.sourceCount();
     c.sets[SetID::CellData] += n;
-    appendRows(c.data[DataID::CellData_NumValue], n, {}, r.cellData);
+    appendFloats(c.data[DataID::CellData_NumValue], 2, n, r.cellData);
     c.sets[SetID::ClInterp] += n;
-    appendRows(c.maps[MapID::ClInterp_InSeries], n, r.ciSeries);
-    appendRows(c.maps[MapID::ClInterp_CellData], n, r.ciData);
-    appendRows(c.data[DataID::ClInterp_KeyPostn], n, r.ciKey);
+    appendInts(c.maps[MapID::ClInterp_InSeries], 1, n, r.ciSeries);
+    appendInts(c.maps[MapID::ClInterp_CellData], 1, n, r.ciData);
+    appendInts(c.data[DataID::ClInterp_KeyPostn], 2, n, r.ciKey);
     c.sets[SetID::ClModDat] += n;
-    appendRows(c.maps[MapID::ClModDat_MatIDRgn], n, r.cmRegion);
-    appendRows(c.maps[MapID::ClModDat_CellData], n, r.cmData);
-    appendRows(c.data[DataID::ClModDat_ModfInfo], n, r.cmInfo);
+    appendInts(c.maps[MapID::ClModDat_MatIDRgn], 1, n, r.cmRegion);
+    appendInts(c.maps[MapID::ClModDat_CellData], 1, n, r.cmData);
+    appendInts(c.data[DataID::ClModDat_ModfInfo], 7, n, r.cmInfo);
 }
 
 int ContentBuilder::regionIndex(const std::string& name) const
@@ -512,18 +510,6 @@ int ContentBuilder::regionIndex(const std::string& name) const
 
 void ContentBuilder::sources()
 {
-    // The hydraulic sources open the cell-data tables; the morphological ones append to them.
-    c.sets[SetID::CellData] = 0;
-    c.data[DataID::CellData_NumValue] = Table::ofFloats(0, 2, {});
-    c.sets[SetID::ClInterp] = 0;
-    c.maps[MapID::ClInterp_InSeries] = Table::ofInts(0, 1, {});
-    c.maps[MapID::ClInterp_CellData] = Table::ofInts(0, 1, {});
-    c.data[DataID::ClInterp_KeyPostn] = Table::ofInts(0, 2, {});
-    c.sets[SetID::ClModDat] = 0;
-    c.maps[MapID::ClModDat_MatIDRgn] = Table::ofInts(0, 1, {});
-    c.maps[MapID::ClModDat_CellData] = Table::ofInts(0, 1, {});
-    c.data[DataID::ClModDat_ModfInfo] = Table::ofInts(0, 7, {});
-
     SourceRows rows;
     for (std::size_t s = 0; s < d.sources.size(); ++s) {
         const auto& src = d.sources[s];

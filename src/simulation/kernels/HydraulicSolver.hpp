@@ -96,6 +96,27 @@ inline RotatedFlux hllcFlux(const RiemannSide& a, const RiemannSide& b, float zs
                        fluxB.tangential + sb * (hs * b.qt * b.inv - b.qt)};
 }
 
+/// flux[0..2] of an edge from the rotated flux F seen from the left cell: mass, then the left cell's x/y momentum
+/// with its own bed-step term (surfaces eta1, eta2 over the interface bed zs, cell bed z) taken off the normal part.
+inline void leftCellFlux(float nx, float ny, float g, const RotatedFlux& F, float eta1, float eta2, float z, float zs,
+                         float* flux)
+{
+    flux[0] = F.mass;
+    const float Fn = static_cast<float>(F.normal - bedStepTerm(g, eta1, eta2, z, zs));
+    flux[1] = nx * Fn - ny * F.tangential;
+    flux[2] = ny * Fn + nx * F.tangential;
+}
+
+/// flux[3..4] of an edge: the right cell's x/y momentum leaving it, from its normal and tangential flux (Gn, Gt)
+/// with its own bed-step term taken off, as leftCellFlux.
+inline void rightCellFlux(float nx, float ny, float g, float Gn, float Gt, float eta1, float eta2, float z, float zs,
+                          float* flux)
+{
+    const float Xn = static_cast<float>(Gn - bedStepTerm(g, eta1, eta2, z, zs));
+    flux[3] = -(nx * Xn - ny * Gt);
+    flux[4] = -(ny * Xn + nx * Gt);
+}
+
 /// Flux of an edge with nothing above the interface bed on either side (both reconstructed depths 0 with a positive
 /// MinWaterDepth and a finite positive gravity g): celerities, star depth and wave speeds are zero, so the HLLC flux
 /// is the first side's physical flux (pressure only), from the right cell's view too. Forms the very values of the
@@ -123,10 +144,7 @@ inline bool dryEdgeFlux(const float* n, const float* stateL, float zL, const flo
     const float etaL = h + zsL;
     const float etaRl = h + zsL;
     const RotatedFlux F = physicalFlux(RiemannSide{h, etaL, qnL, qtL, h, uL, h, false}, zsL, g);
-    flux[0] = F.mass;
-    const float Fn = static_cast<float>(F.normal - bedStepTerm(g, etaL, etaRl, zL, zsL));
-    flux[1] = nx * Fn - ny * F.tangential;
-    flux[2] = ny * Fn + nx * F.tangential;
+    leftCellFlux(nx, ny, g, F, etaL, etaRl, zL, zsL, flux);
 
     const float zsR = zf - std::max(0.0f, zf - HR);
     const float etaR = h + zsR;
@@ -138,9 +156,7 @@ inline bool dryEdgeFlux(const float* n, const float* stateL, float zL, const flo
         Gn = G.normal;
         Gt = G.tangential;
     }
-    const float Xn = static_cast<float>(Gn - bedStepTerm(g, etaR, etaLr, zR, zsR));
-    flux[3] = -(nx * Xn - ny * Gt);
-    flux[4] = -(ny * Xn + nx * Gt);
+    rightCellFlux(nx, ny, g, Gn, Gt, etaR, etaLr, zR, zsR, flux);
     return true;
 }
 
@@ -195,11 +211,7 @@ inline void solveEdge(const float* n, const float* stateL, float zL, int wetL, c
     const RiemannSide left{hL, etaL, qnL, qtL, iL, uL, cL, wL};
     const RiemannSide right{hR, etaRl, qnR, qtR, iR, uR, cR, wR};
     const RotatedFlux F = hllcFlux(left, right, zsL, hStar, g);
-
-    flux[0] = F.mass;
-    const float Fn = static_cast<float>(F.normal - bedStepTerm(g, etaL, etaRl, zL, zsL));
-    flux[1] = nx * Fn - ny * F.tangential;
-    flux[2] = ny * Fn + nx * F.tangential;
+    leftCellFlux(nx, ny, g, F, etaL, etaRl, zL, zsL, flux);
 
     // Right side: interface bed seen from the right cell.
     const float zsR = zf - std::max(0.0f, zf - HR);
@@ -215,9 +227,7 @@ inline void solveEdge(const float* n, const float* stateL, float zL, int wetL, c
         Gn = G.normal;
         Gt = G.tangential;
     }
-    const float Xn = static_cast<float>(Gn - bedStepTerm(g, etaR, etaLr, zR, zsR));
-    flux[3] = -(nx * Xn - ny * Gt);
-    flux[4] = -(ny * Xn + nx * Gt);
+    rightCellFlux(nx, ny, g, Gn, Gt, etaR, etaLr, zR, zsR, flux);
 }
 
 }  // namespace hydraulics

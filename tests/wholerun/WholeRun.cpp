@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
@@ -342,6 +343,20 @@ double volume(const Cells& cells, const std::vector<double>& state, const std::v
     double v = 0.0;
     for (std::size_t i = 0; i < cells.size(); ++i) v += cells.area[i] * (state[3 * i] - bed[i]);
     return v;
+}
+
+Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf)
+{
+    const int nx[3] = {100, 200, 400};
+    Refinement r;
+    for (int k = 0; k < 3; ++k) r.error[k] = errorOf(nx[k]);
+    r.order1 = std::log2(r.error[0] / r.error[1]);
+    r.order2 = std::log2(r.error[1] / r.error[2]);
+    std::printf(
+        "%s, L1 depth error per metre width [m^2]: dx = 1 m: %.5f, 0.5 m: %.5f, 0.25 m: %.5f; "
+        "observed order %.2f, %.2f\n",
+        title, r.error[0], r.error[1], r.error[2], r.order1, r.order2);
+    return r;
 }
 
 }  // namespace wholerun

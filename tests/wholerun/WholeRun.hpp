@@ -2,6 +2,7 @@
 // hydrova_simulation, and the cell fields read back from the results file.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -96,5 +97,13 @@ void Case::reshapeBed(F f)
 
 /// Σ area·(H − zb) over the cells [m^3].
 double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed);
+
+/// A dam-break case's L1 depth error per metre width [m^2] on 1, 0.5 and 0.25 m meshes (100, 200, 400 cells along
+/// the channel) and the observed orders between them, printed on one line that starts with `title`.
+struct Refinement {
+    double error[3];
+    double order1, order2;  ///< log2 of the coarse/middle and middle/fine error ratios
+};
+Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf);
 
 }  // namespace wholerun

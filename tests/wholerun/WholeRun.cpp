@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -343,6 +344,26 @@ double volume(const Cells& cells, const std::vector<double>& state, const std::v
     double v = 0.0;
     for (std::size_t i = 0; i < cells.size(); ++i) v += cells.area[i] * (state[3 * i] - bed[i]);
     return v;
+}
+
+double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,
+                          const std::function<double(double x)>& exact)
+{
+    Case c(tag);
+    const int ny = std::max(1, nx / 50);
+    c.mesh("--size 100 2 --cells " + std::to_string(nx) + " " + std::to_string(ny) + " --material 0:50:1,50:100:2");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"}, "HYDRAULICS": )" +
+            hydraulics + "}}}}");
+    const auto r = c.simulate(config, "results.h5");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    if (r.status != 0) return 1e9;
+    const auto cells = c.cells();
+    const auto s = c.state("results.h5", 1);
+    const auto bed = c.bed();
+    double error = 0.0;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        error += cells.area[i] * std::abs((s[3 * i] - bed[i]) - exact(cells.x[i]));
+    return error / 2.0;
 }
 
 Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf)

@@ -98,6 +98,13 @@ void Case::reshapeBed(F f)
 /// Σ area·(H − zb) over the cells [m^3].
 double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed);
 
+/// L1 error of the depth per metre width [m^2] at the first output after the start of a 100 m x 2 m channel with nx
+/// cells along it (nx / 50 across) and a dam at x = 50 m (material 1 upstream, 2 downstream): `hydraulics` is the
+/// HYDRAULICS block of the set-up, `config` the simulation configuration, `exact` the depth at abscissa x. A failed
+/// run is reported and gives 1e9.
+double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,
+                          const std::function<double(double x)>& exact);
+
 /// A dam-break case's L1 depth error per metre width [m^2] on 1, 0.5 and 0.25 m meshes (100, 200, 400 cells along
 /// the channel) and the observed orders between them, printed on one line that starts with `title`.
 struct Refinement {

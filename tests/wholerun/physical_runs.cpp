@@ -16,6 +16,7 @@
 
 using testsupport::countOf;
 using wholerun::Case;
+using wholerun::damBreakDepthError;
 using wholerun::damBreakRefinement;
 using wholerun::Refinement;
 
@@ -172,24 +173,10 @@ double ritter(double x, double t, double x0, double h0, double g)
 /// dry-front speed (u + 2c), and at 0.9 the thin front cells overshoot to negative depths, which safe mode stops.
 double damBreakError(int nx)
 {
-    Case c("ritter");
-    const int ny = std::max(1, nx / 50);
-    c.mesh("--size 100 2 --cells " + std::to_string(nx) + " " + std::to_string(ny) + " --material 0:50:1,50:100:2");
-    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
-        "GEOMETRY": {"mesh_file": "mesh.2dm"},
-        "HYDRAULICS": {
+    return damBreakDepthError("ritter", nx, R"({
           "PARAMETER": {"CFL": 0.7, "minimum_water_depth": 0.0001, "gravity": 9.81, "safe_mode": true},
-          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]}}}}}})");
-    const auto r = c.simulate(config(0.0, 6.0, 6.0, 0.01), "results.h5");
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    if (r.status != 0) return 1e9;
-    const auto cells = c.cells();
-    const auto s = c.state("results.h5", 1);
-    const auto bed = c.bed();
-    double error = 0.0;
-    for (std::size_t i = 0; i < cells.size(); ++i)
-        error += cells.area[i] * std::abs((s[3 * i] - bed[i]) - ritter(cells.x[i], 6.0, 50.0, 1.0, 9.81));
-    return error / 2.0;
+          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]}})",
+                              config(0.0, 6.0, 6.0, 0.01), [](double x) { return ritter(x, 6.0, 50.0, 1.0, 9.81); });
 }
 
 TEST(WholeRun, DamBreakOnADryBedApproachesRittersSolutionUnderRefinement)

@@ -214,10 +214,6 @@ TEST(WholeRunMorphology, SedimentSourceAddsItsVolumeToTheBed)
     EXPECT_CLOSE(water, 4.0, 0.0, 1e-4);
 }
 
-}  // namespace
-
-namespace {
-
 /// Sediment fed through the left side of a still, walled basin by boundary code 410 at qs = 1e-4 m^2/s: in 20 s
 /// the bed gains 20 s x qs / (1 - 0.4) per metre of the 10 m side, and the water volume stays (the water surface
 /// rises with the bed). The bed starts at 0 m, where single precision resolves the small increments of each step.

@@ -299,7 +299,7 @@ std::vector<double> ResultsFile::readColumn(const std::string& path, int column)
     return reader_->readDoubleVecFrom2dDataset(path, column);
 }
 
-std::vector<double> ResultsFile::values(const api::IOutput* output, int component, const TimeStep& step) const
+std::vector<std::vector<double>> ResultsFile::components(const api::IOutput* output, const TimeStep& step) const
 {
     const std::vector<ColumnSource> sources = columnSources(output, step);
     std::vector<std::vector<double>> columns;
@@ -308,25 +308,34 @@ std::vector<double> ResultsFile::values(const api::IOutput* output, int componen
     for (const auto& c : columns)
         if (c.size() != n) fail("the columns of output <" + output->getName() + "> differ in length");
 
-    std::vector<double> result(n);
+    std::vector<std::vector<double>> result;
     const int nFunctions = output->getNrDataFunctions();
     if (nFunctions > 0) {
-        if (component < 0 || component >= nFunctions)
-            fail("output <" + output->getName() + "> has no component " + std::to_string(component));
-        const model::OutputOperation op = output->getDataFunction(component);
         std::vector<double> row(columns.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t c = 0; c < columns.size(); ++c) row[c] = columns[c][i];
-            result[i] = op.operation(minWaterDepth_, row);
+        for (int k = 0; k < nFunctions; ++k) {
+            const model::OutputOperation op = output->getDataFunction(k);
+            std::vector<double> v(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                for (std::size_t c = 0; c < columns.size(); ++c) row[c] = columns[c][i];
+                v[i] = op.operation(minWaterDepth_, row);
+            }
+            result.push_back(std::move(v));
         }
     } else {
-        if (component < 0 || component >= static_cast<int>(columns.size()))
-            fail("output <" + output->getName() + "> has no component " + std::to_string(component));
-        result = columns[static_cast<std::size_t>(component)];
+        result = std::move(columns);
     }
     if (isElevation(output->getName()))
-        for (double& v : result) v += elevationOffset_;
+        for (auto& v : result)
+            for (double& x : v) x += elevationOffset_;
     return result;
+}
+
+std::vector<double> ResultsFile::values(const api::IOutput* output, int component, const TimeStep& step) const
+{
+    std::vector<std::vector<double>> all = components(output, step);
+    if (component < 0 || component >= static_cast<int>(all.size()))
+        fail("output <" + output->getName() + "> has no component " + std::to_string(component));
+    return std::move(all[static_cast<std::size_t>(component)]);
 }
 
 std::vector<double> ResultsFile::depth(const TimeStep& step) const

@@ -73,8 +73,10 @@ public:
     /// record for initial-state columns, record 0 for tracked data, the set-up copy for constant data.
     /// Fatal when the dataset is missing.
     std::vector<ColumnSource> columnSources(const api::IOutput* output, const TimeStep& step) const;
-    /// Component k of the output per element at the step, computed from the stored columns by the output's
-    /// operations (threshold MinWaterDepth); elevations absolute.
+    /// Every component of the output per element at the step (one vector per component), computed from one read
+    /// of the stored columns by the output's operations (threshold MinWaterDepth); elevations absolute.
+    std::vector<std::vector<double>> components(const api::IOutput* output, const TimeStep& step) const;
+    /// Component k of components().
     std::vector<double> values(const api::IOutput* output, int component, const TimeStep& step) const;
     /// Water depth per cell [m] at the step.
     std::vector<double> depth(const TimeStep& step) const;

@@ -123,18 +123,23 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
     const Quantity q = quantityOf(name, component);
     std::vector<PictureFile> written;
     for (const TimeStep& step : steps) {
+        const std::vector<std::vector<double>> all = file.components(o, step);
+        const auto part = [&](int k) -> const std::vector<double>& {
+            if (k >= static_cast<int>(all.size())) fail("output <" + name + "> has no component " + std::to_string(k));
+            return all[static_cast<std::size_t>(k)];
+        };
         std::vector<double> v;
         std::string label = name;
         if (component < 0 && dim == 2) {
             // Vectors are drawn by their magnitude.
-            const auto x = file.values(o, 0, step);
-            const auto y = file.values(o, 1, step);
+            const auto& x = part(0);
+            const auto& y = part(1);
             v.resize(x.size());
             for (std::size_t i = 0; i < x.size(); ++i) v[i] = std::hypot(x[i], y[i]);
             label = "|" + name + "|";
         } else {
             const int k = component < 0 ? 0 : component;
-            v = file.values(o, k, step);
+            v = part(k);
             if (!floodName.empty())
                 label = floodName;
             else if (dim > 1)
@@ -143,7 +148,7 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
         std::vector<bool> blank(v.size(), false);
         if (q.blankDry) {
             // Tracked: cells never wet have a maximum depth of 0.
-            const std::vector<double> h = o->isTracking() ? file.values(o, 1, step) : file.depth(step);
+            const std::vector<double> h = o->isTracking() ? part(1) : file.depth(step);
             for (std::size_t i = 0; i < v.size() && i < h.size(); ++i) blank[i] = !(h[i] > file.minWaterDepth());
         }
         FieldStyle style;

@@ -111,10 +111,9 @@ int writeXdmf(const ResultsFile& file, const std::string& xdmfFile)
                 if (!derivedWriter) derivedWriter.reset(dataio::Factory::createH5Writer(derivedPath, "w"));
                 std::vector<std::vector<double>> table(static_cast<std::size_t>(n),
                                                        std::vector<double>(static_cast<std::size_t>(nFunctions)));
-                for (int k = 0; k < nFunctions; ++k) {
-                    const std::vector<double> v = file.values(o, k, step);
-                    for (int i = 0; i < n; ++i) table[i][k] = v[static_cast<std::size_t>(i)];
-                }
+                const std::vector<std::vector<double>> v = file.components(o, step);
+                for (int k = 0; k < nFunctions; ++k)
+                    for (int i = 0; i < n; ++i) table[i][k] = v[k][static_cast<std::size_t>(i)];
                 char record[16];
                 std::snprintf(record, sizeof(record), "%07d", step.record);
                 const std::string dataset = "/" + o->getName() + "/" + record;

@@ -418,6 +418,10 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     const double line = OP_cache_line_size > 0 ? OP_cache_line_size : 128;
     const long lineBytes = (long)line;
     const int lineShift = (lineBytes & (lineBytes - 1)) == 0 ? __builtin_ctzl(lineBytes) : -1;  // power of two
+    // The cache line of a byte offset: a shift for the usual power-of-two line size, a division otherwise.
+    const auto lineOf = [lineBytes, lineShift](long byte) {
+        return lineShift >= 0 ? byte >> lineShift : byte / lineBytes;
+    };
     double transfer = 0.0, transfer2 = 0.0, transferSoA = 0.0;
     for (int m = 0; m < nargs; ++m) {
         if (!args[m].opt || args[m].argtype != OP_ARG_DAT || args[m].map != nullptr) continue;
@@ -463,21 +467,12 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
                 soaLinesOf[d] = soaLinesOf[sameLines[d]];
             } else {
                 long lines = 0, prevLine = -1;
-                if (lineShift >= 0) {  // the same counts in integer arithmetic
-                    const long sz = rep.size;
-                    for (int i = 0; i < n; ++i) {
-                        const long first = (tl[i] * sz) >> lineShift;
-                        const long lastL = ((tl[i] + 1) * sz - 1) >> lineShift;
-                        lines += std::max(0L, lastL - std::max(first, prevLine + 1) + 1);
-                        prevLine = std::max(prevLine, lastL);
-                    }
-                } else {
-                    for (int i = 0; i < n; ++i) {
-                        const long first = (long)((double)tl[i] * rep.size / line);
-                        const long lastL = (long)(((double)tl[i] + 1) * rep.size - 1) / (long)line;
-                        for (long l = std::max(first, prevLine + 1); l <= lastL; ++l) ++lines;
-                        prevLine = std::max(prevLine, lastL);
-                    }
+                const long sz = rep.size;
+                for (int i = 0; i < n; ++i) {
+                    const long first = lineOf(tl[i] * sz);
+                    const long lastL = lineOf((tl[i] + 1) * sz - 1);
+                    lines += std::max(0L, lastL - std::max(first, prevLine + 1) + 1);
+                    prevLine = std::max(prevLine, lastL);
                 }
                 linesOf[d] = lines;
                 long soaLines = 0;

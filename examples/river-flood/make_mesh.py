@@ -40,9 +40,11 @@ def main(path):
     dx, dy = LENGTH / NX, WIDTH / NY
     node = lambda i, j: j * (NX + 1) + i + 1
     lines = ["MESH2D", "MESHNAME \"river-flood valley\""]
+    xy = {}
     for j in range(NY + 1):
         for i in range(NX + 1):
             x, y = i * dx, j * dy
+            xy[node(i, j)] = (x, y)
             lines.append("ND %d %.3f %.3f %.4f" % (node(i, j), x, y, elevation(x, y)))
     element = 0
     for j in range(NY):
@@ -50,9 +52,8 @@ def main(path):
             a, b, c, d = node(i, j), node(i + 1, j), node(i + 1, j + 1), node(i, j + 1)
             # Two triangles per rectangle, cut along the diagonal a-c; material from the centroid.
             for tri in ((a, b, c), (a, c, d)):
-                xs = [((n - 1) % (NX + 1)) * dx for n in tri]
-                ys = [((n - 1) // (NX + 1)) * dy for n in tri]
-                cx, cy = sum(xs) / 3.0, sum(ys) / 3.0
+                cx = sum(xy[n][0] for n in tri) / 3.0
+                cy = sum(xy[n][1] for n in tri) / 3.0
                 material = 1 if channel_depth(cx, cy) > 0.0 else 2
                 element += 1
                 lines.append("E3T %d %d %d %d %d" % (element, tri[0], tri[1], tri[2], material))

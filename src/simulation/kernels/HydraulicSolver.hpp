@@ -10,17 +10,29 @@
 
 namespace hydraulics {
 
-/// 1/x formed in double and rounded to float when x >= threshold, else 0 (depths, magnitudes, wave-speed sums).
-inline float reciprocalFrom(float x, double threshold)
-{
-    return static_cast<double>(x) >= threshold ? static_cast<float>(1.0 / static_cast<double>(x)) : 0.0f;
-}
+/// The guard 1e-6 of the reciprocals as a float: 1e-6 lies between two floats, and this is the upper one, so for
+/// every float x (NaN included) x >= kGuard is the same test as double(x) >= 1e-6, and |x| >= kGuard as
+/// |double(x)| >= 1e-6.
+constexpr float kGuard = 0x1.0c6f7cp-20f;
+static_assert(static_cast<double>(kGuard) >= 1.0e-6 && static_cast<double>(0x1.0c6f7ap-20f) < 1.0e-6,
+              "kGuard must be the smallest float not below 1e-6");
 
-/// 1/x formed in double and rounded to float when |x| >= threshold, else 0 (signed denominators).
-inline float reciprocalAbs(float x, double threshold)
-{
-    return std::fabs(static_cast<double>(x)) >= threshold ? static_cast<float>(1.0 / static_cast<double>(x)) : 0.0f;
-}
+// The reciprocals and roots below are the double-precision values 1.0/double(x) and sqrt(double(x)) rounded to
+// float. Rounded to 53 bits and then to 24 bits they equal the single rounding of the exact value to 24 bits (the
+// double format has more than 2*24 + 2 bits), so they are formed in single precision, bit for bit the same for
+// every float x, signed zeros, subnormals, infinities and NaNs included.
+
+/// 1/x rounded to float when x >= threshold (compared in double), else 0 (depths, magnitudes, wave-speed sums).
+inline float reciprocalFrom(float x, double threshold) { return static_cast<double>(x) >= threshold ? 1.0f / x : 0.0f; }
+
+/// 1/x rounded to float when x >= 1e-6, else 0.
+inline float guardedReciprocal(float x) { return x >= kGuard ? 1.0f / x : 0.0f; }
+
+/// 1/x rounded to float when |x| >= 1e-6, else 0 (signed denominators).
+inline float guardedReciprocalAbs(float x) { return std::fabs(x) >= kGuard ? 1.0f / x : 0.0f; }
+
+/// sqrt(x) rounded to float (celerities sqrt(g h)).
+inline float rootOf(float x) { return std::sqrt(x); }
 
 /// Pre-balanced hydrostatic pressure g*(eta/2 - z)*eta [m^3/s^2] of a surface eta over the interface bed z, in
 /// double. Summed around a closed cell with a common eta it vanishes, which keeps a lake at rest.
@@ -73,24 +85,26 @@ inline RotatedFlux hllcFlux(const RiemannSide& a, const RiemannSide& b, float zs
                             : static_cast<float>(std::sqrt(0.5 * static_cast<double>(s.h + hStar) * hStar *
                                                            static_cast<double>(s.inv * s.inv)));
     };
-    // A dry side sees the dry front u +- 2c of the wet side.
-    const float sa = a.wet ? a.u - shockFactor(a) * a.c : static_cast<float>(b.u - 2.0 * b.c);
+    // A dry side sees the dry front u +- 2c of the wet side. A celerity is a rounded root of a float, at most
+    // sqrt(FLT_MAX), so 2c is exact in float as in double, and u +- 2c rounded once to float equals the double sum
+    // rounded to float (the double-rounding rule above).
+    const float sa = a.wet ? a.u - shockFactor(a) * a.c : b.u - 2.0f * b.c;
     if (sa >= 0.0f) return physicalFlux(a, zs, g);
-    const float sb = b.wet ? b.u + shockFactor(b) * b.c : static_cast<float>(a.u + 2.0 * a.c);
+    const float sb = b.wet ? b.u + shockFactor(b) * b.c : a.u + 2.0f * a.c;
     if (sb <= 0.0f) return physicalFlux(b, zs, g);
 
     const float d = b.h * (b.u - sb) - a.h * (a.u - sa);
-    const float invD = reciprocalAbs(d, 1.0e-6);
+    const float invD = guardedReciprocalAbs(d);
     const float sStar = (sa * b.h * (b.u - sb) - sb * a.h * (a.u - sa)) * invD;
     if (sStar >= 0.0f) {
         const RotatedFlux fluxA = physicalFlux(a, zs, g);
-        const float m = reciprocalAbs(sa - sStar, 1.0e-6);
+        const float m = guardedReciprocalAbs(sa - sStar);
         const float hs = (sa - a.u) * a.h * m;
         return RotatedFlux{fluxA.mass + sa * ((zs + hs) - a.eta), fluxA.normal + sa * (sStar * hs - a.qn),
                            fluxA.tangential + sa * (hs * a.qt * a.inv - a.qt)};
     }
     const RotatedFlux fluxB = physicalFlux(b, zs, g);
-    const float m = reciprocalAbs(sb - sStar, 1.0e-6);
+    const float m = guardedReciprocalAbs(sb - sStar);
     const float hs = (sb - b.u) * b.h * m;
     return RotatedFlux{fluxB.mass + sb * ((zs + hs) - b.eta), fluxB.normal + sb * (sStar * hs - b.qn),
                        fluxB.tangential + sb * (hs * b.qt * b.inv - b.qt)};
@@ -193,15 +207,15 @@ inline void solveEdge(const float* n, const float* stateL, float zL, int wetL, c
 
     const bool wL = hL >= hmin;
     const bool wR = hR >= hmin;
-    const float iL = wL ? static_cast<float>(1.0 / static_cast<double>(hL)) : 0.0f;
-    const float iR = wR ? static_cast<float>(1.0 / static_cast<double>(hR)) : 0.0f;
+    const float iL = wL ? 1.0f / hL : 0.0f;
+    const float iR = wR ? 1.0f / hR : 0.0f;
     const float uL = qnL * iL;
     const float uR = qnR * iR;
-    const float cL = static_cast<float>(std::sqrt(static_cast<double>(g * hL)));
-    const float cR = static_cast<float>(std::sqrt(static_cast<double>(g * hR)));
+    const float cL = rootOf(g * hL);
+    const float cR = rootOf(g * hR);
 
     const float hSum = hL + hR;
-    const float k = reciprocalFrom(cL + cR, 1.0e-6);
+    const float k = guardedReciprocal(cL + cR);
     const float hStar = static_cast<float>(0.5 * hSum - 0.25 * static_cast<double>(uR - uL) * hSum * k);
 
     // Left side: interface bed seen from the left cell.

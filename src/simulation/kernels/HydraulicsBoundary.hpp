@@ -59,7 +59,7 @@ inline float cellPressure(float H, float zb, float g)
 inline float imposedMomentum(float Q, float hb, float zb, float g, float hmin)
 {
     const float etaB = zb + hb;
-    const float ib = hb >= hmin ? static_cast<float>(1.0 / static_cast<double>(hb)) : 0.0f;
+    const float ib = hb >= hmin ? 1.0f / hb : 0.0f;
     return static_cast<float>(Q * Q * ib + (static_cast<double>(etaB) * 0.5 - zb) * etaB * g);
 }
 
@@ -113,9 +113,9 @@ inline void kernel_HYDRAULICS_Boundary(const int* hydBType, const float* edgeDat
     const float qt = qy * n[0] - qx * n[1];
     const float absQ = std::sqrt(qx * qx + qy * qy);
     const float P = hydraulics::cellPressure(H, zL, g);
-    const float ibCell = h >= hmin ? static_cast<float>(1.0 / static_cast<double>(h)) : 0.0f;
-    const float froudeDenominator = h * static_cast<float>(std::sqrt(static_cast<double>(g * std::max(h, 0.0f))));
-    const float froude = absQ * hydraulics::reciprocalFrom(froudeDenominator, 1.0e-6);
+    const float ibCell = h >= hmin ? 1.0f / h : 0.0f;
+    const float froudeDenominator = h * hydraulics::rootOf(g * std::max(h, 0.0f));
+    const float froude = absQ * hydraulics::guardedReciprocal(froudeDenominator);
     const bool subcritical = froude <= 1.0f;
 
     auto wall = [&] { hydraulics::writeImposed(n, 0.0f, P, 0.0f, fluxesHy); };
@@ -226,7 +226,7 @@ inline void kernel_HYDRAULICS_Boundary(const int* hydBType, const float* edgeDat
                 const float V = s * D[1];
                 const float hR = HR - zR;
                 const float Q = V * hR;
-                const float iR = hR >= hmin ? static_cast<float>(1.0 / static_cast<double>(hR)) : 0.0f;
+                const float iR = hR >= hmin ? 1.0f / hR : 0.0f;
                 const float fR =
                     static_cast<float>(Q * Q * iR + (static_cast<double>(hR + zR) * 0.5 - zR) * (hR + zR) * g);
                 const float gR = (hydStateR[2] * n[0] - hydStateR[1] * n[1]) * Q * iR;
@@ -313,8 +313,8 @@ inline float bedloadCapacity(float absQ, float h, const float* cf2, float thetaC
     const float sRel = G_REAL[slot::SedRelDensity];
     const float A = G_REAL[slot::BedloadCoeff];
     const float B = G_REAL[slot::BedloadExpon];
-    const float ih = reciprocalFrom(h, 1.0e-6);
-    const float ic = (cf2 != nullptr) ? reciprocalFrom(*cf2, 1.0e-6) : 0.0f;
+    const float ih = guardedReciprocal(h);
+    const float ic = (cf2 != nullptr) ? guardedReciprocal(*cf2) : 0.0f;
     switch (G_INT[slot::BeadloadType]) {
         case 3: {
             const float x = std::max(absQ * ih - thetaCrt, 0.0f);
@@ -323,7 +323,7 @@ inline float bedloadCapacity(float absQ, float h, const float* cf2, float thetaC
         case 4: {
             const float K =
                 static_cast<float>(0.05 * static_cast<double>(invG * invG) * std::sqrt(static_cast<double>(sRel))) *
-                reciprocalFrom(d, 1.0e-6) * ic * std::sqrt(ic);
+                guardedReciprocal(d) * ic * std::sqrt(ic);
             return K * absQ * absQ * (ih * ih * ih * ih * ih);
         }
         default: {
@@ -331,7 +331,7 @@ inline float bedloadCapacity(float absQ, float h, const float* cf2, float thetaC
             const float shieldsFactor = grain != 0.0f ? invG * ic / grain : 0.0f;
             const float theta = absQ * absQ * ih * ih * shieldsFactor;
             const float x = std::max(theta - thetaCrt, 0.0f);
-            const float root = static_cast<float>(std::sqrt(static_cast<double>(g * sRel * d * d * d)));
+            const float root = rootOf(g * sRel * d * d * d);
             return static_cast<float>(A * root * std::pow(static_cast<double>(x), static_cast<double>(B)));
         }
     }
@@ -381,7 +381,7 @@ inline void kernel_TOPOLOGY_NodeStringStates(const int* morphologyOn, const int*
                 static_cast<float>(sign * L * *fluxesMo[i] * (1.0 - static_cast<double>(G_REAL[slot::BedPorosity])));
             const float qx = hydState[i][1];
             const float qy = hydState[i][2];
-            const float absQ = static_cast<float>(std::sqrt(static_cast<double>(qx * qx + qy * qy)));
+            const float absQ = hydraulics::rootOf(qx * qx + qy * qy);
             capacity += L * hydraulics::bedloadCapacity(absQ, h, frictionMorphology ? chezyCoe[i] : nullptr,
                                                         *thetaCrt[i], *mSedSize[i]);
         }

@@ -16,7 +16,7 @@ inline float cellAdmissibleStep(const float* n, float charSize, int isWetted, co
     if (isWetted != 1) return 1.0e6f;
     const float h = state[0] - zb;
     const float un = std::fabs(state[1] * n[0] + state[2] * n[1]) / h;
-    const float c = static_cast<float>(std::sqrt(static_cast<double>(G_REAL[slot::Gravity] * h)));
+    const float c = rootOf(G_REAL[slot::Gravity] * h);
     return charSize / static_cast<float>(static_cast<double>(un + c) + 1.0e-6);
 }
 

@@ -37,10 +37,11 @@ inline WaveSpeeds exnerWaveSpeeds(const float* n, const float* hydState, float z
     const float qn = n[0] * hydState[1] + n[1] * hydState[2];
     // A wetted cell may carry a tiny negative depth (accepted by the update): no celerity then, instead of a NaN.
     const float h = hydState[0] - zb;
-    const float ih = hydraulics::reciprocalFrom(h, 1.0e-6);
+    const float ih = hydraulics::guardedReciprocal(h);
     const float un = ih * qn;
-    const float c = static_cast<float>(std::sqrt(std::max(static_cast<double>(h * G_REAL[slot::Gravity]), 0.0)));
-    const float iq = hydraulics::reciprocalFrom(magnitude(hydState[1], hydState[2]), 1.0e-6);
+    // max(x, 0) keeps NaN and -0 alike in float and in double, so this is the root in double rounded to float.
+    const float c = hydraulics::rootOf(std::max(h * G_REAL[slot::Gravity], 0.0f));
+    const float iq = hydraulics::guardedReciprocal(magnitude(hydState[1], hydState[2]));
     const float delta = (bedTrDer[0] * n[0] + bedTrDer[1] * n[1]) * qn * iq;
     const float a = un - c;
     const double radicand = 4.0 * static_cast<double>(c) * static_cast<double>(c) * static_cast<double>(delta) +
@@ -75,9 +76,8 @@ inline void kernel_MORPHOLOGY_InternalFluxes(const float* normVect, const int* i
     const float P = (FsL * lMax - FsR * lMin + (*bottomElR - *bottomElL) * lMin * lMax) * G_REAL[slot::BedloadFactor] *
                     wet * G_REAL[slot::InvBedPorosity];
     const float spread = lMax - lMin;
-    *fluxesMo = std::fabs(static_cast<double>(spread)) < 1.0e-6
-                    ? P * 0.0f
-                    : P * static_cast<float>(1.0 / static_cast<double>(spread));
+    // |spread| < kGuard is the test |double(spread)| < 1e-6 (NaN fails both and takes the division).
+    *fluxesMo = std::fabs(spread) < hydraulics::kGuard ? P * 0.0f : P * (1.0f / spread);
 }
 
 /// Per morphological wall edge: no sediment crosses a wall.
@@ -126,7 +126,8 @@ inline void kernel_MORPHOLOGY_Boundary(const float* dt, const int* morBType, con
             if (k * r1 < 0.0f) flux = conveyance * (k * r1) * f;
             break;
         case bc::ImposedRate:
-            flux = static_cast<float>(-static_cast<double>(r0 * f) * static_cast<double>(r1));
+            // The double product of two floats is exact, so its rounding to float is the float product.
+            flux = -(r0 * f) * r1;
             break;
         case bc::ImposedRateDepth:
             flux = static_cast<float>(static_cast<double>(h) * -static_cast<double>(r0 * f) * static_cast<double>(r1));

@@ -90,10 +90,11 @@ Problem& problem()
 
 void frameworkDirect(Problem& p)
 {
-    op_par_loop_direct<kernel_BenchFriction>(0, "kernel_BenchFriction", p.cells,
-                                             op::direct<const float>(op_arg_dat(p.dh, -1, OP_ID, 1, "float", OP_READ)),
-                                             op::direct<const float>(op_arg_dat(p.dcf, -1, OP_ID, 1, "float", OP_READ)),
-                                             op::direct<float>(op_arg_dat(p.dq, -1, OP_ID, 2, "float", OP_RW)));
+    op_par_loop_direct<kernel_BenchFriction>(
+        0, "kernel_BenchFriction", p.cells,
+        op::direct<const float, 1>(op_arg_dat(p.dh, -1, OP_ID, 1, "float", OP_READ)),
+        op::direct<const float, 1>(op_arg_dat(p.dcf, -1, OP_ID, 1, "float", OP_READ)),
+        op::direct<float, 2>(op_arg_dat(p.dq, -1, OP_ID, 2, "float", OP_RW)));
 }
 
 void frameworkIndirect(Problem& p)
@@ -101,9 +102,9 @@ void frameworkIndirect(Problem& p)
     static const int inds[3] = {-1, 0, 1};
     op_par_loop_indirect<kernel_BenchEdgeFlux>(
         1, "kernel_BenchEdgeFlux", p.edges, inds,
-        op::direct<const float>(op_arg_dat(p.dlen, -1, OP_ID, 1, "float", OP_READ)),
-        op::row<const float, 2>(op_arg_dat(p.dstate, -2, p.edgeCells, 2, "float", OP_READ)),
-        op::row<float, 2>(op_arg_dat(p.dres, -2, p.edgeCells, 2, "float", OP_INC)));
+        op::direct<const float, 1>(op_arg_dat(p.dlen, -1, OP_ID, 1, "float", OP_READ)),
+        op::row<const float, 2, op::map_slot<0, 2>>(op_arg_dat(p.dstate, -2, p.edgeCells, 2, "float", OP_READ)),
+        op::row<float, 2, op::map_slot<0, 2>>(op_arg_dat(p.dres, -2, p.edgeCells, 2, "float", OP_INC)));
 }
 
 void BM_DirectFramework(benchmark::State& st)

@@ -55,10 +55,19 @@ inline void kernel_StringMean(const float* const* v, int* const* mark, const int
     *mean = sum / 40.0f;
 }
 
-inline void kernel_Optional(const float* maybe, float* const* maybeRow, float* seen)
+/// Flags which optional arguments arrived as null (1: direct, 2: both row pointers, 4: one column), and reads the
+/// row's cells when they arrived.
+inline void kernel_Optional(const float* maybe, const float* const* maybeRow, const float* maybeColumn, float* seen)
 {
-    *seen = (maybe == nullptr ? 1.0f : 0.0f) + (maybeRow[0] == nullptr && maybeRow[1] == nullptr ? 2.0f : 0.0f);
+    *seen = (maybe == nullptr ? 1.0f : 0.0f) + (maybeRow[0] == nullptr && maybeRow[1] == nullptr ? 2.0f : 0.0f) +
+            (maybeColumn == nullptr ? 4.0f : 0.0f);
+    if (maybeRow[0] != nullptr) *seen += 10.0f * *maybeRow[0] + 100.0f * *maybeRow[1];
 }
+
+/// Left and right cells of an edge as one map slot of two columns.
+using EdgeCells = op::map_slot<0, 2>;
+/// Node strings of 40 cells.
+using Strings40 = op::map_slot<0, 40>;
 
 class OpLoops : public optest::OpTest {
 protected:
@@ -107,7 +116,7 @@ TEST_F(OpLoops, DirectLoopVisitsElementsInOrderWithOneThread)
     op_dat d = op_decl_dat(s, 1, "int", slot.data(), "slot");
     g_visits = 0;
     op_par_loop_direct<kernel_Order>(0, "kernel_Order", s,
-                                     op::direct<int>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)));
+                                     op::direct<int, 1>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)));
     for (int n = 0; n < 257; ++n) ASSERT_EQ(slot[n], n);
     EXPECT_STREQ(OP_kernels[0].name, "kernel_Order");
     EXPECT_EQ(OP_kernels[0].count, 1);
@@ -141,9 +150,9 @@ TEST_F(OpLoops, DirectLoopAndReductionsMatchTheSerialReference)
         float lo = 5.0f, hi = -1e30f;
         int ilo = INT_MAX, ihi = 7;
         op_par_loop_direct<kernel_Scale>(
-            1, "kernel_Scale", s, op::direct<const float>(op_arg_dat(da, -1, OP_ID, 1, "float", OP_READ)),
-            op::direct<const int>(op_arg_dat(db, -1, OP_ID, 1, "int", OP_READ)),
-            op::direct<float>(op_arg_dat(dc, -1, OP_ID, 1, "float", OP_WRITE)),
+            1, "kernel_Scale", s, op::direct<const float, 1>(op_arg_dat(da, -1, OP_ID, 1, "float", OP_READ)),
+            op::direct<const int, 1>(op_arg_dat(db, -1, OP_ID, 1, "int", OP_READ)),
+            op::direct<float, 1>(op_arg_dat(dc, -1, OP_ID, 1, "float", OP_WRITE)),
             op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)),
             op::global<float>(op_arg_gbl(&hi, 1, "float", OP_MAX)), op::global<int>(op_arg_gbl(&ilo, 1, "int", OP_MIN)),
             op::global<int>(op_arg_gbl(&ihi, 1, "int", OP_MAX)));
@@ -191,14 +200,15 @@ TEST_F(OpLoops, IndirectIncrementsAreExactAndBitIdenticalAcrossThreadCounts)
         std::fill(deg.begin(), deg.end(), 0);
         maxFlux = -1e30f;
         minDeg = INT_MAX;
-        op_par_loop_indirect<kernel_EdgeFlux>(13, "kernel_EdgeFlux", edges, inds,
-                                              op::direct<const float>(op_arg_dat(dw, -1, OP_ID, 1, "float", OP_READ)),
-                                              op::row<const float, 2>(op_arg_dat(du, -2, e2c, 1, "float", OP_READ)),
-                                              op::row<float, 2>(op_arg_dat(dr, -2, e2c, 1, "float", OP_INC)),
-                                              op::indirect<int>(op_arg_dat(ddeg, 0, e2c, 1, "int", OP_INC)),
-                                              op::indirect<int>(op_arg_dat(ddeg, 1, e2c, 1, "int", OP_INC)),
-                                              op::global<float>(op_arg_gbl(&maxFlux, 1, "float", OP_MAX)),
-                                              op::global<int>(op_arg_gbl(&minDeg, 1, "int", OP_MIN)));
+        op_par_loop_indirect<kernel_EdgeFlux>(
+            13, "kernel_EdgeFlux", edges, inds,
+            op::direct<const float, 1>(op_arg_dat(dw, -1, OP_ID, 1, "float", OP_READ)),
+            op::row<const float, 1, EdgeCells>(op_arg_dat(du, -2, e2c, 1, "float", OP_READ)),
+            op::row<float, 1, EdgeCells>(op_arg_dat(dr, -2, e2c, 1, "float", OP_INC)),
+            op::indirect<int, 1, EdgeCells, 0>(op_arg_dat(ddeg, 0, e2c, 1, "int", OP_INC)),
+            op::indirect<int, 1, EdgeCells, 1>(op_arg_dat(ddeg, 1, e2c, 1, "int", OP_INC)),
+            op::global<float>(op_arg_gbl(&maxFlux, 1, "float", OP_MAX)),
+            op::global<int>(op_arg_gbl(&minDeg, 1, "int", OP_MIN)));
     };
 
     float maxFlux1;
@@ -247,9 +257,10 @@ TEST_F(OpLoops, WholeRowArgumentPassesEveryMapColumn)
         omp_set_num_threads(threads);
         std::fill(sum.begin(), sum.end(), -1.0f);
         OP_part_size = 16;
-        op_par_loop_indirect<kernel_NeighbourSum>(4, "kernel_NeighbourSum", cells, inds,
-                                                  op::row<const float, 3>(op_arg_dat(dv, -3, c2c, 1, "float", OP_READ)),
-                                                  op::direct<float>(op_arg_dat(ds, -1, OP_ID, 1, "float", OP_WRITE)));
+        op_par_loop_indirect<kernel_NeighbourSum>(
+            4, "kernel_NeighbourSum", cells, inds,
+            op::row<const float, 1, op::map_slot<0, 3>>(op_arg_dat(dv, -3, c2c, 1, "float", OP_READ)),
+            op::direct<float, 1>(op_arg_dat(ds, -1, OP_ID, 1, "float", OP_WRITE)));
         for (int c = 0; c < mesh.ncells; ++c)
             ASSERT_EQ(sum[c], v[nb[3 * c]] + v[nb[3 * c + 1]] + v[nb[3 * c + 2]]) << "cell " << c;
     }
@@ -271,11 +282,12 @@ TEST_F(OpLoops, WholeRowArgumentPassesEveryMapColumn)
     for (int threads : {1, 2}) {
         omp_set_num_threads(threads);
         std::fill(mark.begin(), mark.end(), -1);
-        op_par_loop_indirect<kernel_StringMean>(3, "kernel_StringMean", strings, inds40,
-                                                op::row<const float, 40>(op_arg_dat(dv, -40, m40, 1, "float", OP_READ)),
-                                                op::row<int, 40>(op_arg_dat(dmark, -40, m40, 1, "int", OP_WRITE)),
-                                                op::direct<const int>(op_arg_dat(dids, -1, OP_ID, 1, "int", OP_READ)),
-                                                op::direct<float>(op_arg_dat(dmean, -1, OP_ID, 1, "float", OP_WRITE)));
+        op_par_loop_indirect<kernel_StringMean>(
+            3, "kernel_StringMean", strings, inds40,
+            op::row<const float, 1, Strings40>(op_arg_dat(dv, -40, m40, 1, "float", OP_READ)),
+            op::row<int, 1, Strings40>(op_arg_dat(dmark, -40, m40, 1, "int", OP_WRITE)),
+            op::direct<const int, 1>(op_arg_dat(dids, -1, OP_ID, 1, "int", OP_READ)),
+            op::direct<float, 1>(op_arg_dat(dmean, -1, OP_ID, 1, "float", OP_WRITE)));
         for (int s = 0; s < nstrings; ++s) {
             float sum = 0.0f;
             for (int k = 0; k < 40; ++k) {
@@ -301,20 +313,20 @@ TEST_F(OpLoops, EmptySetCountsOneCallAndLeavesReductionsUnchanged)
     int ilo = 5, ihi = 6;
     g_visits = 0;
     op_par_loop_direct<kernel_Order>(2, "kernel_Order", none,
-                                     op::direct<int>(op_arg_dat(dnone, -1, OP_ID, 1, "int", OP_WRITE)));
+                                     op::direct<int, 1>(op_arg_dat(dnone, -1, OP_ID, 1, "int", OP_WRITE)));
     op_par_loop_direct(
         2, "kernel_Order", none,
         [](int*, float* a, float* b, int* c, int* d) {
             *a = *b = -1.0f;
             *c = *d = -1;
         },
-        op::direct<int>(op_arg_dat(dnone, -1, OP_ID, 1, "int", OP_WRITE)),
+        op::direct<int, 1>(op_arg_dat(dnone, -1, OP_ID, 1, "int", OP_WRITE)),
         op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)), op::global<float>(op_arg_gbl(&hi, 1, "float", OP_MAX)),
         op::global<int>(op_arg_gbl(&ilo, 1, "int", OP_MIN)), op::global<int>(op_arg_gbl(&ihi, 1, "int", OP_MAX)));
     static const int inds[2] = {0, -1};
     op_par_loop_indirect(
         3, "kernel_Empty", none, inds, [](float* x, float* y) { *x = *y = -1.0f; },
-        op::indirect<float>(op_arg_dat(dcell, 0, m, 1, "float", OP_INC)),
+        op::indirect<float, 1, op::map_slot<0, 1>, 0>(op_arg_dat(dcell, 0, m, 1, "float", OP_INC)),
         op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)));
     EXPECT_EQ(g_visits, 0);
     EXPECT_EQ(lo, 3.0f);
@@ -327,24 +339,33 @@ TEST_F(OpLoops, EmptySetCountsOneCallAndLeavesReductionsUnchanged)
     EXPECT_EQ(OP_plan_index, 0) << "an empty set is not planned";
 }
 
-TEST_F(OpLoops, SwitchedOffArgumentsArriveAsNullPointers)
+TEST_F(OpLoops, OptionalArgumentsArriveAsNullWhenSwitchedOffAndAsDataWhenInUse)
 {
     op_set edges = op_decl_set(4, "edges");
     op_set cells = op_decl_set(5, "cells");
     int table[8] = {0, 1, 1, 2, 2, 3, 3, 4};
     op_map e2c = op_decl_map(edges, cells, 2, table, "e2c");
+    float cellValue[5] = {0.0f, 1.0f, 2.0f, 3.0f, 4.0f};
+    op_dat dcell = op_decl_dat(cells, 1, "float", cellValue, "cellValue");
     float seen[4] = {};
     op_dat dseen = op_decl_dat(edges, 1, "float", seen, "seen");
-    static const int inds[3] = {-1, 0, -1};
+    static const int inds[4] = {-1, 0, 0, -1};
     for (int threads : {1, 2}) {
         omp_set_num_threads(threads);
-        std::fill(seen, seen + 4, -1.0f);
-        op_par_loop_indirect<kernel_Optional>(
-            5, "kernel_Optional", edges, inds,
-            op::direct<const float>(op_opt_arg_dat(0, nullptr, -1, OP_ID, 1, "float", OP_READ)),
-            op::row<float, 2>(op_opt_arg_dat(0, nullptr, -2, e2c, 1, "float", OP_INC)),
-            op::direct<float>(op_arg_dat(dseen, -1, OP_ID, 1, "float", OP_WRITE)));
-        for (float s : seen) EXPECT_EQ(s, 3.0f);
+        for (int on : {0, 1}) {
+            std::fill(seen, seen + 4, -1.0f);
+            op_par_loop_indirect<kernel_Optional>(
+                5, "kernel_Optional", edges, inds,
+                op::optional(op::direct<const float, 1>(op_opt_arg_dat(0, nullptr, -1, OP_ID, 1, "float", OP_READ))),
+                op::optional(op::row<const float, 1, EdgeCells>(
+                    op_opt_arg_dat(on, on ? dcell : nullptr, -2, e2c, 1, "float", OP_READ))),
+                op::optional(op::indirect<const float, 1, EdgeCells, 1>(
+                    op_opt_arg_dat(0, nullptr, 1, e2c, 1, "float", OP_READ))),
+                op::direct<float, 1>(op_arg_dat(dseen, -1, OP_ID, 1, "float", OP_WRITE)));
+            for (int e = 0; e < 4; ++e)
+                EXPECT_EQ(seen[e], on ? 5.0f + 10.0f * (float)e + 100.0f * (float)(e + 1) : 7.0f)
+                    << "edge " << e << ", row " << (on ? "in use" : "switched off") << ", " << threads << " threads";
+        }
     }
 }
 
@@ -357,7 +378,7 @@ TEST_F(OpLoops, ArgumentFindingsArePrintedAndTheLoopStillRuns)
     g_visits = 0;
     ::testing::internal::CaptureStdout();
     op_par_loop_direct<kernel_Order>(0, "kernel_Order", s,
-                                     op::direct<int>(op_arg_dat(d, -1, OP_ID, 2, "int", OP_WRITE)));
+                                     op::direct<int, 1>(op_arg_dat(d, -1, OP_ID, 2, "int", OP_WRITE)));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "error: arg 0 in kernel \"kernel_Order\"\ndataset dim does not match declared dim \n");
     EXPECT_EQ(slot[2], 2);
@@ -373,16 +394,18 @@ TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoop)
     op_map m = op_decl_map(s, s, 1, table, "swap");
     static const int inds[2] = {0, -1};
     OP_EXPECT_EXIT(
-        op_par_loop_direct<kernel_Order>(0, "kernel_A", s, op::direct<int>(op_arg_dat(d, 0, m, 1, "int", OP_WRITE))),
+        op_par_loop_direct<kernel_Order>(0, "kernel_A", s, op::direct<int, 1>(op_arg_dat(d, 0, m, 1, "int", OP_WRITE))),
         255, "op_par_loop error -- argument 0 of kernel_A");
     OP_EXPECT_EXIT((op_par_loop_indirect<kernel_NeighbourSum>(
-                       1, "kernel_B", s, inds, op::row<const float, 3>(op_arg_dat(d, -1, m, 1, "int", OP_READ)),
-                       op::direct<float>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
+                       1, "kernel_B", s, inds,
+                       op::row<const float, 1, op::map_slot<0, 3>>(op_arg_dat(d, -1, m, 1, "int", OP_READ)),
+                       op::direct<float, 1>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
                    255, "op_par_loop error -- argument 0 of kernel_B");
     // Data the model file does not hold, passed in use: reported as such, then the loop stops instead of reading
     // through a null pointer.
     OP_EXPECT_EXIT((op_par_loop_indirect<kernel_FirstNeighbour>(
-                       2, "kernel_C", s, inds, op::row<const float, 1>(op_arg_dat(nullptr, -1, m, 1, "float", OP_READ)),
-                       op::direct<float>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
+                       2, "kernel_C", s, inds,
+                       op::row<const float, 1, op::map_slot<0, 1>>(op_arg_dat(nullptr, -1, m, 1, "float", OP_READ)),
+                       op::direct<float, 1>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
                    255, "NULL pointer for dataset");
 }

@@ -160,6 +160,33 @@ TEST(ExactRewrites, DryFrontSpeedsEqualTheirDoubleForm)
     EXPECT_GT(cancelling, 1000);
 }
 
+TEST(ExactRewrites, ShockFactorEqualsItsDoubleForm)
+{
+    // Depths over the whole float range, star depths from just above to far above them, the reciprocal depth as the
+    // solver forms it and arbitrary ones (zeros, infinities, NaN) for the pure arithmetic.
+    const std::vector<float> all = signedFloats();
+    const std::size_t positives = all.size() / 2;
+    int differences = 0, checked = 0;
+    auto check = [&](float h, float inv, float hStar) {
+        ++checked;
+        const float reference =
+            throughDouble(std::sqrt(0.5 * static_cast<double>(h + hStar) * hStar * static_cast<double>(inv * inv)));
+        const float rewritten = hydraulics::shockFactor(h, inv, hStar);
+        if (!sameBits(rewritten, reference) && !(std::isnan(rewritten) && std::isnan(reference)) && ++differences <= 5)
+            ADD_FAILURE() << std::hexfloat << "h " << h << " inv " << inv << " h* " << hStar << ": " << rewritten
+                          << " vs " << reference;
+    };
+    for (std::size_t i = 0; i < positives; i += 61) {
+        const float h = all[i];
+        for (float ratio : {1.0000001f, 1.001f, 1.5f, 2.0f, 37.0f, 1.0e6f}) check(h, 1.0f / h, h * ratio);
+        check(h, all[(i * 7919) % all.size()], all[(i * 104729) % all.size()]);
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_GT(checked, 400000);
+    // A star depth three times the depth: sqrt(0.5 * 4 * 3) = sqrt(6) whatever the depth.
+    EXPECT_EQ(hydraulics::shockFactor(0.25f, 4.0f, 0.75f), static_cast<float>(std::sqrt(6.0)));
+}
+
 class ExactSedimentRates : public mortest::MorphologyKernels {};
 
 TEST_F(ExactSedimentRates, ImposedRateEqualsItsDoubleProduct)

@@ -75,22 +75,27 @@ inline RotatedFlux physicalFlux(const RiemannSide& a, float zs, float g)
                        a.qt * a.inv * a.h * a.u};
 }
 
+/// Shock factor sqrt(0.5*(h + h*)*h* / h^2) of a side of depth h (inv = 1/h) when the star depth h* exceeds h, in
+/// double and rounded to float. Its factor 1/2 is taken with inv^2, which is ready before h*, instead of with
+/// h + h*: a power-of-two scaling commutes with the rounding of these products (all far inside the double range),
+/// so ((0.5*(h + h*))*h*)*inv^2 and ((h + h*)*h*)*(0.5*inv^2) are the same double.
+inline float shockFactor(float h, float inv, float hStar)
+{
+    return static_cast<float>(
+        std::sqrt(static_cast<double>(h + hStar) * hStar * (0.5 * static_cast<double>(inv * inv))));
+}
+
 /// HLLC flux from side a to side b across an interface with bed zs; hStar is the two-rarefaction star depth.
 inline RotatedFlux hllcFlux(const RiemannSide& a, const RiemannSide& b, float zs, float hStar, float g)
 {
     // Each value is formed only where the branch taken needs it: a supersonic edge needs neither the other side's
-    // wave speed nor its physical flux.
-    const auto shockFactor = [hStar](const RiemannSide& s) {
-        return hStar <= s.h ? 1.0f
-                            : static_cast<float>(std::sqrt(0.5 * static_cast<double>(s.h + hStar) * hStar *
-                                                           static_cast<double>(s.inv * s.inv)));
-    };
+    // wave speed nor its physical flux. Behind a rarefaction (h* <= h) the shock factor is 1 and u -+ 1*c is u -+ c.
     // A dry side sees the dry front u +- 2c of the wet side. A celerity is a rounded root of a float, at most
     // sqrt(FLT_MAX), so 2c is exact in float as in double, and u +- 2c rounded once to float equals the double sum
     // rounded to float (the double-rounding rule above).
-    const float sa = a.wet ? a.u - shockFactor(a) * a.c : b.u - 2.0f * b.c;
+    const float sa = !a.wet ? b.u - 2.0f * b.c : hStar <= a.h ? a.u - a.c : a.u - shockFactor(a.h, a.inv, hStar) * a.c;
     if (sa >= 0.0f) return physicalFlux(a, zs, g);
-    const float sb = b.wet ? b.u + shockFactor(b) * b.c : a.u + 2.0f * a.c;
+    const float sb = !b.wet ? a.u + 2.0f * a.c : hStar <= b.h ? b.u + b.c : b.u + shockFactor(b.h, b.inv, hStar) * b.c;
     if (sb <= 0.0f) return physicalFlux(b, zs, g);
 
     const float d = b.h * (b.u - sb) - a.h * (a.u - sa);

@@ -1,0 +1,35 @@
+// Dense samples of the float range for checking an expression bit for bit against the library call it replaces.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace floatsamples {
+
+/// Every `stride`-th bit pattern from +0 to +inf (with the default 509, about 4 million floats, every binade
+/// densely), the neighbours of powers of two, the smallest and largest values, +inf and a NaN.
+inline std::vector<float> nonNegativeFloats(std::uint32_t stride = 509u)
+{
+    std::vector<float> xs;
+    auto add = [&xs](std::uint32_t bits) {
+        float x;
+        std::memcpy(&x, &bits, sizeof x);
+        xs.push_back(x);
+    };
+    for (std::uint32_t b = 0; b < 0x7f800000u; b += stride) add(b);
+    for (std::uint32_t e = 0; e < 255u; ++e)
+        for (std::uint32_t m : {0u, 1u, 2u, 0x7ffffeu, 0x7fffffu}) add((e << 23) | m);
+    add(0x7f800000u);  // +inf
+    add(0x7fc00000u);  // quiet NaN
+    return xs;
+}
+
+/// Same bit pattern, or both NaN.
+inline bool sameFloat(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+}  // namespace floatsamples

@@ -1,0 +1,126 @@
+// Library calls the cell kernels avoid without changing a bit: the cube root of the Manning and Strickler closures,
+// estimated and accepted only where the estimate provably rounds like the library root, checked against the
+// library over dense samples and over products built to sit on float rounding boundaries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "kernels/FloatSamples.hpp"
+#include "kernels/KernelTestGlobals.hpp"
+#include "simulation/kernels/HydraulicsCell.hpp"
+
+namespace {
+
+using floatsamples::nonNegativeFloats;
+using floatsamples::sameFloat;
+
+std::int64_t bitDistance(double a, double b)
+{
+    std::int64_t ia;
+    std::int64_t ib;
+    std::memcpy(&ia, &a, sizeof ia);
+    std::memcpy(&ib, &b, sizeof ib);
+    return ia > ib ? ia - ib : ib - ia;
+}
+
+/// The closures' product as formed with the library root: float(((s * cbrt(x)) * a) * b).
+float libraryProduct(double s, float x, double a, double b)
+{
+    return static_cast<float>(s * std::cbrt(static_cast<double>(x)) * a * b);
+}
+
+TEST(ExactLibraryCalls, CubeRootEstimateStaysWithinItsBoundOfTheLibraryRoot)
+{
+    std::int64_t worst = 0;
+    for (float x : nonNegativeFloats()) {
+        if (!(x > 0.0f) || std::isinf(x)) continue;
+        const std::int64_t d = bitDistance(hydraulics::cubeRootEstimate(x), std::cbrt(static_cast<double>(x)));
+        worst = std::max(worst, d);
+        if (d > hydraulics::CubeRootUlpBound)
+            ADD_FAILURE() << "cube root of " << std::hexfloat << x << " is " << std::dec << d << " ulp off";
+    }
+    EXPECT_LE(worst, hydraulics::CubeRootUlpBound);
+    // The bound is not loose either: the estimate is not the library root.
+    EXPECT_GT(worst, 0);
+}
+
+TEST(ExactLibraryCalls, GuardedCubeRootRoundsLikeTheLibraryOnFloatRoundingBoundaries)
+{
+    // For each root, factors whose library product lies within a few double ulps of the midpoint between two
+    // floats: there an estimate that is off by a few ulps rounds the other way unless the guard sends it back to
+    // the library.
+    const double s = static_cast<double>(1.0f / 9.81f);
+    long long cases = 0;
+    long long estimateWouldDiffer = 0;
+    int failures = 0;
+    for (float x : nonNegativeFloats(65521u)) {
+        if (!(x > 1.0e-30f) || !(x < 1.0e30f)) continue;
+        const double root = std::cbrt(static_cast<double>(x));
+        for (double a : {1.0 / 0.03, 1.0 / static_cast<double>(0.0125f), 33.0, 0.7}) {
+            const double p = s * root * a;
+            const float f = static_cast<float>(p * a);
+            const double mid = 0.5 * (static_cast<double>(f) +
+                                      static_cast<double>(std::nextafter(f, std::numeric_limits<float>::infinity())));
+            const double b0 = mid / p;
+            for (int k = -4; k <= 4; ++k) {
+                double b = b0;
+                for (int i = 0; i < std::abs(k); ++i) b = std::nextafter(b, k > 0 ? 2.0 * b : 0.0);
+                const float library = libraryProduct(s, x, a, b);
+                const float fast = hydraulics::scaledCubeRoot(s, x, a, b);
+                const float bare = static_cast<float>(s * hydraulics::cubeRootEstimate(x) * a * b);
+                ++cases;
+                if (!sameFloat(bare, library)) ++estimateWouldDiffer;
+                if (!sameFloat(fast, library) && ++failures <= 5)
+                    ADD_FAILURE() << std::hexfloat << "x " << x << " a " << a << " b " << b << ": " << fast << " vs "
+                                  << library;
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    // The sample must exercise the guard: without it, these products would come out different.
+    EXPECT_GT(estimateWouldDiffer, cases / 100);
+}
+
+TEST(ExactLibraryCalls, ManningAndStricklerClosuresEqualTheLibraryFormula)
+{
+    kerneltest::resetGlobals(9.81f, 0.0f, 0.4f);
+    G_REAL[slot::InvGravity] = 1.0f / 9.81f;
+    const double invG = static_cast<double>(G_REAL[slot::InvGravity]);
+    const std::vector<float> depths = nonNegativeFloats(4099u);
+    int differences = 0;
+    auto check = [&](int closure, float d, float r, float expected) {
+        G_INT[slot::FrictionType] = closure;
+        const float got = hydraulics::chezySquared(d, r);
+        if (!sameFloat(got, expected) && ++differences <= 5)
+            ADD_FAILURE() << "closure " << closure << std::hexfloat << " d " << d << " r " << r << ": " << got << " vs "
+                          << expected;
+    };
+    for (float r : {0.0f, 5.0e-7f, 0.012f, 0.03f, 0.035f, 0.1f, 1.0f, 45.0f}) {
+        const double invN = r < 1.0e-6f ? 0.0 : 1.0 / static_cast<double>(r);
+        // With a zero wet threshold the clamp passes every depth but the negative ones, which become +0; zero,
+        // infinite and NaN depths bypass the estimate.
+        for (float d : depths) {
+            check(1, d, r, libraryProduct(invG, d, invN, invN));
+            check(2, d, r, libraryProduct(invG, d, static_cast<double>(r), static_cast<double>(r)));
+        }
+        for (float d : {-0.0f, -1.0f}) {
+            check(1, d, r, libraryProduct(invG, std::max(d, 0.0f), invN, invN));
+            check(2, d, r, libraryProduct(invG, std::max(d, 0.0f), static_cast<double>(r), static_cast<double>(r)));
+        }
+    }
+    EXPECT_EQ(differences, 0);
+
+    // A positive wet threshold clamps the depth before the root; a NaN roughness gives NaN.
+    G_REAL[slot::MinWaterDepth] = 0.01f;
+    G_INT[slot::FrictionType] = 1;
+    EXPECT_EQ(hydraulics::chezySquared(-2.0f, 0.03f), hydraulics::chezySquared(0.01f, 0.03f));
+    EXPECT_TRUE(std::isnan(hydraulics::chezySquared(1.0f, std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_EQ(hydraulics::chezySquared(8.0f, 0.5f), static_cast<float>(invG * 2.0 * 2.0 * 2.0));
+}
+
+}  // namespace

@@ -32,13 +32,31 @@ inline void kernel_BenchEdgeFlux(const float* len, const float* const* state, fl
     res[1][1] -= 0.5f * flux * qn;
 }
 
+/// Time-step-like edge kernel: the two cells' wet flags, states and bed levels through the two columns of one map,
+/// the edge's normal and length directly, and the smallest admissible step over the edges as a reduction.
+inline void kernel_BenchEdgeStep(const float* normal, const float* len, const int* wetL, const int* wetR,
+                                 const float* sL, const float* sR, const float* zL, const float* zR, float* dtMin)
+{
+    float dt = *dtMin;
+    if (*wetL) {
+        const float h = std::fmax(sL[0] - *zL, 1e-3f);
+        dt = std::fmin(dt, *len / (std::fabs(sL[1] * (normal[0] + normal[1])) / h + std::sqrt(9.81f * h)));
+    }
+    if (*wetR) {
+        const float h = std::fmax(sR[0] - *zR, 1e-3f);
+        dt = std::fmin(dt, *len / (std::fabs(sR[1] * (normal[0] + normal[1])) / h + std::sqrt(9.81f * h)));
+    }
+    *dtMin = dt;
+}
+
 struct Problem {
     int ncells = 0, nedges = 0;
     std::vector<int> e2c;
-    std::vector<float> h, cf, q, len, state, res;
+    std::vector<float> h, cf, q, len, state, res, normal;
+    std::vector<int> wet;
     op_set cells = nullptr, edges = nullptr;
     op_map edgeCells = nullptr;
-    op_dat dh, dcf, dq, dlen, dstate, dres;
+    op_dat dh, dcf, dq, dlen, dstate, dres, dnormal, dwet;
 
     /// 1 000 000 triangle cells: a 1000 x 500 rectangle of squares cut in two; interior edges only.
     Problem()
@@ -68,6 +86,13 @@ struct Problem {
             state[2 * c + 1] = 0.2f + 0.0001f * (float)(c % 31);
         }
         for (int e = 0; e < nedges; ++e) len[e] = 1.0f + 0.01f * (float)(e % 7);
+        normal.resize(2 * nedges);
+        for (int e = 0; e < nedges; ++e) {
+            normal[2 * e] = (e % 3 == 0) ? 1.0f : 0.6f;
+            normal[2 * e + 1] = (e % 3 == 0) ? 0.0f : 0.8f;
+        }
+        wet.resize(ncells);
+        for (int c = 0; c < ncells; ++c) wet[c] = (c % 5 != 0) ? 1 : 0;
 
         op_init(0, nullptr, 0);
         cells = op_decl_set(ncells, "cells");
@@ -79,6 +104,8 @@ struct Problem {
         dlen = op_decl_dat(edges, 1, "float", len.data(), "len");
         dstate = op_decl_dat(cells, 2, "float", state.data(), "state");
         dres = op_decl_dat(cells, 2, "float", res.data(), "res");
+        dnormal = op_decl_dat(edges, 2, "float", normal.data(), "normal");
+        dwet = op_decl_dat(cells, 1, "int", wet.data(), "wet");
     }
 };
 
@@ -105,6 +132,62 @@ void frameworkIndirect(Problem& p)
         op::direct<const float, 1>(op_arg_dat(p.dlen, -1, OP_ID, 1, "float", OP_READ)),
         op::row<const float, 2, op::map_slot<0, 2>>(op_arg_dat(p.dstate, -2, p.edgeCells, 2, "float", OP_READ)),
         op::row<float, 2, op::map_slot<0, 2>>(op_arg_dat(p.dres, -2, p.edgeCells, 2, "float", OP_INC)));
+}
+
+/// Nine arguments as in the hydraulic time step: six through the two columns of one map, and a minimum.
+float frameworkEdgeStep(Problem& p)
+{
+    using LR = op::map_slot<0, 2>;
+    static const int inds[9] = {-1, -1, 0, 0, 1, 1, 2, 2, -1};
+    float dt = 1e30f;
+    op_par_loop_indirect<kernel_BenchEdgeStep>(
+        2, "kernel_BenchEdgeStep", p.edges, inds,
+        op::direct<const float, 2>(op_arg_dat(p.dnormal, -1, OP_ID, 2, "float", OP_READ)),
+        op::direct<const float, 1>(op_arg_dat(p.dlen, -1, OP_ID, 1, "float", OP_READ)),
+        op::indirect<const int, 1, LR, 0>(op_arg_dat(p.dwet, 0, p.edgeCells, 1, "int", OP_READ)),
+        op::indirect<const int, 1, LR, 1>(op_arg_dat(p.dwet, 1, p.edgeCells, 1, "int", OP_READ)),
+        op::indirect<const float, 2, LR, 0>(op_arg_dat(p.dstate, 0, p.edgeCells, 2, "float", OP_READ)),
+        op::indirect<const float, 2, LR, 1>(op_arg_dat(p.dstate, 1, p.edgeCells, 2, "float", OP_READ)),
+        op::indirect<const float, 1, LR, 0>(op_arg_dat(p.dh, 0, p.edgeCells, 1, "float", OP_READ)),
+        op::indirect<const float, 1, LR, 1>(op_arg_dat(p.dh, 1, p.edgeCells, 1, "float", OP_READ)),
+        op::global<float>(op_arg_gbl(&dt, 1, "float", OP_MIN)));
+    return dt;
+}
+
+void BM_EdgeStepFramework(benchmark::State& st)
+{
+    Problem& p = problem();
+    omp_set_num_threads((int)st.range(0));
+    frameworkEdgeStep(p);  // first call plans
+    for (auto _ : st) benchmark::DoNotOptimize(frameworkEdgeStep(p));
+    st.SetItemsProcessed(st.iterations() * p.nedges);
+}
+
+/// The same edges in one plain OpenMP loop with a minimum reduction (read-only through the map: no colours needed).
+void BM_EdgeStepPlainOpenMP(benchmark::State& st)
+{
+    Problem& p = problem();
+    omp_set_num_threads((int)st.range(0));
+    const int* map = p.e2c.data();
+    const float* normal = p.normal.data();
+    const float* len = p.len.data();
+    const int* wet = p.wet.data();
+    const float* state = p.state.data();
+    const float* z = p.h.data();
+    const int n = p.nedges;
+    for (auto _ : st) {
+        float dt = 1e30f;
+#pragma omp parallel for schedule(static) reduction(min : dt)
+        for (int e = 0; e < n; ++e) {
+            const int l = map[2 * e], r = map[2 * e + 1];
+            float local = dt;
+            kernel_BenchEdgeStep(normal + 2 * e, len + e, wet + l, wet + r, state + 2 * l, state + 2 * r, z + l, z + r,
+                                 &local);
+            dt = local;
+        }
+        benchmark::DoNotOptimize(dt);
+    }
+    st.SetItemsProcessed(st.iterations() * p.nedges);
 }
 
 void BM_DirectFramework(benchmark::State& st)
@@ -211,3 +294,5 @@ BENCHMARK(BM_DirectFramework)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kM
 BENCHMARK(BM_DirectPlainOpenMP)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IndirectFramework)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IndirectPlainOpenMP)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EdgeStepFramework)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EdgeStepPlainOpenMP)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);

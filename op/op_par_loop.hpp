@@ -67,7 +67,8 @@
 
 namespace op {
 
-/// Zero entries standing in for the map of a switched-off argument, so that its pointer evaluates to null.
+/// 256 zero entries, a map row that leads every column to element 0 (not used by the loop patterns, where a
+/// switched-off optional argument is null by its descriptor).
 extern const int zero_map[256];
 
 /// Reports an argument whose descriptor does not fit it (wrong access pattern) and ends the process with -1.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -152,4 +153,59 @@ TEST_F(OpDescriptorsDeathTest, ArgumentsThatDoNotFitTheirDescriptorAreRefusedWit
         op_par_loop_direct(
             7, "kernel_GlobalSize", edges, [](float*) {}, op::global<float, 2>(op_arg_gbl(&x, 1, "float", OP_MAX))),
         255, "op_par_loop error -- argument 0 of kernel_GlobalSize: elements of 4 bytes, the loop expects 8");
+}
+
+namespace {
+/// Adds the edge's weight to both cells and reduces the largest and the smallest weight.
+inline void kernel_SpreadWeight(const float* w, float* const* cells, float* maxW, float* minW)
+{
+    *cells[0] += *w;
+    *cells[1] += *w;
+    *maxW = std::max(*maxW, *w);
+    *minW = std::min(*minW, *w);
+}
+}  // namespace
+
+TEST_F(OpDescriptors, ReductionsKeepEveryColoursContributionOnTheCallingThreadAndInTheTeam)
+{
+    // Small blocks give many colours. The extremes sit on edge 0 (block 0, colour 0) and on the last edge, so a
+    // partial that is not carried from one colour to the next, or not written back, loses one of them.
+    for (int nx : {6, 60}) {  // below and above the size run on the calling thread alone
+        const optest::TriangleMesh mesh = optest::makeTriangleMesh(nx, 40);
+        const int nedges = mesh.nedges();
+        std::vector<int> e2c = mesh.edgeCells;
+        std::vector<float> w(nedges), sum(mesh.ncells);
+        for (int e = 0; e < nedges; ++e) w[e] = (float)(e % 13);
+        w[0] = 1000.0f;
+        w[nedges - 1] = -1000.0f;
+        op_set edges = op_decl_set(nedges, "edges");
+        op_set cells = op_decl_set(mesh.ncells, "cells");
+        op_map map = op_decl_map(edges, cells, 2, e2c.data(), "e2c");
+        op_dat dw = op_decl_dat(edges, 1, "float", w.data(), "w");
+        op_dat dsum = op_decl_dat(cells, 1, "float", sum.data(), "sum");
+        std::vector<float> refSum(mesh.ncells, 0.0f);
+        for (int e = 0; e < nedges; ++e) {
+            refSum[e2c[2 * e]] += w[e];
+            refSum[e2c[2 * e + 1]] += w[e];
+        }
+        static const int inds[4] = {-1, 0, -1, -1};
+        OP_part_size = 16;
+        for (int threads : {1, 2}) {
+            omp_set_num_threads(threads);
+            std::fill(sum.begin(), sum.end(), 0.0f);
+            float maxW = -1.0f, minW = 1.0f;
+            op_par_loop_indirect<kernel_SpreadWeight>(
+                8, "kernel_SpreadWeight", edges, inds,
+                op::direct<const float, 1>(op_arg_dat(dw, -1, OP_ID, 1, "float", OP_READ)),
+                op::row<float, 1, op::map_slot<0, 2>>(op_arg_dat(dsum, -2, map, 1, "float", OP_INC)),
+                op::global<float>(op_arg_gbl(&maxW, 1, "float", OP_MAX)),
+                op::global<float>(op_arg_gbl(&minW, 1, "float", OP_MIN)));
+            EXPECT_EQ(maxW, 1000.0f) << nedges << " edges, " << threads << " threads";
+            EXPECT_EQ(minW, -1000.0f) << nedges << " edges, " << threads << " threads";
+            EXPECT_EQ(sum, refSum) << "integer-valued sums are exact in any order";
+        }
+        const op_plan& plan = OP_plans[OP_plan_index - 1];
+        EXPECT_GT(plan.ncolors, 1) << nedges << " edges";
+        EXPECT_EQ(plan.exec_length < op::serial_loop_limit, nx == 6) << nedges << " edges";
+    }
 }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "kernels/FloatSamples.hpp"
 #include "kernels/MorphologyTestSetup.hpp"
 #include "simulation/kernels/HydraulicSolver.hpp"
 #include "simulation/kernels/MorphologyCell.hpp"
@@ -15,25 +16,8 @@
 
 namespace {
 
-/// Every 509th bit pattern from +0 to +inf (about 4 million floats, every binade densely), the neighbours of
-/// powers of two, the smallest and largest values, +inf and a NaN.
-std::vector<float> nonNegativeFloats()
-{
-    std::vector<float> xs;
-    auto add = [&xs](std::uint32_t bits) {
-        float x;
-        std::memcpy(&x, &bits, sizeof x);
-        xs.push_back(x);
-    };
-    for (std::uint32_t b = 0; b < 0x7f800000u; b += 509u) add(b);
-    for (std::uint32_t e = 0; e < 255u; ++e)
-        for (std::uint32_t m : {0u, 1u, 2u, 0x7ffffeu, 0x7fffffu}) add((e << 23) | m);
-    add(0x7f800000u);  // +inf
-    add(0x7fc00000u);  // quiet NaN
-    return xs;
-}
-
-bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
+using floatsamples::nonNegativeFloats;
+using floatsamples::sameFloat;
 
 TEST(ExactRewrites, CubeEqualsTheRoundedLibraryPower)
 {

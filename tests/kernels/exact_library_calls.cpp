@@ -13,6 +13,7 @@
 #include "kernels/FloatSamples.hpp"
 #include "kernels/KernelTestGlobals.hpp"
 #include "simulation/kernels/HydraulicsCell.hpp"
+#include "simulation/kernels/MorphologyCell.hpp"
 
 namespace {
 
@@ -121,6 +122,28 @@ TEST(ExactLibraryCalls, ManningAndStricklerClosuresEqualTheLibraryFormula)
     EXPECT_EQ(hydraulics::chezySquared(-2.0f, 0.03f), hydraulics::chezySquared(0.01f, 0.03f));
     EXPECT_TRUE(std::isnan(hydraulics::chezySquared(1.0f, std::numeric_limits<float>::quiet_NaN())));
     EXPECT_EQ(hydraulics::chezySquared(8.0f, 0.5f), static_cast<float>(invG * 2.0 * 2.0 * 2.0));
+}
+
+TEST(ExactLibraryCalls, TransportDeflectionCosineEqualsTheLibraryRoot)
+{
+    int differences = 0;
+    auto check = [&differences](float y) {
+        const float library = static_cast<float>(std::sqrt(1.0 / static_cast<double>(y)));
+        const float got = morphology::cosineFromSecantSquared(y);
+        if (!sameFloat(got, library) && ++differences <= 5)
+            ADD_FAILURE() << std::hexfloat << "y " << y << ": " << got << " vs " << library;
+    };
+    for (float y : nonNegativeFloats())
+        if (!(y < 1.0f)) check(y);
+    // Just above 1 the cosine is already below 1: the short path must take exactly y == 1 and nothing else.
+    float y = 1.0f;
+    for (int i = 0; i < 64; ++i, y = std::nextafter(y, 2.0f)) check(y);
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(morphology::cosineFromSecantSquared(1.0f), 1.0f);
+    EXPECT_LT(morphology::cosineFromSecantSquared(std::nextafter(1.0f, 2.0f)), 1.0f);
+    // Deflections below about 2.4e-4 round y to 1, larger ones do not.
+    EXPECT_EQ(2.0e-4f * 2.0e-4f + 1.0f, 1.0f);
+    EXPECT_GT(3.0e-4f * 3.0e-4f + 1.0f, 1.0f);
 }
 
 }  // namespace

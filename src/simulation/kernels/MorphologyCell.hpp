@@ -52,6 +52,14 @@ inline PowerPair powers(float x, float B)
     return {xB, x < 1.0e-6f ? 0.0f : xB / x};
 }
 
+/// cos(a) = float(sqrt(1 / double(y))) of a deflection angle a with y = tan(a)^2 + 1 >= 1. A deflection with
+/// |tan(a)| below about 2.4e-4 rounds y to exactly 1 (as for most cells of a run), where the value is exactly 1:
+/// returned without the division and the root.
+inline float cosineFromSecantSquared(float y)
+{
+    return y == 1.0f ? 1.0f : static_cast<float>(std::sqrt(1.0 / static_cast<double>(y)));
+}
+
 /// Magnitude Q [m^2/s] of the bed-load transport capacity and its derivative D = dQ/d|q| [-].
 struct Transport {
     float Q;
@@ -223,7 +231,7 @@ inline void kernel_MORPHOLOGY_CalcBedloadTransport(const int* frictionOn, const 
     const float slopeTerm = std::fabs(sigma) * (sigma < 0.0f ? 1.0f : -1.0f) * G_REAL[slot::BedloadIkeda] * rho;
     const float T = slopeTerm * isIkeda + G_REAL[slot::BedloadCurvature] * h * *flowCurv * isCurvature;
 
-    const float cosA = static_cast<float>(std::sqrt(1.0 / static_cast<double>(T * T + 1.0f)));
+    const float cosA = morphology::cosineFromSecantSquared(T * T + 1.0f);
     const float dx = (ex - T * ey) * cosA;
     const float dy = (ey + T * ex) * cosA;
     bedTrCap[0] = tr.Q * dx;

@@ -1,6 +1,7 @@
-// Library calls the cell kernels avoid without changing a bit: the cube root of the Manning and Strickler closures,
-// estimated and accepted only where the estimate provably rounds like the library root, checked against the
-// library over dense samples and over products built to sit on float rounding boundaries.
+// Library calls and work the cell kernels avoid without changing a bit: the cube root of the Manning and Strickler
+// closures, estimated and accepted only where the estimate provably rounds like the library root (checked against
+// the library over dense samples and products built to sit on float rounding boundaries), the root of an undeflected
+// transport direction, and the neighbour velocities of a slow cell's curvature.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "kernels/FloatSamples.hpp"
@@ -144,6 +146,85 @@ TEST(ExactLibraryCalls, TransportDeflectionCosineEqualsTheLibraryRoot)
     // Deflections below about 2.4e-4 round y to 1, larger ones do not.
     EXPECT_EQ(2.0e-4f * 2.0e-4f + 1.0f, 1.0f);
     EXPECT_GT(3.0e-4f * 3.0e-4f + 1.0f, 1.0f);
+}
+
+/// Streamline curvature formed in full for every cell, the slow ones included, as reference for the kernel.
+float fullCurvature(const float* const* unitCent, const float* const* distCent, const float* hydState,
+                    const float* bottomEl, const float* const* hydStateNb, const float* const* bottomElNb,
+                    const float* geomWght)
+{
+    const double hmin = static_cast<double>(G_REAL[slot::MinWaterDepth]);
+    const float ih = hydraulics::reciprocalFrom(hydState[0] - *bottomEl, hmin);
+    const float u = hydState[1] * ih;
+    const float v = hydState[2] * ih;
+    const float absU = morphology::magnitude(u, v);
+    const float r = absU >= 1.0e-6f ? 1.0f / absU : 0.0f;
+    float dudx = 0.0f, dudy = 0.0f, dvdx = 0.0f, dvdy = 0.0f;
+    for (int j = 0; j < 3; ++j) {
+        const float ihj = hydraulics::reciprocalFrom(hydStateNb[j][0] - *bottomElNb[j], hmin);
+        const float w = std::fabs((unitCent[j][0] * u + unitCent[j][1] * v) * *distCent[j] * r);
+        const float du = (hydStateNb[j][1] * ihj - u) * w;
+        const float dv = (hydStateNb[j][2] * ihj - v) * w;
+        dudx += geomWght[2 * j] * du;
+        dudy += geomWght[2 * j + 1] * du;
+        dvdx += geomWght[2 * j] * dv;
+        dvdy += geomWght[2 * j + 1] * dv;
+    }
+    const float N = u * (u * dvdx - v * dudx) + v * (u * dvdy - v * dudy);
+    const float M = morphology::cubeOf(absU);
+    return M >= 1.0e-6f ? N / M : 0.0f;
+}
+
+TEST(ExactLibraryCalls, CurvatureOfSlowCellsIsZeroWithoutTheirNeighbours)
+{
+    kerneltest::resetGlobals(9.81f, 0.001f, 0.4f);
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    // Speeds spread over decades around the 1 cm/s at which |U|^3 reaches 1e-6 (m/s)^3, depths from dry to 2 m.
+    auto speed = [&] { return unit(rng) * std::pow(10.0f, -3.0f + 2.5f * (unit(rng) + 1.0f) / 2.0f); };
+    int differences = 0;
+    int slowCells = 0;
+    int curved = 0;
+    for (int n = 0; n < 200000; ++n) {
+        const float zb = unit(rng);
+        const float h = n % 17 == 0 ? 0.0005f : 0.001f + 1.0f + unit(rng);
+        const float state[3] = {zb + h, speed() * h, speed() * h};
+        float nb[3][3];
+        float zNb[3];
+        float unitC[3][2];
+        float dist[3];
+        float w[6];
+        for (int j = 0; j < 3; ++j) {
+            zNb[j] = unit(rng);
+            const float hj = n % 13 == j ? 0.0f : 1.0f + unit(rng);
+            nb[j][0] = zNb[j] + hj;
+            nb[j][1] = speed() * hj;
+            nb[j][2] = speed() * hj;
+            const float a = 3.14159265f * unit(rng);
+            unitC[j][0] = std::cos(a);
+            unitC[j][1] = std::sin(a);
+            dist[j] = 0.5f + unit(rng) * 0.25f;
+            w[2 * j] = 2.0f * unit(rng);
+            w[2 * j + 1] = 2.0f * unit(rng);
+        }
+        const float* unitP[3] = {unitC[0], unitC[1], unitC[2]};
+        const float* distP[3] = {&dist[0], &dist[1], &dist[2]};
+        const float* nbP[3] = {nb[0], nb[1], nb[2]};
+        const float* zP[3] = {&zNb[0], &zNb[1], &zNb[2]};
+        float got = -1.0f;
+        kernel_HYDRAULICS_CalcCurvature(unitP, distP, state, &zb, nbP, zP, w, &got);
+        const float expected = fullCurvature(unitP, distP, state, &zb, nbP, zP, w);
+        if (!sameFloat(got, expected) && ++differences <= 5)
+            ADD_FAILURE() << "cell " << n << std::hexfloat << ": " << got << " vs " << expected;
+        if (expected == 0.0f)
+            ++slowCells;
+        else
+            ++curved;
+    }
+    EXPECT_EQ(differences, 0);
+    // Both sides of the threshold are well represented.
+    EXPECT_GT(slowCells, 20000);
+    EXPECT_GT(curved, 20000);
 }
 
 }  // namespace

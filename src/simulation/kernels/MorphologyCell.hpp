@@ -144,6 +144,12 @@ inline void kernel_HYDRAULICS_CalcCurvature(const float* const* unitCent, const 
     const float u = hydState[1] * ih;
     const float v = hydState[2] * ih;
     const float absU = morphology::magnitude(u, v);
+    // A slow cell's curvature is 0 whatever its neighbours: skip their velocities.
+    const float M = morphology::cubeOf(absU);
+    if (!(M >= 1.0e-6f)) {
+        *flowCurv = 0.0f;
+        return;
+    }
     const float r = absU >= 1.0e-6f ? 1.0f / absU : 0.0f;
 
     float dudx = 0.0f, dudy = 0.0f, dvdx = 0.0f, dvdy = 0.0f;
@@ -160,8 +166,7 @@ inline void kernel_HYDRAULICS_CalcCurvature(const float* const* unitCent, const 
         dvdy += geomWght[2 * j + 1] * dv;
     }
     const float N = u * (u * dvdx - v * dudx) + v * (u * dvdy - v * dudy);
-    const float M = morphology::cubeOf(absU);
-    *flowCurv = M >= 1.0e-6f ? N / M : 0.0f;
+    *flowCurv = N / M;
 }
 
 /// Per cell: critical Shields value of a wet cell (depth above MinWaterDepth) corrected for the bed slope along

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <omp.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,6 +32,22 @@ protected:
         OP_part_size = 0;
         OP_maps_base_index = 0;
     }
+};
+
+/// OpTest for tests that change the OpenMP thread count: the count is restored afterwards.
+class ThreadedOpTest : public OpTest {
+protected:
+    void SetUp() override
+    {
+        OpTest::SetUp();
+        threads_ = omp_get_max_threads();
+    }
+    void TearDown() override
+    {
+        omp_set_num_threads(threads_);
+        OpTest::TearDown();
+    }
+    int threads_ = 1;
 };
 
 /// Regular expression matching `text` literally.

@@ -30,20 +30,7 @@ inline void kernel_Columns(const int* const* row, const int* col2, const int* co
     out[9] = other[1];
 }
 
-class OpDescriptors : public optest::OpTest {
-protected:
-    void SetUp() override
-    {
-        optest::OpTest::SetUp();
-        threads_ = omp_get_max_threads();
-    }
-    void TearDown() override
-    {
-        omp_set_num_threads(threads_);
-        optest::OpTest::TearDown();
-    }
-    int threads_ = 1;
-};
+using OpDescriptors = optest::ThreadedOpTest;
 using OpDescriptorsDeathTest = OpDescriptors;
 
 }  // namespace

@@ -69,20 +69,7 @@ using EdgeCells = op::map_slot<0, 2>;
 /// Node strings of 40 cells.
 using Strings40 = op::map_slot<0, 40>;
 
-class OpLoops : public optest::OpTest {
-protected:
-    void SetUp() override
-    {
-        optest::OpTest::SetUp();
-        threads_ = omp_get_max_threads();
-    }
-    void TearDown() override
-    {
-        omp_set_num_threads(threads_);
-        optest::OpTest::TearDown();
-    }
-    int threads_ = 1;
-};
+using OpLoops = optest::ThreadedOpTest;
 using OpLoopsDeathTest = OpLoops;
 
 /// Interior edges of a 60 x 40 rectangle in shuffled order with random weights and cell values.

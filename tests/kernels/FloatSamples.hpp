@@ -26,6 +26,24 @@ inline std::vector<float> nonNegativeFloats(std::uint32_t stride = 509u)
     return xs;
 }
 
+/// The samples of nonNegativeFloats and each of them with the sign bit set (-0, negative values, -inf, a NaN with
+/// the sign bit).
+inline std::vector<float> signedFloats(std::uint32_t stride = 509u)
+{
+    std::vector<float> xs = nonNegativeFloats(stride);
+    const std::size_t n = xs.size();
+    xs.reserve(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &xs[i], sizeof bits);
+        bits |= 0x80000000u;
+        float x;
+        std::memcpy(&x, &bits, sizeof x);
+        xs.push_back(x);
+    }
+    return xs;
+}
+
 /// Same bit pattern, or both NaN.
 inline bool sameFloat(float a, float b)
 {

@@ -18,6 +18,7 @@ namespace {
 
 using floatsamples::nonNegativeFloats;
 using floatsamples::sameFloat;
+using floatsamples::signedFloats;
 
 TEST(ExactRewrites, CubeEqualsTheRoundedLibraryPower)
 {
@@ -57,26 +58,6 @@ float throughDouble(double x)
 {
     volatile double stored = x;
     return static_cast<float>(stored);
-}
-
-/// Every 509th bit pattern of both signs (about 8 million floats, every binade densely), the neighbours of
-/// powers of two, zeros, the extreme values, infinities and a NaN of each sign.
-std::vector<float> signedFloats()
-{
-    std::vector<float> xs;
-    auto add = [&xs](std::uint32_t bits) {
-        float x;
-        std::memcpy(&x, &bits, sizeof x);
-        xs.push_back(x);
-    };
-    for (std::uint32_t sign : {0u, 0x80000000u}) {
-        for (std::uint32_t b = 0; b < 0x7f800000u; b += 509u) add(sign | b);
-        for (std::uint32_t e = 0; e < 255u; ++e)
-            for (std::uint32_t m : {0u, 1u, 2u, 0x7ffffeu, 0x7fffffu}) add(sign | (e << 23) | m);
-        add(sign | 0x7f800000u);  // inf
-        add(sign | 0x7fc00000u);  // quiet NaN
-    }
-    return xs;
 }
 
 /// Same bits, NaN payloads included (the single- and double-precision paths pass on the same quiet NaN).

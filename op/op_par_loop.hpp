@@ -171,6 +171,7 @@ struct direct_arg {
     op_arg arg;
 
     struct accessor {
+        static constexpr bool batchable = true;
         char* base;
         bool on;
         void bind(int) {}
@@ -210,6 +211,7 @@ struct indirect_arg {
     op_arg arg;
 
     struct accessor {
+        static constexpr bool batchable = true;
         char* base;
         bool on;
         void bind(int) {}
@@ -252,6 +254,7 @@ struct row_arg {
     op_arg arg;
 
     struct accessor {
+        static constexpr bool batchable = false;
         char* base;
         bool on;
         T* ptrs[width];  ///< all null for a switched-off argument
@@ -301,6 +304,7 @@ struct global_arg {
     op_arg arg;
 
     struct accessor {
+        static constexpr bool batchable = true;
         value_type* partials;   ///< reductions: thread t's partial at partials[64 * t]
         value_type* mine;       ///< reductions: the executing thread's partial
         value_type value[Dim];  ///< read: the caller's value; reductions: the executing thread's running partial
@@ -423,6 +427,33 @@ template <typename F, typename Tuple, std::size_t... I>
 inline void run_range(F& f, Tuple& acc, const map_rows& maps, int first, int last, std::index_sequence<I...>)
 {
     for (int n = first; n < last; ++n) f(std::get<I>(acc)(n, maps)...);
+}
+
+/// A kernel with a batch form: `batch` takes N consecutive elements at once, each argument as an array of the N
+/// elements' pointers (element first + j at position j); `scalar` takes one element as an ordinary kernel.
+template <int N, typename K, typename B>
+struct batch_kernel {
+    static_assert(N >= 2, "a batch holds at least two elements");
+    K scalar;
+    B batch;
+};
+
+/// Runs elements first .. last - 1 of a batch kernel: runs of N elements, in increasing order, to the batch form and
+/// the remaining last elements one by one to the scalar form. Whole-row arguments are not taken (their pointer array
+/// is reused from element to element).
+template <int N, typename K, typename B, typename Tuple, std::size_t... I>
+inline void run_range(batch_kernel<N, K, B>& f, Tuple& acc, const map_rows& maps, int first, int last,
+                      std::index_sequence<I...>)
+{
+    static_assert(((std::tuple_element_t<I, Tuple>::batchable) && ...),
+                  "a batch kernel takes direct, indirect and global arguments only");
+    int n = first;
+    for (; n + N <= last; n += N) {
+        std::tuple<std::array<decltype(std::get<I>(acc)(n, maps)), N>...> ptrs;
+        for (int j = 0; j < N; ++j) ((std::get<I>(ptrs)[j] = std::get<I>(acc)(n + j, maps)), ...);
+        f.batch(std::get<I>(ptrs).data()...);
+    }
+    for (; n < last; ++n) f.scalar(std::get<I>(acc)(n, maps)...);
 }
 
 template <typename Tuple, std::size_t... I>
@@ -608,6 +639,15 @@ void run_indirect(int k, char const* name, op_set set, const int (&declInds)[NI]
 }
 
 }  // namespace detail
+
+/// A kernel for op_par_loop_indirect and op_par_loop_direct that also has a batch form over N consecutive elements
+/// (see detail::batch_kernel); blocks, colours and thread ranges are divided as for the scalar kernel alone.
+template <int N, typename K, typename B>
+detail::batch_kernel<N, std::decay_t<K>, std::decay_t<B>> batched(K&& scalar, B&& batch)
+{
+    return {std::forward<K>(scalar), std::forward<B>(batch)};
+}
+
 }  // namespace op
 
 /// Direct loop: every data argument lives on `set`; element n's kernel call gets element n of each argument.

@@ -8,6 +8,7 @@
 #include "model/Dimensions.hpp"
 #include "op/op_par_loop.hpp"
 #include "simulation/kernels/DataSeries.hpp"
+#include "simulation/kernels/HydraulicSolverBatch.hpp"
 #include "simulation/kernels/HydraulicsBoundary.hpp"
 #include "simulation/kernels/HydraulicsCell.hpp"
 #include "simulation/kernels/HydraulicsTimeStepFluxes.hpp"
@@ -262,11 +263,25 @@ void op_par_loop_kernel_HYDRAULICS_InternalFluxes(char const* name, op_set set, 
     using Edge = One<0>;
     using LR = LeftRight<1>;
     static const int inds[8] = {0, 1, 1, 2, 2, 3, 3, 4};
-    op_par_loop_indirect<kernel_HYDRAULICS_InternalFluxes>(
-        13, name, set, inds, indirect<const float, 2, Edge, 0>(normVect), indirect<const int, 1, LR, 0>(isWettedL),
-        indirect<const int, 1, LR, 1>(isWettedR), indirect<const float, kState, LR, 0>(hydStateL),
-        indirect<const float, kState, LR, 1>(hydStateR), indirect<const float, 1, LR, 0>(bottomElL),
-        indirect<const float, 1, LR, 1>(bottomElR), indirect<float, kFlux, Edge, 0>(fluxesHy));
+    const auto n = indirect<const float, 2, Edge, 0>(normVect);
+    const auto wL = indirect<const int, 1, LR, 0>(isWettedL);
+    const auto wR = indirect<const int, 1, LR, 1>(isWettedR);
+    const auto sL = indirect<const float, kState, LR, 0>(hydStateL);
+    const auto sR = indirect<const float, kState, LR, 1>(hydStateR);
+    const auto zL = indirect<const float, 1, LR, 0>(bottomElL);
+    const auto zR = indirect<const float, 1, LR, 1>(bottomElR);
+    const auto flux = indirect<float, kFlux, Edge, 0>(fluxesHy);
+    if (!hydraulics::edgeBatchEnabled()) {
+        op_par_loop_indirect<kernel_HYDRAULICS_InternalFluxes>(13, name, set, inds, n, wL, wR, sL, sR, zL, zR, flux);
+        return;
+    }
+    // Eight edges at a time in vector lanes (each edge writes only its own flux row), the rest of a block one by one.
+    auto scalar = [](auto... p) { kernel_HYDRAULICS_InternalFluxes(p...); };
+    auto batch = [](const float* const* nv, const int* const* wetL, const int* const* wetR, const float* const* stateL,
+                    const float* const* stateR, const float* const* bedL, const float* const* bedR,
+                    float* const* out) { hydraulics::solveEdgeBatch(nv, stateL, bedL, wetL, stateR, bedR, wetR, out); };
+    op_par_loop_indirect(13, name, set, inds, op::batched<hydraulics::kEdgeBatch>(scalar, batch), n, wL, wR, sL, sR, zL,
+                         zR, flux);
 }
 
 void op_par_loop_kernel_MORPHOLOGY_InternalFluxes(char const* name, op_set set, op_arg normVect, op_arg isWettedL,

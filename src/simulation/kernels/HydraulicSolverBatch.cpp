@@ -1,0 +1,254 @@
+// Eight internal edges per call in AVX2 lanes: every lane performs the IEEE operations of solveEdge in the order it
+// writes them, every branch is formed for all lanes and chosen per lane. No fused multiply-add: only AVX2 is enabled
+// for this code (the FMA extension is not), so no product is fused into a sum.
+#include "simulation/kernels/HydraulicSolverBatch.hpp"
+
+#include <immintrin.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "simulation/kernels/GlobalConstants.hpp"
+#include "simulation/kernels/HydraulicSolver.hpp"
+
+namespace hydraulics {
+
+bool edgeBatchEnabled()
+{
+    static const bool enabled = [] {
+        const char* scalar = std::getenv("HYDROVA_SCALAR_FLUXES");
+        if (scalar != nullptr && std::strcmp(scalar, "0") != 0) return false;
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return enabled;
+}
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace {
+
+typedef float v8f __attribute__((vector_size(32)));
+typedef int v8i __attribute__((vector_size(32)));
+typedef double v4d __attribute__((vector_size(32)));
+
+/// Eight doubles as two four-lane halves: lanes 0-3 and 4-7.
+struct d8 {
+    v4d lo;
+    v4d hi;
+};
+
+inline v8f splat(float x) { return (v8f)_mm256_set1_ps(x); }
+inline v4d splat4(double x) { return (v4d)_mm256_set1_pd(x); }
+inline v8i splatInt(int x) { return (v8i)_mm256_set1_epi32(x); }
+
+/// Exact widening of each lane.
+inline d8 wide(v8f x)
+{
+    return {(v4d)_mm256_cvtps_pd(_mm256_castps256_ps128((__m256)x)),
+            (v4d)_mm256_cvtps_pd(_mm256_extractf128_ps((__m256)x, 1))};
+}
+/// Each lane rounded to float (current rounding mode, as a scalar conversion).
+inline v8f narrow(d8 x) { return (v8f)_mm256_set_m128(_mm256_cvtpd_ps((__m256d)x.hi), _mm256_cvtpd_ps((__m256d)x.lo)); }
+inline d8 operator+(d8 a, d8 b) { return {a.lo + b.lo, a.hi + b.hi}; }
+inline d8 operator-(d8 a, d8 b) { return {a.lo - b.lo, a.hi - b.hi}; }
+inline d8 operator*(d8 a, d8 b) { return {a.lo * b.lo, a.hi * b.hi}; }
+inline d8 operator*(double s, d8 a) { return {splat4(s) * a.lo, splat4(s) * a.hi}; }
+inline d8 operator*(d8 a, double s) { return {a.lo * splat4(s), a.hi * splat4(s)}; }
+inline d8 sqrtOf(d8 a) { return {(v4d)_mm256_sqrt_pd((__m256d)a.lo), (v4d)_mm256_sqrt_pd((__m256d)a.hi)}; }
+inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
+
+inline int laneBits(v8i m) { return _mm256_movemask_ps((__m256)m); }
+
+/// std::max(0.0f, x) lane by lane: (0 < x) ? x : 0, so a NaN gives +0.
+inline v8f maxZero(v8f x) { return (splat(0.0f) < x) ? x : splat(0.0f); }
+
+/// guardedReciprocalAbs lane by lane: |x| >= kGuard ? 1/x : 0 (a NaN gives 0).
+inline v8f reciprocalAbs(v8f x)
+{
+    const v8f magnitude = (v8f)((v8i)x & splatInt(0x7fffffff));
+    return (magnitude >= splat(kGuard)) ? splat(1.0f) / x : splat(0.0f);
+}
+
+struct SideV {
+    v8f h, eta, qn, qt, inv, u, c;
+    v8i wet;
+};
+
+struct FluxV {
+    v8f mass, normal, tangential;
+};
+
+inline FluxV select(v8i m, const FluxV& a, const FluxV& b)
+{
+    return {m ? a.mass : b.mass, m ? a.normal : b.normal, m ? a.tangential : b.tangential};
+}
+
+/// physicalFlux lane by lane.
+inline FluxV physicalFluxV(const SideV& a, v8f zs, double g)
+{
+    const d8 eta = wide(a.eta);
+    const d8 pressure = (g * (eta * 0.5 - wide(zs))) * eta;
+    return {a.h * a.u, narrow(pressure + wide(a.h * a.u * a.u)), a.qt * a.inv * a.h * a.u};
+}
+
+/// shockFactor lane by lane.
+inline v8f shockFactorV(v8f h, v8f inv, v8f hStar)
+{
+    return narrow(sqrtOf((wide(h + hStar) * wide(hStar)) * (0.5 * wide(inv * inv))));
+}
+
+/// The star-region flux of side a with wave speed s (hllcFlux's two star branches).
+inline FluxV starFlux(const SideV& a, const FluxV& fluxA, v8f s, v8f sStar, v8f zs)
+{
+    const v8f m = reciprocalAbs(s - sStar);
+    const v8f hs = (s - a.u) * a.h * m;
+    return {fluxA.mass + s * ((zs + hs) - a.eta), fluxA.normal + s * (sStar * hs - a.qn),
+            fluxA.tangential + s * (hs * a.qt * a.inv - a.qt)};
+}
+
+/// hllcFlux lane by lane.
+inline FluxV hllcFluxV(const SideV& a, const SideV& b, v8f zs, v8f hStar, double g)
+{
+    const v8i rarefactionA = hStar <= a.h;
+    const v8i rarefactionB = hStar <= b.h;
+    v8f shockA = splat(0.0f);
+    v8f shockB = splat(0.0f);
+    // The shock factors (double roots) only where some lane takes them.
+    if (laneBits(a.wet & ~rarefactionA) != 0) shockA = shockFactorV(a.h, a.inv, hStar);
+    if (laneBits(b.wet & ~rarefactionB) != 0) shockB = shockFactorV(b.h, b.inv, hStar);
+    const v8f sa = a.wet ? (rarefactionA ? a.u - a.c : a.u - shockA * a.c) : b.u - splat(2.0f) * b.c;
+    const v8f sb = b.wet ? (rarefactionB ? b.u + b.c : b.u + shockB * b.c) : a.u + splat(2.0f) * a.c;
+
+    const FluxV fluxA = physicalFluxV(a, zs, g);
+    const FluxV fluxB = physicalFluxV(b, zs, g);
+    const v8i supersonicA = sa >= splat(0.0f);
+    const v8i supersonicB = sb <= splat(0.0f);
+    if (laneBits(supersonicA | supersonicB) == 0xff) return select(supersonicA, fluxA, fluxB);
+
+    const v8f d = b.h * (b.u - sb) - a.h * (a.u - sa);
+    const v8f invD = reciprocalAbs(d);
+    const v8f sStar = (sa * b.h * (b.u - sb) - sb * a.h * (a.u - sa)) * invD;
+    const FluxV star =
+        select(sStar >= splat(0.0f), starFlux(a, fluxA, sa, sStar, zs), starFlux(b, fluxB, sb, sStar, zs));
+    return select(supersonicA, fluxA, select(supersonicB, fluxB, star));
+}
+
+/// bedStepTerm lane by lane.
+inline d8 bedStepV(double g, v8f eta1, v8f eta2, v8f z, v8f zs)
+{
+    return ((0.5 * g) * wide(eta1 + eta2)) * wide(z - zs);
+}
+
+template <typename T>
+inline v8f gatherF(const T* const* p, int k)
+{
+    return v8f{p[0][k], p[1][k], p[2][k], p[3][k], p[4][k], p[5][k], p[6][k], p[7][k]};
+}
+
+inline v8i gatherI(const int* const* p) { return v8i{*p[0], *p[1], *p[2], *p[3], *p[4], *p[5], *p[6], *p[7]}; }
+
+}  // namespace
+
+void solveEdgeBatch(const float* const* n, const float* const* stateL, const float* const* zLp, const int* const* wetLp,
+                    const float* const* stateR, const float* const* zRp, const int* const* wetRp, float* const* flux)
+{
+    const float gf = G_REAL[slot::Gravity];
+    const float hmin = G_REAL[slot::MinWaterDepth];
+    const double g = static_cast<double>(gf);
+    const v8f nx = gatherF(n, 0);
+    const v8f ny = gatherF(n, 1);
+    const v8f HL = gatherF(stateL, 0);
+    const v8f HR = gatherF(stateR, 0);
+    const v8f zL = gatherF(zLp, 0);
+    const v8f zR = gatherF(zRp, 0);
+
+    const v8f zf = (zL < zR) ? zR : zL;
+    const v8f hL = maxZero(HL - zf);
+    const v8f hR = maxZero(HR - zf);
+
+    // A batch of edges dry on both sides: the scalar short path is cheaper per edge than eight full lanes.
+    if (laneBits((hL == splat(0.0f)) & (hR == splat(0.0f))) == 0xff && hmin > 0.0f && gf > 0.0f &&
+        gf <= std::numeric_limits<float>::max()) {
+        for (int j = 0; j < kEdgeBatch; ++j)
+            solveEdge<true>(n[j], stateL[j], *zLp[j], *wetLp[j], stateR[j], *zRp[j], *wetRp[j], flux[j]);
+        return;
+    }
+
+    const v8f qxL = gatherF(stateL, 1);
+    const v8f qyL = gatherF(stateL, 2);
+    const v8f qxR = gatherF(stateR, 1);
+    const v8f qyR = gatherF(stateR, 2);
+    const v8i wetL = gatherI(wetLp);
+    const v8i wetR = gatherI(wetRp);
+    const v8i one = splatInt(1);
+
+    const v8f depthL = HL - zL;
+    const v8f depthR = HR - zR;
+    const v8f rL = ((wetL == one) & (depthL > splat(0.0f))) ? hL / depthL : splat(0.0f);
+    const v8f rR = ((wetR == one) & (depthR > splat(0.0f))) ? hR / depthR : splat(0.0f);
+    const v8f qnL = rL * (qxL * nx + qyL * ny);
+    const v8f qtL = rL * (qyL * nx - qxL * ny);
+    const v8f qnR = rR * (qxR * nx + qyR * ny);
+    const v8f qtR = rR * (qyR * nx - qxR * ny);
+
+    const v8i wL = hL >= splat(hmin);
+    const v8i wR = hR >= splat(hmin);
+    const v8f iL = wL ? splat(1.0f) / hL : splat(0.0f);
+    const v8f iR = wR ? splat(1.0f) / hR : splat(0.0f);
+    const v8f uL = qnL * iL;
+    const v8f uR = qnR * iR;
+    const v8f cL = sqrtOf(splat(gf) * hL);
+    const v8f cR = sqrtOf(splat(gf) * hR);
+
+    const v8f hSum = hL + hR;
+    const v8f cSum = cL + cR;
+    const v8f k = (cSum >= splat(kGuard)) ? splat(1.0f) / cSum : splat(0.0f);
+    const d8 hSumD = wide(hSum);
+    const v8f hStar = narrow(0.5 * hSumD - ((0.25 * wide(uR - uL)) * hSumD) * wide(k));
+
+    // Left side: interface bed seen from the left cell.
+    const v8f zsL = zf - maxZero(zf - HL);
+    const v8f etaL = hL + zsL;
+    const v8f etaRl = hR + zsL;
+    const SideV left{hL, etaL, qnL, qtL, iL, uL, cL, wL};
+    const SideV right{hR, etaRl, qnR, qtR, iR, uR, cR, wR};
+    const FluxV F = hllcFluxV(left, right, zsL, hStar, g);
+    const v8f Fn = narrow(wide(F.normal) - bedStepV(g, etaL, etaRl, zL, zsL));
+    const v8f f0 = F.mass;
+    const v8f f1 = nx * Fn - ny * F.tangential;
+    const v8f f2 = ny * Fn + nx * F.tangential;
+
+    // Right side: interface bed seen from the right cell; the mirrored problem where the topography emerges.
+    const v8f zsR = zf - maxZero(zf - HR);
+    const v8f etaR = hR + zsR;
+    const v8f etaLr = hL + zsR;
+    v8f Gn = F.normal;
+    v8f Gt = F.tangential;
+    const v8i emerging = ~((HL >= zf) & (HR >= zf));
+    if (laneBits(emerging) != 0) {
+        const SideV mirroredLeft{hR, etaR, -qnR, -qtR, iR, -uR, cR, wR};
+        const SideV mirroredRight{hL, etaLr, -qnL, -qtL, iL, -uL, cL, wL};
+        const FluxV G = hllcFluxV(mirroredLeft, mirroredRight, zsR, hStar, g);
+        Gn = emerging ? G.normal : Gn;
+        Gt = emerging ? G.tangential : Gt;
+    }
+    const v8f Xn = narrow(wide(Gn) - bedStepV(g, etaR, etaLr, zR, zsR));
+    const v8f f3 = -(nx * Xn - ny * Gt);
+    const v8f f4 = -(ny * Xn + nx * Gt);
+
+    for (int j = 0; j < kEdgeBatch; ++j) {
+        float* out = flux[j];
+        out[0] = f0[j];
+        out[1] = f1[j];
+        out[2] = f2[j];
+        out[3] = f3[j];
+        out[4] = f4[j];
+    }
+}
+
+#pragma GCC pop_options
+
+}  // namespace hydraulics

@@ -142,6 +142,27 @@ inline d8 bedStepV(double g, v8f eta1, v8f eta2, v8f z, v8f zs)
     return ((0.5 * g) * wide(eta1 + eta2)) * wide(z - zs);
 }
 
+/// leftCellFlux and rightCellFlux lane by lane, stored to each edge's flux row.
+inline void storeFluxes(v8f nx, v8f ny, double g, const FluxV& F, v8f etaL, v8f etaRl, v8f zL, v8f zsL, v8f Gn, v8f Gt,
+                        v8f etaR, v8f etaLr, v8f zR, v8f zsR, float* const* flux)
+{
+    const v8f Fn = narrow(wide(F.normal) - bedStepV(g, etaL, etaRl, zL, zsL));
+    const v8f f0 = F.mass;
+    const v8f f1 = nx * Fn - ny * F.tangential;
+    const v8f f2 = ny * Fn + nx * F.tangential;
+    const v8f Xn = narrow(wide(Gn) - bedStepV(g, etaR, etaLr, zR, zsR));
+    const v8f f3 = -(nx * Xn - ny * Gt);
+    const v8f f4 = -(ny * Xn + nx * Gt);
+    for (int j = 0; j < kEdgeBatch; ++j) {
+        float* out = flux[j];
+        out[0] = f0[j];
+        out[1] = f1[j];
+        out[2] = f2[j];
+        out[3] = f3[j];
+        out[4] = f4[j];
+    }
+}
+
 template <typename T>
 inline v8f gatherF(const T* const* p, int k)
 {
@@ -169,18 +190,46 @@ void solveEdgeBatch(const float* const* n, const float* const* stateL, const flo
     const v8f hL = maxZero(HL - zf);
     const v8f hR = maxZero(HR - zf);
 
-    // A batch of edges dry on both sides: the scalar short path is cheaper per edge than eight full lanes.
-    if (laneBits((hL == splat(0.0f)) & (hR == splat(0.0f))) == 0xff && hmin > 0.0f && gf > 0.0f &&
-        gf <= std::numeric_limits<float>::max()) {
-        for (int j = 0; j < kEdgeBatch; ++j)
-            solveEdge<true>(n[j], stateL[j], *zLp[j], *wetLp[j], stateR[j], *zRp[j], *wetRp[j], flux[j]);
-        return;
-    }
-
     const v8f qxL = gatherF(stateL, 1);
     const v8f qyL = gatherF(stateL, 2);
     const v8f qxR = gatherF(stateR, 1);
     const v8f qyR = gatherF(stateR, 2);
+
+    // A batch of edges dry on both sides takes dryEdgeFlux lane by lane (its conditions hold for the whole batch).
+    if (laneBits((hL == splat(0.0f)) & (hR == splat(0.0f))) == 0xff && hmin > 0.0f && gf > 0.0f &&
+        gf <= std::numeric_limits<float>::max()) {
+        const v8f h = splat(0.0f);
+        const v8f qnL = h * (qxL * nx + qyL * ny);
+        const v8f qtL = h * (qyL * nx - qxL * ny);
+        const v8f qnR = h * (qxR * nx + qyR * ny);
+        const v8f qtR = h * (qyR * nx - qxR * ny);
+        const v8f uL = qnL * h;
+        const v8f uR = qnR * h;
+        if (laneBits((uL == h) & (uR == h)) != 0xff) {
+            // A discharge that is not finite: the scalar solve decides for each edge.
+            for (int j = 0; j < kEdgeBatch; ++j)
+                solveEdge<true>(n[j], stateL[j], *zLp[j], *wetLp[j], stateR[j], *zRp[j], *wetRp[j], flux[j]);
+            return;
+        }
+        const v8f zsL = zf - maxZero(zf - HL);
+        const v8f etaL = h + zsL;
+        const v8f etaRl = h + zsL;
+        const FluxV F = physicalFluxV(SideV{h, etaL, qnL, qtL, h, uL, h, splatInt(0)}, zsL, g);
+        const v8f zsR = zf - maxZero(zf - HR);
+        const v8f etaR = h + zsR;
+        const v8f etaLr = h + zsR;
+        v8f Gn = F.normal;
+        v8f Gt = F.tangential;
+        const v8i emerging = ~((HL >= zf) & (HR >= zf));
+        if (laneBits(emerging) != 0) {
+            const FluxV G = physicalFluxV(SideV{h, etaR, -qnR, -qtR, h, -uR, h, splatInt(0)}, zsR, g);
+            Gn = emerging ? G.normal : Gn;
+            Gt = emerging ? G.tangential : Gt;
+        }
+        storeFluxes(nx, ny, g, F, etaL, etaRl, zL, zsL, Gn, Gt, etaR, etaLr, zR, zsR, flux);
+        return;
+    }
+
     const v8i wetL = gatherI(wetLp);
     const v8i wetR = gatherI(wetRp);
     const v8i one = splatInt(1);
@@ -216,11 +265,6 @@ void solveEdgeBatch(const float* const* n, const float* const* stateL, const flo
     const SideV left{hL, etaL, qnL, qtL, iL, uL, cL, wL};
     const SideV right{hR, etaRl, qnR, qtR, iR, uR, cR, wR};
     const FluxV F = hllcFluxV(left, right, zsL, hStar, g);
-    const v8f Fn = narrow(wide(F.normal) - bedStepV(g, etaL, etaRl, zL, zsL));
-    const v8f f0 = F.mass;
-    const v8f f1 = nx * Fn - ny * F.tangential;
-    const v8f f2 = ny * Fn + nx * F.tangential;
-
     // Right side: interface bed seen from the right cell; the mirrored problem where the topography emerges.
     const v8f zsR = zf - maxZero(zf - HR);
     const v8f etaR = hR + zsR;
@@ -235,18 +279,7 @@ void solveEdgeBatch(const float* const* n, const float* const* stateL, const flo
         Gn = emerging ? G.normal : Gn;
         Gt = emerging ? G.tangential : Gt;
     }
-    const v8f Xn = narrow(wide(Gn) - bedStepV(g, etaR, etaLr, zR, zsR));
-    const v8f f3 = -(nx * Xn - ny * Gt);
-    const v8f f4 = -(ny * Xn + nx * Gt);
-
-    for (int j = 0; j < kEdgeBatch; ++j) {
-        float* out = flux[j];
-        out[0] = f0[j];
-        out[1] = f1[j];
-        out[2] = f2[j];
-        out[3] = f3[j];
-        out[4] = f4[j];
-    }
+    storeFluxes(nx, ny, g, F, etaL, etaRl, zL, zsL, Gn, Gt, etaR, etaLr, zR, zsR, flux);
 }
 
 #pragma GCC pop_options

@@ -47,6 +47,11 @@
 // callable may be passed after the set: op_par_loop_direct(k, name, set, [](float* x) { ... }, op::direct<float,
 // 1>(a)).
 //
+// A kernel may also have a batch form: op::batched<N>(scalar, batch) passed as the kernel hands each run of N
+// consecutive elements (first .. first + N - 1 of a block, or of a thread's range in a direct loop) to batch, every
+// argument as an array of the N elements' pointers, and the remaining last elements of the block or range to scalar
+// one by one; blocks, colours and thread ranges are divided as without it. Whole-row arguments are not taken.
+//
 // No heap allocation happens inside a call once its plan exists: expanded arguments live in arrays on the stack and
 // reduction partials in an alloca'd buffer, thread t's partial 64 elements after thread t-1's.
 #pragma once

@@ -7,6 +7,7 @@
 
 #include "model/Dimensions.hpp"
 #include "op/op_par_loop.hpp"
+#include "simulation/kernels/CellBatch.hpp"
 #include "simulation/kernels/DataSeries.hpp"
 #include "simulation/kernels/HydraulicSolverBatch.hpp"
 #include "simulation/kernels/HydraulicsBoundary.hpp"
@@ -101,9 +102,19 @@ void op_par_loop_kernel_MORPHOLOGY_FixedBedCorrectionFindMax(char const* name, o
 void op_par_loop_kernel_HYDRAULICS_Friction(char const* name, op_set set, op_arg dt, op_arg bottomEl, op_arg friction,
                                             op_arg chezyCoe, op_arg hydState)
 {
-    op_par_loop_direct<kernel_HYDRAULICS_Friction>(23, name, set, global<const float>(dt),
-                                                   direct<const float, 1>(bottomEl), direct<const float, 1>(friction),
-                                                   direct<float, 1>(chezyCoe), direct<float, kState>(hydState));
+    const auto step = global<const float>(dt);
+    const auto zb = direct<const float, 1>(bottomEl);
+    const auto rough = direct<const float, 1>(friction);
+    const auto cf2 = direct<float, 1>(chezyCoe);
+    const auto state = direct<float, kState>(hydState);
+    if (!hydraulics::cellBatchEnabled()) {
+        op_par_loop_direct<kernel_HYDRAULICS_Friction>(23, name, set, step, zb, rough, cf2, state);
+        return;
+    }
+    // Eight cells at a time in vector lanes, the rest of a thread's range one by one.
+    auto scalar = [](auto... p) { kernel_HYDRAULICS_Friction(p...); };
+    auto batch = [](auto... p) { hydraulics::frictionBatch(p...); };
+    op_par_loop_direct(23, name, set, op::batched<hydraulics::kCellBatch>(scalar, batch), step, zb, rough, cf2, state);
 }
 
 void op_par_loop_kernel_HYDRAULICS_FloodTracking(char const* name, op_set set, op_arg time, op_arg hydState,

@@ -1,0 +1,216 @@
+// Eight cells (friction) or eight edges (admissible time step) per call in AVX2 lanes: every lane performs the IEEE
+// operations of the scalar kernel in the order it writes them, every branch is formed for all lanes and chosen per
+// lane. No fused multiply-add: only AVX2 is enabled for this code (the FMA extension is not), so no product is fused
+// into a sum.
+#include "simulation/kernels/CellBatch.hpp"
+
+#include <immintrin.h>
+
+#include <cfloat>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "simulation/kernels/GlobalConstants.hpp"
+#include "simulation/kernels/HydraulicsCell.hpp"
+#include "simulation/kernels/HydraulicsTimeStepFluxes.hpp"
+
+namespace hydraulics {
+
+bool cellBatchEnabled()
+{
+    static const bool enabled = [] {
+        const char* scalar = std::getenv("HYDROVA_SCALAR_CELLS");
+        if (scalar != nullptr && std::strcmp(scalar, "0") != 0) return false;
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return enabled;
+}
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace {
+
+typedef float v8f __attribute__((vector_size(32)));
+typedef int v8i __attribute__((vector_size(32)));
+typedef double v4d __attribute__((vector_size(32)));
+typedef long long v4l __attribute__((vector_size(32)));
+
+constexpr int kLanes = kCellBatch;
+static_assert(kLanes == 8, "the lanes are one AVX2 register of floats");
+
+/// Eight doubles as two four-lane halves: lanes 0-3 and 4-7.
+struct d8 {
+    v4d lo;
+    v4d hi;
+};
+
+inline v8f splat(float x) { return (v8f)_mm256_set1_ps(x); }
+inline v4d splat4(double x) { return (v4d)_mm256_set1_pd(x); }
+inline v8i splatInt(int x) { return (v8i)_mm256_set1_epi32(x); }
+
+inline v8f load(const float* p) { return (v8f)_mm256_loadu_ps(p); }
+inline void store(float* p, v8f x) { _mm256_storeu_ps(p, (__m256)x); }
+
+/// Component k of the eight elements, one lane each (built in registers: a vector load of eight separately stored
+/// floats would wait for the stores instead of taking their values).
+inline v8f gather(const float* const* p, int k)
+{
+    return (v8f)_mm256_setr_ps(p[0][k], p[1][k], p[2][k], p[3][k], p[4][k], p[5][k], p[6][k], p[7][k]);
+}
+inline v8i gather(const int* const* p)
+{
+    return (v8i)_mm256_setr_epi32(*p[0], *p[1], *p[2], *p[3], *p[4], *p[5], *p[6], *p[7]);
+}
+
+/// Exact widening of each lane.
+inline d8 wide(v8f x)
+{
+    return {(v4d)_mm256_cvtps_pd(_mm256_castps256_ps128((__m256)x)),
+            (v4d)_mm256_cvtps_pd(_mm256_extractf128_ps((__m256)x, 1))};
+}
+/// Each lane rounded to float (current rounding mode, as a scalar conversion).
+inline v8f narrow(d8 x) { return (v8f)_mm256_set_m128(_mm256_cvtpd_ps((__m256d)x.hi), _mm256_cvtpd_ps((__m256d)x.lo)); }
+inline d8 operator+(d8 a, d8 b) { return {a.lo + b.lo, a.hi + b.hi}; }
+inline d8 operator-(d8 a, d8 b) { return {a.lo - b.lo, a.hi - b.hi}; }
+inline d8 operator*(d8 a, d8 b) { return {a.lo * b.lo, a.hi * b.hi}; }
+inline d8 operator/(d8 a, d8 b) { return {a.lo / b.lo, a.hi / b.hi}; }
+inline d8 operator*(double s, d8 a) { return {splat4(s) * a.lo, splat4(s) * a.hi}; }
+inline d8 operator+(d8 a, double s) { return {a.lo + splat4(s), a.hi + splat4(s)}; }
+inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
+
+/// The double lanes ulps bit patterns away (stepUlps lane by lane).
+inline d8 stepLanes(d8 y, long long ulps)
+{
+    const v4l k = (v4l)_mm256_set1_epi64x(ulps);
+    return {(v4d)((v4l)y.lo + k), (v4d)((v4l)y.hi + k)};
+}
+
+/// cubeRootEstimate lane by lane: the same bit estimate, then the same two Halley steps in the same order.
+inline d8 cubeRootEstimateLanes(v8f x)
+{
+    const d8 d = wide(x);
+    alignas(32) std::uint64_t bits[kLanes];
+    std::memcpy(bits, &d.lo, sizeof d.lo);
+    std::memcpy(bits + 4, &d.hi, sizeof d.hi);
+    auto third = [&bits](int j) { return static_cast<long long>(bits[j] / 3u + 0x2A9F7893782DA1CEull); };
+    d8 y = {(v4d)_mm256_setr_epi64x(third(0), third(1), third(2), third(3)),
+            (v4d)_mm256_setr_epi64x(third(4), third(5), third(6), third(7))};
+    for (int step = 0; step < 2; ++step) {
+        const d8 y3 = y * y * y;
+        y = y * (y3 + d + d) / (y3 + y3 + d);
+    }
+    return y;
+}
+
+/// Manning or Strickler cf^2 for the clamped depths x (as chezySquared with x >= MinWaterDepth already), with the
+/// cube root decided by the estimate's interval where it can; lanes it does not decide (positive finite x only,
+/// lo == hi) get the scalar closure.
+inline v8f chezyPowerLaw(int closure, v8f x, v8f r)
+{
+    const double invG = static_cast<double>(G_REAL[slot::InvGravity]);
+    const d8 rd = wide(r);
+    d8 a = rd;
+    if (closure == friction::Manning) {
+        const d8 inv = {splat4(1.0) / rd.lo, splat4(1.0) / rd.hi};
+        // r < 1e-6f compared in double: widening is exact and keeps the order (a NaN compares false either way).
+        const v4d small = splat4(static_cast<double>(1.0e-6f));
+        a.lo = (rd.lo < small) ? splat4(0.0) : inv.lo;
+        a.hi = (rd.hi < small) ? splat4(0.0) : inv.hi;
+    }
+    const d8 c = cubeRootEstimateLanes(x);
+    const v8f lo = narrow(invG * stepLanes(c, -CubeRootUlpBound) * a * a);
+    const v8f hi = narrow(invG * stepLanes(c, CubeRootUlpBound) * a * a);
+    const v8i decided = (x > splat(0.0f)) & (x <= splat(FLT_MAX)) & (lo == hi);
+    int open = ~_mm256_movemask_ps((__m256)decided) & 0xff;
+    if (open == 0) return lo;
+    alignas(32) float out[kLanes], xs[kLanes], rs[kLanes];
+    store(out, lo);
+    store(xs, x);
+    store(rs, r);
+    while (open != 0) {
+        const int j = __builtin_ctz(static_cast<unsigned>(open));
+        open &= open - 1;
+        out[j] = chezySquared(xs[j], rs[j]);
+    }
+    return load(out);
+}
+
+}  // namespace
+
+void frictionBatch(const float* const* dt, const float* const* bottomEl, const float* const* friction,
+                   float* const* chezyCoe, float* const* hydState)
+{
+    const int closure = G_INT[slot::FrictionType];
+    if (closure != friction::Manning && closure != friction::Strickler) {
+        for (int j = 0; j < kLanes; ++j)
+            kernel_HYDRAULICS_Friction(dt[j], bottomEl[j], friction[j], chezyCoe[j], hydState[j]);
+        return;
+    }
+    const v8f h = gather(hydState, 0) - gather(bottomEl, 0);
+    const v8f hmin = splat(G_REAL[slot::MinWaterDepth]);
+    const v8f x = (h < hmin) ? hmin : h;  // std::max(h, hmin)
+    const v8f cf2 = chezyPowerLaw(closure, x, gather(friction, 0));
+
+    const v8f step = gather(dt, 0);
+    const v8f qx = gather(hydState, 1);
+    const v8f qy = gather(hydState, 2);
+    const v8f absQ = sqrtOf(qx * qx + qy * qy);
+    const v8f twoStep = splat(2.0f) * step;
+    const v8f d1 = twoStep * absQ + cf2 * h * h;
+    const v8f k1 = (d1 >= splat(1.0e-6f)) ? splat(1.0f) / d1 : splat(0.0f);
+    const d8 halfStep = 0.5 * wide(step);
+    const v8f qxs = narrow(wide(qx) - wide(qx * (absQ * k1)) * halfStep);
+    const v8f qys = narrow(wide(qy) - wide(qy * (absQ * k1)) * halfStep);
+
+    const v8f absQs = sqrtOf(qxs * qxs + qys * qys);
+    const v8f d2 = cf2 * h * h + twoStep * absQs;
+    const v8f k2 = (d2 >= splat(1.0e-6f)) ? splat(1.0f) / d2 : splat(0.0f);
+    alignas(32) float QX[kLanes], QY[kLanes], R[kLanes];
+    store(QX, qx - qxs * (absQs * k2) * step);
+    store(QY, qy - qys * (absQs * k2) * step);
+    store(R, cf2);
+    for (int j = 0; j < kLanes; ++j) {
+        *chezyCoe[j] = R[j];
+        hydState[j][1] = QX[j];
+        hydState[j][2] = QY[j];
+    }
+}
+
+namespace {
+
+/// cellAdmissibleStep lane by lane.
+inline v8f admissibleStepLanes(v8f n0, v8f n1, v8f charSize, v8i wet, v8f H, v8f qx, v8f qy, v8f zb, v8f g)
+{
+    const v8f h = H - zb;
+    const v8f dot = qx * n0 + qy * n1;
+    const v8f un = (v8f)((v8i)dot & splatInt(0x7fffffff)) / h;
+    const v8f c = sqrtOf(g * h);
+    const v8f step = charSize / narrow(wide(un + c) + 1.0e-6);
+    return (wet == splatInt(1)) ? step : splat(1.0e6f);
+}
+
+}  // namespace
+
+void timeStepBatch(const float* const* normVect, const float* const* charSize, const int* const* isWettedL,
+                   const int* const* isWettedR, const float* const* hydStateL, const float* const* hydStateR,
+                   const float* const* bottomElL, const float* const* bottomElR, float* const* dtMin)
+{
+    const v8f g = splat(G_REAL[slot::Gravity]);
+    const v8f n0 = gather(normVect, 0);
+    const v8f n1 = gather(normVect, 1);
+    const v8f dtL = admissibleStepLanes(n0, n1, gather(charSize, 0), gather(isWettedL), gather(hydStateL, 0),
+                                        gather(hydStateL, 1), gather(hydStateL, 2), gather(bottomElL, 0), g);
+    const v8f dtR = admissibleStepLanes(n0, n1, gather(charSize, 1), gather(isWettedR), gather(hydStateR, 0),
+                                        gather(hydStateR, 1), gather(hydStateR, 2), gather(bottomElR, 0), g);
+    alignas(32) float m[kLanes];
+    store(m, (dtR < dtL) ? dtR : dtL);  // std::min(dtL, dtR)
+    // The running minimum edge after edge, as the scalar kernel folds it.
+    for (int j = 0; j < kLanes; ++j) *dtMin[j] = std::min(*dtMin[j], m[j]);
+}
+
+}  // namespace hydraulics
+
+#pragma GCC pop_options

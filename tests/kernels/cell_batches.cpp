@@ -1,6 +1,5 @@
-// The eight-lane friction and time-step kernels give, lane by lane, the bits of the scalar kernels: random cells and
-// edges of every regime, depths whose cube root the estimate cannot decide, batches of mixed lanes, the in-order
-// fold of the time-step minimum, and the two loops over whole sets.
+// The eight-lane friction kernel gives, lane by lane, the bits of the scalar kernel: random cells of every regime,
+// depths whose cube root the estimate cannot decide, batches of mixed lanes, and the friction loop over a whole set.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -13,7 +12,6 @@
 #include "simulation/TERRAdomain_loops.hpp"
 #include "simulation/kernels/CellBatch.hpp"
 #include "simulation/kernels/HydraulicsCell.hpp"
-#include "simulation/kernels/HydraulicsTimeStepFluxes.hpp"
 #include "tests/op/OpFixture.hpp"
 
 namespace {
@@ -30,17 +28,6 @@ struct Cell {
     float r;
     float cf2;
     float state[3];
-};
-
-struct Edge {
-    float n[2];
-    float size[2];
-    int wL;
-    int wR;
-    float sL[3];
-    float sR[3];
-    float zL;
-    float zR;
 };
 
 /// Runs kLanes cells starting at c through the batch form (as the loop hands them over).
@@ -63,49 +50,7 @@ void frictionLanes(Cell* c)
 
 void frictionScalar(Cell& c) { kernel_HYDRAULICS_Friction(&c.dt, &c.zb, &c.r, &c.cf2, c.state); }
 
-/// Folds kLanes edges starting at e into *dtMin through the batch form; with `packed` the normals and sizes are
-/// handed over from consecutive storage, as a loop over edges holds them, else from each edge's own record.
-void timeStepLanes(const Edge* e, float* dtMin, bool packed = false)
-{
-    float normals[2 * kLanes];
-    float sizes[2 * kLanes];
-    const float* n[kLanes];
-    const float* size[kLanes];
-    const int* wL[kLanes];
-    const int* wR[kLanes];
-    const float* sL[kLanes];
-    const float* sR[kLanes];
-    const float* zL[kLanes];
-    const float* zR[kLanes];
-    float* out[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        n[j] = e[j].n;
-        size[j] = e[j].size;
-        if (packed) {
-            std::memcpy(normals + 2 * j, e[j].n, sizeof e[j].n);
-            std::memcpy(sizes + 2 * j, e[j].size, sizeof e[j].size);
-            n[j] = normals + 2 * j;
-            size[j] = sizes + 2 * j;
-        }
-        wL[j] = &e[j].wL;
-        wR[j] = &e[j].wR;
-        sL[j] = e[j].sL;
-        sR[j] = e[j].sR;
-        zL[j] = &e[j].zL;
-        zR[j] = &e[j].zR;
-        out[j] = dtMin;
-    }
-    hydraulics::timeStepBatch(n, size, wL, wR, sL, sR, zL, zR, out);
-}
-
-float timeStepScalar(const Edge* e, float dtMin)
-{
-    for (int j = 0; j < kLanes; ++j)
-        kernel_HYDRAULICS_TimeStep(e[j].n, e[j].size, &e[j].wL, &e[j].wR, e[j].sL, e[j].sR, &e[j].zL, &e[j].zR, &dtMin);
-    return dtMin;
-}
-
-/// Random cells and edges mixing ordinary values with the awkward ones the kernels can meet.
+/// Random cells mixing ordinary values with the awkward ones the kernels can meet.
 class Sampler {
 public:
     explicit Sampler(unsigned seed) : rng_(seed) {}
@@ -183,31 +128,6 @@ public:
         c.dt = pick(50) == 0 ? (pick(2) == 0 ? 0.0f : 1e6f) : logUniform(1e-3f, 5.0f);
         c.cf2 = -1.0f;
         return c;
-    }
-
-    void side(float* s, float& z, int& wet, float hmin)
-    {
-        z = pick(3) == 0 ? uniform(-50.0f, 50.0f) : 0.0f;
-        const float h = depth(hmin);
-        s[0] = z + h;
-        s[1] = discharge(h);
-        s[2] = discharge(h);
-        const int flags[] = {1, 1, 1, 0, 2, -1};
-        wet = flags[pick(6)];
-    }
-
-    Edge edge(float hmin)
-    {
-        Edge e{};
-        const float angle = uniform(0.0f, 6.2831853f);
-        e.n[0] = std::cos(angle);
-        e.n[1] = std::sin(angle);
-        if (pick(50) == 0) e.n[pick(2)] = odd();
-        e.size[0] = logUniform(0.1f, 100.0f);
-        e.size[1] = pick(40) == 0 ? odd() : logUniform(0.1f, 100.0f);
-        side(e.sL, e.zL, e.wL, hmin);
-        side(e.sR, e.zR, e.wR, hmin);
-        return e;
     }
 
 private:
@@ -340,71 +260,16 @@ TEST_F(CellBatches, MixedLanesInOneFrictionBatch)
     }
 }
 
-TEST_F(CellBatches, RandomEdgesGiveTheScalarTimeStepBits)
-{
-    Sampler sample(2024u);
-    const int batches = 1 << 18;
-    int differences = 0;
-    for (int b = 0; b < batches; ++b) {
-        Edge e[kLanes];
-        for (Edge& x : e) x = sample.edge(hydtest::kHmin);
-        // The running minimum before the batch: the initial 1e6, a step already found, or a NaN already met.
-        const float start = b % 97 == 0 ? kNaN : (b % 3 == 0 ? 1.0e6f : sample.logUniform(1e-3f, 100.0f));
-        float batched = start;
-        timeStepLanes(e, &batched, b % 2 == 0);
-        const float scalar = timeStepScalar(e, start);
-        if (!sameBits(&batched, &scalar, sizeof(float)) && ++differences <= 5)
-            ADD_FAILURE() << std::hexfloat << "batch " << b << ": " << batched << " vs " << scalar;
-    }
-    EXPECT_EQ(differences, 0);
-}
-
-TEST_F(CellBatches, TimeStepMinimumIsFoldedEdgeAfterEdge)
-{
-    // Edge j: left cell of depth 1 m at rest, so its step is size / (sqrt(g) + 1e-6); the right cell is dry.
-    Edge e[kLanes];
-    for (int j = 0; j < kLanes; ++j)
-        e[j] = Edge{{1.0f, 0.0f}, {10.0f + j, 5.0f}, 1, 0, {1.0f, 0.0f, 0.0f}, {}, 0.0f, 0.0f};
-    const float c = std::sqrt(hydtest::kG);
-    // Edge 0's step is NaN (a NaN left surface). In element order the running minimum skips it (min(dt, NaN) keeps
-    // dt); a fold that began with the lanes' own minima would carry the NaN through.
-    e[0].sL[0] = kNaN;
-    for (bool packed : {false, true}) {
-        float dtMin = 1.0e6f;
-        timeStepLanes(e, &dtMin, packed);
-        EXPECT_EQ(dtMin, 11.0f / static_cast<float>(static_cast<double>(c) + 1.0e-6));
-        EXPECT_EQ(dtMin, timeStepScalar(e, 1.0e6f));
-    }
-    // Only the last edge's left cell wet: its step alone, wherever the lane sits among dry ones.
-    for (Edge& x : e) x.wL = 0;
-    e[7].wL = 1;
-    float last = 1.0e6f;
-    timeStepLanes(e, &last, true);
-    EXPECT_EQ(last, 17.0f / static_cast<float>(static_cast<double>(c) + 1.0e-6));
-    for (Edge& x : e) x.wL = 1;
-    // A NaN already in the running minimum stays there, as with the scalar kernel.
-    float sticky = kNaN;
-    timeStepLanes(e, &sticky);
-    EXPECT_TRUE(std::isnan(sticky));
-    // All dry: nothing lowers the minimum below 1e6 s.
-    for (Edge& x : e) x.wL = 0;
-    float dry = 2.0e6f;
-    timeStepLanes(e, &dry);
-    EXPECT_EQ(dry, 1.0e6f);
-}
-
 using CellBatchLoops = optest::ThreadedOpTest;
 
-TEST_F(CellBatchLoops, FrictionAndTimeStepLoopsOverWholeSetsEqualTheScalarKernels)
+TEST_F(CellBatchLoops, FrictionLoopOverAWholeSetEqualsTheScalarKernel)
 {
     kerneltest::resetGlobals(hydtest::kG, hydtest::kHmin, 0.4f);
-    G_INT[slot::FrictionType] = hydraulics::friction::Manning;
     hydraulics::deriveParameters(G_REAL);
-    // A cell count that is not a whole number of batches, with NaN-free states so the minimum is order-free.
-    const int ncells = 10007, nedges = 15013;
+    // A cell count that is not a whole number of batches: each thread range ends with cells taken one by one.
+    const int ncells = 10007;
     Sampler sample(31u);
     std::vector<float> zb(ncells), rough(ncells), state(3 * ncells);
-    std::vector<int> wet(ncells), edgeCells(2 * nedges);
     for (int i = 0; i < ncells; ++i) {
         zb[i] = sample.uniform(-2.0f, 2.0f);
         const float h = sample.pick(5) == 0 ? sample.uniform(-0.1f, hydtest::kHmin) : sample.logUniform(0.01f, 5.0f);
@@ -412,59 +277,32 @@ TEST_F(CellBatchLoops, FrictionAndTimeStepLoopsOverWholeSetsEqualTheScalarKernel
         state[3 * i + 1] = sample.uniform(-2.0f, 2.0f) * h;
         state[3 * i + 2] = sample.pick(4) == 0 ? 0.0f : sample.uniform(-2.0f, 2.0f) * h;
         rough[i] = sample.logUniform(0.01f, 0.1f);
-        wet[i] = h > hydtest::kHmin ? 1 : 0;
     }
-    std::vector<float> normals(2 * nedges), sizes(2 * nedges);
-    for (int e = 0; e < nedges; ++e) {
-        edgeCells[2 * e] = sample.pick(ncells);
-        edgeCells[2 * e + 1] = sample.pick(ncells);
-        const float angle = sample.uniform(0.0f, 6.2831853f);
-        normals[2 * e] = std::cos(angle);
-        normals[2 * e + 1] = std::sin(angle);
-        sizes[2 * e] = sample.logUniform(0.5f, 20.0f);
-        sizes[2 * e + 1] = sample.logUniform(0.5f, 20.0f);
-    }
-
-    // The scalar kernels element by element.
-    float dt = 0.7f;
-    std::vector<float> expectState = state, expectCf2(ncells);
-    for (int i = 0; i < ncells; ++i)
-        kernel_HYDRAULICS_Friction(&dt, &zb[i], &rough[i], &expectCf2[i], &expectState[3 * i]);
-    float expectDt = 1.0e6f;
-    for (int e = 0; e < nedges; ++e) {
-        const int l = edgeCells[2 * e], r = edgeCells[2 * e + 1];
-        kernel_HYDRAULICS_TimeStep(&normals[2 * e], &sizes[2 * e], &wet[l], &wet[r], &state[3 * l], &state[3 * r],
-                                   &zb[l], &zb[r], &expectDt);
-    }
-    ASSERT_LT(expectDt, 1.0e6f);
-
     op_set cells = op_decl_set(ncells, "cells");
-    op_set edges = op_decl_set(nedges, "edges");
-    op_map map = op_decl_map(edges, cells, 2, edgeCells.data(), "edgeCells");
-    for (int threads : {1, 2}) {
-        omp_set_num_threads(threads);
-        std::vector<float> s = state, cf2(ncells, -1.0f);
-        op_dat dZb = op_decl_dat(cells, 1, "float", zb.data(), "zb");
-        op_dat dRough = op_decl_dat(cells, 1, "float", rough.data(), "rough");
-        op_dat dCf2 = op_decl_dat(cells, 1, "float", cf2.data(), "cf2");
-        op_dat dState = op_decl_dat(cells, 3, "float", s.data(), "state");
-        op_dat dWet = op_decl_dat(cells, 1, "int", wet.data(), "wet");
-        op_dat dN = op_decl_dat(edges, 2, "float", normals.data(), "normals");
-        op_dat dSize = op_decl_dat(edges, 2, "float", sizes.data(), "sizes");
-        float dtMin = 1.0e6f;
-        op_par_loop_kernel_HYDRAULICS_TimeStep(
-            "kernel_HYDRAULICS_TimeStep", edges, op_arg_dat(dN, -1, OP_ID, 2, "float", OP_READ),
-            op_arg_dat(dSize, -1, OP_ID, 2, "float", OP_READ), op_arg_dat(dWet, 0, map, 1, "int", OP_READ),
-            op_arg_dat(dWet, 1, map, 1, "int", OP_READ), op_arg_dat(dState, 0, map, 3, "float", OP_READ),
-            op_arg_dat(dState, 1, map, 3, "float", OP_READ), op_arg_dat(dZb, 0, map, 1, "float", OP_READ),
-            op_arg_dat(dZb, 1, map, 1, "float", OP_READ), op_arg_gbl(&dtMin, 1, "float", OP_MIN));
-        EXPECT_TRUE(sameBits(&dtMin, &expectDt, sizeof dtMin)) << dtMin << " vs " << expectDt << ", " << threads;
-        op_par_loop_kernel_HYDRAULICS_Friction(
-            "kernel_HYDRAULICS_Friction", cells, op_arg_gbl(&dt, 1, "float", OP_READ),
-            op_arg_dat(dZb, -1, OP_ID, 1, "float", OP_READ), op_arg_dat(dRough, -1, OP_ID, 1, "float", OP_READ),
-            op_arg_dat(dCf2, -1, OP_ID, 1, "float", OP_WRITE), op_arg_dat(dState, -1, OP_ID, 3, "float", OP_RW));
-        EXPECT_TRUE(sameBits(cf2.data(), expectCf2.data(), cf2.size() * sizeof(float))) << threads << " threads";
-        EXPECT_TRUE(sameBits(s.data(), expectState.data(), s.size() * sizeof(float))) << threads << " threads";
+    float dt = 0.7f;
+    using namespace hydraulics::friction;
+    for (int closure : {int{Manning}, int{LogarithmicLaw}}) {
+        G_INT[slot::FrictionType] = closure;
+        std::vector<float> expectState = state, expectCf2(ncells);
+        for (int i = 0; i < ncells; ++i)
+            kernel_HYDRAULICS_Friction(&dt, &zb[i], &rough[i], &expectCf2[i], &expectState[3 * i]);
+        ASSERT_FALSE(sameBits(expectState.data(), state.data(), state.size() * sizeof(float)));
+        for (int threads : {1, 2}) {
+            omp_set_num_threads(threads);
+            std::vector<float> s = state, cf2(ncells, -1.0f);
+            op_dat dZb = op_decl_dat(cells, 1, "float", zb.data(), "zb");
+            op_dat dRough = op_decl_dat(cells, 1, "float", rough.data(), "rough");
+            op_dat dCf2 = op_decl_dat(cells, 1, "float", cf2.data(), "cf2");
+            op_dat dState = op_decl_dat(cells, 3, "float", s.data(), "state");
+            op_par_loop_kernel_HYDRAULICS_Friction(
+                "kernel_HYDRAULICS_Friction", cells, op_arg_gbl(&dt, 1, "float", OP_READ),
+                op_arg_dat(dZb, -1, OP_ID, 1, "float", OP_READ), op_arg_dat(dRough, -1, OP_ID, 1, "float", OP_READ),
+                op_arg_dat(dCf2, -1, OP_ID, 1, "float", OP_WRITE), op_arg_dat(dState, -1, OP_ID, 3, "float", OP_RW));
+            EXPECT_TRUE(sameBits(cf2.data(), expectCf2.data(), cf2.size() * sizeof(float)))
+                << "closure " << closure << ", " << threads << " threads";
+            EXPECT_TRUE(sameBits(s.data(), expectState.data(), s.size() * sizeof(float)))
+                << "closure " << closure << ", " << threads << " threads";
+        }
     }
 }
 

@@ -1,5 +1,5 @@
-// Eight cells (friction) or eight edges (admissible time step) per call in AVX2 lanes: every lane performs the IEEE
-// operations of the scalar kernel in the order it writes them, every branch is formed for all lanes and chosen per
+// Eight cells of the friction step per call in AVX2 lanes: every lane performs the IEEE operations of the scalar
+// kernel in the order it writes them, every branch is formed for all lanes and chosen per
 // lane. No fused multiply-add: only AVX2 is enabled for this code (the FMA extension is not), so no product is fused
 // into a sum.
 #include "simulation/kernels/CellBatch.hpp"
@@ -13,7 +13,6 @@
 
 #include "simulation/kernels/GlobalConstants.hpp"
 #include "simulation/kernels/HydraulicsCell.hpp"
-#include "simulation/kernels/HydraulicsTimeStepFluxes.hpp"
 
 namespace hydraulics {
 
@@ -177,38 +176,6 @@ void frictionBatch(const float* const* dt, const float* const* bottomEl, const f
         hydState[j][1] = QX[j];
         hydState[j][2] = QY[j];
     }
-}
-
-namespace {
-
-/// cellAdmissibleStep lane by lane.
-inline v8f admissibleStepLanes(v8f n0, v8f n1, v8f charSize, v8i wet, v8f H, v8f qx, v8f qy, v8f zb, v8f g)
-{
-    const v8f h = H - zb;
-    const v8f dot = qx * n0 + qy * n1;
-    const v8f un = (v8f)((v8i)dot & splatInt(0x7fffffff)) / h;
-    const v8f c = sqrtOf(g * h);
-    const v8f step = charSize / narrow(wide(un + c) + 1.0e-6);
-    return (wet == splatInt(1)) ? step : splat(1.0e6f);
-}
-
-}  // namespace
-
-void timeStepBatch(const float* const* normVect, const float* const* charSize, const int* const* isWettedL,
-                   const int* const* isWettedR, const float* const* hydStateL, const float* const* hydStateR,
-                   const float* const* bottomElL, const float* const* bottomElR, float* const* dtMin)
-{
-    const v8f g = splat(G_REAL[slot::Gravity]);
-    const v8f n0 = gather(normVect, 0);
-    const v8f n1 = gather(normVect, 1);
-    const v8f dtL = admissibleStepLanes(n0, n1, gather(charSize, 0), gather(isWettedL), gather(hydStateL, 0),
-                                        gather(hydStateL, 1), gather(hydStateL, 2), gather(bottomElL, 0), g);
-    const v8f dtR = admissibleStepLanes(n0, n1, gather(charSize, 1), gather(isWettedR), gather(hydStateR, 0),
-                                        gather(hydStateR, 1), gather(hydStateR, 2), gather(bottomElR, 0), g);
-    alignas(32) float m[kLanes];
-    store(m, (dtR < dtL) ? dtR : dtL);  // std::min(dtL, dtR)
-    // The running minimum edge after edge, as the scalar kernel folds it.
-    for (int j = 0; j < kLanes; ++j) *dtMin[j] = std::min(*dtMin[j], m[j]);
 }
 
 }  // namespace hydraulics

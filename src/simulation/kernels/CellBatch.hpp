@@ -1,13 +1,13 @@
-// The friction step of a cell and the admissible time step of an edge for eight elements at once in AVX2 lanes,
-// bit for bit the scalar kernels, and the run-time choice between them and the element-by-element kernels.
+// The friction step of eight cells at once in AVX2 lanes, bit for bit the scalar kernel, and the run-time choice
+// between it and the cell-by-cell kernel.
 #pragma once
 
 namespace hydraulics {
 
-/// Elements one batched friction or time-step call takes.
+/// Cells one batched friction call takes.
 constexpr int kCellBatch = 8;
 
-/// True when the batched cell and time-step kernels may be used: the processor has AVX2 and HYDROVA_SCALAR_CELLS is
+/// True when the batched friction kernel may be used: the processor has AVX2 and HYDROVA_SCALAR_CELLS is
 /// not set (to a value other than "0") in the environment. Decided once per process.
 bool cellBatchEnabled();
 
@@ -16,12 +16,5 @@ bool cellBatchEnabled();
 /// scalar kernel gives. The cells must be distinct and their outputs must not alias their inputs. Needs AVX2.
 void frictionBatch(const float* const* dt, const float* const* bottomEl, const float* const* friction,
                    float* const* chezyCoe, float* const* hydState);
-
-/// kernel_HYDRAULICS_TimeStep for kCellBatch edges: the admissible steps of both cells of each edge in lanes, then
-/// folded into *dtMin[j] edge after edge in order, exactly as kCellBatch scalar calls would (the order matters when a
-/// step is NaN). Needs AVX2.
-void timeStepBatch(const float* const* normVect, const float* const* charSize, const int* const* isWettedL,
-                   const int* const* isWettedR, const float* const* hydStateL, const float* const* hydStateR,
-                   const float* const* bottomElL, const float* const* bottomElR, float* const* dtMin);
 
 }  // namespace hydraulics

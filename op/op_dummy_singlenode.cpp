@@ -56,8 +56,6 @@ void op_export_data(op_export_handle, op_dat) { unsupported("op_export_data"); }
 void op_import_data(op_import_handle, op_dat) { unsupported("op_import_data"); }
 
 namespace op {
-const int zero_map[256] = {};
-
 void bad_argument(char const* loop, int argNo, char const* what)
 {
     op_printf("op_par_loop error -- argument %d of %s: %s\n", argNo, loop, what);

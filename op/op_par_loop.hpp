@@ -72,10 +72,6 @@
 
 namespace op {
 
-/// 256 zero entries, a map row that leads every column to element 0 (not used by the loop patterns, where a
-/// switched-off optional argument is null by its descriptor).
-extern const int zero_map[256];
-
 /// Reports an argument whose descriptor does not fit it (wrong access pattern) and ends the process with -1.
 [[noreturn]] void bad_argument(char const* loop, int argNo, char const* what);
 

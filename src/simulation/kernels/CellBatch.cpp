@@ -13,17 +13,13 @@
 
 #include "simulation/kernels/GlobalConstants.hpp"
 #include "simulation/kernels/HydraulicsCell.hpp"
+#include "simulation/kernels/Lanes.hpp"
 
 namespace hydraulics {
 
 bool cellBatchEnabled()
 {
-    static const bool enabled = [] {
-        const char* scalar = std::getenv("HYDROVA_SCALAR_CELLS");
-        if (scalar != nullptr && std::strcmp(scalar, "0") != 0) return false;
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
+    static const bool enabled = lanes::available("HYDROVA_SCALAR_CELLS");
     return enabled;
 }
 
@@ -32,53 +28,10 @@ bool cellBatchEnabled()
 
 namespace {
 
-typedef float v8f __attribute__((vector_size(32)));
-typedef int v8i __attribute__((vector_size(32)));
-typedef double v4d __attribute__((vector_size(32)));
-typedef long long v4l __attribute__((vector_size(32)));
+using namespace lanes;
 
 constexpr int kLanes = kCellBatch;
 static_assert(kLanes == 8, "the lanes are one AVX2 register of floats");
-
-/// Eight doubles as two four-lane halves: lanes 0-3 and 4-7.
-struct d8 {
-    v4d lo;
-    v4d hi;
-};
-
-inline v8f splat(float x) { return (v8f)_mm256_set1_ps(x); }
-inline v4d splat4(double x) { return (v4d)_mm256_set1_pd(x); }
-inline v8i splatInt(int x) { return (v8i)_mm256_set1_epi32(x); }
-
-inline v8f load(const float* p) { return (v8f)_mm256_loadu_ps(p); }
-inline void store(float* p, v8f x) { _mm256_storeu_ps(p, (__m256)x); }
-
-/// Component k of the eight elements, one lane each (built in registers: a vector load of eight separately stored
-/// floats would wait for the stores instead of taking their values).
-inline v8f gather(const float* const* p, int k)
-{
-    return (v8f)_mm256_setr_ps(p[0][k], p[1][k], p[2][k], p[3][k], p[4][k], p[5][k], p[6][k], p[7][k]);
-}
-inline v8i gather(const int* const* p)
-{
-    return (v8i)_mm256_setr_epi32(*p[0], *p[1], *p[2], *p[3], *p[4], *p[5], *p[6], *p[7]);
-}
-
-/// Exact widening of each lane.
-inline d8 wide(v8f x)
-{
-    return {(v4d)_mm256_cvtps_pd(_mm256_castps256_ps128((__m256)x)),
-            (v4d)_mm256_cvtps_pd(_mm256_extractf128_ps((__m256)x, 1))};
-}
-/// Each lane rounded to float (current rounding mode, as a scalar conversion).
-inline v8f narrow(d8 x) { return (v8f)_mm256_set_m128(_mm256_cvtpd_ps((__m256d)x.hi), _mm256_cvtpd_ps((__m256d)x.lo)); }
-inline d8 operator+(d8 a, d8 b) { return {a.lo + b.lo, a.hi + b.hi}; }
-inline d8 operator-(d8 a, d8 b) { return {a.lo - b.lo, a.hi - b.hi}; }
-inline d8 operator*(d8 a, d8 b) { return {a.lo * b.lo, a.hi * b.hi}; }
-inline d8 operator/(d8 a, d8 b) { return {a.lo / b.lo, a.hi / b.hi}; }
-inline d8 operator*(double s, d8 a) { return {splat4(s) * a.lo, splat4(s) * a.hi}; }
-inline d8 operator+(d8 a, double s) { return {a.lo + splat4(s), a.hi + splat4(s)}; }
-inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
 
 /// The double lanes ulps bit patterns away (stepUlps lane by lane).
 inline d8 stepLanes(d8 y, long long ulps)
@@ -123,7 +76,7 @@ inline v8f chezyPowerLaw(int closure, v8f x, v8f r)
     const v8f lo = narrow(invG * stepLanes(c, -CubeRootUlpBound) * a * a);
     const v8f hi = narrow(invG * stepLanes(c, CubeRootUlpBound) * a * a);
     const v8i decided = (x > splat(0.0f)) & (x <= splat(FLT_MAX)) & (lo == hi);
-    int open = ~_mm256_movemask_ps((__m256)decided) & 0xff;
+    int open = ~laneBits(decided) & 0xff;
     if (open == 0) return lo;
     alignas(32) float out[kLanes], xs[kLanes], rs[kLanes];
     store(out, lo);

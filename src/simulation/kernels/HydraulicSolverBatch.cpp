@@ -11,17 +11,13 @@
 
 #include "simulation/kernels/GlobalConstants.hpp"
 #include "simulation/kernels/HydraulicSolver.hpp"
+#include "simulation/kernels/Lanes.hpp"
 
 namespace hydraulics {
 
 bool edgeBatchEnabled()
 {
-    static const bool enabled = [] {
-        const char* scalar = std::getenv("HYDROVA_SCALAR_FLUXES");
-        if (scalar != nullptr && std::strcmp(scalar, "0") != 0) return false;
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
+    static const bool enabled = lanes::available("HYDROVA_SCALAR_FLUXES");
     return enabled;
 }
 
@@ -30,37 +26,7 @@ bool edgeBatchEnabled()
 
 namespace {
 
-typedef float v8f __attribute__((vector_size(32)));
-typedef int v8i __attribute__((vector_size(32)));
-typedef double v4d __attribute__((vector_size(32)));
-
-/// Eight doubles as two four-lane halves: lanes 0-3 and 4-7.
-struct d8 {
-    v4d lo;
-    v4d hi;
-};
-
-inline v8f splat(float x) { return (v8f)_mm256_set1_ps(x); }
-inline v4d splat4(double x) { return (v4d)_mm256_set1_pd(x); }
-inline v8i splatInt(int x) { return (v8i)_mm256_set1_epi32(x); }
-
-/// Exact widening of each lane.
-inline d8 wide(v8f x)
-{
-    return {(v4d)_mm256_cvtps_pd(_mm256_castps256_ps128((__m256)x)),
-            (v4d)_mm256_cvtps_pd(_mm256_extractf128_ps((__m256)x, 1))};
-}
-/// Each lane rounded to float (current rounding mode, as a scalar conversion).
-inline v8f narrow(d8 x) { return (v8f)_mm256_set_m128(_mm256_cvtpd_ps((__m256d)x.hi), _mm256_cvtpd_ps((__m256d)x.lo)); }
-inline d8 operator+(d8 a, d8 b) { return {a.lo + b.lo, a.hi + b.hi}; }
-inline d8 operator-(d8 a, d8 b) { return {a.lo - b.lo, a.hi - b.hi}; }
-inline d8 operator*(d8 a, d8 b) { return {a.lo * b.lo, a.hi * b.hi}; }
-inline d8 operator*(double s, d8 a) { return {splat4(s) * a.lo, splat4(s) * a.hi}; }
-inline d8 operator*(d8 a, double s) { return {a.lo * splat4(s), a.hi * splat4(s)}; }
-inline d8 sqrtOf(d8 a) { return {(v4d)_mm256_sqrt_pd((__m256d)a.lo), (v4d)_mm256_sqrt_pd((__m256d)a.hi)}; }
-inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
-
-inline int laneBits(v8i m) { return _mm256_movemask_ps((__m256)m); }
+using namespace lanes;
 
 /// std::max(0.0f, x) lane by lane: (0 < x) ? x : 0, so a NaN gives +0.
 inline v8f maxZero(v8f x) { return (splat(0.0f) < x) ? x : splat(0.0f); }
@@ -163,14 +129,6 @@ inline void storeFluxes(v8f nx, v8f ny, double g, const FluxV& F, v8f etaL, v8f 
     }
 }
 
-template <typename T>
-inline v8f gatherF(const T* const* p, int k)
-{
-    return v8f{p[0][k], p[1][k], p[2][k], p[3][k], p[4][k], p[5][k], p[6][k], p[7][k]};
-}
-
-inline v8i gatherI(const int* const* p) { return v8i{*p[0], *p[1], *p[2], *p[3], *p[4], *p[5], *p[6], *p[7]}; }
-
 }  // namespace
 
 void solveEdgeBatch(const float* const* n, const float* const* stateL, const float* const* zLp, const int* const* wetLp,
@@ -179,21 +137,21 @@ void solveEdgeBatch(const float* const* n, const float* const* stateL, const flo
     const float gf = G_REAL[slot::Gravity];
     const float hmin = G_REAL[slot::MinWaterDepth];
     const double g = static_cast<double>(gf);
-    const v8f nx = gatherF(n, 0);
-    const v8f ny = gatherF(n, 1);
-    const v8f HL = gatherF(stateL, 0);
-    const v8f HR = gatherF(stateR, 0);
-    const v8f zL = gatherF(zLp, 0);
-    const v8f zR = gatherF(zRp, 0);
+    const v8f nx = gather(n, 0);
+    const v8f ny = gather(n, 1);
+    const v8f HL = gather(stateL, 0);
+    const v8f HR = gather(stateR, 0);
+    const v8f zL = gather(zLp, 0);
+    const v8f zR = gather(zRp, 0);
 
     const v8f zf = (zL < zR) ? zR : zL;
     const v8f hL = maxZero(HL - zf);
     const v8f hR = maxZero(HR - zf);
 
-    const v8f qxL = gatherF(stateL, 1);
-    const v8f qyL = gatherF(stateL, 2);
-    const v8f qxR = gatherF(stateR, 1);
-    const v8f qyR = gatherF(stateR, 2);
+    const v8f qxL = gather(stateL, 1);
+    const v8f qyL = gather(stateL, 2);
+    const v8f qxR = gather(stateR, 1);
+    const v8f qyR = gather(stateR, 2);
 
     // A batch of edges dry on both sides takes dryEdgeFlux lane by lane (its conditions hold for the whole batch).
     if (laneBits((hL == splat(0.0f)) & (hR == splat(0.0f))) == 0xff && hmin > 0.0f && gf > 0.0f &&
@@ -230,8 +188,8 @@ void solveEdgeBatch(const float* const* n, const float* const* stateL, const flo
         return;
     }
 
-    const v8i wetL = gatherI(wetLp);
-    const v8i wetR = gatherI(wetRp);
+    const v8i wetL = gather(wetLp);
+    const v8i wetR = gather(wetRp);
     const v8i one = splatInt(1);
 
     const v8f depthL = HL - zL;

@@ -423,7 +423,7 @@ def main():
     ap.add_argument("--csv", required=True, help="summary CSV to write; the runs go beside it as *-runs.csv")
     ap.add_argument("--table", help="also write the printed table to this file")
     ap.add_argument("--quick", action="store_true", help="100k mesh only, one run, shuffled variant of 100k")
-    ap.add_argument("--reps", type=int, default=3)
+    ap.add_argument("--reps", type=int, default=5)
     ap.add_argument("--setup-reps", type=int, default=None, help="set-up runs per model (default: --reps)")
     ap.add_argument("--sizes", default="100k,1M,4M")
     ap.add_argument("--threads", default="1,2")

@@ -1,4 +1,5 @@
-// Parameter set shared by the hydraulic kernel tests: earth gravity, a 1 cm wet threshold, Manning friction.
+// Parameter set shared by the hydraulic kernel tests (earth gravity, a 1 cm wet threshold, Manning friction) and
+// the inputs of an internal-edge solve.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,5 +29,16 @@ protected:
 };
 
 using Flux = std::array<float, 5>;
+
+/// The inputs of one internal-edge solve: unit normal, left and right state (H, qx, qy), bed and wet flag.
+struct EdgeCase {
+    float n[2];
+    float sL[3];
+    float zL;
+    int wL;
+    float sR[3];
+    float zR;
+    int wR;
+};
 
 }  // namespace hydtest

@@ -11,15 +11,7 @@ using hydtest::Flux;
 
 namespace {
 
-struct EdgeCase {
-    float n[2];
-    float sL[3];
-    float zL;
-    int wL;
-    float sR[3];
-    float zR;
-    int wR;
-};
+using hydtest::EdgeCase;
 
 /// Edges around a dry region: surfaces below, at and just above the higher bed (thinner than the wet threshold),
 /// discharges of both signs and signed zeros, normals in all quadrants, flags 0, 1 and 2.

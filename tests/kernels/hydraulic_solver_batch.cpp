@@ -23,15 +23,7 @@ namespace {
 
 constexpr int kLanes = hydraulics::kEdgeBatch;
 
-struct Edge {
-    float n[2];
-    float sL[3];
-    float zL;
-    int wL;
-    float sR[3];
-    float zR;
-    int wR;
-};
+using Edge = hydtest::EdgeCase;
 
 std::string describe(const Edge& e)
 {

@@ -215,10 +215,10 @@ inline void kernel_MORPHOLOGY_CalcBedloadTransport(const int* frictionOn, const 
     const float qy = hydState[2];
     const float absQ = morphology::magnitude(qx, qy);
     const float h = hydState[0] - *bottomEl;
-    const float ih = hydraulics::reciprocalFrom(h, 1.0e-6);
-    const float ic = *frictionOn == 1 ? hydraulics::reciprocalFrom(*chezyCoe, 1.0e-6) : 0.0f;
+    const float ih = hydraulics::guardedReciprocal(h);
+    const float ic = *frictionOn == 1 ? hydraulics::guardedReciprocal(*chezyCoe) : 0.0f;
     const float d = *mSedSize;
-    const float is = hydraulics::reciprocalFrom(G_REAL[slot::InvGravity] * G_REAL[slot::SedRelDensity] * d, 1.0e-6);
+    const float is = hydraulics::guardedReciprocal(G_REAL[slot::InvGravity] * G_REAL[slot::SedRelDensity] * d);
     const float thetaDir = absQ * absQ * ic * ih * ih * is;
 
     const morphology::Transport tr = morphology::transportCapacity(absQ, ih, ic, d, *thetaCrt);

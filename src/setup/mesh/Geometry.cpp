@@ -53,6 +53,37 @@ std::vector<int> localityOrder(const std::vector<double>& cx, const std::vector<
     return order;
 }
 
+/// Reverses the lowest `bits` bits of i.
+uint32_t reverseBits(uint32_t i, int bits)
+{
+    uint32_t r = 0;
+    for (int b = 0; b < bits; ++b, i >>= 1) r = (r << 1) | (i & 1u);
+    return r;
+}
+
+/// The cells of a curve order cut into tiles of kTileCells consecutive cells, the tiles taken in bit-reversed
+/// order of their position along the curve (0, 4, 2, 6, 1, 5, 3, 7 for eight tiles). Within a tile the curve's
+/// locality is kept. Any contiguous half, quarter, ... of the result covers the mesh evenly, tile by tile: the
+/// loops hand each thread a contiguous range of cells or edges, so a thread's work does not depend on where in
+/// the domain the wet or the moving cells lie.
+std::vector<int> interleaveTiles(const std::vector<int>& curve)
+{
+    const size_t n = curve.size();
+    const size_t tiles = (n + kTileCells - 1) / kTileCells;
+    int bits = 0;
+    while ((size_t{1} << bits) < tiles) ++bits;
+    std::vector<int> order;
+    order.reserve(n);
+    for (uint32_t i = 0; i < (uint32_t{1} << bits); ++i) {
+        const size_t t = reverseBits(i, bits);
+        if (t >= tiles) continue;
+        const size_t begin = t * kTileCells, end = std::min(n, begin + kTileCells);
+        order.insert(order.end(), curve.begin() + static_cast<std::ptrdiff_t>(begin),
+                     curve.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    return order;
+}
+
 std::string elementText(const TriMesh& mesh, int fileCell)
 {
     std::string s = "element " + std::to_string(mesh.cellId[fileCell]);
@@ -134,6 +165,10 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
         }
         order = localityOrder(cx, cy);
     }
+    // Position of each (file) cell along the curve: an internal edge's left cell is the one that comes first.
+    std::vector<int> curvePos(nc);
+    for (int i = 0; i < nc; ++i) curvePos[order[i]] = i;
+    order = interleaveTiles(order);
     g.topology.resize(3 * static_cast<size_t>(nc));
     g.material.resize(nc);
     g.cellId.resize(nc);
@@ -200,7 +235,8 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
         }
     }
 
-    // Edges in the order in which the cells first reach them; the first cell to reach an edge is its left cell.
+    // Edges in the order in which the cells first reach them; the left cell of an internal edge is the one that
+    // comes first along the curve.
     g.cellEdges.assign(nh, -1);
     int ne = 0;
     for (size_t h = 0; h < nh; ++h) {
@@ -215,8 +251,8 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
     for (size_t h = 0; h < nh; ++h) {
         const int e = g.cellEdges[h];
         const int c = static_cast<int>(h / 3), j = static_cast<int>(h % 3);
-        const bool first = twin[h] < 0 || static_cast<int>(h) < twin[h];
-        if (!first) continue;
+        const bool left = twin[h] < 0 || curvePos[order[c]] < curvePos[order[twin[h] / 3]];
+        if (!left) continue;
         g.edgeCells[2 * e] = c;
         g.edgeCells[2 * e + 1] = twin[h] < 0 ? c : twin[h] / 3;
         g.edgeNodes[2 * e] = g.topology[3 * c + j];
@@ -226,6 +262,8 @@ MeshGeometry computeGeometry(const TriMesh& mesh)
     twin.shrink_to_fit();
     order.clear();
     order.shrink_to_fit();
+    curvePos.clear();
+    curvePos.shrink_to_fit();
 
     // Per-edge geometry.
     g.normVect.resize(2 * static_cast<size_t>(ne));

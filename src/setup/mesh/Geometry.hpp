@@ -12,16 +12,23 @@ namespace setup {
 /// Maximum number of edges of one node-string piece (width of the node-string maps).
 constexpr int kMaxStringEdges = 40;
 
+/// Cells per tile of the cell numbering (see MeshGeometry).
+constexpr int kTileCells = 16384;
+
 /// Everything the model file needs about the mesh, computed in double and stored as float.
 ///
-/// Cells are renumbered along a Hilbert curve over their centroids, so that neighbours in space are near in
-/// memory whatever order the file had; edges are numbered in the order in which the renumbered cells first
+/// Cells are ordered along a Hilbert curve over their centroids, so that neighbours in space are near in memory
+/// whatever order the file had. The curve is cut into tiles of kTileCells cells, numbered in bit-reversed order
+/// of their place along the curve, so that every contiguous half (quarter, ...) of the numbers covers the whole
+/// mesh: the loops give each thread a contiguous range, and a wet or moving part of the domain is then shared
+/// by all threads instead of falling to one. Edges are numbered in the order in which the renumbered cells first
 /// reach them; each triangle starts at its lowest node (by x, then y). Nodes keep the file order. The results
 /// therefore do not depend on how the file orders or numbers its nodes and triangles. All indices are 0-based.
 /// Conventions:
 ///  - edge e has a left cell edgeCells[2e] and a right cell edgeCells[2e+1]; normVect points from left to
-///    right; an internal edge's left cell is the one with the lower number; a boundary edge names its inner
-///    cell in both columns and its normal points out of the domain;
+///    right; an internal edge's left cell is the one that comes first along the curve (within a tile, the one
+///    with the lower number), so the tiles do not change any flux; a boundary edge names its inner cell in both
+///    columns and its normal points out of the domain;
 ///  - local edge j of cell c joins its nodes j and (j+1)%3; the cell's neighbour j lies across that edge
 ///    (the cell itself on the boundary, with zero gradient weights).
 struct MeshGeometry {

@@ -14,7 +14,7 @@ command -v python3 >/dev/null || { echo "python3 is required" >&2; exit 1; }
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DHYDROVA_BUILD_TESTS=OFF
 fi
-cmake --build "$build" --target hydrova_mesh hydrova_setup hydrova_simulation -j "$(nproc)"
+cmake --build "$build" --target hydrova_mesh hydrova_setup hydrova_simulation bench_machine_triad -j "$(nproc)"
 
 # A quick smoke run keeps the full suite's results: it writes quick.csv / quick.md instead of latest.*.
 name=latest

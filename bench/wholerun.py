@@ -32,8 +32,9 @@ SIZES = {
     "4M": (2828, 707),  # 3 998 792 triangles
 }
 # Simulated seconds per mesh: the steps shrink with the cells, so finer meshes run shorter spans to keep the
-# whole suite within its time budget. The step counts are reported with the results.
-SIM_TIME = {"100k": 60.0, "1M": 6.0, "4M": 1.0}
+# whole suite within its time budget. The 1M runs, the ones the targets are read on, last 5-15 s of time loop:
+# on this VM a run of 3-7 s scattered by 10-25 % between identical runs. The step counts are reported.
+SIM_TIME = {"100k": 60.0, "1M": 18.0, "4M": 1.0}
 # The mobile bed costs about three times as much per step as the fixed bed: it runs half the span.
 CASE_TIME_FACTOR = {"mobile-bed": 0.5}
 BED = "slope:0.0002"  # 0.4 m at x = 0 falling to 0 m at x = 2000 m
@@ -183,7 +184,7 @@ class Suite:
         self.notes = []
 
     def program(self, name):
-        for sub in ("", "setup", "setup/mesh"):
+        for sub in ("", "setup", "setup/mesh", "../bench"):
             p = os.path.join(self.bin, sub, name)
             if os.path.isfile(p) and os.access(p, os.X_OK):
                 return p
@@ -229,9 +230,18 @@ class Suite:
             self.log(f"    set-up {case} {label} #{r + 1}: {wall:.2f} s, {rss / 2**20:.0f} MiB")
         return d, None
 
+    def triad(self, threads):
+        """The machine's triad bandwidth in GB/s on this many threads, measured for one second."""
+        p = subprocess.run([self.program("bench_machine_triad"), str(threads), "1"], capture_output=True, text=True)
+        try:
+            return float(p.stdout.strip())
+        except ValueError:
+            return float("nan")
+
     def simulate(self, case, label, d, sim_time, threads, rep):
         with open(os.path.join(d, "config.json"), "w") as f:
             f.write(config_text(sim_time))
+        triad = self.triad(threads)
         load_before = load_average()
         code, out, wall, rss, cpu = timed([self.program("hydrova_simulation"), "-f", "config.json", "-r", "model.h5",
                                       "-o", "results.h5", "-n", str(threads)], d,
@@ -255,7 +265,7 @@ class Suite:
             "sim_time_s": sim_time, "steps": steps, "loop_s": loop_s, "wall_s": wall,
             "cell_updates_per_s": cells * steps / loop_s if loop_s > 0 else float("nan"),
             "peak_rss_bytes": rss, "peak_rss_bytes_per_cell": rss / cells,
-            "load_before": load_before, "load_after": load_after,
+            "load_before": load_before, "load_after": load_after, "triad_gbs": triad,
             # Share of the wall time the process had a core for (200 % = both cores all the time).
             "cpu_percent": 100.0 * cpu / wall if wall > 0 else float("nan"),
             "mass_messages": out.count("MASS BALANCE PROBLEM"),
@@ -265,7 +275,7 @@ class Suite:
         self.runs.append(run)
         self.log(f"    {case} {label} {threads} thread(s) #{rep + 1}: {steps} steps in {loop_s:.2f} s, "
                  f"{run['cell_updates_per_s'] / 1e6:.2f} M cell-updates/s, {rss / cells:.0f} B/cell, "
-                 f"CPU {run['cpu_percent']:.0f} %, load {load_before:.1f}->{load_after:.1f}")
+                 f"CPU {run['cpu_percent']:.0f} %, load {load_before:.1f}->{load_after:.1f}, triad {triad:.1f} GB/s")
 
     def run(self):
         a = self.a
@@ -319,7 +329,8 @@ class Suite:
         lines.append(f"Whole-run benchmark, {time.strftime('%Y-%m-%d %H:%M %Z')}, {os.cpu_count()} cores, "
                      f"sources at {self.revision}; min / median / max of {a.reps} run(s)")
         head = ("| case | cells | threads | sim. time [s] | steps | time loop [s] | cell-updates/s [M] "
-                "| peak memory [B/cell] | set-up [s] | set-up memory [B/cell] | CPU use | load avg |")
+                "| peak memory [B/cell] | set-up [s] | set-up memory [B/cell] | CPU use | load avg "
+                "| machine triad [GB/s] |")
         lines.append(head)
         lines.append("|" + "---|" * (head.count("|") - 1))
         for (case, label, threads), rs in self.groups():
@@ -334,7 +345,21 @@ class Suite:
                 f"| {fmt_range([s for s, _ in st])} "
                 f"| {fmt_range([m / rs[0]['cells'] for _, m in st], digits=0)} "
                 f"| {statistics.median(r['cpu_percent'] for r in rs):.0f} % "
-                f"| {min(loads):.1f}-{max(loads):.1f} |")
+                f"| {min(loads):.1f}-{max(loads):.1f} | {fmt_range([r['triad_gbs'] for r in rs], digits=1)} |")
+        lines.append("")
+        lines.append("Speed-up of 2 over 1 thread: ratio of the median cell-updates/s (in brackets: the lowest and "
+                     "highest ratio within one round, where the 1- and the 2-thread run follow each other):")
+        lines.append("")
+        for case, label in dict.fromkeys((c, m) for (c, m, _), _ in self.groups()):
+            one = [r for r in self.runs if (r["case"], r["mesh"], r["threads"]) == (case, label, 1)]
+            two = [r for r in self.runs if (r["case"], r["mesh"], r["threads"]) == (case, label, 2)]
+            if not one or not two:
+                continue
+            med = (statistics.median(r["cell_updates_per_s"] for r in two) /
+                   statistics.median(r["cell_updates_per_s"] for r in one))
+            pairs = [b["cell_updates_per_s"] / a["cell_updates_per_s"] for a in one for b in two if a["rep"] == b["rep"]]
+            spread = f" ({min(pairs):.2f}-{max(pairs):.2f})" if pairs else ""
+            lines.append(f"- {case} {label}: {med:.2f}{spread}")
         lines.append("")
         lines.append("Share of each loop in the summed loop time (median over runs, loops above 1 %):")
         lines.append("")
@@ -374,7 +399,7 @@ class Suite:
                         "peak_rss_bytes_per_cell_max", "wall_s_median",
                         "setup_runs", "setup_s_min", "setup_s_median", "setup_s_max",
                         "setup_peak_rss_bytes_per_cell_median", "cpu_percent_median", "load_min", "load_max",
-                        "mass_balance_messages_median"]
+                        "mass_balance_messages_median", "triad_gbs_min", "triad_gbs_median", "triad_gbs_max"]
                        + [f"share_{k}" for k in kernels])
             for (case, label, threads), rs in self.groups():
                 def mmm(key):
@@ -396,6 +421,7 @@ class Suite:
                     row += ["", "", "", ""]
                 row += [f"{statistics.median(r['cpu_percent'] for r in rs):.0f}", f"{min(loads):.2f}",
                         f"{max(loads):.2f}", statistics.median(r["mass_messages"] for r in rs)]
+                row += [f"{x:.2f}" for x in mmm("triad_gbs")]
                 for k in kernels:
                     v = [r["kernel_share"][k] for r in rs if k in r["kernel_share"]]
                     row.append(f"{statistics.median(v):.4f}" if v else "")
@@ -405,13 +431,13 @@ class Suite:
             w = csv.writer(f)
             w.writerow(["case", "mesh", "cells", "threads", "rep", "sim_time_s", "steps", "loop_s", "wall_s",
                         "cell_updates_per_s", "peak_rss_bytes", "cpu_percent", "load_before", "load_after",
-                        "mass_balance_messages"]
+                        "mass_balance_messages", "triad_gbs"]
                        + [f"time_{k}" for k in kernels])
             for r in self.runs:
                 w.writerow([r["case"], r["mesh"], r["cells"], r["threads"], r["rep"], r["sim_time_s"], r["steps"],
                             f"{r['loop_s']:.4f}", f"{r['wall_s']:.2f}", f"{r['cell_updates_per_s']:.0f}",
                             r["peak_rss_bytes"], f"{r['cpu_percent']:.0f}", f"{r['load_before']:.2f}",
-                            f"{r['load_after']:.2f}", r["mass_messages"]]
+                            f"{r['load_after']:.2f}", r["mass_messages"], f"{r['triad_gbs']:.2f}"]
                            + [f"{r['kernel_s'][k]:.4f}" if k in r["kernel_s"] else "" for k in kernels])
         return runs_csv
 
@@ -423,7 +449,7 @@ def main():
     ap.add_argument("--csv", required=True, help="summary CSV to write; the runs go beside it as *-runs.csv")
     ap.add_argument("--table", help="also write the printed table to this file")
     ap.add_argument("--quick", action="store_true", help="100k mesh only, one run, shuffled variant of 100k")
-    ap.add_argument("--reps", type=int, default=5)
+    ap.add_argument("--reps", type=int, default=3)
     ap.add_argument("--setup-reps", type=int, default=None, help="set-up runs per model (default: --reps)")
     ap.add_argument("--sizes", default="100k,1M,4M")
     ap.add_argument("--threads", default="1,2")

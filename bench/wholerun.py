@@ -32,7 +32,7 @@ SIZES = {
     "4M": (2828, 707),  # 3 998 792 triangles
 }
 # Simulated seconds per mesh: the steps shrink with the cells, so finer meshes run shorter spans to keep the
-# whole suite within its time budget. The 1M runs, the ones the targets are read on, last 5-15 s of time loop:
+# whole suite within its time budget. The 1M runs, the ones the targets are read on, last 10-20 s of time loop:
 # on this VM a run of 3-7 s scattered by 10-25 % between identical runs. The step counts are reported.
 SIM_TIME = {"100k": 60.0, "1M": 18.0, "4M": 1.0}
 # The mobile bed costs about three times as much per step as the fixed bed: it runs half the span.

@@ -5,6 +5,8 @@
 // (op::map_slot) so that arguments through one map read each element's row once.
 #include "simulation/TERRAdomain_loops.hpp"
 
+#include <tuple>
+
 #include "model/Dimensions.hpp"
 #include "op/op_par_loop.hpp"
 #include "simulation/kernels/CellBatch.hpp"
@@ -16,6 +18,7 @@
 #include "simulation/kernels/MorphologyCell.hpp"
 #include "simulation/kernels/MorphologyFixedBed.hpp"
 #include "simulation/kernels/MorphologyFluxes.hpp"
+#include "simulation/kernels/MorphologyFluxesBatch.hpp"
 
 using op::direct;
 using op::global;
@@ -267,21 +270,31 @@ void op_par_loop_kernel_MORPHOLOGY_WallFluxes(char const* name, op_set set, op_a
     op_par_loop_indirect<kernel_MORPHOLOGY_WallFluxes>(12, name, set, inds, indirect<float, 1, One<0>, 0>(fluxesMo));
 }
 
+namespace {
+
+/// The arguments both internal-edge flux loops open with: the edge's normal (through the loop's first map) and the
+/// wet flags, states and beds of its left and right cell (through the second).
+auto edgeSides(op_arg normVect, op_arg isWettedL, op_arg isWettedR, op_arg hydStateL, op_arg hydStateR,
+               op_arg bottomElL, op_arg bottomElR)
+{
+    using Edge = One<0>;
+    using LR = LeftRight<1>;
+    return std::make_tuple(indirect<const float, 2, Edge, 0>(normVect), indirect<const int, 1, LR, 0>(isWettedL),
+                           indirect<const int, 1, LR, 1>(isWettedR), indirect<const float, kState, LR, 0>(hydStateL),
+                           indirect<const float, kState, LR, 1>(hydStateR), indirect<const float, 1, LR, 0>(bottomElL),
+                           indirect<const float, 1, LR, 1>(bottomElR));
+}
+
+}  // namespace
+
 void op_par_loop_kernel_HYDRAULICS_InternalFluxes(char const* name, op_set set, op_arg normVect, op_arg isWettedL,
                                                   op_arg isWettedR, op_arg hydStateL, op_arg hydStateR,
                                                   op_arg bottomElL, op_arg bottomElR, op_arg fluxesHy)
 {
-    using Edge = One<0>;
-    using LR = LeftRight<1>;
     static const int inds[8] = {0, 1, 1, 2, 2, 3, 3, 4};
-    const auto n = indirect<const float, 2, Edge, 0>(normVect);
-    const auto wL = indirect<const int, 1, LR, 0>(isWettedL);
-    const auto wR = indirect<const int, 1, LR, 1>(isWettedR);
-    const auto sL = indirect<const float, kState, LR, 0>(hydStateL);
-    const auto sR = indirect<const float, kState, LR, 1>(hydStateR);
-    const auto zL = indirect<const float, 1, LR, 0>(bottomElL);
-    const auto zR = indirect<const float, 1, LR, 1>(bottomElR);
-    const auto flux = indirect<float, kFlux, Edge, 0>(fluxesHy);
+    const auto [n, wL, wR, sL, sR, zL, zR] =
+        edgeSides(normVect, isWettedL, isWettedR, hydStateL, hydStateR, bottomElL, bottomElR);
+    const auto flux = indirect<float, kFlux, One<0>, 0>(fluxesHy);
     if (!hydraulics::edgeBatchEnabled()) {
         op_par_loop_indirect<kernel_HYDRAULICS_InternalFluxes>(13, name, set, inds, n, wL, wR, sL, sR, zL, zR, flux);
         return;
@@ -300,16 +313,25 @@ void op_par_loop_kernel_MORPHOLOGY_InternalFluxes(char const* name, op_set set, 
                                                   op_arg bottomElL, op_arg bottomElR, op_arg bedTrCapL,
                                                   op_arg bedTrCapR, op_arg bedTrDerL, op_arg bedTrDerR, op_arg fluxesMo)
 {
-    using Edge = One<0>;
     using LR = LeftRight<1>;
     static const int inds[12] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6};
-    op_par_loop_indirect<kernel_MORPHOLOGY_InternalFluxes>(
-        16, name, set, inds, indirect<const float, 2, Edge, 0>(normVect), indirect<const int, 1, LR, 0>(isWettedL),
-        indirect<const int, 1, LR, 1>(isWettedR), indirect<const float, kState, LR, 0>(hydStateL),
-        indirect<const float, kState, LR, 1>(hydStateR), indirect<const float, 1, LR, 0>(bottomElL),
-        indirect<const float, 1, LR, 1>(bottomElR), indirect<const float, 2, LR, 0>(bedTrCapL),
-        indirect<const float, 2, LR, 1>(bedTrCapR), indirect<const float, 2, LR, 0>(bedTrDerL),
-        indirect<const float, 2, LR, 1>(bedTrDerR), indirect<float, 1, Edge, 0>(fluxesMo));
+    const auto [n, wL, wR, sL, sR, zL, zR] =
+        edgeSides(normVect, isWettedL, isWettedR, hydStateL, hydStateR, bottomElL, bottomElR);
+    const auto cL = indirect<const float, 2, LR, 0>(bedTrCapL);
+    const auto cR = indirect<const float, 2, LR, 1>(bedTrCapR);
+    const auto dL = indirect<const float, 2, LR, 0>(bedTrDerL);
+    const auto dR = indirect<const float, 2, LR, 1>(bedTrDerR);
+    const auto flux = indirect<float, 1, One<0>, 0>(fluxesMo);
+    if (!hydraulics::edgeBatchEnabled()) {
+        op_par_loop_indirect<kernel_MORPHOLOGY_InternalFluxes>(16, name, set, inds, n, wL, wR, sL, sR, zL, zR, cL, cR,
+                                                               dL, dR, flux);
+        return;
+    }
+    // Eight edges at a time in vector lanes, as the hydraulic fluxes, the rest of a block one by one.
+    auto scalar = [](auto... p) { kernel_MORPHOLOGY_InternalFluxes(p...); };
+    auto batch = [](auto... p) { morphology::sedimentFluxBatch(p...); };
+    op_par_loop_indirect(16, name, set, inds, op::batched<morphology::kSedimentBatch>(scalar, batch), n, wL, wR, sL, sR,
+                         zL, zR, cL, cR, dL, dR, flux);
 }
 
 void op_par_loop_kernel_HYDRAULICS_CalcCurvature(char const* name, op_set set, op_arg unitCent, op_arg distCent,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace floatsamples {
@@ -43,6 +44,19 @@ inline std::vector<float> signedFloats(std::uint32_t stride = 509u)
     }
     return xs;
 }
+
+/// Seeded random draws for the tests that sample kernel inputs.
+class Random {
+public:
+    explicit Random(unsigned seed) : rng_(seed) {}
+
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+    float uniform(float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng_); }
+    float logUniform(float lo, float hi) { return std::exp(uniform(std::log(lo), std::log(hi))); }
+
+private:
+    std::mt19937 rng_;
+};
 
 /// Same bit pattern, or both NaN.
 inline bool sameFloat(float a, float b)

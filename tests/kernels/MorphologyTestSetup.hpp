@@ -19,23 +19,35 @@ constexpr float kRepose = 0.5235988f;  // 30 degrees
 constexpr float kPorosity = 0.4f;
 constexpr float kFactor = 1.5f;  // BedloadFactor, not 1 so that a missing pre-factor shows
 
+/// One cell of an internal edge as the sediment-flux kernel reads it.
+struct Side {
+    int wet = 1;
+    float state[3] = {1.0f, 0.0f, 0.0f};  // H, qx, qy
+    float zb = 0.0f;
+    float cap[2] = {0.0f, 0.0f};  // transport capacity vector
+    float der[2] = {0.0f, 0.0f};  // its derivative
+};
+
+/// Resets the global tables to the parameter set above.
+inline void setParameters()
+{
+    kerneltest::resetGlobals(kG, kHmin, kPorosity);
+    G_REAL[slot::BedloadFactor] = kFactor;
+    G_REAL[slot::BedloadCoeff] = 8.0f;
+    G_REAL[slot::BedloadExpon] = 1.5f;
+    G_REAL[slot::BedloadIkeda] = 0.5f;
+    G_REAL[slot::BedloadCurvature] = 7.0f;
+    G_REAL[slot::ThetaCritical] = kThetaC0;
+    G_REAL[slot::ReposeAngle] = kRepose;
+    G_INT[slot::BeadloadType] = 1;
+    G_INT[slot::IncipientMotType] = 1;
+    hydraulics::deriveParameters(G_REAL);
+}
+
 /// Resets the global tables before every test, so no test depends on another's parameters.
 class MorphologyKernels : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        kerneltest::resetGlobals(kG, kHmin, kPorosity);
-        G_REAL[slot::BedloadFactor] = kFactor;
-        G_REAL[slot::BedloadCoeff] = 8.0f;
-        G_REAL[slot::BedloadExpon] = 1.5f;
-        G_REAL[slot::BedloadIkeda] = 0.5f;
-        G_REAL[slot::BedloadCurvature] = 7.0f;
-        G_REAL[slot::ThetaCritical] = kThetaC0;
-        G_REAL[slot::ReposeAngle] = kRepose;
-        G_INT[slot::BeadloadType] = 1;
-        G_INT[slot::IncipientMotType] = 1;
-        hydraulics::deriveParameters(G_REAL);
-    }
+    void SetUp() override { setParameters(); }
 
     static float porosityFactor() { return 1.0f / (1.0f - kPorosity); }
 };

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "kernels/FloatSamples.hpp"
 #include "kernels/HydraulicTestSetup.hpp"
 #include "op/op_rt_support.h"
 #include "simulation/TERRAdomain_loops.hpp"
@@ -51,13 +52,10 @@ void frictionLanes(Cell* c)
 void frictionScalar(Cell& c) { kernel_HYDRAULICS_Friction(&c.dt, &c.zb, &c.r, &c.cf2, c.state); }
 
 /// Random cells mixing ordinary values with the awkward ones the kernels can meet.
-class Sampler {
+class Sampler : public floatsamples::Random {
 public:
-    explicit Sampler(unsigned seed) : rng_(seed) {}
+    using Random::Random;
 
-    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-    float uniform(float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng_); }
-    float logUniform(float lo, float hi) { return std::exp(uniform(std::log(lo), std::log(hi))); }
     float odd()
     {
         const float values[] = {kNaN, kInf, -kInf, 0.0f, -0.0f, 1e-40f, 1e-30f, 3e38f, -3e38f, 1e20f};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/FloatSamples.hpp"
 #include "kernels/HydraulicTestSetup.hpp"
 #include "op/op_par_loop.hpp"
 #include "op/op_rt_support.h"
@@ -89,9 +90,9 @@ int compareBatch(const std::vector<Edge>& edges, std::size_t first)
 /// Random edges mixing every regime the run meets: dry, wet, wet/dry fronts, emerging topography, depths of exactly 0
 /// and around the wet threshold and the 1e-6 guards, rest, sub- and supercritical flow both ways, flags 0/1/2, and a
 /// few non-finite or huge values.
-class EdgeSampler {
+class EdgeSampler : public floatsamples::Random {
 public:
-    explicit EdgeSampler(float hmin, std::uint32_t seed) : hmin_(hmin), rng_(seed) {}
+    explicit EdgeSampler(float hmin, std::uint32_t seed) : Random(seed), hmin_(hmin) {}
 
     /// An edge with no water above the higher bed on either side (a dry region's edge).
     Edge nextDry()
@@ -144,9 +145,6 @@ public:
     }
 
 private:
-    int pick(int k) { return std::uniform_int_distribution<int>(0, k - 1)(rng_); }
-    float uniform(float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng_); }
-
     float bed()
     {
         if (pick(500) == 0) return std::numeric_limits<float>::quiet_NaN();  // a blown-up state
@@ -241,7 +239,6 @@ private:
     }
 
     float hmin_;
-    std::mt19937 rng_;
 };
 
 class SolverBatch : public hydtest::HydraulicKernels {

@@ -13,13 +13,7 @@ using mortest::kG;
 
 namespace {
 
-struct Side {
-    int wet = 1;
-    float state[3] = {1.0f, 0.0f, 0.0f};  // H, qx, qy
-    float zb = 0.0f;
-    float cap[2] = {0.0f, 0.0f};
-    float der[2] = {0.0f, 0.0f};
-};
+using mortest::Side;
 
 class SedimentFlux : public mortest::MorphologyKernels {
 protected:

@@ -7,8 +7,9 @@ namespace hydraulics {
 /// Edges one batched solve takes.
 constexpr int kEdgeBatch = 8;
 
-/// True when the batched solve may be used: the processor has AVX2 and HYDROVA_SCALAR_FLUXES is not set (to a value
-/// other than "0") in the environment. Decided once per process.
+/// True when the batched edge solves (this one and the sediment flux of MorphologyFluxesBatch) may be used: the
+/// processor has AVX2 and HYDROVA_SCALAR_FLUXES is not set (to a value other than "0") in the environment. Decided
+/// once per process.
 bool edgeBatchEnabled();
 
 /// Solves kEdgeBatch edges, element j given by the j-th pointer of each argument exactly as hydrodynamic_solver takes

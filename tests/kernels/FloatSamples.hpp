@@ -1,4 +1,5 @@
-// Dense samples of the float range for checking an expression bit for bit against the library call it replaces.
+// Float inputs for the kernel tests: dense samples of the float range (to check an expression bit for bit against
+// the library call it replaces) and seeded random draws.
 #pragma once
 
 #include <cmath>

@@ -16,6 +16,7 @@
 #include "simulation/kernels/HydraulicsCell.hpp"
 #include "simulation/kernels/HydraulicsTimeStepFluxes.hpp"
 #include "simulation/kernels/MorphologyCell.hpp"
+#include "simulation/kernels/MorphologyCellBatch.hpp"
 #include "simulation/kernels/MorphologyFixedBed.hpp"
 #include "simulation/kernels/MorphologyFluxes.hpp"
 #include "simulation/kernels/MorphologyFluxesBatch.hpp"
@@ -80,11 +81,26 @@ void op_par_loop_kernel_MORPHOLOGY_CalcBedloadTransport(char const* name, op_set
                                                         op_arg mSedSize, op_arg thetaCrt, op_arg bedGrdnt,
                                                         op_arg flowCurv, op_arg bedTrCap, op_arg bedTrDer)
 {
-    op_par_loop_direct<kernel_MORPHOLOGY_CalcBedloadTransport>(
-        14, name, set, global<const int>(frictionOn), direct<const float, kState>(hydState),
-        direct<const float, 1>(bottomEl), optional(direct<const float, 1>(chezyCoe)), direct<const float, 1>(mSedSize),
-        direct<const float, 1>(thetaCrt), direct<const float, 2>(bedGrdnt), direct<const float, 1>(flowCurv),
-        direct<float, 2>(bedTrCap), direct<float, 2>(bedTrDer));
+    const auto on = global<const int>(frictionOn);
+    const auto state = direct<const float, kState>(hydState);
+    const auto zb = direct<const float, 1>(bottomEl);
+    const auto cf = optional(direct<const float, 1>(chezyCoe));
+    const auto d = direct<const float, 1>(mSedSize);
+    const auto crit = direct<const float, 1>(thetaCrt);
+    const auto slope = direct<const float, 2>(bedGrdnt);
+    const auto curv = direct<const float, 1>(flowCurv);
+    const auto cap = direct<float, 2>(bedTrCap);
+    const auto der = direct<float, 2>(bedTrDer);
+    if (!hydraulics::cellBatchEnabled()) {
+        op_par_loop_direct<kernel_MORPHOLOGY_CalcBedloadTransport>(14, name, set, on, state, zb, cf, d, crit, slope,
+                                                                   curv, cap, der);
+        return;
+    }
+    // Eight cells at a time in vector lanes, as the friction, the rest of a thread's range one by one.
+    auto scalar = [](auto... p) { kernel_MORPHOLOGY_CalcBedloadTransport(p...); };
+    auto batch = [](auto... p) { morphology::bedloadTransportBatch(p...); };
+    op_par_loop_direct(14, name, set, op::batched<morphology::kBedloadBatch>(scalar, batch), on, state, zb, cf, d,
+                       crit, slope, curv, cap, der);
 }
 
 void op_par_loop_kernel_MORPHOLOGY_LocalBedSlope(char const* name, op_set set, op_arg hydState, op_arg bottomEl,

@@ -7,8 +7,9 @@ namespace hydraulics {
 /// Cells one batched friction call takes.
 constexpr int kCellBatch = 8;
 
-/// True when the batched friction kernel may be used: the processor has AVX2 and HYDROVA_SCALAR_CELLS is
-/// not set (to a value other than "0") in the environment. Decided once per process.
+/// True when the batched cell kernels (this friction and the bed-load transport of MorphologyCellBatch) may be used:
+/// the processor has AVX2 and HYDROVA_SCALAR_CELLS is not set (to a value other than "0") in the environment.
+/// Decided once per process.
 bool cellBatchEnabled();
 
 /// kernel_HYDRAULICS_Friction for kCellBatch cells, cell j given by the j-th pointer of each argument. Manning and

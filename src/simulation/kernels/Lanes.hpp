@@ -71,6 +71,12 @@ inline d8 operator+(d8 a, double s) { return {a.lo + splat4(s), a.hi + splat4(s)
 inline d8 sqrtOf(d8 a) { return {(v4d)_mm256_sqrt_pd((__m256d)a.lo), (v4d)_mm256_sqrt_pd((__m256d)a.hi)}; }
 inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
 
+/// x >= threshold ? 1/x : 0 lane by lane (a NaN gives 0), the guarded reciprocals of the kernels.
+inline v8f reciprocalFrom(v8f x, float threshold)
+{
+    return (x >= splat(threshold)) ? splat(1.0f) / x : splat(0.0f);
+}
+
 /// One bit per lane whose mask is set (lane j -> bit j).
 inline int laneBits(v8i m) { return _mm256_movemask_ps((__m256)m); }
 

@@ -16,8 +16,6 @@ namespace {
 
 using namespace lanes;
 
-/// hydraulics::guardedReciprocal lane by lane: x >= kGuard ? 1/x : 0 (a NaN gives 0).
-inline v8f guardedReciprocalV(v8f x) { return (x >= splat(hydraulics::kGuard)) ? splat(1.0f) / x : splat(0.0f); }
 
 /// std::max(x, 0.0f) lane by lane: (x < 0) ? 0 : x, so a NaN and -0 stay as they are.
 inline v8f notBelowZero(v8f x) { return (x < splat(0.0f)) ? splat(0.0f) : x; }
@@ -36,10 +34,10 @@ inline SpeedsV exnerWaveSpeedsV(v8f nx, v8f ny, const float* const* state, const
     const v8f qy = gather(state, 2);
     const v8f qn = nx * qx + ny * qy;
     const v8f h = H - gather(zb, 0);
-    const v8f ih = guardedReciprocalV(h);
+    const v8f ih = reciprocalFrom(h, hydraulics::kGuard);
     const v8f un = ih * qn;
     const v8f c = sqrtOf(notBelowZero(h * splat(g)));
-    const v8f iq = guardedReciprocalV(narrow(sqrtOf(wide(qx * qx + qy * qy))));
+    const v8f iq = reciprocalFrom(narrow(sqrtOf(wide(qx * qx + qy * qy))), hydraulics::kGuard);
     const v8f delta = (gather(der, 0) * nx + gather(der, 1) * ny) * qn * iq;
     const v8f a = un - c;
     const d8 cw = wide(c);

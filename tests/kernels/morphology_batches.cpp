@@ -1,5 +1,6 @@
-// The eight-lane sediment flux gives, lane by lane, the bits of kernel_MORPHOLOGY_InternalFluxes: random edges of
-// every regime, hand-built edges of each branch side by side in one batch, and the loop over a subset of edges.
+// The eight-lane morphological kernels give, lane by lane, the bits of the scalar ones. Sediment flux: random edges of
+// every regime, hand-built edges of each branch side by side in one batch, the loop over a subset of edges. Bed-load
+// transport: random cells with and without friction and direction corrections, every formula, the loop over a set.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include "kernels/MorphologyTestSetup.hpp"
 #include "op/op_rt_support.h"
 #include "simulation/TERRAdomain_loops.hpp"
+#include "simulation/kernels/MorphologyCell.hpp"
+#include "simulation/kernels/MorphologyCellBatch.hpp"
 #include "simulation/kernels/MorphologyFluxes.hpp"
 #include "simulation/kernels/MorphologyFluxesBatch.hpp"
 #include "tests/op/OpFixture.hpp"
@@ -277,6 +280,199 @@ TEST_F(SedimentBatchLoop, LoopOverInternalEdgesEqualsTheScalarKernel)
         int bad = 0;
         for (int e = 0; e < nedges; ++e) bad += floatsamples::sameFloat(flux[e], expect[e]) ? 0 : 1;
         EXPECT_EQ(bad, 0) << threads << " threads";
+    }
+}
+
+/// One cell of the bed-load transport kernel.
+struct BedCell {
+    float state[3] = {1.0f, 0.0f, 0.0f};
+    float zb = 0.0f;
+    float chezy = 400.0f;
+    float d = 0.002f;
+    float crit = 0.047f;
+    float slope[2] = {0.0f, 0.0f};
+    float curv = 0.0f;
+    float cap[2] = {kNaN, kNaN};
+    float der[2] = {kNaN, kNaN};
+};
+
+BedCell randomBedCell(Sampler& sample)
+{
+    const Side s = sample.side();
+    BedCell c;
+    std::memcpy(c.state, s.state, sizeof c.state);
+    c.zb = s.zb;
+    c.chezy = sample.pick(20) == 0 ? (sample.pick(2) == 0 ? 0.0f : sample.odd()) : sample.logUniform(10.0f, 4000.0f);
+    c.d = sample.pick(20) == 0 ? (sample.pick(2) == 0 ? 0.0f : 1e-7f) : sample.logUniform(1e-4f, 0.05f);
+    c.crit = sample.pick(10) == 0 ? 0.0f : sample.uniform(0.01f, 0.08f);
+    for (float& g : c.slope) g = sample.pick(4) == 0 ? 0.0f : sample.uniform(-0.3f, 0.3f);
+    // Curvature 0 (a straight reach: the deflection's cosine is exactly 1) or not.
+    c.curv = sample.pick(3) == 0 ? 0.0f : (sample.pick(30) == 0 ? sample.odd() : sample.uniform(-0.05f, 0.05f));
+    return c;
+}
+
+void bedloadScalar(int frictionOn, BedCell& c)
+{
+    kernel_MORPHOLOGY_CalcBedloadTransport(&frictionOn, c.state, &c.zb, frictionOn == 1 ? &c.chezy : nullptr, &c.d,
+                                           &c.crit, c.slope, &c.curv, c.cap, c.der);
+}
+
+/// Runs kLanes cells starting at c through the batch form, as the loop hands them over.
+void bedloadLanes(int frictionOn, BedCell* c)
+{
+    const int* on[kLanes];
+    const float *state[kLanes], *zb[kLanes], *chezy[kLanes], *d[kLanes], *crit[kLanes], *slope[kLanes], *curv[kLanes];
+    float *cap[kLanes], *der[kLanes];
+    for (int j = 0; j < kLanes; ++j) {
+        on[j] = &frictionOn;
+        state[j] = c[j].state;
+        zb[j] = &c[j].zb;
+        chezy[j] = frictionOn == 1 ? &c[j].chezy : nullptr;
+        d[j] = &c[j].d;
+        crit[j] = &c[j].crit;
+        slope[j] = c[j].slope;
+        curv[j] = &c[j].curv;
+        cap[j] = c[j].cap;
+        der[j] = c[j].der;
+    }
+    morphology::bedloadTransportBatch(on, state, zb, chezy, d, crit, slope, curv, cap, der);
+}
+
+bool sameOutputs(const BedCell& a, const BedCell& b)
+{
+    for (int i = 0; i < 2; ++i)
+        if (!floatsamples::sameFloat(a.cap[i], b.cap[i]) || !floatsamples::sameFloat(a.der[i], b.der[i])) return false;
+    return true;
+}
+
+class BedloadBatch : public mortest::MorphologyKernels {
+protected:
+    void SetUp() override
+    {
+        mortest::MorphologyKernels::SetUp();
+        if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+    }
+
+    /// Lanes of `cells` (a whole number of batches) whose batch outputs differ from the scalar ones.
+    static int mismatches(int frictionOn, const std::vector<BedCell>& cells)
+    {
+        int bad = 0;
+        for (std::size_t b = 0; b + kLanes <= cells.size(); b += kLanes) {
+            BedCell lanes[kLanes], scalar[kLanes];
+            for (int j = 0; j < kLanes; ++j) lanes[j] = scalar[j] = cells[b + j];
+            bedloadLanes(frictionOn, lanes);
+            for (int j = 0; j < kLanes; ++j) {
+                bedloadScalar(frictionOn, scalar[j]);
+                if (!sameOutputs(lanes[j], scalar[j]) && ++bad <= 5)
+                    ADD_FAILURE() << "cell " << b + j << ": batch " << lanes[j].cap[0] << ", " << lanes[j].der[0]
+                                  << "; scalar " << scalar[j].cap[0] << ", " << scalar[j].der[0];
+            }
+        }
+        return bad;
+    }
+};
+
+TEST_F(BedloadBatch, RandomCellsGiveTheScalarBitsWithAndWithoutFrictionAndCorrections)
+{
+    Sampler sample(41u);
+    std::vector<BedCell> cells(200000);
+    for (BedCell& c : cells) c = randomBedCell(sample);
+    for (int ikeda : {1, 0})
+        for (int curvature : {1, 0}) {
+            G_INT[slot::BedloadIsIkeda] = ikeda;
+            G_INT[slot::BedloadIsCurvature] = curvature;
+            for (int frictionOn : {1, 0})
+                EXPECT_EQ(mismatches(frictionOn, cells), 0)
+                    << "Ikeda " << ikeda << ", curvature " << curvature << ", friction " << frictionOn;
+        }
+    // The sample moves sediment in most wet cells and deflects it in many.
+    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
+    int moving = 0, deflected = 0;
+    for (BedCell c : cells) {
+        bedloadScalar(1, c);
+        if (c.cap[0] != 0.0f || c.cap[1] != 0.0f) ++moving;
+        const float q = std::hypot(c.state[1], c.state[2]);
+        if (q > 0.0f && std::fabs(c.cap[0] * c.state[2] - c.cap[1] * c.state[1]) > 1e-6f * std::hypot(c.cap[0], c.cap[1]) * q)
+            ++deflected;
+    }
+    EXPECT_GT(moving, 50000);
+    EXPECT_GT(deflected, 20000);
+}
+
+TEST_F(BedloadBatch, OtherFormulasAndExponentsGiveTheScalarBits)
+{
+    Sampler sample(43u);
+    std::vector<BedCell> cells(20000);
+    for (BedCell& c : cells) c = randomBedCell(sample);
+    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
+    for (int formula : {int{morphology::bedload::Velocity}, int{morphology::bedload::ChezyPower}, 1}) {
+        G_INT[slot::BeadloadType] = formula;
+        for (float exponent : {1.5f, 1.6f}) {
+            G_REAL[slot::BedloadExpon] = exponent;
+            EXPECT_EQ(mismatches(1, cells), 0) << "formula " << formula << ", exponent " << exponent;
+        }
+    }
+}
+
+using BedloadBatchLoop = optest::ThreadedOpTest;
+
+TEST_F(BedloadBatchLoop, LoopOverAWholeSetEqualsTheScalarKernel)
+{
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+    mortest::setParameters();
+    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
+    // A cell count that is not a whole number of batches: each thread range ends with cells taken one by one.
+    const int ncells = 10007;
+    Sampler sample(47u);
+    std::vector<BedCell> cells(ncells);
+    for (BedCell& c : cells) c = randomBedCell(sample);
+    std::vector<float> state(3 * ncells), zb(ncells), chezy(ncells), d(ncells), crit(ncells), slope(2 * ncells),
+        curv(ncells);
+    for (int i = 0; i < ncells; ++i) {
+        std::memcpy(&state[3 * i], cells[i].state, sizeof cells[i].state);
+        std::memcpy(&slope[2 * i], cells[i].slope, sizeof cells[i].slope);
+        zb[i] = cells[i].zb;
+        chezy[i] = cells[i].chezy;
+        d[i] = cells[i].d;
+        crit[i] = cells[i].crit;
+        curv[i] = cells[i].curv;
+    }
+    op_set set = op_decl_set(ncells, "cells");
+    op_dat dState = op_decl_dat(set, 3, "float", state.data(), "state");
+    op_dat dZb = op_decl_dat(set, 1, "float", zb.data(), "zb");
+    op_dat dChezy = op_decl_dat(set, 1, "float", chezy.data(), "chezy");
+    op_dat dD = op_decl_dat(set, 1, "float", d.data(), "d");
+    op_dat dCrit = op_decl_dat(set, 1, "float", crit.data(), "crit");
+    op_dat dSlope = op_decl_dat(set, 2, "float", slope.data(), "slope");
+    op_dat dCurv = op_decl_dat(set, 1, "float", curv.data(), "curv");
+    int outputs = 0;
+    for (int frictionOn : {1, 0}) {
+        std::vector<BedCell> expect = cells;
+        for (BedCell& c : expect) bedloadScalar(frictionOn, c);
+        for (int threads : {1, 2}) {
+            omp_set_num_threads(threads);
+            std::vector<float> cap(2 * ncells, kNaN), der(2 * ncells, kNaN);
+            const std::string tag = std::to_string(++outputs);
+            op_dat dCap = op_decl_dat(set, 2, "float", cap.data(), ("cap" + tag).c_str());
+            op_dat dDer = op_decl_dat(set, 2, "float", der.data(), ("der" + tag).c_str());
+            op_par_loop_kernel_MORPHOLOGY_CalcBedloadTransport(
+                "kernel_MORPHOLOGY_CalcBedloadTransport", set, op_arg_gbl(&frictionOn, 1, "int", OP_READ),
+                op_arg_dat(dState, -1, OP_ID, 3, "float", OP_READ), op_arg_dat(dZb, -1, OP_ID, 1, "float", OP_READ),
+                op_opt_arg_dat(frictionOn == 1 ? 1 : 0, dChezy, -1, OP_ID, 1, "float", OP_READ),
+                op_arg_dat(dD, -1, OP_ID, 1, "float", OP_READ), op_arg_dat(dCrit, -1, OP_ID, 1, "float", OP_READ),
+                op_arg_dat(dSlope, -1, OP_ID, 2, "float", OP_READ), op_arg_dat(dCurv, -1, OP_ID, 1, "float", OP_READ),
+                op_arg_dat(dCap, -1, OP_ID, 2, "float", OP_WRITE), op_arg_dat(dDer, -1, OP_ID, 2, "float", OP_WRITE));
+            op_fetch_data(dCap, cap.data());
+            op_fetch_data(dDer, der.data());
+            int bad = 0;
+            for (int i = 0; i < ncells; ++i)
+                for (int k = 0; k < 2; ++k)
+                    bad += floatsamples::sameFloat(cap[2 * i + k], expect[i].cap[k]) &&
+                                   floatsamples::sameFloat(der[2 * i + k], expect[i].der[k])
+                               ? 0
+                               : 1;
+            EXPECT_EQ(bad, 0) << "friction " << frictionOn << ", " << threads << " threads";
+        }
     }
 }
 

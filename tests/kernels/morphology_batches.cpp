@@ -118,13 +118,18 @@ public:
     }
 };
 
-class SedimentBatch : public mortest::MorphologyKernels {
+/// The morphological parameter set, on processors with AVX2 only.
+class MorphologyLanes : public mortest::MorphologyKernels {
 protected:
     void SetUp() override
     {
         mortest::MorphologyKernels::SetUp();
         if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
     }
+};
+
+class SedimentBatch : public MorphologyLanes {
+protected:
 
     /// Counts the lanes of `edges` (a whole number of batches) whose batch flux differs from the scalar one.
     static int mismatches(const std::vector<Edge>& edges)
@@ -345,13 +350,8 @@ bool sameOutputs(const BedCell& a, const BedCell& b)
     return true;
 }
 
-class BedloadBatch : public mortest::MorphologyKernels {
+class BedloadBatch : public MorphologyLanes {
 protected:
-    void SetUp() override
-    {
-        mortest::MorphologyKernels::SetUp();
-        if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-    }
 
     /// Lanes of `cells` (a whole number of batches) whose batch outputs differ from the scalar ones.
     static int mismatches(int frictionOn, const std::vector<BedCell>& cells)

@@ -34,7 +34,7 @@ inline v8f maxZero(v8f x) { return (splat(0.0f) < x) ? x : splat(0.0f); }
 /// guardedReciprocalAbs lane by lane: |x| >= kGuard ? 1/x : 0 (a NaN gives 0).
 inline v8f reciprocalAbs(v8f x)
 {
-    const v8f magnitude = (v8f)((v8i)x & splatInt(0x7fffffff));
+    const v8f magnitude = absOf(x);
     return (magnitude >= splat(kGuard)) ? splat(1.0f) / x : splat(0.0f);
 }
 

@@ -71,6 +71,9 @@ inline d8 operator+(d8 a, double s) { return {a.lo + splat4(s), a.hi + splat4(s)
 inline d8 sqrtOf(d8 a) { return {(v4d)_mm256_sqrt_pd((__m256d)a.lo), (v4d)_mm256_sqrt_pd((__m256d)a.hi)}; }
 inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
 
+/// std::fabs lane by lane: the sign bit cleared (NaNs stay NaN).
+inline v8f absOf(v8f x) { return (v8f)((v8i)x & splatInt(0x7fffffff)); }
+
 /// x >= threshold ? 1/x : 0 lane by lane (a NaN gives 0), the guarded reciprocals of the kernels.
 inline v8f reciprocalFrom(v8f x, float threshold)
 {

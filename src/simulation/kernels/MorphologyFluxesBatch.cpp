@@ -67,7 +67,7 @@ void sedimentFluxBatch(const float* const* n, const int* const* wetL, const int*
     const v8f P = (FsL * lMax - FsR * lMin + (gather(zR, 0) - gather(zL, 0)) * lMin * lMax) *
                   splat(G_REAL[slot::BedloadFactor]) * wet * splat(G_REAL[slot::InvBedPorosity]);
     const v8f spread = lMax - lMin;
-    const v8f width = (v8f)((v8i)spread & splatInt(0x7fffffff));
+    const v8f width = absOf(spread);
     const v8f f = (width < splat(hydraulics::kGuard)) ? P * splat(0.0f) : P * (splat(1.0f) / spread);
     const v8f out = (wet == splat(0.0f)) ? splat(0.0f) : f;
     for (int j = 0; j < kSedimentBatch; ++j) *flux[j] = out[j];

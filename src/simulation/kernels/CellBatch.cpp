@@ -112,14 +112,14 @@ void frictionBatch(const float* const* dt, const float* const* bottomEl, const f
     const v8f absQ = sqrtOf(qx * qx + qy * qy);
     const v8f twoStep = splat(2.0f) * step;
     const v8f d1 = twoStep * absQ + cf2 * h * h;
-    const v8f k1 = (d1 >= splat(1.0e-6f)) ? splat(1.0f) / d1 : splat(0.0f);
+    const v8f k1 = lanes::reciprocalFrom(d1, 1.0e-6f);
     const d8 halfStep = 0.5 * wide(step);
     const v8f qxs = narrow(wide(qx) - wide(qx * (absQ * k1)) * halfStep);
     const v8f qys = narrow(wide(qy) - wide(qy * (absQ * k1)) * halfStep);
 
     const v8f absQs = sqrtOf(qxs * qxs + qys * qys);
     const v8f d2 = cf2 * h * h + twoStep * absQs;
-    const v8f k2 = (d2 >= splat(1.0e-6f)) ? splat(1.0f) / d2 : splat(0.0f);
+    const v8f k2 = lanes::reciprocalFrom(d2, 1.0e-6f);
     alignas(32) float QX[kLanes], QY[kLanes], R[kLanes];
     store(QX, qx - qxs * (absQs * k2) * step);
     store(QY, qy - qys * (absQs * k2) * step);

@@ -212,7 +212,7 @@ void solveEdgeBatch(const float* const* n, const float* const* stateL, const flo
 
     const v8f hSum = hL + hR;
     const v8f cSum = cL + cR;
-    const v8f k = (cSum >= splat(kGuard)) ? splat(1.0f) / cSum : splat(0.0f);
+    const v8f k = lanes::reciprocalFrom(cSum, kGuard);
     const d8 hSumD = wide(hSum);
     const v8f hStar = narrow(0.5 * hSumD - ((0.25 * wide(uR - uL)) * hSumD) * wide(k));
 

@@ -70,6 +70,11 @@ inline d8 operator*(d8 a, double s) { return {a.lo * splat4(s), a.hi * splat4(s)
 inline d8 operator+(d8 a, double s) { return {a.lo + splat4(s), a.hi + splat4(s)}; }
 inline d8 sqrtOf(d8 a) { return {(v4d)_mm256_sqrt_pd((__m256d)a.lo), (v4d)_mm256_sqrt_pd((__m256d)a.hi)}; }
 inline v8f sqrtOf(v8f a) { return (v8f)_mm256_sqrt_ps((__m256)a); }
+/// float(sqrt(double(x))) lane by lane.
+inline v8f rootInDouble(v8f x) { return narrow(sqrtOf(wide(x))); }
+
+/// std::max(x, 0.0f) lane by lane: (x < 0) ? 0 : x, so a NaN and -0 stay as they are.
+inline v8f notBelowZero(v8f x) { return (x < splat(0.0f)) ? splat(0.0f) : x; }
 
 /// std::fabs lane by lane: the sign bit cleared (NaNs stay NaN).
 inline v8f absOf(v8f x) { return (v8f)((v8i)x & splatInt(0x7fffffff)); }

@@ -13,26 +13,12 @@ namespace morphology {
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
-namespace {
-
-using namespace lanes;
-
-/// hydraulics::guardedReciprocal lane by lane.
-inline v8f guardedReciprocalV(v8f x) { return reciprocalFrom(x, hydraulics::kGuard); }
-
-/// x >= 1e-6f ? 1/x : 0 lane by lane (the float literal, as the kernel compares).
-inline v8f reciprocalAbove(v8f x) { return reciprocalFrom(x, 1.0e-6f); }
-
-/// float(sqrt(double(x))) lane by lane.
-inline v8f rootInDouble(v8f x) { return narrow(sqrtOf(wide(x))); }
-
-}  // namespace
-
 void bedloadTransportBatch(const int* const* frictionOn, const float* const* hydState, const float* const* bottomEl,
                            const float* const* chezyCoe, const float* const* mSedSize, const float* const* thetaCrt,
                            const float* const* bedGrdnt, const float* const* flowCurv, float* const* bedTrCap,
                            float* const* bedTrDer)
 {
+    using namespace lanes;
     const float B = G_REAL[slot::BedloadExpon];
     const int formula = G_INT[slot::BeadloadType];
     if (formula == bedload::Velocity || formula == bedload::ChezyPower || B != 1.5f) {
@@ -50,10 +36,10 @@ void bedloadTransportBatch(const int* const* frictionOn, const float* const* hyd
     const v8f qy = gather(hydState, 2);
     const v8f absQ = rootInDouble(qx * qx + qy * qy);
     const v8f h = gather(hydState, 0) - gather(bottomEl, 0);
-    const v8f ih = guardedReciprocalV(h);
-    const v8f ic = *frictionOn[0] == 1 ? guardedReciprocalV(gather(chezyCoe, 0)) : splat(0.0f);
+    const v8f ih = reciprocalFrom(h, hydraulics::kGuard);
+    const v8f ic = *frictionOn[0] == 1 ? reciprocalFrom(gather(chezyCoe, 0), hydraulics::kGuard) : splat(0.0f);
     const v8f d = gather(mSedSize, 0);
-    const v8f is = guardedReciprocalV(splat(invG * s) * d);
+    const v8f is = reciprocalFrom(splat(invG * s) * d, hydraulics::kGuard);
     const v8f thetaDir = absQ * absQ * ic * ih * ih * is;
 
     // transportCapacity, Shields-type formula with B = 3/2.
@@ -61,7 +47,7 @@ void bedloadTransportBatch(const int* const* frictionOn, const float* const* hyd
     const v8f shields = (grain != splat(0.0f)) ? splat(invG) * ic / grain : splat(0.0f);
     const v8f theta = absQ * absQ * ih * ih * shields;
     const v8f excess = theta - gather(thetaCrt, 0);
-    const v8f x = (excess < splat(0.0f)) ? splat(0.0f) : excess;  // std::max(excess, 0.0f)
+    const v8f x = notBelowZero(excess);  // std::max(excess, 0.0f)
     const v8f scale = rootInDouble(splat(g * s) * d * d * d);
     const d8 xd = wide(x);
     const v8f xB = narrow(xd * sqrtOf(xd));
@@ -69,11 +55,11 @@ void bedloadTransportBatch(const int* const* frictionOn, const float* const* hyd
     const v8f Q = splat(A) * scale * xB;
     const v8f D = splat(A) * scale * splat(B) * xBm1 * (splat(2.0f) * absQ * ih * ih) * shields;
 
-    const v8f r = reciprocalAbove(absQ);
+    const v8f r = reciprocalFrom(absQ, 1.0e-6f);  // the float literal, as the kernel compares
     const v8f ex = qx * r;
     const v8f ey = qy * r;
     const v8f sigma = gather(bedGrdnt, 1) * ex - gather(bedGrdnt, 0) * ey;
-    const v8f rho = reciprocalAbove(sqrtOf(thetaDir));
+    const v8f rho = reciprocalFrom(sqrtOf(thetaDir), 1.0e-6f);
     const float isIkeda = G_INT[slot::BedloadIsIkeda] == 1 ? 1.0f : 0.0f;
     const float isCurvature = G_INT[slot::BedloadIsCurvature] == 1 ? 1.0f : 0.0f;
     const v8f magnitude = absOf(sigma);

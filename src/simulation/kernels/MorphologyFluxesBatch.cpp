@@ -17,9 +17,6 @@ namespace {
 using namespace lanes;
 
 
-/// std::max(x, 0.0f) lane by lane: (x < 0) ? 0 : x, so a NaN and -0 stay as they are.
-inline v8f notBelowZero(v8f x) { return (x < splat(0.0f)) ? splat(0.0f) : x; }
-
 struct SpeedsV {
     v8f lower;
     v8f upper;
@@ -37,7 +34,7 @@ inline SpeedsV exnerWaveSpeedsV(v8f nx, v8f ny, const float* const* state, const
     const v8f ih = reciprocalFrom(h, hydraulics::kGuard);
     const v8f un = ih * qn;
     const v8f c = sqrtOf(notBelowZero(h * splat(g)));
-    const v8f iq = reciprocalFrom(narrow(sqrtOf(wide(qx * qx + qy * qy))), hydraulics::kGuard);
+    const v8f iq = reciprocalFrom(rootInDouble(qx * qx + qy * qy), hydraulics::kGuard);
     const v8f delta = (gather(der, 0) * nx + gather(der, 1) * ny) * qn * iq;
     const v8f a = un - c;
     const d8 cw = wide(c);

@@ -396,3 +396,114 @@ TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoop)
                        op::direct<float, 1>(op_arg_dat(d, -1, OP_ID, 1, "int", OP_WRITE)))),
                    255, "NULL pointer for dataset");
 }
+
+namespace {
+
+using Target = op::map_slot<0, 1>;
+using TargetArg = op::indirect_arg<const int, 1, Target, 0>;
+
+/// Per thread, the order in which a loop announces elements' targets ahead (logged as e) and hands elements' targets
+/// to the kernel (logged as -e - 1).
+using EventLog = std::vector<std::vector<int>>;
+
+/// An indirect argument that logs its announcements and hand-overs into an EventLog.
+struct LoggedTarget : TargetArg {
+    EventLog* log;
+    struct accessor : TargetArg::accessor {
+        EventLog* log;
+        void prefetch(int n, const op::map_rows& maps) const
+        {
+            (*log)[omp_get_thread_num()].push_back(n);
+            TargetArg::accessor::prefetch(n, maps);
+        }
+        const int* operator()(int n, const op::map_rows& maps) const
+        {
+            (*log)[omp_get_thread_num()].push_back(-n - 1);
+            return TargetArg::accessor::operator()(n, maps);
+        }
+    };
+    accessor access(char* buffer) const { return {TargetArg::access(buffer), log}; }
+};
+
+}  // namespace
+
+TEST_F(OpLoops, IndirectTargetsAreAnnouncedAheadWithinTheirBlockOnly)
+{
+    // Blocks of 45 elements and a last one of 13 (shorter than the distance); the map points anywhere.
+    constexpr int D = op::detail::prefetch_distance;
+    const int n = 1003, ntargets = 97;
+    OP_part_size = 45;
+    std::mt19937 rng(5);
+    std::vector<int> m1(n), target(ntargets), out(n);
+    for (int& t : m1) t = std::uniform_int_distribution<int>(0, ntargets - 1)(rng);
+    for (int t = 0; t < ntargets; ++t) target[t] = 3 * t;
+    op_set elems = op_decl_set(n, "elems");
+    op_set targets = op_decl_set(ntargets, "targets");
+    op_map one = op_decl_map(elems, targets, 1, m1.data(), "one");
+    op_dat dtarget = op_decl_dat(targets, 1, "int", target.data(), "target");
+    op_dat dout = op_decl_dat(elems, 1, "int", out.data(), "out");
+    static const int inds[2] = {0, -1};
+
+    for (int lanes : {1, 8}) {
+        for (int threads : {1, 2}) {
+            omp_set_num_threads(threads);
+            EventLog log(threads);
+            std::fill(out.begin(), out.end(), -1);
+            const LoggedTarget src{TargetArg{op_arg_dat(dtarget, 0, one, 1, "int", OP_READ)}, &log};
+            const auto dst = op::direct<int, 1>(op_arg_dat(dout, -1, OP_ID, 1, "int", OP_WRITE));
+            auto scalar = [](const int* s, int* o) { *o = *s; };
+            if (lanes == 1) {
+                op_par_loop_indirect(3, "kernel_Announced", elems, inds, scalar, src, dst);
+            } else {
+                auto batch = [](const int* const* s, int* const* o) {
+                    for (int j = 0; j < 8; ++j) *o[j] = *s[j];
+                };
+                op_par_loop_indirect(4, "kernel_AnnouncedBatch", elems, inds, op::batched<8>(scalar, batch), src, dst);
+            }
+            for (int e = 0; e < n; ++e) ASSERT_EQ(out[e], 3 * m1[e]) << "element " << e;
+
+            // Where each element was announced and run: thread and position in that thread's log.
+            std::vector<int> announcedBy(n, -1), announcedAt(n, -1), ranBy(n, -1), ranAt(n, -1);
+            for (int t = 0; t < threads; ++t)
+                for (int i = 0; i < static_cast<int>(log[t].size()); ++i) {
+                    const int v = log[t][i];
+                    if (v >= 0) {
+                        ASSERT_LT(v, n);
+                        ASSERT_EQ(announcedBy[v], -1) << "element " << v << " announced twice";
+                        announcedBy[v] = t;
+                        announcedAt[v] = i;
+                    } else {
+                        ranBy[-v - 1] = t;
+                        ranAt[-v - 1] = i;
+                    }
+                }
+            const op_plan& plan = OP_plans[OP_plan_index - 1];
+            ASSERT_EQ(plan.nelems[plan.nblocks - 1], 13);
+            int announced = 0;
+            for (int b = 0; b < plan.nblocks; ++b) {
+                const int first = plan.offset[b], last = first + plan.nelems[b];
+                // Scalar: every element from the distance on. Batches: those at the distance from a batch's elements.
+                const int whole = plan.nelems[b] - plan.nelems[b] % lanes;
+                const int upTo = lanes == 1 ? last : std::min(first + whole + D, last);
+                for (int e = first; e < last; ++e) {
+                    ASSERT_GE(ranBy[e], 0) << "element " << e << " never ran";
+                    const bool expected = e >= first + D && e < upTo;
+                    ASSERT_EQ(announcedBy[e] >= 0, expected) << "element " << e << " of block " << b << ", " << lanes
+                                                             << " lanes, " << threads << " threads";
+                    if (!expected) continue;
+                    ++announced;
+                    // Announced by the thread that runs it, just before the element D (or the batch D) ahead of it.
+                    ASSERT_EQ(announcedBy[e], ranBy[e]);
+                    ASSERT_LT(announcedAt[e], ranAt[e]);
+                    const std::vector<int>& events = log[announcedBy[e]];
+                    int next = announcedAt[e] + 1;
+                    while (events[next] >= 0) ++next;
+                    const int nowRunning = -events[next] - 1;
+                    ASSERT_GE(nowRunning, e - D - (lanes - 1)) << "element " << e;
+                    ASSERT_LE(nowRunning, e - D) << "element " << e;
+                }
+            }
+            EXPECT_GT(announced, n / 4);
+        }
+    }
+}

@@ -435,8 +435,8 @@ inline void check_arguments(char const* name, op_set set, const Args&... args)
 
 /// Elements ahead of the current one whose indirect targets a loop asks the memory system for (prefetch): a thread's
 /// loads through a map go wherever the mesh leads, so the hardware's stream prefetchers miss them, and the kernel
-/// would wait for each one. 32 elements of a few hundred nanoseconds' work cover the memory latency; 24 to 96 ran
-/// alike on the 1M dam break.
+/// would wait for each one. 32 elements (a few hundred nanoseconds of work) cover the memory latency; 24 to 96 ran
+/// alike on the 1M dam break, 8 gained little.
 constexpr int prefetch_distance = 32;
 
 /// Whether an accessor can announce element n's target (only single-target arguments through a map do).
@@ -453,8 +453,8 @@ inline void prefetch_of(const A& a, int n, const map_rows& maps)
 }
 
 /// Runs the kernel on elements first .. last - 1 in increasing order with one thread's accessors, the indirect
-/// targets of element n + prefetch_distance requested while element n runs (within the range only: the map rows
-/// beyond it may not exist).
+/// targets of element n + prefetch_distance requested while element n runs (within the range only: the elements
+/// past it belong to another block, or past the end of the set).
 template <typename F, typename Tuple, std::size_t... I>
 inline void run_range(F& f, Tuple& acc, const map_rows& maps, int first, int last, std::index_sequence<I...>)
 {

@@ -429,9 +429,11 @@ struct LoggedTarget : TargetArg {
 
 TEST_F(OpLoops, IndirectTargetsAreAnnouncedAheadWithinTheirBlockOnly)
 {
-    // Blocks of 45 elements and a last one of 13 (shorter than the distance); the map points anywhere.
+    // 100 blocks of 45 elements and a last one of 13 (shorter than the distance), enough for the threads to share
+    // them; the map points anywhere.
     constexpr int D = op::detail::prefetch_distance;
-    const int n = 1003, ntargets = 97;
+    const int n = 4513, ntargets = 97;
+    ASSERT_GE(n, op::serial_loop_limit);
     OP_part_size = 45;
     std::mt19937 rng(5);
     std::vector<int> m1(n), target(ntargets), out(n);
@@ -504,6 +506,7 @@ TEST_F(OpLoops, IndirectTargetsAreAnnouncedAheadWithinTheirBlockOnly)
                 }
             }
             EXPECT_GT(announced, n / 4);
+            if (threads == 2) EXPECT_FALSE(log[1].empty()) << "the second thread ran blocks";
         }
     }
 }

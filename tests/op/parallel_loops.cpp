@@ -506,7 +506,9 @@ TEST_F(OpLoops, IndirectTargetsAreAnnouncedAheadWithinTheirBlockOnly)
                 }
             }
             EXPECT_GT(announced, n / 4);
-            if (threads == 2) EXPECT_FALSE(log[1].empty()) << "the second thread ran blocks";
+            if (threads == 2) {
+                EXPECT_FALSE(log[1].empty()) << "the second thread ran blocks";
+            }
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "kernels/Avx2Fixture.hpp"
 #include "kernels/FloatSamples.hpp"
 #include "kernels/HydraulicTestSetup.hpp"
 #include "op/op_rt_support.h"
@@ -132,15 +133,8 @@ private:
     std::mt19937 rng_;
 };
 
-class CellBatches : public hydtest::HydraulicKernels {
+class CellBatches : public kerneltest::NeedsAvx2<hydtest::HydraulicKernels> {
 protected:
-    void SetUp() override
-    {
-        HydraulicKernels::SetUp();
-        __builtin_cpu_init();
-        if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-    }
-
     /// Number of cells in `cells` (a whole number of batches) whose batched result differs from the scalar one.
     static int frictionDifferences(const std::vector<Cell>& cells)
     {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/Avx2Fixture.hpp"
 #include "kernels/FloatSamples.hpp"
 #include "kernels/HydraulicTestSetup.hpp"
 #include "op/op_par_loop.hpp"
@@ -241,14 +242,8 @@ private:
     float hmin_;
 };
 
-class SolverBatch : public hydtest::HydraulicKernels {
+class SolverBatch : public kerneltest::NeedsAvx2<hydtest::HydraulicKernels> {
 protected:
-    void SetUp() override
-    {
-        hydtest::HydraulicKernels::SetUp();
-        if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-    }
-
     /// Counts lanes of random batches that differ, over `batches` batches; every fourth batch is all dry edges.
     static int randomBatches(int batches, std::uint32_t seed)
     {

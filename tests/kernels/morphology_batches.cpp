@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/Avx2Fixture.hpp"
 #include "kernels/FloatSamples.hpp"
 #include "kernels/MorphologyTestSetup.hpp"
 #include "op/op_rt_support.h"
@@ -119,14 +120,7 @@ public:
 };
 
 /// The morphological parameter set, on processors with AVX2 only.
-class MorphologyLanes : public mortest::MorphologyKernels {
-protected:
-    void SetUp() override
-    {
-        mortest::MorphologyKernels::SetUp();
-        if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-    }
-};
+using MorphologyLanes = kerneltest::NeedsAvx2<mortest::MorphologyKernels>;
 
 class SedimentBatch : public MorphologyLanes {
 protected:
@@ -218,11 +212,10 @@ TEST_F(SedimentBatch, EachBranchBesideTheOthersInOneBatch)
     }
 }
 
-using SedimentBatchLoop = optest::ThreadedOpTest;
+using SedimentBatchLoop = kerneltest::NeedsAvx2<optest::ThreadedOpTest>;
 
 TEST_F(SedimentBatchLoop, LoopOverInternalEdgesEqualsTheScalarKernel)
 {
-    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
     mortest::setParameters();
     // Internal edges (a count that is not a whole number of batches) reaching random cells and a shuffled subset of
     // all edges, as the loop over the internal-edge set does.
@@ -414,11 +407,10 @@ TEST_F(BedloadBatch, OtherFormulasAndExponentsGiveTheScalarBits)
     }
 }
 
-using BedloadBatchLoop = optest::ThreadedOpTest;
+using BedloadBatchLoop = kerneltest::NeedsAvx2<optest::ThreadedOpTest>;
 
 TEST_F(BedloadBatchLoop, LoopOverAWholeSetEqualsTheScalarKernel)
 {
-    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
     mortest::setParameters();
     G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
     // A cell count that is not a whole number of batches: each thread range ends with cells taken one by one.

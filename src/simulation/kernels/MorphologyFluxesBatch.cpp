@@ -16,7 +16,6 @@ namespace {
 
 using namespace lanes;
 
-
 struct SpeedsV {
     v8f lower;
     v8f upper;

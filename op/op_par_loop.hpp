@@ -441,10 +441,12 @@ constexpr int prefetch_distance = 32;
 
 /// Whether an accessor can announce element n's target (only single-target arguments through a map do).
 template <typename A, typename = void>
-struct has_prefetch : std::false_type {};
+struct has_prefetch : std::false_type {
+};
 template <typename A>
 struct has_prefetch<A, std::void_t<decltype(std::declval<const A&>().prefetch(0, std::declval<const map_rows&>()))>>
-    : std::true_type {};
+    : std::true_type {
+};
 
 template <typename A>
 inline void prefetch_of(const A& a, int n, const map_rows& maps)

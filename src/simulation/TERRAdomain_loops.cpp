@@ -99,8 +99,8 @@ void op_par_loop_kernel_MORPHOLOGY_CalcBedloadTransport(char const* name, op_set
     // Eight cells at a time in vector lanes, as the friction, the rest of a thread's range one by one.
     auto scalar = [](auto... p) { kernel_MORPHOLOGY_CalcBedloadTransport(p...); };
     auto batch = [](auto... p) { morphology::bedloadTransportBatch(p...); };
-    op_par_loop_direct(14, name, set, op::batched<morphology::kBedloadBatch>(scalar, batch), on, state, zb, cf, d,
-                       crit, slope, curv, cap, der);
+    op_par_loop_direct(14, name, set, op::batched<morphology::kBedloadBatch>(scalar, batch), on, state, zb, cf, d, crit,
+                       slope, curv, cap, der);
 }
 
 void op_par_loop_kernel_MORPHOLOGY_LocalBedSlope(char const* name, op_set set, op_arg hydState, op_arg bottomEl,

@@ -124,7 +124,6 @@ using MorphologyLanes = kerneltest::NeedsAvx2<mortest::MorphologyKernels>;
 
 class SedimentBatch : public MorphologyLanes {
 protected:
-
     /// Counts the lanes of `edges` (a whole number of batches) whose batch flux differs from the scalar one.
     static int mismatches(const std::vector<Edge>& edges)
     {
@@ -345,7 +344,6 @@ bool sameOutputs(const BedCell& a, const BedCell& b)
 
 class BedloadBatch : public MorphologyLanes {
 protected:
-
     /// Lanes of `cells` (a whole number of batches) whose batch outputs differ from the scalar ones.
     static int mismatches(int frictionOn, const std::vector<BedCell>& cells)
     {
@@ -385,7 +383,8 @@ TEST_F(BedloadBatch, RandomCellsGiveTheScalarBitsWithAndWithoutFrictionAndCorrec
         bedloadScalar(1, c);
         if (c.cap[0] != 0.0f || c.cap[1] != 0.0f) ++moving;
         const float q = std::hypot(c.state[1], c.state[2]);
-        if (q > 0.0f && std::fabs(c.cap[0] * c.state[2] - c.cap[1] * c.state[1]) > 1e-6f * std::hypot(c.cap[0], c.cap[1]) * q)
+        if (q > 0.0f &&
+            std::fabs(c.cap[0] * c.state[2] - c.cap[1] * c.state[1]) > 1e-6f * std::hypot(c.cap[0], c.cap[1]) * q)
             ++deflected;
     }
     EXPECT_GT(moving, 50000);

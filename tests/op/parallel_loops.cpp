@@ -490,8 +490,8 @@ TEST_F(OpLoops, IndirectTargetsAreAnnouncedAheadWithinTheirBlockOnly)
                 for (int e = first; e < last; ++e) {
                     ASSERT_GE(ranBy[e], 0) << "element " << e << " never ran";
                     const bool expected = e >= first + D && e < upTo;
-                    ASSERT_EQ(announcedBy[e] >= 0, expected) << "element " << e << " of block " << b << ", " << lanes
-                                                             << " lanes, " << threads << " threads";
+                    ASSERT_EQ(announcedBy[e] >= 0, expected)
+                        << "element " << e << " of block " << b << ", " << lanes << " lanes, " << threads << " threads";
                     if (!expected) continue;
                     ++announced;
                     // Announced by the thread that runs it, just before the element D (or the batch D) ahead of it.

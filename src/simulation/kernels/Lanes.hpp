@@ -80,10 +80,7 @@ inline v8f notBelowZero(v8f x) { return (x < splat(0.0f)) ? splat(0.0f) : x; }
 inline v8f absOf(v8f x) { return (v8f)((v8i)x & splatInt(0x7fffffff)); }
 
 /// x >= threshold ? 1/x : 0 lane by lane (a NaN gives 0), the guarded reciprocals of the kernels.
-inline v8f reciprocalFrom(v8f x, float threshold)
-{
-    return (x >= splat(threshold)) ? splat(1.0f) / x : splat(0.0f);
-}
+inline v8f reciprocalFrom(v8f x, float threshold) { return (x >= splat(threshold)) ? splat(1.0f) / x : splat(0.0f); }
 
 /// One bit per lane whose mask is set (lane j -> bit j).
 inline int laneBits(v8i m) { return _mm256_movemask_ps((__m256)m); }

@@ -63,8 +63,8 @@ void bedloadTransportBatch(const int* const* frictionOn, const float* const* hyd
     const float isIkeda = G_INT[slot::BedloadIsIkeda] == 1 ? 1.0f : 0.0f;
     const float isCurvature = G_INT[slot::BedloadIsCurvature] == 1 ? 1.0f : 0.0f;
     const v8f magnitude = absOf(sigma);
-    const v8f slopeTerm = magnitude * ((sigma < splat(0.0f)) ? splat(1.0f) : splat(-1.0f)) *
-                          splat(G_REAL[slot::BedloadIkeda]) * rho;
+    const v8f slopeTerm =
+        magnitude * ((sigma < splat(0.0f)) ? splat(1.0f) : splat(-1.0f)) * splat(G_REAL[slot::BedloadIkeda]) * rho;
     const v8f T = slopeTerm * splat(isIkeda) +
                   splat(G_REAL[slot::BedloadCurvature]) * h * gather(flowCurv, 0) * splat(isCurvature);
 

@@ -242,6 +242,7 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     }
     std::vector<int> list;
     std::vector<uint64_t> listed;       // one bit per target: listed by the current block
+    std::vector<int> words;             // the words of listed that the current block has set bits in
     std::vector<unsigned short> pos;    // a target's position in the current block's list (local maps are 16-bit)
     std::vector<unsigned short*> locs;  // per column of the dataset: each element's local position
     const size_t nloc = exec_length > 0 ? exec_length : 1;
@@ -266,38 +267,36 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
         for (auto& l : locs) l = (unsigned short*)op_malloc(nloc * sizeof(unsigned short));
         size_t allSize = 0, allCap = nloc;
         int* all = (int*)op_malloc(allCap * sizeof(int));
+        if (words.size() < cols.size() * (size_t)plan.max_block) words.resize(cols.size() * (size_t)plan.max_block);
         for (int b = 0; b < nblocks; ++b) {
             const int first = offset[b], last = offset[b] + nelems[b];
-            list.clear();
-            int lo = targetSize, hi = -1;
+            // The block's targets as bits, and the words holding them. Sorting the words and reading off their bits
+            // gives the sorted distinct list; the words are far fewer than the targets when the targets lie in a
+            // few clusters (a locality-ordered mesh, whose blocks may still reach two distant ranges), and as many
+            // at worst. The bits are cleared as they are read.
+            // Whether a target's word is new to the block follows no pattern a branch predictor could learn: the
+            // word is written to the end of the list every time and kept by advancing the end only when it is new.
+            size_t nwords = 0;
             for (const auto& col : cols) {
                 const int* row = col.first->map;
                 const int dim = col.first->dim;
                 for (int e = first; e < last; ++e) {
                     const int t = row[(size_t)e * dim + col.second];
-                    const uint64_t bit = 1ull << (t & 63);
-                    if (!(listed[t >> 6] & bit)) {
-                        listed[t >> 6] |= bit;
-                        list.push_back(t);
-                        lo = std::min(lo, t);
-                        hi = std::max(hi, t);
-                    }
+                    uint64_t& word = listed[t >> 6];
+                    words[nwords] = t >> 6;
+                    nwords += word == 0;
+                    word |= 1ull << (t & 63);
                 }
             }
-            // Sorted ascending and distinct: read off the bits when the targets lie close together (the usual
-            // case on a locality-ordered mesh), sorted otherwise; both give the same list. The bits are cleared.
+            std::sort(words.begin(), words.begin() + nwords);
+            list.clear();
+            for (size_t i = 0; i < nwords; ++i) {
+                const int w = words[i];
+                for (uint64_t word = listed[w]; word != 0; word &= word - 1)
+                    list.push_back(w * 64 + __builtin_ctzll(word));
+                listed[w] = 0;
+            }
             const size_t n = list.size();
-            if (n > 0 && (size_t)(hi - lo) / 64 < 4 * n) {
-                list.clear();
-                for (int w = lo >> 6; w <= hi >> 6; ++w) {
-                    for (uint64_t word = listed[w]; word != 0; word &= word - 1)
-                        list.push_back(w * 64 + __builtin_ctzll(word));
-                    listed[w] = 0;
-                }
-            } else {
-                std::sort(list.begin(), list.end());
-                for (int t : list) listed[t >> 6] = 0;
-            }
             for (int i = 0; i < (int)n; ++i) pos[list[i]] = (unsigned short)i;
             for (size_t j = 0; j < cols.size(); ++j) {
                 const int* row = cols[j].first->map;
@@ -466,13 +465,23 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
                 linesOf[d] = linesOf[sameLines[d]];
                 soaLinesOf[d] = soaLinesOf[sameLines[d]];
             } else {
+                // The list is sorted, so an element's last line is never before the previous element's: each
+                // element adds the lines from its first one not yet counted to its last one.
                 long lines = 0, prevLine = -1;
                 const long sz = rep.size;
-                for (int i = 0; i < n; ++i) {
-                    const long first = lineOf(tl[i] * sz);
-                    const long lastL = lineOf((tl[i] + 1) * sz - 1);
-                    lines += std::max(0L, lastL - std::max(first, prevLine + 1) + 1);
-                    prevLine = std::max(prevLine, lastL);
+                if (lineBytes % sz == 0) {  // no element straddles two lines: count the distinct lines
+                    for (int i = 0; i < n; ++i) {
+                        const long l = lineOf(tl[i] * sz);
+                        lines += l != prevLine;
+                        prevLine = l;
+                    }
+                } else {
+                    for (int i = 0; i < n; ++i) {
+                        const long first = lineOf(tl[i] * sz);
+                        const long lastL = lineOf((tl[i] + 1) * sz - 1);
+                        lines += lastL - std::max(first, prevLine + 1) + 1;
+                        prevLine = lastL;
+                    }
                 }
                 linesOf[d] = lines;
                 long soaLines = 0;

@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "op/op_openmp_decl.h"
@@ -307,20 +308,24 @@ TEST_F(OpPlans, LocalNumberingIsSharedBetweenArgumentsThroughTheSameColumns)
     op_set edges = op_decl_set(mesh.nedges(), "edges");
     op_set cells = op_decl_set(mesh.ncells, "cells");
     std::vector<int> near = mesh.edgeCells;
+    std::vector<int> split = mesh.edgeCells;  // even and odd cells in two halves: every block reaches two far ranges
+    for (int& c : split) c = c % 2 == 0 ? c / 2 : mesh.ncells / 2 + c / 2;
     op_map me = op_decl_map(edges, cells, 2, near.data(), "e2c");
     op_map ms = op_decl_map(edges, cells, 2, scattered.data(), "e2cScattered");
+    op_map mh = op_decl_map(edges, cells, 2, split.data(), "e2cSplit");
     std::vector<float> u(mesh.ncells), v(mesh.ncells), r(mesh.ncells);
     op_dat du = op_decl_dat(cells, 1, "float", u.data(), "u");
     op_dat dv = op_decl_dat(cells, 1, "float", v.data(), "v");
     op_dat dr = op_decl_dat(cells, 1, "float", r.data(), "r");
 
-    for (op_map map : {me, ms}) {
+    for (op_map map : {me, ms, mh}) {
+        const std::string name = map == me ? "near" : map == ms ? "scattered" : "split";
         // Datasets 0 and 1 use both columns, dataset 2 only column 0.
         op_arg args[5] = {op_arg_dat(du, 0, map, 1, "float", OP_READ), op_arg_dat(du, 1, map, 1, "float", OP_READ),
                           op_arg_dat(dr, 1, map, 1, "float", OP_INC), op_arg_dat(dr, 0, map, 1, "float", OP_INC),
                           op_arg_dat(dv, 0, map, 1, "float", OP_READ)};
         int inds[5] = {0, 0, 1, 1, 2};
-        op_plan* p = op_plan_get(map == me ? "near" : "scattered", edges, 64, 5, args, 3, inds);
+        op_plan* p = op_plan_get(name.c_str(), edges, 64, 5, args, 3, inds);
         expectLocalNumbering(p, 5, args, inds);
         expectConflictFree(p, 5, args);
         EXPECT_EQ(p->ind_maps[0], p->ind_maps[1]) << "same columns, one list";
@@ -331,7 +336,7 @@ TEST_F(OpPlans, LocalNumberingIsSharedBetweenArgumentsThroughTheSameColumns)
         EXPECT_NE(p->loc_maps[0], p->loc_maps[4]) << "positions in another list";
 
         // The same loop again under another name is a new plan with equal tables: they are stored once.
-        op_plan* again = op_plan_get(map == me ? "nearAgain" : "scatteredAgain", edges, 64, 5, args, 3, inds);
+        op_plan* again = op_plan_get((name + "Again").c_str(), edges, 64, 5, args, 3, inds);
         p = &OP_plans[OP_plan_index - 2];  // the registry may have moved
         EXPECT_NE(again, p);
         EXPECT_EQ(again->ind_maps[2], p->ind_maps[2]);
@@ -358,4 +363,57 @@ TEST_F(OpPlans, LocalNumberingIsSharedBetweenArgumentsThroughTheSameColumns)
     const std::string out = ::testing::internal::GetCapturedStdout();
     OP_diags = 0;
     EXPECT_NE(out.find(" *** OP_plan_check: maps     OK \n"), std::string::npos) << out;
+}
+
+TEST_F(OpPlans, TransferEstimatesCountEachBlocksDistinctTargetsAndTheirCacheLines)
+{
+    // Element sizes that divide the line (4, 8, 16 bytes) and that straddle lines (12, 20, 136), on the default
+    // line of 128 bytes and on a line that is not a power of two; targets near each other and scattered.
+    const optest::TriangleMesh mesh = optest::makeTriangleMesh(30, 20);
+    std::vector<int> scattered = mesh.edgeCells;
+    std::vector<int> perm(mesh.ncells);
+    for (int c = 0; c < mesh.ncells; ++c) perm[c] = c;
+    std::shuffle(perm.begin(), perm.end(), std::mt19937(5));
+    for (int& c : scattered) c = perm[c];
+    op_set edges = op_decl_set(mesh.nedges(), "edges");
+    op_set cells = op_decl_set(mesh.ncells, "cells");
+    std::vector<int> near = mesh.edgeCells;
+    op_map me = op_decl_map(edges, cells, 2, near.data(), "e2c");
+    op_map ms = op_decl_map(edges, cells, 2, scattered.data(), "e2cScattered");
+    std::vector<float> store(34 * mesh.ncells), flux(mesh.nedges());
+    op_dat df = op_decl_dat(edges, 1, "float", flux.data(), "flux");
+
+    const int saved = OP_cache_line_size;
+    int planNo = 0;
+    for (int line : {128, 96})
+        for (int dim : {1, 2, 3, 4, 5, 34})
+            for (op_map map : {me, ms}) {
+                OP_cache_line_size = line;
+                op_dat dc = op_decl_dat(cells, dim, "float", store.data(), ("c" + std::to_string(planNo)).c_str());
+                // Read through both columns, written directly, and one incremented dataset through column 0.
+                op_arg args[4] = {
+                    op_arg_dat(dc, 0, map, dim, "float", OP_READ), op_arg_dat(dc, 1, map, dim, "float", OP_READ),
+                    op_arg_dat(df, -1, OP_ID, 1, "float", OP_WRITE), op_arg_dat(dc, 0, map, dim, "float", OP_INC)};
+                int inds[4] = {0, 0, -1, 1};
+                const std::string name = "transfer" + std::to_string(planNo++);
+                const op_plan* p = op_plan_get(name.c_str(), edges, 96, 4, args, 2, inds);
+
+                const long sz = 4L * dim;
+                double used = 2.0 * 4.0 * mesh.nedges(), lines = used;  // the written edge values count twice
+                for (int b = 0; b < p->nblocks; ++b)
+                    for (int d = 0; d < 2; ++d) {
+                        std::set<int> targets;
+                        for (int e = p->offset[b]; e < p->offset[b] + p->nelems[b]; ++e)
+                            for (int col = 0; col < 2 - d; ++col) targets.insert(map->map[2 * e + col]);
+                        std::set<long> touched;
+                        for (int t : targets)
+                            for (long byte = t * sz; byte < (t + 1) * sz; ++byte) touched.insert(byte / line);
+                        const double n = (double)targets.size(), factor = d == 1 ? 2.0 : 1.0;
+                        used += factor * n * sz + 4.0 * n;
+                        lines += factor * (double)touched.size() * line + 4.0 * n;
+                    }
+                EXPECT_FLOAT_EQ(p->transfer, (float)used) << name << ": " << dim << " floats, line " << line;
+                EXPECT_FLOAT_EQ(p->transfer2, (float)lines) << name << ": " << dim << " floats, line " << line;
+            }
+    OP_cache_line_size = saved;
 }

@@ -32,11 +32,18 @@ SIZES = {
     "4M": (2828, 707),  # 3 998 792 triangles
 }
 # Simulated seconds per mesh: the steps shrink with the cells, so finer meshes run shorter spans to keep the
-# whole suite within its time budget. The 1M runs, the ones the targets are read on, last 10-20 s of time loop:
-# on this VM a run of 3-7 s scattered by 10-25 % between identical runs. The step counts are reported.
-SIM_TIME = {"100k": 60.0, "1M": 18.0, "4M": 1.0}
-# The mobile bed costs about three times as much per step as the fixed bed: it runs half the span.
-CASE_TIME_FACTOR = {"mobile-bed": 0.5}
+# whole suite within its time budget. On this VM the host slows single runs down now and then, by up to a third;
+# a run that escapes such a spell is as fast as the last one that did. The 1M runs, on which the targets are read,
+# last 4-7 s of time loop on one thread, so that most runs escape them and five runs fit in the budget, and long
+# enough that the one-off costs of the first step (execution plans) stay small. The step counts are reported.
+SIM_TIME = {"100k": 60.0, "1M": 9.0, "4M": 1.0}
+# The mobile bed costs about three times as much per step as the fixed bed: it runs two thirds of the span.
+CASE_TIME_FACTOR = {"mobile-bed": 2.0 / 3.0}
+# Runs per case and thread count on a mesh, when fewer than --reps: the 4M runs (10-16 s each) three times.
+MAX_REPS = {"4M": 3}
+# Instruction counts: the cases on the smallest mesh of the suite under valgrind's callgrind, one thread, this
+# many simulated seconds (times the case factor): the counts are the same in every run, whatever the machine does.
+COUNT_SIM_TIME = {"100k": 10.0, "1M": 1.5, "4M": 0.3}
 BED = "slope:0.0002"  # 0.4 m at x = 0 falling to 0 m at x = 2000 m
 SHUFFLE_SEED = 20261206
 
@@ -134,6 +141,10 @@ def timed(cmd, cwd, log_path):
 
 
 CPU_TIME = re.compile(r"simulation finished! \(cpu-time = ([0-9.eE+\-]+)s\)")
+COLLECTED = re.compile(r"==\d+== Collected : (\d+)")
+# The function that holds the time loop, and the one that builds an execution plan, as callgrind names them.
+TIME_LOOP_FUNCTION = "*TERRAcommon::run()"
+PLAN_FUNCTION = "op_plan_core("
 
 
 def parse_simulation(out):
@@ -181,6 +192,7 @@ class Suite:
         self.runs = []  # one dict per simulation run
         self.setups = {}  # (case, mesh) -> list of (seconds, rss bytes)
         self.cells = {}  # mesh label -> triangles
+        self.counts = []  # one dict per instruction count
         self.notes = []
 
     def program(self, name):
@@ -277,6 +289,45 @@ class Suite:
                  f"{run['cell_updates_per_s'] / 1e6:.2f} M cell-updates/s, {rss / cells:.0f} B/cell, "
                  f"CPU {run['cpu_percent']:.0f} %, load {load_before:.1f}->{load_after:.1f}, triad {triad:.1f} GB/s")
 
+    def count(self, case, label, d, sim_time):
+        """Instructions of the time loop and of its planning under callgrind, one thread."""
+        with open(os.path.join(d, "config-count.json"), "w") as f:
+            f.write(config_text(sim_time))
+        out_file = os.path.join(d, "callgrind.out")
+        cmd = ["valgrind", "--tool=callgrind", f"--toggle-collect={TIME_LOOP_FUNCTION}",
+               f"--callgrind-out-file={out_file}", self.program("hydrova_simulation"), "-f", "config-count.json",
+               "-r", "model.h5", "-o", "results-count.h5", "-n", "1"]
+        p = subprocess.run(cmd, cwd=d, capture_output=True, text=True)
+        for name in ("results-count.h5",):
+            try:
+                os.remove(os.path.join(d, name))
+            except FileNotFoundError:
+                pass
+        with open(os.path.join(d, "count.log"), "w") as f:
+            f.write(p.stdout + p.stderr)
+        m = COLLECTED.search(p.stderr)
+        _, table = parse_simulation(p.stdout)
+        update = next((n for n in UPDATE_LOOPS if n in table), None)
+        if p.returncode != 0 or m is None or update is None:
+            self.log(f"    FAILED instruction count {case} {label}: exit {p.returncode}; see {d}/count.log")
+            self.notes.append(f"instruction count of {case} {label} failed (exit {p.returncode})")
+            return
+        total = int(m.group(1))
+        ann = subprocess.run(["callgrind_annotate", "--inclusive=yes", out_file], capture_output=True, text=True)
+        planning = 0
+        for line in ann.stdout.splitlines():
+            if PLAN_FUNCTION in line:
+                planning = int(line.split()[0].replace(",", ""))
+                break
+        steps = table[update][0]
+        cells = self.cells[label]
+        c = {"case": case, "mesh": label, "cells": cells, "sim_time_s": sim_time, "steps": steps,
+             "instructions": total, "planning": planning,
+             "per_cell_update": (total - planning) / (cells * steps)}
+        self.counts.append(c)
+        self.log(f"    instructions {case} {label}: {steps} steps, {total / 1e9:.3f} G in the time loop, "
+                 f"{planning / 1e9:.3f} G of them planning, {c['per_cell_update']:.1f} per cell-update")
+
     def run(self):
         a = self.a
         os.makedirs(a.work, exist_ok=True)
@@ -297,7 +348,7 @@ class Suite:
                     self.log(f"    {case} {label}: not run, the set-up program stops: {err}")
                     self.notes.append(f"{case}: not run, hydrova_setup stops with: {err}")
                     continue
-                jobs.append((case, label, d, SIM_TIME[label] * CASE_TIME_FACTOR.get(case, 1.0)))
+                jobs.append((case, label, d, a.time_scale * SIM_TIME[label] * CASE_TIME_FACTOR.get(case, 1.0)))
         if shuffled_of:
             label, path = self.make_shuffled(shuffled_of)
             self.log(f" -> mesh {label}: {self.cells[label]} triangles, random numbering (seed {SHUFFLE_SEED})")
@@ -306,12 +357,19 @@ class Suite:
             if d is None:
                 self.notes.append(f"{case} {label}: not run, hydrova_setup stops with: {err}")
             else:
-                jobs.append((case, label, d, SIM_TIME[shuffled_of] * CASE_TIME_FACTOR.get(case, 1.0)))
+                jobs.append((case, label, d, a.time_scale * SIM_TIME[shuffled_of] * CASE_TIME_FACTOR.get(case, 1.0)))
         # Repetitions outermost, so that a passing load peak touches one run of each configuration, not all.
         for rep in range(a.reps):
             for case, label, d, sim_time in jobs:
+                if rep >= MAX_REPS.get(label, a.reps):
+                    continue
                 for threads in a.threads:
                     self.simulate(case, label, d, sim_time, threads, rep)
+        if a.counts:
+            smallest = min(meshes, key=lambda m: SIZES[m][0] * SIZES[m][1])
+            for case, label, d, _ in jobs:
+                if label == smallest:
+                    self.count(case, label, d, a.time_scale * COUNT_SIM_TIME[label] * CASE_TIME_FACTOR.get(case, 1.0))
         self.elapsed = time.time() - started
         self.notes = list(dict.fromkeys(self.notes))
 
@@ -323,11 +381,22 @@ class Suite:
                 keys.append(k)
         return [(k, [r for r in self.runs if (r["case"], r["mesh"], r["threads"]) == k]) for k in keys]
 
+    def runs_text(self):
+        """'5 runs', or '5 runs (4M: 3)' when a mesh ran fewer times."""
+        per_mesh = {}
+        for (_, label, _), rs in self.groups():
+            per_mesh[label] = max(per_mesh.get(label, 0), len(rs))
+        if not per_mesh:
+            return "0 runs"
+        most = max(per_mesh.values())
+        fewer = ", ".join(f"{m}: {n}" for m, n in per_mesh.items() if n < most)
+        return f"{most} run(s)" + (f" ({fewer})" if fewer else "")
+
     def report(self):
         a = self.a
         lines = []
         lines.append(f"Whole-run benchmark, {time.strftime('%Y-%m-%d %H:%M %Z')}, {os.cpu_count()} cores, "
-                     f"sources at {self.revision}; min / median / max of {a.reps} run(s)")
+                     f"sources at {self.revision}; min / median / max of {self.runs_text()}")
         head = ("| case | cells | threads | sim. time [s] | steps | time loop [s] | cell-updates/s [M] "
                 "| peak memory [B/cell] | set-up [s] | set-up memory [B/cell] | CPU use | load avg "
                 "| machine triad [GB/s] |")
@@ -347,19 +416,21 @@ class Suite:
                 f"| {statistics.median(r['cpu_percent'] for r in rs):.0f} % "
                 f"| {min(loads):.1f}-{max(loads):.1f} | {fmt_range([r['triad_gbs'] for r in rs], digits=1)} |")
         lines.append("")
-        lines.append("Speed-up of 2 over 1 thread: ratio of the median cell-updates/s (in brackets: the lowest and "
-                     "highest ratio within one round, where the 1- and the 2-thread run follow each other):")
+        lines.append("Speed-up of 2 over 1 thread: ratio of the fastest runs' cell-updates/s, ratio of the medians, "
+                     "and in brackets the lowest and highest ratio within one round, where the 1- and the 2-thread "
+                     "run follow each other:")
         lines.append("")
         for case, label in dict.fromkeys((c, m) for (c, m, _), _ in self.groups()):
             one = [r for r in self.runs if (r["case"], r["mesh"], r["threads"]) == (case, label, 1)]
             two = [r for r in self.runs if (r["case"], r["mesh"], r["threads"]) == (case, label, 2)]
             if not one or not two:
                 continue
+            best = max(r["cell_updates_per_s"] for r in two) / max(r["cell_updates_per_s"] for r in one)
             med = (statistics.median(r["cell_updates_per_s"] for r in two) /
                    statistics.median(r["cell_updates_per_s"] for r in one))
             pairs = [b["cell_updates_per_s"] / a["cell_updates_per_s"] for a in one for b in two if a["rep"] == b["rep"]]
             spread = f" ({min(pairs):.2f}-{max(pairs):.2f})" if pairs else ""
-            lines.append(f"- {case} {label}: {med:.2f}{spread}")
+            lines.append(f"- {case} {label}: fastest {best:.2f}, medians {med:.2f}{spread}")
         lines.append("")
         lines.append("Share of each loop in the summed loop time (median over runs, loops above 1 %):")
         lines.append("")
@@ -371,6 +442,18 @@ class Suite:
             med = sorted(((statistics.median(v), k) for k, v in shares.items()), reverse=True)
             text = ", ".join(f"{k} {100 * v:.0f}%" for v, k in med if v >= 0.01)
             lines.append(f"- {case} {label}, {threads} thread(s): {text}")
+        if self.counts:
+            lines.append("")
+            lines.append("Instructions (valgrind's callgrind, one thread; identical in every run of the same program "
+                         "and model):")
+            lines.append("")
+            lines.append("| case | cells | sim. time [s] | steps | time loop [G instructions] | of them planning [G] "
+                         "| per cell-update, without planning |")
+            lines.append("|---|---|---|---|---|---|---|")
+            for c in self.counts:
+                lines.append(f"| {c['case']} | {c['mesh']} ({c['cells']}) | {c['sim_time_s']:g} | {c['steps']} "
+                             f"| {c['instructions'] / 1e9:.3f} | {c['planning'] / 1e9:.3f} "
+                             f"| {c['per_cell_update']:.1f} |")
         for (case, label, threads), rs in self.groups():
             msgs = statistics.median(r["mass_messages"] for r in rs)
             if msgs > 0:
@@ -426,6 +509,14 @@ class Suite:
                     v = [r["kernel_share"][k] for r in rs if k in r["kernel_share"]]
                     row.append(f"{statistics.median(v):.4f}" if v else "")
                 w.writerow(row)
+        if self.counts:
+            with open(os.path.splitext(a.csv)[0] + "-counts.csv", "w", newline="") as f:
+                w = csv.writer(f)
+                w.writerow(["case", "mesh", "cells", "sim_time_s", "steps", "instructions", "planning_instructions",
+                            "instructions_per_cell_update"])
+                for c in self.counts:
+                    w.writerow([c["case"], c["mesh"], c["cells"], c["sim_time_s"], c["steps"], c["instructions"],
+                                c["planning"], f"{c['per_cell_update']:.2f}"])
         runs_csv = os.path.splitext(a.csv)[0] + "-runs.csv"
         with open(runs_csv, "w", newline="") as f:
             w = csv.writer(f)
@@ -449,13 +540,16 @@ def main():
     ap.add_argument("--csv", required=True, help="summary CSV to write; the runs go beside it as *-runs.csv")
     ap.add_argument("--table", help="also write the printed table to this file")
     ap.add_argument("--quick", action="store_true", help="100k mesh only, one run, shuffled variant of 100k")
-    ap.add_argument("--reps", type=int, default=3)
-    ap.add_argument("--setup-reps", type=int, default=None, help="set-up runs per model (default: --reps)")
+    ap.add_argument("--reps", type=int, default=5, help="runs per case and thread count (the 4M mesh: at most 3)")
+    ap.add_argument("--time-scale", type=float, default=1.0, help="factor on every case's simulated time")
+    ap.add_argument("--setup-reps", type=int, default=None, help="set-up runs per model (default: --reps, at most 3)")
     ap.add_argument("--sizes", default="100k,1M,4M")
     ap.add_argument("--threads", default="1,2")
     ap.add_argument("--cases", default="dambreak,inflow,mobile-bed")
     ap.add_argument("--shuffled", default="1M", help="mesh whose randomly numbered copy is run too ('' for none)")
     ap.add_argument("--shuffled-case", default="dambreak")
+    ap.add_argument("--no-counts", dest="counts", action="store_false",
+                    help="skip the instruction counts under valgrind")
     a = ap.parse_args()
     if a.quick:
         a.reps, a.sizes, a.shuffled = 1, "100k", "100k"
@@ -463,13 +557,16 @@ def main():
     a.threads = [int(t) for t in a.threads.split(",") if t]
     a.cases = [c for c in a.cases.split(",") if c]
     if a.setup_reps is None:
-        a.setup_reps = a.reps
+        a.setup_reps = min(a.reps, 3)
     for s in a.sizes + ([a.shuffled] if a.shuffled else []):
         if s not in SIZES:
             sys.exit(f"unknown size {s}; known: {', '.join(SIZES)}")
     for c in a.cases + [a.shuffled_case]:
         if c not in CASES:
             sys.exit(f"unknown case {c}; known: {', '.join(CASES)}")
+    if a.counts and not (shutil.which("valgrind") and shutil.which("callgrind_annotate")):
+        sys.exit("valgrind is missing (Debian package 'valgrind'; scripts/install-deps.sh installs it), "
+                 "or run with --no-counts")
     if not shutil.which("/usr/bin/time"):
         sys.exit("/usr/bin/time is missing (Debian package 'time'; scripts/install-deps.sh installs it)")
     a.work = os.path.abspath(a.work)

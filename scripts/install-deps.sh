@@ -8,6 +8,7 @@ packages=(
   nlohmann-json3-dev libtclap-dev libabsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   time  # /usr/bin/time -v: peak memory in the whole-run benchmark (bench/run.sh)
+  valgrind  # callgrind: the instruction counts of the whole-run benchmark
   libcairo2-dev libxml2-utils libxml2-dev
   python3  # the river-flood example's mesh script, the example tests, bench/run.sh
 )

@@ -106,6 +106,19 @@ T* pool_adopt(T* p, size_t n)
     return p;
 }
 
+// The pooled all-zero table of at least n elements (a new one, longer than any before, when there is none).
+template <typename T>
+T* pooled_zeros(size_t n)
+{
+    const size_t bytes = n * sizeof(T);
+    if (zeroTable != nullptr && zeroTableBytes >= bytes) return static_cast<T*>(zeroTable);
+    T* p = (T*)op_calloc(n, sizeof(T));
+    pool.push_back({p, bytes, 0});
+    zeroTable = p;
+    zeroTableBytes = bytes;
+    return p;
+}
+
 void free_pool()
 {
     for (const PooledTable& t : pool) op_free(t.data);
@@ -341,35 +354,46 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
     std::vector<std::vector<unsigned int>> work(workDats.size());
     for (size_t w = 0; w < workDats.size(); ++w) work[w].assign(workDats[w]->set->size, 0u);
 
-    // Element colours within each block, in passes of 32 colours.
+    // Element colours within each block, in passes of 32 colours. A loop that modifies nothing through a map
+    // colours every element 0: the pool's table of zeros serves it without a new table.
     const size_t nthr = exec_length > 0 ? exec_length : 1;
-    int* thrcol = (int*)op_malloc(nthr * sizeof(int));
-    std::fill(thrcol, thrcol + nthr, -1);
     std::vector<int> nthrcol(nblocks > 0 ? nblocks : 1, 0);
     long totalThreadColors = 0;
-    for (int b = 0; b < nblocks; ++b) {
-        const int first = offset[b], last = offset[b] + nelems[b];
-        int remaining = nelems[b], base = 0, maxColor = -1;
-        while (remaining > 0) {
-            for (int m : colArgs)
-                for (int e = first; e < last; ++e) work[workOf[m]][target_of(args[m], e)] = 0u;
-            for (int e = first; e < last; ++e) {
-                if (thrcol[e] >= 0) continue;
-                unsigned int mask = 0u;
-                for (int m : colArgs) mask |= work[workOf[m]][target_of(args[m], e)];
-                if (mask == ~0u) continue;
-                const int bit = lowest_free_bit(mask);
-                thrcol[e] = base + bit;
-                maxColor = std::max(maxColor, thrcol[e]);
-                for (int m : colArgs) work[workOf[m]][target_of(args[m], e)] |= 1u << bit;
-                --remaining;
-            }
-            base += 32;
+    int* thrcol;
+    if (colArgs.empty()) {
+        thrcol = pooled_zeros<int>(nthr);
+        for (int b = 0; b < nblocks; ++b) {
+            nthrcol[b] = nelems[b] > 0 ? 1 : 0;
+            totalThreadColors += nthrcol[b];
         }
-        nthrcol[b] = maxColor + 1;
-        totalThreadColors += nthrcol[b];
+    } else {
+        thrcol = (int*)op_malloc(nthr * sizeof(int));
+        std::fill(thrcol, thrcol + nthr, -1);
+        for (int b = 0; b < nblocks; ++b) {
+            const int first = offset[b], last = offset[b] + nelems[b];
+            int remaining = nelems[b], base = 0, maxColor = -1;
+            while (remaining > 0) {
+                for (int m : colArgs)
+                    for (int e = first; e < last; ++e) work[workOf[m]][target_of(args[m], e)] = 0u;
+                for (int e = first; e < last; ++e) {
+                    if (thrcol[e] >= 0) continue;
+                    unsigned int mask = 0u;
+                    for (int m : colArgs) mask |= work[workOf[m]][target_of(args[m], e)];
+                    if (mask == ~0u) continue;
+                    const int bit = lowest_free_bit(mask);
+                    thrcol[e] = base + bit;
+                    maxColor = std::max(maxColor, thrcol[e]);
+                    for (int m : colArgs) work[workOf[m]][target_of(args[m], e)] |= 1u << bit;
+                    --remaining;
+                }
+                base += 32;
+            }
+            nthrcol[b] = maxColor + 1;
+            totalThreadColors += nthrcol[b];
+        }
+        thrcol = pool_adopt(thrcol, nthr);
     }
-    plan.thrcol = pool_adopt(thrcol, nthr);
+    plan.thrcol = thrcol;
     plan.nthrcol = alloc_copy(nthrcol);
 
     // Block colours, by the same passes at block level.

@@ -32,10 +32,10 @@ SIZES = {
     "4M": (2828, 707),  # 3 998 792 triangles
 }
 # Simulated seconds per mesh: the steps shrink with the cells, so finer meshes run shorter spans to keep the
-# whole suite within its time budget. On this VM the host slows single runs down now and then, by up to a third;
-# a run that escapes such a spell is as fast as the last one that did. The 1M runs, on which the targets are read,
-# last 4-7 s of time loop on one thread, so that most runs escape them and five runs fit in the budget, and long
-# enough that the one-off costs of the first step (execution plans) stay small. The step counts are reported.
+# whole suite within its time budget. On this VM the host slows runs down now and then, by up to a third. The 1M
+# runs, on which the targets are read, last 6-12 s of time loop on one thread and 3-7 s on two: short enough that
+# five of each fit in the budget and some escape the slow spells, long enough that the one-off costs of the first
+# step (execution plans) stay small. The step counts are reported.
 SIM_TIME = {"100k": 60.0, "1M": 9.0, "4M": 1.0}
 # The mobile bed costs about three times as much per step as the fixed bed: it runs two thirds of the span.
 CASE_TIME_FACTOR = {"mobile-bed": 2.0 / 3.0}

@@ -286,9 +286,9 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
             // The block's targets as bits, and the words holding them. Sorting the words and reading off their bits
             // gives the sorted distinct list; the words are far fewer than the targets when the targets lie in a
             // few clusters (a locality-ordered mesh, whose blocks may still reach two distant ranges), and as many
-            // at worst. The bits are cleared as they are read.
-            // Whether a target's word is new to the block follows no pattern a branch predictor could learn: the
-            // word is written to the end of the list every time and kept by advancing the end only when it is new.
+            // at worst. The bits are cleared as they are read. Whether a target's word is new to the block follows
+            // no pattern a branch predictor could learn: the word is written to the end of the list every time and
+            // kept by advancing the end only when it is new.
             size_t nwords = 0;
             for (const auto& col : cols) {
                 const int* row = col.first->map;

@@ -77,6 +77,17 @@ void expectLocalNumbering(const op_plan* p, int nargs, const op_arg* args, const
         }
 }
 
+/// The mesh's edge-to-cell map with the cells renumbered at random: far-apart targets in every block.
+std::vector<int> scatteredEdgeCells(const optest::TriangleMesh& mesh, unsigned seed)
+{
+    std::vector<int> perm(mesh.ncells);
+    for (int c = 0; c < mesh.ncells; ++c) perm[c] = c;
+    std::shuffle(perm.begin(), perm.end(), std::mt19937(seed));
+    std::vector<int> scattered = mesh.edgeCells;
+    for (int& c : scattered) c = perm[c];
+    return scattered;
+}
+
 }  // namespace
 
 TEST_F(OpPlans, BlocksFollowPartSizeOrTheIndirectByteRule)
@@ -300,11 +311,7 @@ TEST_F(OpPlans, StatisticsAndSelfCheckLines)
 TEST_F(OpPlans, LocalNumberingIsSharedBetweenArgumentsThroughTheSameColumns)
 {
     const optest::TriangleMesh mesh = optest::makeTriangleMesh(40, 25);
-    std::vector<int> scattered = mesh.edgeCells;  // cells renumbered at random: far-apart targets in every block
-    std::vector<int> perm(mesh.ncells);
-    for (int c = 0; c < mesh.ncells; ++c) perm[c] = c;
-    std::shuffle(perm.begin(), perm.end(), std::mt19937(11));
-    for (int& c : scattered) c = perm[c];
+    std::vector<int> scattered = scatteredEdgeCells(mesh, 11);
     op_set edges = op_decl_set(mesh.nedges(), "edges");
     op_set cells = op_decl_set(mesh.ncells, "cells");
     std::vector<int> near = mesh.edgeCells;
@@ -386,11 +393,7 @@ TEST_F(OpPlans, TransferEstimatesCountEachBlocksDistinctTargetsAndTheirCacheLine
     // Element sizes that divide the line (4, 8, 16 bytes) and that straddle lines (12, 20, 136), on the default
     // line of 128 bytes and on a line that is not a power of two; targets near each other and scattered.
     const optest::TriangleMesh mesh = optest::makeTriangleMesh(30, 20);
-    std::vector<int> scattered = mesh.edgeCells;
-    std::vector<int> perm(mesh.ncells);
-    for (int c = 0; c < mesh.ncells; ++c) perm[c] = c;
-    std::shuffle(perm.begin(), perm.end(), std::mt19937(5));
-    for (int& c : scattered) c = perm[c];
+    std::vector<int> scattered = scatteredEdgeCells(mesh, 5);
     op_set edges = op_decl_set(mesh.nedges(), "edges");
     op_set cells = op_decl_set(mesh.ncells, "cells");
     std::vector<int> near = mesh.edgeCells;

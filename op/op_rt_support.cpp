@@ -74,6 +74,16 @@ uint64_t content_hash(const void* p, size_t bytes)
     return h;
 }
 
+// Registers p (bytes long, all zero, allocated with op_malloc or op_calloc) as the pool's table of zeros, which
+// serves every all-zero table up to its length.
+void* become_zero_table(void* p, size_t bytes)
+{
+    pool.push_back({p, bytes, 0});
+    zeroTable = p;
+    zeroTableBytes = bytes;
+    return p;
+}
+
 // Registers table p (n elements, allocated with op_malloc) in the pool and returns the pooled table of the same
 // content: p itself, or an earlier table, in which case p is freed. An all-zero table may be the prefix of a longer
 // all-zero one (loops that modify nothing through a map have all element colours 0).
@@ -87,10 +97,7 @@ T* pool_adopt(T* p, size_t n)
             op_free(p);
             return static_cast<T*>(zeroTable);
         }
-        pool.push_back({p, bytes, 0});
-        zeroTable = p;
-        zeroTableBytes = bytes;
-        return p;
+        return static_cast<T*>(become_zero_table(p, bytes));
     }
     const uint64_t h = content_hash(p, bytes);
     auto range = poolIndex.equal_range(h);
@@ -112,11 +119,7 @@ T* pooled_zeros(size_t n)
 {
     const size_t bytes = n * sizeof(T);
     if (zeroTable != nullptr && zeroTableBytes >= bytes) return static_cast<T*>(zeroTable);
-    T* p = (T*)op_calloc(n, sizeof(T));
-    pool.push_back({p, bytes, 0});
-    zeroTable = p;
-    zeroTableBytes = bytes;
-    return p;
+    return static_cast<T*>(become_zero_table(op_calloc(n, sizeof(T)), bytes));
 }
 
 void free_pool()

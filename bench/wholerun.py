@@ -172,6 +172,19 @@ def parse_simulation(out):
     return loop_s, table
 
 
+def steps_of(table):
+    """Time steps of a run: the count of the cell update in its timing table (None when it is not there)."""
+    update = next((n for n in UPDATE_LOOPS if n in table), None)
+    return table[update][0] if update is not None else None
+
+
+def remove_if_present(path):
+    try:
+        os.remove(path)
+    except FileNotFoundError:
+        pass
+
+
 def short(name):
     return name[len("kernel_"):] if name.startswith("kernel_") else name
 
@@ -259,18 +272,14 @@ class Suite:
                                       "-o", "results.h5", "-n", str(threads)], d,
                                      os.path.join(d, f"run-{threads}t-{rep}.log"))
         load_after = load_average()
-        try:
-            os.remove(os.path.join(d, "results.h5"))
-        except FileNotFoundError:
-            pass
+        remove_if_present(os.path.join(d, "results.h5"))
         loop_s, table = parse_simulation(out)
         cells = self.cells[label]
-        update = next((n for n in UPDATE_LOOPS if n in table), None)
-        if code != 0 or loop_s is None or update is None:
+        steps = steps_of(table)
+        if code != 0 or loop_s is None or steps is None:
             self.log(f"    FAILED {case} {label} {threads} thread(s): exit {code}; see {d}/run-{threads}t-{rep}.log")
             self.notes.append(f"{case} {label} on {threads} thread(s) failed (exit {code})")
             return
-        steps = table[update][0]
         total = sum(s for _, s in table.values())
         run = {
             "case": case, "mesh": label, "cells": cells, "threads": threads, "rep": rep + 1,
@@ -289,6 +298,10 @@ class Suite:
                  f"{run['cell_updates_per_s'] / 1e6:.2f} M cell-updates/s, {rss / cells:.0f} B/cell, "
                  f"CPU {run['cpu_percent']:.0f} %, load {load_before:.1f}->{load_after:.1f}, triad {triad:.1f} GB/s")
 
+    def span(self, times, mesh, case):
+        """Simulated seconds of a case on a mesh, from a table of spans per mesh (SIM_TIME or COUNT_SIM_TIME)."""
+        return self.a.time_scale * times[mesh] * CASE_TIME_FACTOR.get(case, 1.0)
+
     def count(self, case, label, d, sim_time):
         """Instructions of the time loop and of its planning under callgrind, one thread."""
         with open(os.path.join(d, "config-count.json"), "w") as f:
@@ -298,17 +311,12 @@ class Suite:
                f"--callgrind-out-file={out_file}", self.program("hydrova_simulation"), "-f", "config-count.json",
                "-r", "model.h5", "-o", "results-count.h5", "-n", "1"]
         p = subprocess.run(cmd, cwd=d, capture_output=True, text=True)
-        for name in ("results-count.h5",):
-            try:
-                os.remove(os.path.join(d, name))
-            except FileNotFoundError:
-                pass
+        remove_if_present(os.path.join(d, "results-count.h5"))
         with open(os.path.join(d, "count.log"), "w") as f:
             f.write(p.stdout + p.stderr)
         m = COLLECTED.search(p.stderr)
-        _, table = parse_simulation(p.stdout)
-        update = next((n for n in UPDATE_LOOPS if n in table), None)
-        if p.returncode != 0 or m is None or update is None:
+        steps = steps_of(parse_simulation(p.stdout)[1])
+        if p.returncode != 0 or m is None or steps is None:
             self.log(f"    FAILED instruction count {case} {label}: exit {p.returncode}; see {d}/count.log")
             self.notes.append(f"instruction count of {case} {label} failed (exit {p.returncode})")
             return
@@ -319,7 +327,6 @@ class Suite:
             if PLAN_FUNCTION in line:
                 planning = int(line.split()[0].replace(",", ""))
                 break
-        steps = table[update][0]
         cells = self.cells[label]
         c = {"case": case, "mesh": label, "cells": cells, "sim_time_s": sim_time, "steps": steps,
              "instructions": total, "planning": planning,
@@ -348,7 +355,7 @@ class Suite:
                     self.log(f"    {case} {label}: not run, the set-up program stops: {err}")
                     self.notes.append(f"{case}: not run, hydrova_setup stops with: {err}")
                     continue
-                jobs.append((case, label, d, a.time_scale * SIM_TIME[label] * CASE_TIME_FACTOR.get(case, 1.0)))
+                jobs.append((case, label, d, self.span(SIM_TIME, label, case)))
         if shuffled_of:
             label, path = self.make_shuffled(shuffled_of)
             self.log(f" -> mesh {label}: {self.cells[label]} triangles, random numbering (seed {SHUFFLE_SEED})")
@@ -357,7 +364,7 @@ class Suite:
             if d is None:
                 self.notes.append(f"{case} {label}: not run, hydrova_setup stops with: {err}")
             else:
-                jobs.append((case, label, d, a.time_scale * SIM_TIME[shuffled_of] * CASE_TIME_FACTOR.get(case, 1.0)))
+                jobs.append((case, label, d, self.span(SIM_TIME, shuffled_of, case)))
         # Repetitions outermost, so that a passing load peak touches one run of each configuration, not all.
         for rep in range(a.reps):
             for case, label, d, sim_time in jobs:
@@ -369,7 +376,7 @@ class Suite:
             smallest = min(meshes, key=lambda m: SIZES[m][0] * SIZES[m][1])
             for case, label, d, _ in jobs:
                 if label == smallest:
-                    self.count(case, label, d, a.time_scale * COUNT_SIM_TIME[label] * CASE_TIME_FACTOR.get(case, 1.0))
+                    self.count(case, label, d, self.span(COUNT_SIM_TIME, label, case))
         self.elapsed = time.time() - started
         self.notes = list(dict.fromkeys(self.notes))
 

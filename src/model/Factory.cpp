@@ -1,5 +1,6 @@
 #include "model/Factory.hpp"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -21,21 +22,22 @@ namespace model {
 
 namespace {
 
-/// The tokens of a model specification: the pieces between dots, empty ones dropped.
-std::vector<std::string> specTokens(const std::string& spec)
+/// The number of a whole-argument specification "a.N" or "k.N" (prefix given), or -1 when spec is not one.
+/// Only the whole argument counts: "a.1/model.h5" or "run.1" are paths, not specifications.
+long specNumber(const std::string& spec, char prefix)
 {
-    std::vector<std::string> tokens;
-    std::string token;
-    for (const char c : spec) {
-        if (c == '.') {
-            if (!token.empty()) tokens.push_back(token);
-            token.clear();
-        } else {
-            token += c;
-        }
+    if (spec.size() < 3 || spec[0] != prefix || spec[1] != '.') return -1;
+    long n = 0;
+    for (std::size_t i = 2; i < spec.size(); ++i) {
+        if (spec[i] < '0' || spec[i] > '9') return -1;
+        if (n < 100000) n = 10 * n + (spec[i] - '0');  // larger than any identifier either way
     }
-    if (!token.empty()) tokens.push_back(token);
-    return tokens;
+    return n;
+}
+
+bool endsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 /// The slots of the global constant tables, one per parameter value.
@@ -50,34 +52,40 @@ struct ParameterSlots {
 
 api::IModel* Factory::createModel(const std::string& spec)
 {
-    const std::vector<std::string> tokens = specTokens(spec);
-    if (tokens.empty()) {
+    if (spec.empty()) {
         std::cout << " -> "
                   << "composing the full model" << std::endl;
         return getModelFromAggregates(Model::getFullModel(), true);
     }
-    if (tokens.size() == 2 && tokens[1] == "json") {
+    for (const char prefix : {'a', 'k'}) {
+        const long n = specNumber(spec, prefix);
+        if (n == -1) continue;
+        if (n > 9999) {
+            std::cerr << " -> " << (prefix == 'a' ? "aggregate" : "kernel") << " number out of range: " << spec
+                      << std::endl;
+            throw TerraException();
+        }
+        if (prefix == 'a') {
+            std::cout << " -> "
+                      << "composing the model for aggregate <" << n << ">" << std::endl;
+            return getModelFromAggregates({static_cast<AggregateID>(n)}, false);
+        }
+        std::cout << " -> "
+                  << "composing the model for kernel <" << n << ">" << std::endl;
+        return getModelFromKernels({static_cast<KernelID>(n)}, false);
+    }
+    // Anything else is a file: its ending decides how it is read, and an existing file without one of the two
+    // endings is taken for a model file.
+    std::error_code error;
+    if (endsWith(spec, ".json")) {
         std::cout << " -> "
                   << "composing the model from the input file" << std::endl;
         return getModelFromCommandFile(spec);
     }
-    if (tokens.size() == 2 && tokens[1] == "h5") {
+    if (endsWith(spec, ".h5") || std::filesystem::is_regular_file(spec, error)) {
         std::cout << " -> "
                   << "composing the model from archive" << std::endl;
         return getModelFromH5File(spec);
-    }
-    // A non-numeric second token ends here with std::invalid_argument, a huge one with std::out_of_range.
-    if (tokens.size() >= 2 && tokens[0] == "a") {
-        const int n = std::stoi(tokens[1]);
-        std::cout << " -> "
-                  << "composing the model for aggregate <" << n << ">" << std::endl;
-        return getModelFromAggregates({static_cast<AggregateID>(n)}, false);
-    }
-    if (tokens.size() >= 2 && tokens[0] == "k") {
-        const int n = std::stoi(tokens[1]);
-        std::cout << " -> "
-                  << "composing the model for kernel <" << n << ">" << std::endl;
-        return getModelFromKernels({static_cast<KernelID>(n)}, false);
     }
     std::cerr << " -> "
               << "no model definition found" << std::endl;

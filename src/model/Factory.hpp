@@ -13,11 +13,12 @@ namespace model {
 /// Static creators. Every returned object is owned by the caller (normally a Model, which deletes its elements).
 class Factory {
 public:
-    /// Composes a model from a specification string split at ".":
+    /// Composes a model from a specification:
     ///  ""                   every aggregate, with the set-up-only data;
-    ///  "<name>.json"        the aggregates switched on in that set-up command file;
-    ///  "<name>.h5"          the aggregates of the command text archived in that model or results file;
-    ///  "a.<N>" / "k.<N>"    one aggregate / one kernel, without set-up-only data.
+    ///  "a.<N>" / "k.<N>"    (the whole argument) one aggregate / one kernel, without set-up-only data;
+    ///  "<path>.json"        the aggregates switched on in that set-up command file;
+    ///  "<path>.h5", or any other existing file: the aggregates of the command text archived in that model or
+    ///                       results file (dots elsewhere in the path, as in "run.1/model.v2.h5", do not matter).
     /// Anything else prints " -> no model definition found" on standard error and throws TerraException.
     static api::IModel* createModel(const std::string& spec);
 

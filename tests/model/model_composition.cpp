@@ -160,12 +160,13 @@ TEST(ModelComposition, SingleKernelAndUnorderedAggregates)
 
 TEST(ModelComposition, SpecificationsThatNameNoModel)
 {
-    EXPECT_THROW(compose("a.x"), std::invalid_argument);
-    EXPECT_THROW(compose("k.99999999999"), std::out_of_range);
-    for (const char* spec : {"b.3", "a", "model", "run.1/model.h5", "x.y.json"}) {
+    // "a.N" and "k.N" count only as whole arguments; other dotted names are paths of files that do not exist.
+    for (const char* spec : {"b.3", "a", "model", "a.x", "a.1/model", "k.2.3"}) {
         const std::string err = testsupport::fatalStderr([&] { compose(spec); });
         EXPECT_EQ(err, " -> no model definition found\n") << spec;
     }
+    EXPECT_EQ(testsupport::fatalStderr([] { compose("k.99999999999"); }),
+              " -> kernel number out of range: k.99999999999\n");
     EXPECT_THAT(testsupport::fatalStderr([] { compose("a.12"); }),
                 HasSubstr(" -> aggregate <12> not defined, in file: src/model/Model on line"));
     EXPECT_THAT(testsupport::fatalStderr([] { compose("k.26"); }), HasSubstr(" -> kernel <26> not defined"));
@@ -258,30 +259,33 @@ TEST(ModelComposition, CommandFileSwitchesOnAggregatesWhosePathsAreAllPresent)
                 HasSubstr("no aggregates found"));
 }
 
-TEST(ModelComposition, ArchivedCommandTextIsReadFromAModelFile)
+TEST(ModelComposition, ArchivedCommandTextIsReadFromAModelFileWhateverDotsItsPathHolds)
 {
-    // A model file inside a folder whose name holds a dot.
     testsupport::ScratchDir dir("model_archive");
-    const std::filesystem::path folder = std::filesystem::path(dir.path()) / "run.1";
-    std::filesystem::create_directory(folder);
-    {
-        std::unique_ptr<api::IH5Writer> writer(dataio::Factory::createH5Writer((folder / "model.h5").string()));
+    const std::filesystem::path root(dir.path());
+    const std::vector<std::string> paths = {"run.1/model.h5", "a.1/model.v2.h5", "v2.0.3/j.doe/model", "k.3"};
+    for (const std::string& p : paths) {
+        std::filesystem::create_directories((root / p).parent_path());
+        std::unique_ptr<api::IH5Writer> writer(dataio::Factory::createH5Writer((root / p).string()));
         dataio::Archive::addModel(writer.get(), commandFile);
     }
     const std::filesystem::path cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    const std::string err = testsupport::fatalStderr([] { compose("run.1/model.h5"); });
-    std::filesystem::current_path(folder);
+    std::filesystem::current_path(root);
+    for (const std::string& p : paths) {
+        std::string out;
+        std::unique_ptr<api::IModel> archived;
+        EXPECT_NO_THROW(archived = compose(p == "k.3" ? "./k.3" : p, &out)) << p;
+        EXPECT_EQ(out,
+                  " -> composing the model from archive\n"
+                  " -> found aggregate <hydraulics_aggr>\n -> found aggregate <hyd_friction_aggr>\n")
+            << p;
+        ASSERT_NE(archived, nullptr) << p;
+        EXPECT_TRUE(archived->getComponent(KernelID::HydFriction));
+        EXPECT_FALSE(archived->getComponent(KernelID::HydBoundaryFluxes));
+    }
+    // The whole argument "k.3" stays a kernel specification even when a file of that name exists.
     std::string out;
-    std::unique_ptr<api::IModel> archived;
-    EXPECT_NO_THROW(archived = compose("./model.h5", &out));
+    EXPECT_NO_THROW(compose("k.3", &out));
     std::filesystem::current_path(cwd);
-
-    EXPECT_EQ(err, " -> no model definition found\n");
-    EXPECT_EQ(out,
-              " -> composing the model from archive\n"
-              " -> found aggregate <hydraulics_aggr>\n -> found aggregate <hyd_friction_aggr>\n");
-    ASSERT_NE(archived, nullptr);
-    EXPECT_TRUE(archived->getComponent(KernelID::HydFriction));
-    EXPECT_FALSE(archived->getComponent(KernelID::HydBoundaryFluxes));
+    EXPECT_EQ(out, " -> composing the model for kernel <3>\n");
 }

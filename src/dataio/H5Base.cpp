@@ -98,14 +98,16 @@ int H5Base::getNumberObjs(const std::string& path) const
     return static_cast<int>(info.nlinks);
 }
 
+bool H5Base::existAttribute(const std::string& path, const std::string& name) const
+{
+    SilenceHDF5 silence;
+    return existDataset(path) && H5Aexists_by_name(fileId(), path.c_str(), name.c_str(), H5P_DEFAULT) > 0;
+}
+
 void H5Base::readAttribute(const std::string& path, const std::string& name, std::int64_t memType, void* value) const
 {
     // A missing dataset and a dataset without that attribute are the same fatal case for the callers.
-    const auto hasAttribute = [&] {
-        SilenceHDF5 silence;
-        return this->existDataset(path) && H5Aexists_by_name(fileId(), path.c_str(), name.c_str(), H5P_DEFAULT) > 0;
-    };
-    HYDROVA_ASSERT(hasAttribute(), "cannot read attribute to dataset <" << path << "> in file <" << fileName_ << ">");
+    HYDROVA_ASSERT(existAttribute(path, name), "cannot read attribute to dataset <" << path << "> in file <" << fileName_ << ">");
     SilenceHDF5 silence;
     H5Handle object = check(H5Oopen(fileId(), path.c_str(), H5P_DEFAULT), "Unable to open \"" + path + "\":");
     H5Handle attribute =

@@ -37,6 +37,7 @@ public:
     bool existDataset(const std::string& path) const override;
     void createGroup(const std::string& path) override;
     int getNumberObjs(const std::string& path) const override;
+    bool existAttribute(const std::string& path, const std::string& name) const override;
     int readAttributeInt(const std::string& path, const std::string& name) const override;
     double readAttributeDouble(const std::string& path, const std::string& name) const override;
     void attachAttributeInt(const std::string& path, const std::string& name, const int& value) override;

@@ -25,6 +25,8 @@ public:
     /// Number of objects (links) in the group at path.
     virtual int getNumberObjs(const std::string& path) const = 0;
 
+    /// Whether the object at path exists and carries the attribute `name`.
+    virtual bool existAttribute(const std::string& path, const std::string& name) const = 0;
     /// Value of the one-value attribute `name` of the object at path; fatal when path does not exist.
     virtual int readAttributeInt(const std::string& path, const std::string& name) const = 0;
     virtual double readAttributeDouble(const std::string& path, const std::string& name) const = 0;

@@ -1,5 +1,7 @@
 #include "dataio/ResultReader.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -34,7 +36,10 @@ std::map<double, std::vector<int>> ResultReader::getAllTimesWithPosition(const s
     std::map<double, std::vector<int>> times;
     for (const auto& name : names) {
         const int n = getNumberObjs(getOutputGroup(name));
-        for (int i = 0; i < n; ++i) times[readAttributeDouble(getOutputPath(name, i), "t")].push_back(i);
+        for (int i = 0; i < n; ++i) {
+            const std::string path = getOutputPath(name, i);
+            if (existAttribute(path, "t")) times[readAttributeDouble(path, "t")].push_back(i);
+        }
     }
     return times;
 }
@@ -83,13 +88,52 @@ int ResultReader::findTime(const std::vector<std::string>& names, const double& 
     return -1;
 }
 
+std::string ResultReader::timeText(double t)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, t);
+    return std::string(text, result.ptr);
+}
+
 void ResultReader::printValidTimes(const std::vector<std::string>& names) const
 {
     for (const auto& it : getTimesWithPosition(names, false)) {
         if (it.first < 0.0) continue;
         std::cout << " -> "
-                  << "t[s]: " << it.first << std::endl;
+                  << "t[s]: " << timeText(it.first) << std::endl;
     }
+    for (const int index : incompleteRecords(names))
+        std::cout << " -> "
+                  << "record " << index << " is incomplete (no time): left out" << std::endl;
+}
+
+std::vector<int> ResultReader::incompleteRecords(const std::vector<std::string>& names) const
+{
+    std::vector<int> found;
+    for (const auto& name : names) {
+        if (!existDataset(getOutputGroup(name))) continue;
+        const int n = getNumberObjs(getOutputGroup(name));
+        for (int i = 0; i < n; ++i)
+            if (!existAttribute(getOutputPath(name, i), "t")) found.push_back(i);
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+}
+
+int ResultReader::findRestartTime(const std::vector<std::string>& names, const double& time, double& stored) const
+{
+    constexpr double tolerance = 1.0e-6;
+    int index = -1;
+    for (const auto& it : getAllTimesWithPosition(names)) {
+        if (it.first < 0.0 || std::abs(it.first - time) > tolerance || it.second.size() != names.size()) continue;
+        if (std::any_of(it.second.begin(), it.second.end(), [&](int i) { return i != it.second.front(); })) continue;
+        if (index < 0 || std::abs(it.first - time) < std::abs(stored - time)) {
+            index = it.second.front();
+            stored = it.first;
+        }
+    }
+    return index;
 }
 
 void ResultReader::deleteResults(const std::string& name, const int& index)

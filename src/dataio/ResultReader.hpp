@@ -23,12 +23,17 @@ public:
     /// getOutputGroup(name) + "/" + index formatted "%07i".
     static std::string getOutputPath(const std::string& name, const int& index);
 
+    /// The shortest text that reads back as exactly t (so that a printed time can be typed back).
+    static std::string timeText(double t);
+
     std::map<double, std::vector<int>> getAllTimesWithPosition(const std::vector<std::string>& names) const override;
     std::map<double, int> getTimesWithPosition(const std::vector<std::string>& names,
                                                const bool& strict) const override;
     int findTime(const std::vector<std::string>& names, const double& time, const int& digits) const override;
     void printValidTimes(const std::vector<std::string>& names) const override;
     void deleteResults(const std::string& name, const int& index) override;
+    std::vector<int> incompleteRecords(const std::vector<std::string>& names) const override;
+    int findRestartTime(const std::vector<std::string>& names, const double& time, double& stored) const override;
 };
 
 }  // namespace dataio

@@ -157,7 +157,10 @@ void ResultsFile::readTimes()
             char index[16];
             std::snprintf(index, sizeof(index), "%07i", i);
             const std::string path = group + "/" + index;
-            if (exists(path)) found[i].push_back(reader_->readAttributeDouble(path, "t"));
+            if (reader_->existAttribute(path, "t"))
+                found[i].push_back(reader_->readAttributeDouble(path, "t"));
+            else if (exists(path))
+                incomplete_.push_back(i);  // a run stopped while writing it: the other records are used
         }
     }
     for (const auto& entry : found) {
@@ -171,6 +174,8 @@ void ResultsFile::readTimes()
         }
         times_.push_back({t.front(), entry.first});
     }
+    std::sort(incomplete_.begin(), incomplete_.end());
+    incomplete_.erase(std::unique(incomplete_.begin(), incomplete_.end()), incomplete_.end());
     std::stable_sort(times_.begin(), times_.end(),
                      [](const TimeStep& a, const TimeStep& b) { return a.time < b.time; });
     if (times_.empty()) fail("results file <" + fileName_ + "> holds no valid output record");
@@ -181,7 +186,7 @@ TimeStep ResultsFile::findTime(double t) const
     for (const TimeStep& s : times_)
         if (roundedAt3(s.time) == roundedAt3(t)) return s;
     std::ostringstream valid;
-    for (const TimeStep& s : times_) valid << " " << s.time;
+    for (const TimeStep& s : times_) valid << " " << dataio::ResultReader::timeText(s.time);
     fail("time " + std::to_string(t) + " s is not stored in <" + fileName_ + ">; valid times [s]:" + valid.str());
 }
 

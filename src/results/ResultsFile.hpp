@@ -58,6 +58,8 @@ public:
 
     /// Valid output times (records marked invalid left out), ascending.
     const std::vector<TimeStep>& times() const { return times_; }
+    /// Record indices that lack their time in some output (left out of times()).
+    const std::vector<int>& incompleteRecords() const { return incomplete_; }
     /// The step whose time equals t at 3 decimals; fatal, listing the valid times, when there is none.
     TimeStep findTime(double t) const;
 
@@ -114,6 +116,7 @@ private:
     ColumnSource topology_;
     ColumnSource geometry_;
     std::vector<TimeStep> times_;
+    std::vector<int> incomplete_;
     std::vector<std::string> requested_;
     std::vector<std::string> stringNames_;
     double minWaterDepth_ = 0.0;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/TerraException.hpp"
+#include "dataio/ResultReader.hpp"
 #include "results/XdmfExport.hpp"
 
 namespace results {
@@ -88,7 +89,11 @@ void printInfo(const ResultsFile& file)
                   << (ok ? "" : " (not provided: " + why + ")") << '\n';
     }
     std::cout << " -> stored times: " << file.times().size() << '\n';
-    for (const TimeStep& s : file.times()) std::cout << " ->   t[s]: " << s.time << " (record " << s.record << ")\n";
+    // Printed with the digits that read back as the stored time, so that a re-run can be started from it.
+    for (const TimeStep& s : file.times())
+        std::cout << " ->   t[s]: " << dataio::ResultReader::timeText(s.time) << " (record " << s.record << ")\n";
+    for (const int record : file.incompleteRecords())
+        std::cout << " ->   record " << record << " is incomplete (no time): left out\n";
     std::cout << std::flush;
 }
 

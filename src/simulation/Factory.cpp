@@ -9,4 +9,10 @@ api::IExecutionPlan* Factory::createExecutionPlan(const double& start, const dou
     return new ExecutionPlan(start, increment, end);
 }
 
+api::IExecutionPlan* Factory::createExecutionPlan(const double& start, const double& increment, const double& end,
+                                                  bool closing, double origin)
+{
+    return new ExecutionPlan(start, increment, end, closing, origin);
+}
+
 }  // namespace simulation

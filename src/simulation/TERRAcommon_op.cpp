@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <type_traits>
 
@@ -130,6 +132,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeSetsAndKernels(name);
     initializeMaps(name);
     initializeSolutionData();
+    initializeOutputData();
     if (startTime() > 0.0) {
         initializeReRunData(outputFile, startTime());
         initializeData(name, true);
@@ -137,7 +140,6 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
         initializeData(name, false);
         initializeResultsFile(outputFile);
     }
-    initializeOutputData();
     initializeParameters();
     initializeVariables();
     op_diagnostic_output();
@@ -168,15 +170,51 @@ void TERRAcommon::printProgressMessage(const double& increment, const long long&
 {
     if (!progress) return;
     const double elapsed = static_cast<double>(wallClockNs() - wallStartNs);
-    const double t0 = startTime();
-    const int k = static_cast<int>((time - t0) / increment);
+    const double t0 = runStart;
+    // The count of the trigger passed last, so that the line at the end reads progressCount whatever the
+    // rounding of the hundredths.
+    const int k = static_cast<int>(std::lround((progressPlan->lastTime() - t0) / increment));
     std::cout << " -> Progress: " << k << "/" << progressCount << ", dt = " << shownDt << " [s]"
               << ", RTS = " << (time - t0) / (elapsed / 1e9) << std::endl;
 }
 
+void TERRAcommon::runDueKernels()
+{
+    for (auto& entry : kernelPlans) {
+        if (entry.second->execute(time)) kernelFunctions.at(entry.first)();
+    }
+}
+
+void TERRAcommon::advance(const double& target, const double& limit)
+{
+    // The kernels may only shorten the step, but they see it as a float: the step limited to the time left until
+    // the target comes back rounded, a little short of it or beyond it. Such a step ends on the target exactly,
+    // so that no output time is missed and the end is reached; the state moved by the float step either way.
+    if (dt >= limit || static_cast<float>(dt) == static_cast<float>(limit))
+        time = target;
+    else
+        time += dt;
+    if (logLevel > 2) std::cout << " -> time: " << time << std::endl;
+}
+
+void TERRAcommon::writeDueOutputs()
+{
+    if (!outputPlan->execute(time)) return;
+    if (!keepRecordAt(time)) writeRegularOutput(time);
+    writeTrackedOutput();
+}
+
+void TERRAcommon::reportProgress(const long long& wallStartNs, const double& shownDt)
+{
+    bool due = false;
+    while (progressPlan->execute(time)) due = true;  // one line for all hundredths this step passed
+    if (due) printProgressMessage(progressPlan->getIncrement(), wallStartNs, shownDt);
+}
+
 void TERRAcommon::run()
 {
-    const double t0 = startTime();
+    if (!reRun) runStart = startTime();
+    const double t0 = runStart;
     const double tEnd = endTime();
 
     // The threshold is twice the value the message names.
@@ -186,10 +224,12 @@ void TERRAcommon::run()
     // clang-format on
     const double dtMinimum = dtMin;
 
-    const double interval = (outTime() == 0.0) ? tEnd : outTime();
-    api::IExecutionPlan* outputPlan = Factory::createExecutionPlan(t0, interval, tEnd);
-    api::IExecutionPlan* progressPlan = progress ? Factory::createExecutionPlan(t0, (tEnd - t0) / progressCount, tEnd)
-                                                 : Factory::createExecutionPlan(t0, tEnd, tEnd);
+    // Output times are multiples of the interval counted from the beginning of the first run (time 0), so that a
+    // re-run from a stored time writes at the same times as the run it continues, and the end closes the plan.
+    const double interval = (outTime() == 0.0) ? std::max(tEnd, t0) : outTime();
+    outputPlan.reset(Factory::createExecutionPlan(t0, interval, tEnd, true, 0.0));
+    progressPlan.reset(progress ? Factory::createExecutionPlan(t0, (tEnd - t0) / progressCount, tEnd, true, t0)
+                                : Factory::createExecutionPlan(t0, tEnd, tEnd));
     initKernelPlans(t0);
 
     time = t0;
@@ -198,35 +238,31 @@ void TERRAcommon::run()
 
     archive();
     copyMinDepthParameter();
-
-    if (outputPlan->execute(time, dt)) writeRegularOutput(time);
+    writeDueOutputs();
 
     const long long wallStart = wallClockNs();
-    if (progressPlan->execute(time)) printProgressMessage(progressPlan->getIncrement(), wallStart, dtInit);
+    reportProgress(wallStart, dtInit);
 
     while (time < tEnd) {
-        for (auto& entry : kernelPlans) {
-            if (entry.second->execute(time)) kernelFunctions.at(entry.first)();
-        }
+        // The step ends at the next output time or the end at the latest; the time-step kernel shortens it.
+        const double target = std::min(outputPlan->nextTime(), tEnd);
+        dt = std::min(kUnlimitedStep, target - time);
+        const double limit = dt;
+        runDueKernels();
         if (dt < dtMinimum && logLevel > 0) {
             std::cout << " -> time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
                       << std::endl;
         }
-        time += dt;
-        if (logLevel > 2) std::cout << " -> time: " << time << std::endl;
-        if (progressPlan->execute(time)) printProgressMessage(progressPlan->getIncrement(), wallStart, dt);
-        dt = kUnlimitedStep;
-        if (outputPlan->execute(time, dt)) writeRegularOutput(time);
+        advance(target, limit);
+        reportProgress(wallStart, dt);
+        writeDueOutputs();
     }
-
-    if (logLevel > 1) std::cout << " -> writing tracked output ..." << std::endl;
-    for (const model::DataID id : trackedOutputs) writeOutput(0.0, id, 0);
 
     std::cout << " -> simulation finished! (cpu-time = " << static_cast<double>(wallClockNs() - wallStart) / 1e9 << "s)"
               << std::endl;
     op_timing_output();
-    delete outputPlan;
-    delete progressPlan;
+    outputPlan.reset();
+    progressPlan.reset();
 }
 
 // ------------------------------------------------------------------------------------------------ model set-up
@@ -308,7 +344,7 @@ void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
     for (const auto& entry : model->getDats()) {
         const model::DataID id = idOf(entry);
         api::IData* d = model->getData(id);
-        if (isReRun && d->isSolution()) continue;
+        if (isReRun && restoredData.count(id) != 0) continue;
         if (d->isSimulationOnly()) {
             if (d->getType() == "int")
                 data[id] = createLocalData<int>(d);
@@ -497,6 +533,15 @@ void TERRAcommon::initializeOutputData()
     sortUnique(trackedOutputs);
 }
 
+void TERRAcommon::writeTrackedOutput()
+{
+    if (trackedOutputs.empty()) return;
+    // Rewritten at every output time, so that a run that is stopped keeps its maxima and arrival times up to its
+    // last output; its time says up to when they hold.
+    if (logLevel > 1) std::cout << " -> writing tracked output ..." << std::endl;
+    for (const model::DataID id : trackedOutputs) writeOutput(time, id, 0);
+}
+
 void TERRAcommon::writeRegularOutput(const double& t)
 {
     if (logLevel > 1) std::cout << " -> writing output at t = " << t << " ..." << std::endl;
@@ -513,38 +558,91 @@ void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const in
 
 // ------------------------------------------------------------------------------------------------ re-run, archive
 
+void TERRAcommon::checkSameMesh(api::IResultReader* reader) const
+{
+    // The cell count, then the node coordinates value by value: a results file of another mesh (or of the same
+    // mesh numbered otherwise) would be continued with the wrong cells.
+    const std::string results = reader->getFilename();
+    const std::string runfile = h5Reader->getFilename();
+    const auto fail = [&](const std::string& what) {
+        std::cerr << " -> "
+                  << "the results file <" << results << "> holds another mesh than the model <" << runfile
+                  << ">: " << what << "; a re-run continues the results of the same model file" << std::endl;
+        throw TerraException();
+    };
+    const std::string cells = "CellsAll/set";
+    if (!reader->existDataset(cells)) fail("it has no cell count");
+    const int stored = reader->readIntScalar(cells);
+    if (stored != sets.at(model::SetID::CellsAll)->size)
+        fail(std::to_string(stored) + " cells against " + std::to_string(sets.at(model::SetID::CellsAll)->size));
+    const std::string coordinates = "NodesAll/Coordnts";
+    if (reader->existDataset(coordinates) && h5Reader->existDataset(coordinates) &&
+        reader->readDoubleVecVec(coordinates) != h5Reader->readDoubleVecVec(coordinates))
+        fail("the node coordinates differ");
+}
+
 void TERRAcommon::initializeReRunData(const std::string& outputFile, const double& restartTime)
 {
     const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
+    if (!std::filesystem::is_regular_file(name)) {
+        std::cerr << " -> "
+                  << "the re-run from t = " << restartTime << " s needs the results file <" << name
+                  << "> of the run it continues; it does not exist (a start time above 0 makes a re-run)" << std::endl;
+        throw TerraException();
+    }
     if (logLevel > 1)
         std::cout << " -> opening the existing solution file <" << name << "> to setup the RE-RUN simulation"
                   << std::endl;
-    api::IResultReader* reader = dataio::Factory::createResultReader(name);
+    std::unique_ptr<api::IResultReader> reader(dataio::Factory::createResultReader(name));
+    checkSameMesh(reader.get());
 
     std::vector<std::string> paths;
     for (const model::DataID id : solutionData) paths.push_back(model->getData(id)->getH5Path());
 
-    const int index = reader->findTime(paths, restartTime, 100);
+    double stored = restartTime;
+    const int index = reader->findRestartTime(paths, restartTime, stored);
     if (index < 0) {
         std::cout << " -> Restart time " << restartTime
                   << " [s] is not available. Please choose among available times:" << std::endl;
         reader->printValidTimes(paths);
         std::cerr << " -> impossible to setup proper Re-Run Initial Conditions" << std::endl;
-        delete reader;
         throw TerraException();
     }
-    outputCounter = index;
+    // The record at the restart time stays as stored; the run writes from the next index on.
+    reRun = true;
+    runStart = stored;
+    outputCounter = index + 1;
+    // The uninterrupted run had left its first step behind at this point.
+    firstTimeStep = false;
 
     for (const model::DataID id : solutionData) {
         api::IData* d = model->getData(id);
         const std::string path = dataio::ResultReader::getOutputPath(d->getH5Path(), index);
         data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), name.c_str(),
                                     path.c_str());
-        reader->deleteResults(d->getH5Path(), index);
+        restoredData.insert(id);
     }
-    std::cout << " -> Re-run properly set at " << restartTime << " [s]" << std::endl;
+    // The tracked maxima and arrival times continue from their record (written at every output time, the
+    // restart time included).
+    for (const model::DataID id : trackedOutputs) {
+        api::IData* d = model->getData(id);
+        const std::string path = dataio::ResultReader::getOutputPath(d->getH5Path(), 0);
+        if (!reader->existAttribute(path, "t")) continue;
+        const double until = reader->readAttributeDouble(path, "t");
+        if (until > stored + 1.0e-6)
+            std::cout << " -> the tracked maxima and arrival times continue from their record of t = "
+                      << dataio::ResultReader::timeText(until) << " s, later than the restart time" << std::endl;
+        data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), name.c_str(),
+                                    path.c_str());
+        restoredData.insert(id);
+    }
+    for (const model::DataID id : regularOutputs) {
+        const std::string group = dataio::ResultReader::getOutputGroup(model->getData(id)->getH5Path());
+        if (reader->existDataset(group)) reader->deleteResults(model->getData(id)->getH5Path(), index + 1);
+    }
+    std::cout << " -> Re-run properly set at " << dataio::ResultReader::timeText(stored) << " [s]" << std::endl;
 
-    delete reader;
+    reader.reset();
     h5Writer = dataio::Factory::createH5Writer(name, "rw");
 }
 

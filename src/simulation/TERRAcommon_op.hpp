@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ class IH5Writer;
 class IData;
 class IParameter;
 class ISet;
+class IResultReader;
 }  // namespace api
 
 namespace api {
@@ -76,6 +79,9 @@ protected:
     void initializeOutputData();
     void copyMinDepthParameter();
     void writeRegularOutput(const double& t);
+    void writeTrackedOutput();
+    /// True when the record at time t is the one a re-run started from, which stays as stored.
+    bool keepRecordAt(const double& t) const { return reRun && t == runStart; }
     void writeOutput(const double& t, const model::DataID& id, const int& index);
     void writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer);
     void writeSetupOutput(api::IParameter* p, api::IH5Reader* reader, api::IH5Writer* writer);
@@ -85,10 +91,21 @@ protected:
 
     // ---- re-run and archive ----
     void initializeReRunData(const std::string& outputFile, const double& restartTime);
+    /// Fatal unless the results file holds the model's mesh (cell count and node coordinates).
+    void checkSameMesh(api::IResultReader* reader) const;
     void archive();
 
-    // ---- time loop helpers ----
+    // ---- time loop helpers, one per part of a pass ----
     void initKernelPlans(const double& t0);
+    /// Every kernel whose plan is due at `time`, in ascending identifier.
+    void runDueKernels();
+    /// Moves `time` on by the step the kernels chose; a step that was limited to end on `target` (the next output
+    /// time or the end), and came back from the kernels rounded to float, ends on it exactly.
+    void advance(const double& target, const double& limit);
+    /// The outputs due at `time`: the regular record and the tracked record.
+    void writeDueOutputs();
+    /// The progress line, when at least one hundredth of the run was passed since the last one.
+    void reportProgress(const long long& wallStartNs, const double& shownDt);
     void printProgressMessage(const double& increment, const long long& wallStartNs, const double& shownDt);
 
     // Members in the order of the design; all pointers owned unless noted.
@@ -118,6 +135,14 @@ protected:
     std::vector<model::DataID> regularOutputs;
     std::vector<model::DataID> solutionData;
     int outputCounter = 0;
+    /// Set by the re-run set-up: the record at the start time stays as it is.
+    bool reRun = false;
+    /// Data a re-run took from the results file instead of the model file.
+    std::set<model::DataID> restoredData;
+    /// The time the run starts from: the start time, or on a re-run the stored time it matched.
+    double runStart = 0.0;
+    std::unique_ptr<api::IExecutionPlan> outputPlan;
+    std::unique_ptr<api::IExecutionPlan> progressPlan;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
     std::vector<void*> localBuffers;
 };

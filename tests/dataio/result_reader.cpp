@@ -99,12 +99,54 @@ TEST_F(ResultFile, TimesWithPositionStrictAndLenient)
                  " -> not all needed results are found for t=40s, in file: src/dataio/ResultReader on line ");
     // The same time at different record indices in two outputs.
     EXPECT_FATAL(r.getTimesWithPosition({"water_depth", "shifted"}, false), " -> corrupt result file!");
-    // A record without its time.
+}
+
+TEST_F(ResultFile, RecordsWithoutTimeAreLeftOutAndListedAsIncomplete)
+{
+    // A run stopped while writing its record 5 left it without its time.
     {
         dataio::H5Writer w(file, "rw");
-        w.writeDoubleScalar(ResultReader::getOutputPath("untimed", 0), 1.0);
+        w.writeDoubleVecVec(ResultReader::getOutputPath("water_depth", 5), {{5.0}, {50.0}});
     }
-    EXPECT_FATAL(r.getAllTimesWithPosition({"untimed"}), "cannot read attribute to dataset </RESULTS/untimed/0000000>");
+    std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
+    EXPECT_EQ(r->getAllTimesWithPosition({"water_depth"}).size(), 5u);
+    EXPECT_EQ(r->incompleteRecords({"water_depth", "flow_velocity"}), std::vector<int>{5});
+    ::testing::internal::CaptureStdout();
+    r->printValidTimes({"water_depth"});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n -> t[s]: 30\n -> t[s]: 40\n"
+              " -> record 5 is incomplete (no time): left out\n");
+}
+
+TEST_F(ResultFile, RestartTimeMatchesTheNearestStoredTimeWithinAMicrosecondInEveryOutput)
+{
+    {
+        dataio::H5Writer w(file, "rw");
+        writeRecords(w, "drifted", {0.0, 51.400000001, 99.900001488626, 99.9});
+    }
+    std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
+    struct Row {
+        std::vector<std::string> names;
+        double typed;
+        int index;
+        double stored;
+    };
+    const Row rows[] = {{{"drifted"}, 51.4, 1, 51.400000001},
+                        {{"drifted"}, 99.9, 3, 99.9},             // the nearer of two within the tolerance
+                        {{"drifted"}, 99.9000014, 2, 99.900001488626},
+                        {{"drifted"}, 51.401, -1, 0.0},
+                        {{"water_depth"}, 30.0000009, 3, 30.0},
+                        {{"water_depth", "flow_velocity"}, 40.0, -1, 0.0},  // not in every output
+                        {{"water_depth", "shifted"}, 10.0, -1, 0.0}};      // at different records
+    for (const Row& row : rows) {
+        double stored = 0.0;
+        EXPECT_EQ(r->findRestartTime(row.names, row.typed, stored), row.index) << row.typed;
+        if (row.index >= 0) EXPECT_EQ(stored, row.stored) << row.typed;
+    }
+    // Times are printed so that they read back as the stored doubles.
+    for (const double t : {51.400000001, 99.900001488626, 0.1 * 3, 22.5})
+        EXPECT_EQ(std::stod(ResultReader::timeText(t)), t);
+    EXPECT_EQ(ResultReader::timeText(99.9), "99.9");
 }
 
 TEST_F(ResultFile, DeletedResultsAreInvalidFromTheirIndexOn)

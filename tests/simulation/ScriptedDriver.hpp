@@ -22,12 +22,13 @@ public:
     {
         kernelFunctions[id] = [this, id] { calls.push_back({id, time}); };
     }
-    /// Registers, under the time-step identifier, a kernel that limits the step to `step` [s].
+    /// Registers, under the time-step identifier, a kernel that limits the step to `step` [s] and, like the
+    /// time-step kernel, hands it back rounded to float.
     void addStepLimiter(double step)
     {
         kernelFunctions[model::KernelID::TimeStepCalculation] = [this, step] {
             calls.push_back({model::KernelID::TimeStepCalculation, time});
-            dt = std::min(dt, step);
+            dt = static_cast<double>(std::min(static_cast<float>(dt), static_cast<float>(step)));
         };
     }
     /// Registers, under the internal-flux identifier, a kernel that raises the water surface of every cell.

@@ -1,7 +1,9 @@
 // The periodic trigger used for outputs, progress messages and the kernel schedule.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <vector>
 
 #include "simulation/ExecutionPlan.hpp"
 #include "simulation/Factory.hpp"
@@ -78,4 +80,39 @@ TEST(ExecutionPlan, FactoryCreatesAnIndependentPlanOwnedByTheCaller)
     EXPECT_FALSE(a->execute(0.5));
     EXPECT_TRUE(b->execute(0.5));  // b has not fired yet
     EXPECT_DOUBLE_EQ(a->getIncrement(), 1.0);
+}
+
+TEST(ExecutionPlan, TriggerTimesAreMultiplesOfTheIncrementFromTheOriginAndClosingPlansEndOnTheEnd)
+{
+    struct Row {
+        double start, increment, end, origin;
+        bool closing;
+        std::vector<double> expected;  // trigger times, in order
+    };
+    const Row rows[] = {
+        {0.0, 3.0, 10.0, 0.0, true, {0, 3, 6, 9, 10}},
+        {0.0, 3.0, 10.0, 0.0, false, {0, 3, 6, 9}},
+        {0.0, 1.1, 7.7, 0.0, true, {0, 1.1, 2.2, 1.1 * 3, 4.4, 5.5, 1.1 * 6, 7.7}},  // 7 × 1.1 is not 7.7
+        {4.5, 2.0, 9.0, 0.0, true, {6, 8, 9}},  // a re-run from 4.5 keeps the times of the run it continues
+        {4.0, 2.0, 9.0, 0.0, true, {4, 6, 8, 9}},
+    };
+    for (const Row& row : rows) {
+        ExecutionPlan plan(row.start, row.increment, row.end, row.closing, row.origin);
+        std::vector<double> fired;
+        for (double next = plan.nextTime(); next <= row.end; next = plan.nextTime()) {
+            if (next > row.start) EXPECT_FALSE(plan.execute(std::nextafter(next, 0.0)));
+            EXPECT_TRUE(plan.execute(next));
+            fired.push_back(plan.lastTime());
+        }
+        EXPECT_EQ(fired, row.expected) << row.start << " " << row.increment << " " << row.end;
+        EXPECT_FALSE(plan.execute(row.end));
+    }
+    // A thousand increments of 0.1: each trigger is k × 0.1, the last one the end itself, not a running sum.
+    ExecutionPlan plan(0.0, 0.1, 100.0, true, 0.0);
+    int k = 0;
+    for (; plan.nextTime() <= 100.0; ++k) {
+        ASSERT_EQ(plan.nextTime(), k == 1000 ? 100.0 : k * 0.1) << k;
+        ASSERT_TRUE(plan.execute(plan.nextTime()));
+    }
+    EXPECT_EQ(k, 1001);
 }

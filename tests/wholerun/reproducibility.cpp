@@ -2,14 +2,37 @@
 // middle output must end exactly where the uninterrupted run ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "support/H5Data.hpp"
 #include "wholerun/WholeRun.hpp"
 
 using wholerun::Case;
 
 namespace {
+
+/// Shortest text that reads back as t.
+std::string text(double t)
+{
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, t).ptr);
+}
+
+std::string record(const std::string& item, int index)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%07i", index);
+    return "RESULTS/" + item + "/" + buffer;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
 
 std::string config(double start, double end, double out)
 {
@@ -52,22 +75,96 @@ TEST(WholeRunReproducibility, OneAndTwoThreadsGiveBitIdenticalResults)
     EXPECT_NE(c.state("one.h5", 4), c.state("one.h5", 0)) << "the water must have moved";
 }
 
-TEST(WholeRunReproducibility, ReRunFromAMiddleOutputEndsBitIdenticalToTheUninterruptedRun)
+/// An inflow/outflow channel, 40 m x 4 m on a slope, discharge in on the left, water level out on the right, and a
+/// gauge string across the middle whose discharges are stored.
+void prepareChannel(Case& c)
 {
-    Case c("rerun");
-    prepare(c);
-    const auto full = c.simulate(config(0.0, 8.0, 2.0), "full.h5");
-    ASSERT_EQ(full.status, 0) << full.out << full.err;
-    std::filesystem::copy_file(c.dir().file("full.h5"), c.dir().file("again.h5"));
-    const auto again = c.simulate(config(4.0, 8.0, 2.0), "again.h5");
-    ASSERT_EQ(again.status, 0) << again.out << again.err;
-    EXPECT_NE(again.out.find("Re-run properly set at 4"), std::string::npos) << again.out;
+    c.mesh("--size 40 4 --cells 40 4 --bed slope:0.002");
+    // Node (i, j) has id j * 41 + i + 1: the gauge walks up the line x = 20 m.
+    auto lines = wholerun::readLines(c.dir().file("mesh.2dm"));
+    lines.push_back("NS 21 62 103 144 -185 gauge");
+    wholerun::writeLines(c.dir().file("mesh.2dm"), lines);
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm", "STRINGDEF": [{"name": "left"}, {"name": "right"},
+                                                           {"name": "gauge", "upstream_direction": "right"}]},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001},
+          "INITIAL": {"type": "water_surface", "value": 0.3},
+          "FRICTION": {"type": "manning", "default_friction": 0.03},
+          "BOUNDARY": [{"name": "in", "type": "discharge_inflow", "string": "left",
+                        "discharge": [[0, 0.0], [10, 2.0]], "slope": 0.002},
+                       {"name": "out", "type": "water_level", "string": "right",
+                        "water_surface": [[0, 0.3], [100, 0.3]]}]}}}}})");
+}
 
-    ASSERT_EQ(c.outputs("again.h5"), 5);
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(c.timeOf("again.h5", k), c.timeOf("full.h5", k));
-        EXPECT_EQ(c.state("again.h5", k), c.state("full.h5", k)) << "output " << k;
+/// Runs the case uninterrupted, then re-runs it from each of the stored times `restarts` (record indices) on a
+/// copy of the results, and requires every re-run to end with the bits of the uninterrupted run: the state, the
+/// bed, the node-string discharges and the tracked maxima, with the records up to the restart time as stored.
+void expectBitIdenticalReRuns(Case& c, double end, double out, const std::string& outputs,
+                              const std::vector<int>& restarts, const std::vector<std::string>& extra)
+{
+    const auto configOf = [&](double start) {
+        return R"({"SIMULATION": {"TIME": {"start": )" + text(start) + R"(, "end": )" +
+               text(end) + R"(, "out": )" + text(out) +
+               R"(}, "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": )" + outputs + "}}";
+    };
+    const auto full = c.simulate(configOf(0.0), "full.h5");
+    ASSERT_EQ(full.status, 0) << full.out << full.err;
+    const int records = c.outputs("full.h5");
+    const std::string fullFile = c.dir().file("full.h5");
+    for (const int k : restarts) {
+        ASSERT_LT(k, records - 1);
+        const std::string name = "again" + std::to_string(k) + ".h5";
+        std::filesystem::copy_file(fullFile, c.dir().file(name));
+        const auto again = c.simulate(configOf(c.timeOf("full.h5", k)), name);
+        ASSERT_EQ(again.status, 0) << again.out << again.err;
+        ASSERT_EQ(c.outputs(name), records) << "restart at record " << k;
+        for (int i = 0; i < records; ++i) {
+            EXPECT_EQ(c.timeOf(name, i), c.timeOf("full.h5", i)) << "restart " << k << ", record " << i;
+            EXPECT_EQ(c.state(name, i), c.state("full.h5", i)) << "restart " << k << ", record " << i;
+        }
+        for (const std::string& item : extra) {
+            // The tracked maxima have one record; the others are compared at the end.
+            const std::string path = record(item, item == "CellsAll/FloodVar" ? 0 : records - 1);
+            EXPECT_EQ(testsupport::h5::readValues(c.dir().file(name), path),
+                      testsupport::h5::readValues(fullFile, path))
+                << "restart " << k << ", " << path;
+        }
+        if (contains(extra, "NodeStrg/StateVar")) {
+            // The gauge's record at the restart time is kept as stored, not rewritten from an empty state.
+            const std::string path = record("NodeStrg/StateVar", k);
+            EXPECT_EQ(testsupport::h5::readValues(c.dir().file(name), path),
+                      testsupport::h5::readValues(fullFile, path));
+        }
     }
+    EXPECT_NE(c.state("full.h5", records - 1), c.state("full.h5", 0)) << "the water must have moved";
+}
+
+TEST(WholeRunReproducibility, ReRunsFromSixteenStoredTimesEndBitIdenticalToTheUninterruptedRuns)
+{
+    {
+        Case c("rerun-dambreak");
+        prepare(c);
+        expectBitIdenticalReRuns(c, 8.0, 0.5, R"(["water_depth"])", {1, 3, 4, 7, 10, 14}, {"CellsAll/FloodVar"});
+    }
+    {
+        Case c("rerun-channel");
+        prepareChannel(c);
+        expectBitIdenticalReRuns(c, 9.7, 1.1, R"(["water_depth", "ns_hyd_discharge"])", {1, 2, 4, 6, 7},
+                                 {"NodeStrg/StateVar"});
+    }
+    Case c("rerun-mobile");
+    c.mesh("--size 20 10 --cells 20 10 --bed flat:1 --material 0:10:1,10:20:2");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+        "GEOMETRY": {"mesh_file": "mesh.2dm"},
+        "HYDRAULICS": {
+          "PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001},
+          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 2.0},
+                                                      {"index": [2], "water_surface": 1.3}]},
+          "FRICTION": {"type": "manning", "default_friction": 0.02}}}}}})");
+    c.addMorphology(0.001, 0.047, 0.0);
+    expectBitIdenticalReRuns(c, 6.0, 0.6, R"(["water_depth", "bottom_elevation"])", {1, 3, 5, 6, 8},
+                             {"CellsAll/BottomEl"});
 }
 
 }  // namespace

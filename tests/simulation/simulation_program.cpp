@@ -86,6 +86,27 @@ TEST_F(SimulationProgram, ReRunAtATimeNeverWrittenListsValidTimesAndFailsWithout
         EXPECT_EQ(drivertest::readAttribute(results, path, "t"), 1.0 * index);
     }
 
+    // A time typed as printed matches within a microsecond and keeps the record it starts from.
+    const auto near = simulate(config(1.0000004, 2.0, 1.0), "-o " + shellQuote(results));
+    ASSERT_EQ(near.status, 0) << near.out << near.err;
+    EXPECT_NE(near.out.find(" -> Re-run properly set at 1 [s]\n"), std::string::npos) << near.out;
+
+    // No results file, or one of another mesh: refused with the names of the files, the results untouched.
+    const auto missing = simulate(config(1.0, 2.0, 1.0), "-o " + shellQuote(dir.file("none.h5")));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("needs the results file <" + dir.file("none.h5") + "> of the run it continues"),
+              std::string::npos)
+        << missing.err;
+    const std::vector<double> moved = {0, 0, 0, 2, 0, 0, 1, 1, 0, 0, 1, 0};
+    drivertest::overwriteValues(results, "NodesAll/Coordnts", moved);
+    const auto other = simulate(config(1.0, 2.0, 1.0), "-o " + shellQuote(results));
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("the results file <" + results + "> holds another mesh than the model <" + modelFile +
+                             ">: the node coordinates differ"),
+              std::string::npos)
+        << other.err;
+    EXPECT_EQ(drivertest::readAttribute(results, "RESULTS/CellsAll/HydState/0000002", "t"), 2.0);
+
     // A fresh run (start 0) does not continue the file: it replaces it.
     const auto again = simulate(config(0.0, 1.0, 1.0), "-o " + shellQuote(results));
     ASSERT_EQ(again.status, 0) << again.out << again.err;

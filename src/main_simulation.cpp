@@ -4,7 +4,9 @@
 
 #include "ConfigurationSchema.hpp"
 #include "HydrovaMain.hpp"
+#include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
+#include "dataio/H5FileNameDefinitions.hpp"
 #include "simulation/TERRAdomain_op.hpp"
 
 class HydrovaSimulation : public HydrovaMain {
@@ -29,12 +31,19 @@ public:
                                                      false, "results.h5", "string", *this);
     }
 
-    /// The results must never overwrite the model file; checked before any file is opened.
+    /// No output may overwrite an input, and the results file must not be open in another program (a second
+    /// run on it would truncate what the first one writes); checked before any file is opened.
     bool checkForValidation() override
     {
-        HYDROVA_ASSERT(this->outputArg->getValue() != this->runArg->getValue(),
-                       "runfile <" << this->runArg->getValue() << "> cannot be equal to output <"
-                                   << this->outputArg->getValue() << "> ");
+        const std::vector<std::pair<std::string, std::string>> inputs = {{"model file", runArg->getValue()},
+                                                                         {"configuration file", getJsonFile()}};
+        if (!getArchive().empty()) {
+            hydrova::refuseSameFile("archive file", getArchive(), inputs);
+            return true;
+        }
+        const std::string results = dataio::H5FileNameDefinitions::getResultFileName(outputArg->getValue());
+        hydrova::refuseSameFile("results file", results, inputs);
+        hydrova::refuseFileInUse(results);
         return true;
     }
 

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "dataio/Archive.hpp"
 #include "dataio/H5Exception.hpp"
@@ -43,6 +44,7 @@ void ResultsFile::fail(const std::string& message) const
 ResultsFile::ResultsFile(const std::string& fileName) : fileName_(fileName)
 {
     if (!std::ifstream(fileName).good()) fail("results file <" + fileName + "> not found");
+    hydrova::refuseFileInUse(fileName, false);
     try {
         reader_ = std::make_unique<dataio::H5Reader>(fileName);
     } catch (const dataio::H5Exception& e) {

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "HydrovaMain.hpp"
+#include "common/FileChecks.hpp"
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
 #include "results/ResultsRun.hpp"
@@ -43,6 +44,10 @@ public:
 
     void executionContent() override
     {
+        // Nothing this program writes may replace the results file it reads.
+        const std::vector<std::pair<std::string, std::string>> input = {{"results file", getJsonFile()}};
+        hydrova::refuseSameFile("archive file", getArchive(), input);
+        hydrova::refuseSameFile("XDMF file", xdmfArg->getValue(), input);
         if (!getArchive().empty()) {
             // The set-up command text the run was made with, restored to a file.
             const std::unique_ptr<api::IH5Reader> reader(dataio::Factory::createH5Reader(getJsonFile()));

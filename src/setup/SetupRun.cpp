@@ -10,6 +10,7 @@
 #include "model/Factory.hpp"
 #include "setup/CommandFile.hpp"
 #include "setup/ModelBuilder.hpp"
+#include "common/FileChecks.hpp"
 #include "setup/ModelFileWriter.hpp"
 #include "setup/SetupError.hpp"
 #include "setup/mesh/Geometry.hpp"
@@ -59,6 +60,8 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     const ModelContent content = buildModelContent(mesh, geometry, description);
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
+    hydrova::refuseSameFile("model file", output, {{"mesh file", description.meshFile}});
+    hydrova::refuseFileInUse(output);
     try {
         writeModelFile(output, *model, content, text, logLevel);
     } catch (const TerraException&) {

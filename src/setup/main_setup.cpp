@@ -1,5 +1,6 @@
 // Entry of the set-up program: writes a model file from a set-up command file and the mesh it names.
 #include "HydrovaMain.hpp"
+#include "common/FileChecks.hpp"
 #include "setup/SetupRun.hpp"
 #include "setup/SetupSchema.hpp"
 
@@ -14,7 +15,12 @@ public:
                                                      "model.h5", "string", *this);
     }
 
-    bool checkForValidation() override { return true; }
+    /// The model file must not replace the command file (the mesh file is checked once the command file named it).
+    bool checkForValidation() override
+    {
+        hydrova::refuseSameFile("model file", outputArg->getValue(), {{"set-up command file", getJsonFile()}});
+        return true;
+    }
 
     void executionContent() override { setup::runSetup(getJsonFile(), outputArg->getValue(), getLogLevel()); }
 

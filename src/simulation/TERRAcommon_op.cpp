@@ -133,15 +133,13 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeMaps(name);
     initializeSolutionData();
     initializeOutputData();
-    if (startTime() > 0.0) {
-        initializeReRunData(outputFile, startTime());
-        initializeData(name, true);
-    } else {
-        initializeData(name, false);
-        initializeResultsFile(outputFile);
-    }
+    const bool isReRun = startTime() > 0.0;
+    if (isReRun) initializeReRunData(outputFile, startTime());
+    initializeData(name, isReRun);
     initializeParameters();
     initializeVariables();
+    // A new results file replaces an old one only once the model file and the configuration have been read.
+    if (!isReRun) initializeResultsFile(outputFile);
     op_diagnostic_output();
 }
 

@@ -3,6 +3,10 @@
 // on an empty set), so these runs exercise the driver and the program frame only.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -197,4 +201,60 @@ TEST_F(SimulationProgram, DamBreakInAClosedBoxLevelsTheSurfacesAndKeepsTheVolume
             EXPECT_GT(state[3], 1.5) << index;
         }
     }
+}
+
+TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHoldsOpen)
+{
+    drivertest::writeModelFile(modelFile, drivertest::ModelFileSpec{});
+    const std::string results = dir.file("results.h5");
+    const std::string configFile = config(0.0, 1.0, 1.0);
+    ASSERT_EQ(simulate(configFile, "-o " + shellQuote(results)).status, 0);
+    const std::string setupFile = dir.write("setup.json", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {}}}})");
+    const auto bytes = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto run = [&](const std::string& name, const std::string& arguments) {
+        return runProcess(program(name) + " " + arguments, dir.path());
+    };
+    struct Row {
+        std::string program, arguments, victim, message;
+    };
+    // Each output names its input by another spelling: the files are compared, not the strings.
+    const Row rows[] = {
+        {"hydrova_setup", "-f setup.json -o ./setup.json", setupFile,
+         "the model file <./setup.json> is the same file as the set-up command file <setup.json>"},
+        {"hydrova_simulation", "-f config.json -r model.h5 -o ./config.json", configFile,
+         "the results file <./config.json> is the same file as the configuration file <config.json>"},
+        {"hydrova_simulation", "-f config.json -r model.h5 -o ../" + std::filesystem::path(dir.path()).filename().string() +
+             "/model.h5", modelFile, "is the same file as the model file <model.h5>"},
+        {"hydrova_simulation", "-f config.json -r model.h5 -a ./model.h5", modelFile,
+         "the archive file <./model.h5> is the same file as the model file <model.h5>"},
+        {"hydrova_results", "-f results.h5 -x ./results.h5", results,
+         "the XDMF file <./results.h5> is the same file as the results file <results.h5>"},
+        {"hydrova_results", "-f results.h5 -a ./results.h5", results,
+         "the archive file <./results.h5> is the same file as the results file <results.h5>"},
+    };
+    for (const Row& row : rows) {
+        const std::string before = bytes(row.victim);
+        const auto r = run(row.program, row.arguments);
+        EXPECT_EQ(r.status, 1) << row.arguments;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << row.arguments << "\n" << r.err;
+        EXPECT_EQ(bytes(row.victim), before) << row.arguments;
+    }
+
+    // Another program holding the results file (as the HDF5 library of a running simulation does): a second run
+    // and a fresh run on it are refused before anything is truncated, and a reader is refused while it is written.
+    const std::string before = bytes(results);
+    const int fd = ::open(results.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    for (const std::string& command : {program("hydrova_simulation") + " -f config.json -r model.h5 -o results.h5",
+                                       program("hydrova_results") + " -f results.h5 --info"}) {
+        const auto r = runProcess(command, dir.path());
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_NE(r.err.find(" -> results.h5 is open in another program"), std::string::npos) << r.err;
+    }
+    ::close(fd);
+    EXPECT_EQ(bytes(results), before);
 }

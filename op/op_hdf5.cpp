@@ -376,6 +376,9 @@ void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
 {
     op_printf("Writing '%s' to file '%s'\n", path, file);
     open_library();
+    // Declared first, destroyed last: a failing close (a full disk) stays silent here; the caller's flush of the
+    // file reports it.
+    QuietErrors quietClose;
     const int componentBytes = dat->size / dat->dim;
     const hsize_t rows = (hsize_t)dat->set->size;
     const hsize_t cols = (hsize_t)dat->dim;

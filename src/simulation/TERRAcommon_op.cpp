@@ -1,10 +1,14 @@
 #include "simulation/TERRAcommon_op.hpp"
 
 #include <omp.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -540,8 +544,36 @@ void TERRAcommon::writeTrackedOutput()
     for (const model::DataID id : trackedOutputs) writeOutput(time, id, 0);
 }
 
+void TERRAcommon::checkRoomForRecords(const double& t) const
+{
+    // A write that fills the disk leaves the file's end beyond what reached it, and the library then refuses the
+    // whole file: the room for the records (with a margin for the library's own data) is asked for first.
+    std::uintmax_t needed = 1u << 20;
+    for (const auto* list : {&regularOutputs, &trackedOutputs})
+        for (const model::DataID id : *list) {
+            const op_dat d = data.at(id);
+            if (d != nullptr) needed += 2u * static_cast<std::uintmax_t>(d->size) * static_cast<std::uintmax_t>(d->set->size);
+        }
+    const std::string file = h5Writer->getFilename();
+    std::error_code error;
+    std::uintmax_t room = std::filesystem::space(std::filesystem::absolute(file).parent_path(), error).available;
+    if (error) return;
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        room = std::min<std::uintmax_t>(room, limit.rlim_cur > size ? limit.rlim_cur - size : 0);
+    }
+    if (needed <= room) return;
+    std::cerr << " -> "
+              << "cannot write the results file <" << file << "> at t = " << t << " s: " << std::strerror(ENOSPC)
+              << " (" << needed << " bytes needed, " << room << " free); the records written before are kept"
+              << std::endl;
+    throw TerraException();
+}
+
 void TERRAcommon::writeRegularOutput(const double& t)
 {
+    checkRoomForRecords(t);
     if (logLevel > 1) std::cout << " -> writing output at t = " << t << " ..." << std::endl;
     for (const model::DataID id : regularOutputs) writeOutput(t, id, outputCounter);
     ++outputCounter;
@@ -550,8 +582,23 @@ void TERRAcommon::writeRegularOutput(const double& t)
 void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
 {
     const std::string path = dataio::ResultReader::getOutputPath(model->getData(id)->getH5Path(), index);
-    op_fetch_data_hdf5_file_path(data.at(id), h5Writer->getFilename().c_str(), path.c_str());
-    h5Writer->attachAttributeDouble(path, "t", t);
+    const std::string file = h5Writer->getFilename();
+    try {
+        op_fetch_data_hdf5_file_path(data.at(id), file.c_str(), path.c_str());
+        // The time goes on last and flushes the file: a record without it was not completely written.
+        h5Writer->attachAttributeDouble(path, "t", t);
+    } catch (const std::exception& e) {
+        const int code = errno;
+        // Closing the file here lets the program end without the library retrying the write at exit; the records
+        // flushed before stay readable.
+        delete h5Writer;
+        h5Writer = nullptr;
+        std::cerr << " -> "
+                  << "cannot write the results file <" << file << "> at t = " << t << " s: "
+                  << (code != 0 ? std::strerror(code) : e.what()) << " (the records written before are kept)"
+                  << std::endl;
+        throw TerraException();
+    }
 }
 
 // ------------------------------------------------------------------------------------------------ re-run, archive

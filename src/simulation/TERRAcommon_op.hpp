@@ -80,6 +80,9 @@ protected:
     void copyMinDepthParameter();
     void writeRegularOutput(const double& t);
     void writeTrackedOutput();
+    /// Fatal, before anything is written, when the disk (or the file-size limit) leaves no room for the records
+    /// of one output time.
+    void checkRoomForRecords(const double& t) const;
     /// True when the record at time t is the one a re-run started from, which stays as stored.
     bool keepRecordAt(const double& t) const { return reRun && t == runStart; }
     void writeOutput(const double& t, const model::DataID& id, const int& index);

@@ -258,3 +258,23 @@ TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHolds
     ::close(fd);
     EXPECT_EQ(bytes(results), before);
 }
+
+TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndKeepsTheRecordsWrittenBefore)
+{
+    // The file-size limit of the process stands in for a full disk (no mount needed): the writes beyond it fail
+    // as on a full disk.
+    drivertest::writeModelFile(modelFile, drivertest::ModelFileSpec{});
+    config(0.0, 1000.0, 1.0);
+    const auto r = runProcess("sh -c \"trap '' XFSZ; ulimit -f 2200; exec " + program("hydrova_simulation") +
+                                  " -f config.json -r model.h5 -o results.h5\"",
+                              dir.path());
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(" -> cannot write the results file <results.h5> at t = [0-9.]+ s: "
+                                                   "No space left on device \\([^\n]*\\); the records written "
+                                                   "before are kept\n -> ... unfortunately HYDROVA is killed!\n")))
+        << r.err;
+    const auto info = runProcess(program("hydrova_results") + " -f results.h5 --info", dir.path());
+    EXPECT_EQ(info.status, 0) << info.err << r.err;
+    EXPECT_GT(countOf(info.out, " ->   t[s]: "), 1) << info.out;
+    EXPECT_LT(countOf(info.out, " ->   t[s]: "), 1001) << info.out;
+}

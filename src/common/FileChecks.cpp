@@ -14,6 +14,7 @@ namespace hydrova {
 
 bool sameFile(const std::string& a, const std::string& b)
 {
+    if (a == b) return true;  // even before the file exists
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
 }

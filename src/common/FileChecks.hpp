@@ -8,7 +8,8 @@
 
 namespace hydrova {
 
-/// Whether the two paths name the same existing file (compared as files: links and other spellings count).
+/// Whether the two paths name the same file: the same text, or the same existing file (compared as files: links
+/// and other spellings count).
 bool sameFile(const std::string& a, const std::string& b);
 
 /// Fatal (message, TerraException) when `output` is the same file as one of `inputs` (role, path): the run would

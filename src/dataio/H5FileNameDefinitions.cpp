@@ -4,6 +4,7 @@ namespace dataio {
 
 const std::string H5FileNameDefinitions::H5EXTENSION = ".h5";
 const std::string H5FileNameDefinitions::RESULTSID = "_results";
+const std::string H5FileNameDefinitions::NODECOORDINATES = "NodesAll/CoordDbl";
 
 std::string H5FileNameDefinitions::getResultFileName(const std::string& name)
 {

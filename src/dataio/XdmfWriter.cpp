@@ -37,6 +37,9 @@ void XdmfWriter::addMesh(const int& nElements, const std::string& topologyDatase
     xdmf_.beginElement(Tag::DataItem);
     xdmf_.addType("Uniform");
     xdmf_.setDimensions(geometryDims);
+    // Coordinates are stored in double precision: read as float, a UTM mesh of small cells would fold together.
+    xdmf_.setNumberType("Float");
+    xdmf_.setPrecision("8");
     xdmf_.setFormat("HDF");
     xdmf_.addItem(h5FileName_ + ":" + geometryDataset);
     xdmf_.endDataItem();

@@ -14,6 +14,7 @@
 #include "common/TerraException.hpp"
 #include "dataio/Archive.hpp"
 #include "dataio/H5Exception.hpp"
+#include "dataio/H5FileNameDefinitions.hpp"
 #include "dataio/H5Reader.hpp"
 #include "dataio/ResultReader.hpp"
 #include "model/Factory.hpp"
@@ -113,7 +114,9 @@ ColumnSource ResultsFile::source(const std::string& path, int column) const
 void ResultsFile::readMesh()
 {
     topology_ = source(TOPOLOGY, 0);
-    geometry_ = source(COORDINATES, 0);
+    // The double-precision coordinates where the set-up wrote them; the float table of older files otherwise.
+    const std::string precise = "/" + dataio::H5FileNameDefinitions::NODECOORDINATES;
+    geometry_ = source(exists(precise) ? precise : std::string(COORDINATES), 0);
     if (topology_.columns != 3 || geometry_.columns != 3)
         fail("the mesh of <" + fileName_ + "> is not a triangle mesh with (x, y, z) nodes");
     for (const auto& row : reader_->readDoubleVecVec(geometry_.dataset)) nodes_.push_back({row[0], row[1], row[2]});

@@ -205,6 +205,8 @@ void ContentBuilder::meshTables()
 {
     c.sets[SetID::NodesAll] = g.nNodes;
     c.data[DataID::Coordnts] = Table::ofFloats(g.nNodes, 3, g.coordnts);
+    c.nodeCoordinates.reserve(3 * static_cast<std::size_t>(g.nNodes));
+    for (int n = 0; n < g.nNodes; ++n) c.nodeCoordinates.insert(c.nodeCoordinates.end(), {mesh.x[n], mesh.y[n], mesh.z[n]});
     c.sets[SetID::CellsAll] = g.nCells;
     c.sets[SetID::EdgesAll] = g.nEdges;
     c.maps[MapID::CellsAll_EdgesAll] = Table::ofInts(g.nCells, 3, g.cellEdges);

@@ -38,6 +38,9 @@ struct ModelContent {
     std::map<model::MapID, Table> maps;
     std::map<model::DataID, Table> data;
     std::vector<std::string> stringNames;  ///< NodeStrg/StrNames, one per node-string piece
+    /// x, y, z per node as the mesh file gives them (the float table of Coordnts loses metres at UTM northings);
+    /// written beside it for what users see (results file, XDMF, pictures).
+    std::vector<double> nodeCoordinates;
     std::map<model::ParameterID, ParameterValue> parameters;
 };
 

@@ -6,6 +6,7 @@
 
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
+#include "dataio/H5FileNameDefinitions.hpp"
 #include "model/Kernel.hpp"
 #include "setup/OpDatasetWriter.hpp"
 #include "setup/SetupError.hpp"
@@ -68,6 +69,12 @@ void writeThroughDataLayer(const std::string& file, const api::IModel& model, co
         writer->writeDoubleVecVec(model::Kernel::kernelTimingPath, timing);
     }
     dataio::Archive::addModel(writer.get(), commandText);
+    if (!content.nodeCoordinates.empty()) {
+        std::vector<const double*> rows;
+        for (std::size_t i = 0; i < content.nodeCoordinates.size(); i += 3) rows.push_back(&content.nodeCoordinates[i]);
+        writer->writeDoubleArray(dataio::H5FileNameDefinitions::NODECOORDINATES, static_cast<int>(rows.size()), 3,
+                                 rows.data());
+    }
 }
 
 /// Maps and data in the mesh framework's convention.

@@ -458,6 +458,9 @@ void TERRAcommon::initializeResultsFile(const std::string& outputFile)
         api::IParameter* p = model->getParameter(idOf(entry));
         if (p->isSetupOnly()) writeSetupOutput(p, h5Reader, h5Writer);
     }
+    const std::string& coordinates = dataio::H5FileNameDefinitions::NODECOORDINATES;
+    if (h5Reader->existDataset(coordinates))
+        h5Writer->writeDoubleVecVec(coordinates, h5Reader->readDoubleVecVec(coordinates));
 }
 
 void TERRAcommon::writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer)

@@ -141,7 +141,9 @@ TEST_F(ResultFile, RestartTimeMatchesTheNearestStoredTimeWithinAMicrosecondInEve
     for (const Row& row : rows) {
         double stored = 0.0;
         EXPECT_EQ(r->findRestartTime(row.names, row.typed, stored), row.index) << row.typed;
-        if (row.index >= 0) EXPECT_EQ(stored, row.stored) << row.typed;
+        if (row.index >= 0) {
+            EXPECT_EQ(stored, row.stored) << row.typed;
+        }
     }
     // Times are printed so that they read back as the stored doubles.
     for (const double t : {51.400000001, 99.900001488626, 0.1 * 3, 22.5})

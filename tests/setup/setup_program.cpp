@@ -60,7 +60,9 @@ std::set<std::string> datasetsOf(const std::string& file)
 /// the kernel schedule and the archived command text.
 std::set<std::string> expectedPaths(const api::IModel& model)
 {
-    std::set<std::string> paths = {model::Kernel::kernelPath, model::Kernel::kernelTimingPath, ".config/model"};
+    // Besides the model's items: the double-precision copy of the node coordinates.
+    std::set<std::string> paths = {model::Kernel::kernelPath, model::Kernel::kernelTimingPath, ".config/model",
+                                   "NodesAll/CoordDbl"};
     for (const auto* s : model.getSets()) paths.insert(s->getH5Path());
     for (const auto* m : model.getMaps()) paths.insert(m->getH5Path());
     for (const auto* d : model.getDats())

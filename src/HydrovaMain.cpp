@@ -5,6 +5,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "jsv/StreamValidator.hpp"
 
@@ -40,7 +41,13 @@ int HydrovaMain::go()
                   << " -> " << e.what() << '\n'
                   << " -> " << TerraException().what() << std::endl;
     }
-    // Immediate termination: no destructors, hence no closing lines.
+    // Immediate termination: no destructors, hence no closing lines. After a failed write the library's own
+    // clean-up at exit would retry the file and crash: the system closes it instead.
+    if (hydrova::openFilesAbandoned()) {
+        std::cout.flush();
+        std::cerr.flush();
+        std::_Exit(1);
+    }
     std::exit(1);
 }
 

@@ -46,4 +46,12 @@ void refuseFileInUse(const std::string& path, bool writing)
     }
 }
 
+namespace {
+bool abandoned = false;
+}
+
+void abandonOpenFilesAtExit() { abandoned = true; }
+
+bool openFilesAbandoned() { return abandoned; }
+
 }  // namespace hydrova

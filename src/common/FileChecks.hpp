@@ -22,4 +22,9 @@ void refuseSameFile(const std::string& role, const std::string& output,
 /// be read (`writing` false) is refused only when another program writes it.
 void refuseFileInUse(const std::string& path, bool writing = true);
 
+/// Called after a write failure of the HDF5 library: the program's error exit then leaves the open files to the
+/// system instead of letting the library close them again at exit, which crashes on a file whose close failed.
+void abandonOpenFilesAtExit();
+bool openFilesAbandoned();
+
 }  // namespace hydrova

@@ -61,7 +61,6 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
     hydrova::refuseSameFile("model file", output, {{"mesh file", description.meshFile}});
-    hydrova::refuseFileInUse(output);
     try {
         writeModelFile(output, *model, content, text, logLevel);
     } catch (const TerraException&) {

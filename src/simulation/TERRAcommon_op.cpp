@@ -14,6 +14,7 @@
 #include <iostream>
 #include <type_traits>
 
+#include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
@@ -592,14 +593,12 @@ void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const in
         h5Writer->attachAttributeDouble(path, "t", t);
     } catch (const std::exception& e) {
         const int code = errno;
-        // Closing the file here lets the program end without the library retrying the write at exit; the records
-        // flushed before stay readable.
-        delete h5Writer;
-        h5Writer = nullptr;
+        // The library must not retry the file at exit. (A write that failed half-way may leave the file's end
+        // beyond its data, which the library then refuses to open: checkRoomForRecords stops a full disk before.)
+        hydrova::abandonOpenFilesAtExit();
         std::cerr << " -> "
                   << "cannot write the results file <" << file << "> at t = " << t << " s: "
-                  << (code != 0 ? std::strerror(code) : e.what()) << " (the records written before are kept)"
-                  << std::endl;
+                  << (code != 0 ? std::strerror(code) : e.what()) << std::endl;
         throw TerraException();
     }
 }

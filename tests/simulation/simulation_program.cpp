@@ -2,6 +2,7 @@
 // kernel de-activation as a user sees them. The model files schedule no kernel with a numerical loop (except one
 // on an empty set), so these runs exercise the driver and the program frame only.
 #include <gtest/gtest.h>
+#include <hdf5.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -259,7 +260,7 @@ TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHolds
     EXPECT_EQ(bytes(results), before);
 }
 
-TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndKeepsTheRecordsWrittenBefore)
+TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndReadersUseEveryCompleteRecord)
 {
     // The file-size limit of the process stands in for a full disk (no mount needed): the writes beyond it fail
     // as on a full disk.
@@ -276,5 +277,28 @@ TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndKeepsTheRecordsWritte
     const auto info = runProcess(program("hydrova_results") + " -f results.h5 --info", dir.path());
     EXPECT_EQ(info.status, 0) << info.err << r.err;
     EXPECT_GT(countOf(info.out, " ->   t[s]: "), 1) << info.out;
-    EXPECT_LT(countOf(info.out, " ->   t[s]: "), 1001) << info.out;
+    const int stored = countOf(info.out, " ->   t[s]: ");
+    EXPECT_LT(stored, 1001) << info.out;
+
+    // A run killed while writing a record leaves it without its time: the readers list it and use the others.
+    {
+        char path[64];
+        std::snprintf(path, sizeof path, "RESULTS/CellsAll/HydState/%07d", stored);
+        const hid_t file = H5Fopen(dir.file("results.h5").c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+        const hsize_t dims[2] = {2, 3};
+        const hid_t space = H5Screate_simple(2, dims, nullptr);
+        const hid_t set = H5Dcreate2(file, path, H5T_NATIVE_FLOAT, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        ASSERT_GE(set, 0);
+        H5Dclose(set);
+        H5Sclose(space);
+        H5Fclose(file);
+    }
+    const auto cut = runProcess(program("hydrova_results") + " -f results.h5 --info", dir.path());
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_EQ(countOf(cut.out, " ->   t[s]: "), stored);
+    EXPECT_NE(cut.out.find(" ->   record " + std::to_string(stored) + " is incomplete (no time): left out\n"),
+              std::string::npos)
+        << cut.out;
+    const auto rerun = simulate(config(1.0, 2.0, 1.0), "-o results.h5");
+    EXPECT_EQ(rerun.status, 0) << rerun.out << rerun.err;
 }

@@ -21,9 +21,6 @@ public:
     /// Negative (invalidated) times are exempt from both checks.
     virtual std::map<double, int> getTimesWithPosition(const std::vector<std::string>& names,
                                                        const bool& strict) const = 0;
-    /// Record index whose stored time equals `time` when both are rounded to `digits` decimals (exact comparison
-    /// when 10^digits exceeds the 64-bit integer range); -1 when there is none. Uses the strict time list.
-    virtual int findTime(const std::vector<std::string>& names, const double& time, const int& digits) const = 0;
     /// Prints " -> t[s]: <time>" on standard output for every non-negative stored time, with the digits that read
     /// back as that time, then the incomplete records.
     virtual void printValidTimes(const std::vector<std::string>& names) const = 0;

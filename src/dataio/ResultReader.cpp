@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <iostream>
-#include <limits>
 
 #include "common/TerraException.hpp"
 
@@ -70,24 +68,6 @@ std::map<double, int> ResultReader::getTimesWithPosition(const std::vector<std::
     return result;
 }
 
-int ResultReader::findTime(const std::vector<std::string>& names, const double& time, const int& digits) const
-{
-    // Rounding factor 10^digits as a 64-bit integer; beyond that range the times are compared exactly.
-    const double factor = std::pow(10.0, static_cast<double>(digits));
-    const bool exact = !(factor < static_cast<double>(std::numeric_limits<std::int64_t>::max()));
-    std::int64_t k = exact ? 1 : static_cast<std::int64_t>(std::llround(factor));
-    if (k < 1) k = 1;
-    const double kd = static_cast<double>(k);
-    const auto rounded = [&](double t) { return exact ? t : std::round(t * kd) / kd; };
-
-    const double wanted = rounded(time);
-    for (const auto& it : getTimesWithPosition(names, true)) {
-        if (it.first < 0.0) continue;
-        if (rounded(it.first) == wanted) return it.second;
-    }
-    return -1;
-}
-
 std::string ResultReader::timeText(double t)
 {
     char text[32];
@@ -114,7 +94,7 @@ std::vector<int> ResultReader::incompleteRecords(const std::vector<std::string>&
         if (!existDataset(getOutputGroup(name))) continue;
         const int n = getNumberObjs(getOutputGroup(name));
         for (int i = 0; i < n; ++i)
-            if (!existAttribute(getOutputPath(name, i), "t")) found.push_back(i);
+            if (existDataset(getOutputPath(name, i)) && !existAttribute(getOutputPath(name, i), "t")) found.push_back(i);
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());

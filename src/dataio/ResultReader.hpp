@@ -29,7 +29,6 @@ public:
     std::map<double, std::vector<int>> getAllTimesWithPosition(const std::vector<std::string>& names) const override;
     std::map<double, int> getTimesWithPosition(const std::vector<std::string>& names,
                                                const bool& strict) const override;
-    int findTime(const std::vector<std::string>& names, const double& time, const int& digits) const override;
     void printValidTimes(const std::vector<std::string>& names) const override;
     void deleteResults(const std::string& name, const int& index) override;
     std::vector<int> incompleteRecords(const std::vector<std::string>& names) const override;

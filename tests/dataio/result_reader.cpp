@@ -64,26 +64,6 @@ TEST(ResultPaths, RecordIndexIsSevenDigitsAndResultNameEndsAtTheFirstExtension)
     EXPECT_EQ(H5FileNameDefinitions::getResultFileName("noext"), "noext");
 }
 
-TEST_F(ResultFile, FindTimeRoundsToTheGivenDigits)
-{
-    std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
-    const std::vector<std::string> depth = {"water_depth"};
-    EXPECT_EQ(r->findTime(depth, 20.0000001, 3), 2);
-    EXPECT_EQ(r->findTime(depth, 25.0, 3), -1);
-    EXPECT_EQ(r->findTime(depth, 40.0, 3), 4);
-    EXPECT_EQ(r->findTime(depth, 0.0, 3), 0);
-    EXPECT_EQ(r->findTime(depth, 9.6, 0), 1);
-    EXPECT_EQ(r->findTime(depth, 9.4, 0), -1);
-    // 10^18 still fits in 64 bits: rounding to 18 digits keeps 30 + 1e-9 apart from 30.
-    EXPECT_EQ(r->findTime(depth, 30.0 + 1e-9, 18), -1);
-    // 10^19 and 10^100 do not fit: the comparison is exact.
-    EXPECT_EQ(r->findTime(depth, 30.0, 19), 3);
-    EXPECT_EQ(r->findTime(depth, 30.0, 100), 3);
-    EXPECT_EQ(r->findTime(depth, 30.0000001, 100), -1);
-    // Two outputs that agree on their common times, strict: a time missing in one of them is fatal.
-    EXPECT_FATAL(r->findTime({"water_depth", "flow_velocity"}, 10.0, 3), "not all needed results are found for t=40s");
-}
-
 TEST_F(ResultFile, TimesWithPositionStrictAndLenient)
 {
     dataio::ResultReader r(file);
@@ -160,8 +140,9 @@ TEST_F(ResultFile, DeletedResultsAreInvalidFromTheirIndexOn)
         ::testing::internal::CaptureStdout();
         r->printValidTimes({"water_depth", "flow_velocity"});
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n");
-        EXPECT_EQ(r->findTime({"water_depth"}, 30.0, 3), -1);
-        EXPECT_EQ(r->findTime({"water_depth", "flow_velocity"}, 20.0, 3), 2);
+        double stored = 0.0;
+        EXPECT_EQ(r->findRestartTime({"water_depth"}, 30.0, stored), -1);
+        EXPECT_EQ(r->findRestartTime({"water_depth", "flow_velocity"}, 20.0, stored), 2);
     }
     // The records stay, carrying the invalid time, and are reopened by a writer in "rw".
     std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file, "rw"));
@@ -184,7 +165,8 @@ TEST_F(ResultFile, NoValidTimesForAnEmptyOutputGroupAndMissingFilesFail)
     ::testing::internal::CaptureStdout();
     r.printValidTimes({"empty"});
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(r.findTime({"empty"}, 0.0, 3), -1);
+    double stored = 0.0;
+    EXPECT_EQ(r.findRestartTime({"empty"}, 0.0, stored), -1);
     EXPECT_THROW(dataio::ResultReader(dir.file("none.h5")), dataio::H5Exception);
 }
 

@@ -10,76 +10,45 @@
 
 using simulation::ExecutionPlan;
 
-TEST(ExecutionPlan, PeriodicPlanFiresAtStartAndEveryIncrementUpToEnd)
+TEST(ExecutionPlan, CallsFireAtTheTriggerTimesWithinTheWindowAndLatePlansCatchUpOneTriggerPerCall)
 {
-    ExecutionPlan plan(1.0, 2.0, 6.0);
-    EXPECT_FALSE(plan.execute(0.5));  // before start
-    EXPECT_TRUE(plan.execute(1.0));
-    EXPECT_FALSE(plan.execute(2.9));
-    EXPECT_TRUE(plan.execute(3.0));
-    EXPECT_TRUE(plan.execute(5.5));   // next trigger was 5
-    EXPECT_FALSE(plan.execute(6.5));  // beyond end, although 7 would be due
-    EXPECT_DOUBLE_EQ(plan.getIncrement(), 2.0);
-}
-
-TEST(ExecutionPlan, LatePlanCatchesUpOneIncrementPerCall)
-{
-    ExecutionPlan plan(0.0, 1.0, 10.0);
-    EXPECT_TRUE(plan.execute(0.0));
-    // Jumping from 0 to 3.5 leaves triggers 1, 2, 3 behind: the plan fires on three consecutive calls.
-    EXPECT_TRUE(plan.execute(3.5));
-    EXPECT_TRUE(plan.execute(3.5));
-    EXPECT_TRUE(plan.execute(3.5));
-    EXPECT_FALSE(plan.execute(3.5));
-}
-
-TEST(ExecutionPlan, EqualStartAndEndFiresExactlyOnceEvenWithZeroIncrement)
-{
-    ExecutionPlan plan(4.0, 0.0, 4.0);
-    EXPECT_FALSE(plan.execute(3.0));
-    EXPECT_TRUE(plan.execute(4.0));
-    EXPECT_FALSE(plan.execute(4.0));
-}
-
-TEST(ExecutionPlan, ZeroIncrementFiresAtEveryCallInsideTheWindow)
-{
-    ExecutionPlan plan(1.0, 0.0, 3.0);
-    EXPECT_FALSE(plan.execute(0.0));
-    for (double t : {1.0, 1.0, 1.5, 2.999, 3.0}) EXPECT_TRUE(plan.execute(t)) << t;
-    EXPECT_FALSE(plan.execute(3.001));
+    struct Row {
+        double start, increment, end;
+        std::vector<std::pair<double, bool>> calls;  // time of a call, whether the plan fires
+    };
+    const Row rows[] = {
+        // before the start, between triggers, late (5 was due at 5.5), beyond the end although 7 would be due
+        {1.0, 2.0, 6.0, {{0.5, false}, {1.0, true}, {2.9, false}, {3.0, true}, {5.5, true}, {6.5, false}}},
+        // from 0 to 3.5 at once: the triggers 1, 2, 3 fire on three consecutive calls
+        {0.0, 1.0, 10.0, {{0.0, true}, {3.5, true}, {3.5, true}, {3.5, true}, {3.5, false}}},
+        {4.0, 0.0, 4.0, {{3.0, false}, {4.0, true}, {4.0, false}}},  // start == end: once, whatever the increment
+        {1.0, 0.0, 3.0, {{0.0, false}, {1.0, true}, {1.0, true}, {2.999, true}, {3.0, true}, {3.001, false}}},
+    };
+    for (const Row& row : rows) {
+        std::unique_ptr<api::IExecutionPlan> plan(
+            simulation::Factory::createExecutionPlan(row.start, row.increment, row.end));
+        for (const auto& call : row.calls)
+            EXPECT_EQ(plan->execute(call.first), call.second) << row.start << " " << row.increment << " at " << call.first;
+        EXPECT_EQ(plan->getIncrement(), row.increment);
+    }
 }
 
 TEST(ExecutionPlan, StepLimitingLandsOnTheNextTrigger)
 {
     ExecutionPlan plan(0.0, 4.0, 10.0);
-    double dt = 1.0e6;
-    EXPECT_TRUE(plan.execute(0.0, dt));
-    EXPECT_DOUBLE_EQ(dt, 4.0);  // one increment after firing
-    dt = 1.0e6;
-    EXPECT_FALSE(plan.execute(2.5, dt));
-    EXPECT_DOUBLE_EQ(dt, 1.5);  // time left to the trigger at 4
-    dt = 0.5;
-    EXPECT_FALSE(plan.execute(2.5, dt));
-    EXPECT_DOUBLE_EQ(dt, 0.5);  // a smaller step is kept
-    dt = 1.0e6;
-    EXPECT_TRUE(plan.execute(4.0, dt));
-    EXPECT_DOUBLE_EQ(dt, 4.0);
-    dt = 1.0e6;
-    EXPECT_TRUE(plan.execute(8.0, dt));
-    dt = 1.0e6;
-    // The trigger at 12 lies beyond the end: the plan is inactive, but still limits the step towards it.
-    EXPECT_FALSE(plan.execute(10.5, dt));
-    EXPECT_DOUBLE_EQ(dt, 1.5);
-}
-
-TEST(ExecutionPlan, FactoryCreatesAnIndependentPlanOwnedByTheCaller)
-{
-    std::unique_ptr<api::IExecutionPlan> a(simulation::Factory::createExecutionPlan(0.0, 1.0, 2.0));
-    std::unique_ptr<api::IExecutionPlan> b(simulation::Factory::createExecutionPlan(0.0, 1.0, 2.0));
-    EXPECT_TRUE(a->execute(0.0));
-    EXPECT_FALSE(a->execute(0.5));
-    EXPECT_TRUE(b->execute(0.5));  // b has not fired yet
-    EXPECT_DOUBLE_EQ(a->getIncrement(), 1.0);
+    const double calls[][4] = {
+        // t, dt given, due, dt after
+        {0.0, 1.0e6, 1, 4.0},  // one increment after firing
+        {2.5, 1.0e6, 0, 1.5},  // the time left to the trigger at 4
+        {2.5, 0.5, 0, 0.5},    // a smaller step is kept
+        {4.0, 1.0e6, 1, 4.0},   {8.0, 1.0e6, 1, 4.0},
+        {10.5, 1.0e6, 0, 1.5},  // beyond the end the plan is inactive but still limits the step towards 12
+    };
+    for (const auto& c : calls) {
+        double dt = c[1];
+        EXPECT_EQ(plan.execute(c[0], dt), c[2] != 0.0) << c[0];
+        EXPECT_DOUBLE_EQ(dt, c[3]) << c[0];
+    }
 }
 
 TEST(ExecutionPlan, TriggerTimesAreMultiplesOfTheIncrementFromTheOriginAndClosingPlansEndOnTheEnd)
@@ -100,7 +69,9 @@ TEST(ExecutionPlan, TriggerTimesAreMultiplesOfTheIncrementFromTheOriginAndClosin
         ExecutionPlan plan(row.start, row.increment, row.end, row.closing, row.origin);
         std::vector<double> fired;
         for (double next = plan.nextTime(); next <= row.end; next = plan.nextTime()) {
-            if (next > row.start) EXPECT_FALSE(plan.execute(std::nextafter(next, 0.0)));
+            if (next > row.start) {
+                EXPECT_FALSE(plan.execute(std::nextafter(next, 0.0)));
+            }
             EXPECT_TRUE(plan.execute(next));
             fired.push_back(plan.lastTime());
         }

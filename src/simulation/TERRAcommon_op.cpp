@@ -143,8 +143,12 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeData(name, isReRun);
     initializeParameters();
     initializeVariables();
-    // A new results file replaces an old one only once the model file and the configuration have been read.
-    if (!isReRun) initializeResultsFile(outputFile);
+    // A new results file replaces an old one, a re-run rewrites its records, only once the model file and the
+    // configuration have been read.
+    if (isReRun)
+        openResultsForReRun(outputFile);
+    else
+        initializeResultsFile(outputFile);
     op_diagnostic_output();
 }
 
@@ -683,13 +687,22 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
                                     path.c_str());
         restoredData.insert(id);
     }
-    for (const model::DataID id : regularOutputs) {
-        const std::string group = dataio::ResultReader::getOutputGroup(model->getData(id)->getH5Path());
-        if (reader->existDataset(group)) reader->deleteResults(model->getData(id)->getH5Path(), index + 1);
-    }
     std::cout << " -> Re-run properly set at " << dataio::ResultReader::timeText(stored) << " [s]" << std::endl;
+}
 
-    reader.reset();
+void TERRAcommon::openResultsForReRun(const std::string& outputFile)
+{
+    // Only now, with the model file and the configuration read, the records after the restart time are marked
+    // invalid (they are written again): a re-run that fails before loses none of them.
+    const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
+    {
+        std::unique_ptr<api::IResultReader> reader(dataio::Factory::createResultReader(name));
+        for (const model::DataID id : regularOutputs) {
+            const std::string path = model->getData(id)->getH5Path();
+            if (reader->existDataset(dataio::ResultReader::getOutputGroup(path)))
+                reader->deleteResults(path, outputCounter);
+        }
+    }
     h5Writer = dataio::Factory::createH5Writer(name, "rw");
 }
 

@@ -94,6 +94,8 @@ protected:
 
     // ---- re-run and archive ----
     void initializeReRunData(const std::string& outputFile, const double& restartTime);
+    /// Marks the records after the restart time invalid and opens the results file for writing.
+    void openResultsForReRun(const std::string& outputFile);
     /// Fatal unless the results file holds the model's mesh (cell count and node coordinates).
     void checkSameMesh(api::IResultReader* reader) const;
     void archive();

@@ -194,9 +194,10 @@ void TERRAcommon::runDueKernels()
 
 void TERRAcommon::advance(const double& target, const double& limit)
 {
-    // The kernels may only shorten the step, but they see it as a float: the step limited to the time left until
-    // the target comes back rounded, a little short of it or beyond it. Such a step ends on the target exactly,
-    // so that no output time is missed and the end is reached; the state moved by the float step either way.
+    // `limit` is the time left until the target. The kernels may only shorten the step, but they see it as a
+    // float: a step limited to `limit` comes back rounded, a little short of it or beyond it. Such a step ends on
+    // the target exactly, so that no output time is missed and the end is reached; the state moved by the float
+    // step either way.
     if (dt >= limit || static_cast<float>(dt) == static_cast<float>(limit))
         time = target;
     else
@@ -253,8 +254,8 @@ void TERRAcommon::run()
     while (time < tEnd) {
         // The step ends at the next output time or the end at the latest; the time-step kernel shortens it.
         const double target = std::min(outputPlan->nextTime(), tEnd);
-        dt = std::min(kUnlimitedStep, target - time);
-        const double limit = dt;
+        const double limit = target - time;
+        dt = std::min(kUnlimitedStep, limit);
         runDueKernels();
         if (dt < dtMinimum && logLevel > 0) {
             std::cout << " -> time step smaller than allowed minimal " << dtMinimum << ". check for stability..."

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "dataio/ResultReader.hpp"
 #include "results/XdmfExport.hpp"
@@ -272,6 +273,7 @@ void runResults(const RunOptions& options)
     }
 
     const std::string xdmf = options.xdmfFile.empty() ? defaultXdmfName(options.resultsFile) : options.xdmfFile;
+    hydrova::refuseSameFile("file of derived values", derivedFileName(xdmf), {{"results file", options.resultsFile}});
     const int n = writeXdmf(file, xdmf);
     std::cout << " -> XDMF written: " << xdmf << " (" << file.times().size() << " time steps, " << n
               << " attributes each)" << std::endl;

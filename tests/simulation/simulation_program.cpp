@@ -226,11 +226,15 @@ TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHolds
          "the XDMF file <./results.h5> is the same file as the results file <results.h5>"},
         {"hydrova_results", "-f results.h5 -a ./results.h5", results,
          "the archive file <./results.h5> is the same file as the results file <results.h5>"},
+        {"hydrova_results", "-f results.h5 -x results_derived.xdmf", results, ""},  // must not be refused
+        {"hydrova_results", "-f results_derived.h5 -x results.xdmf", dir.file("results_derived.h5"),
+         "the file of derived values <results_derived.h5> is the same file as the results file <results_derived.h5>"},
     };
+    std::filesystem::copy_file(results, dir.file("results_derived.h5"));
     for (const Row& row : rows) {
         const std::string before = bytes(row.victim);
         const auto r = run(row.program, row.arguments);
-        EXPECT_EQ(r.status, 1) << row.arguments;
+        EXPECT_EQ(r.status, row.message.empty() ? 0 : 1) << row.arguments << "\n" << r.err;
         EXPECT_NE(r.err.find(row.message), std::string::npos) << row.arguments << "\n" << r.err;
         EXPECT_EQ(bytes(row.victim), before) << row.arguments;
     }

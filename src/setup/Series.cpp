@@ -93,6 +93,7 @@ Series readSeries(const nlohmann::json& value, const std::string& baseDir, const
         std::ifstream in(path);
         if (!in) throw SetupError(label + ": cannot read the series file <" + path + ">");
         series.points = parseSeriesText(in, path, label);
+        series.file = path;
     } else {
         throw SetupError(label + ": a series is a list of pairs [[x0, y0], ...] or {\"file\": \"name\"}");
     }

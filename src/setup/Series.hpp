@@ -15,6 +15,7 @@ constexpr int kMaxSeriesPairs = 6000;
 struct Series {
     std::string label;  ///< what the series belongs to, for messages, e.g. "boundary <upstream>: discharge"
     std::vector<std::pair<double, double>> points;  ///< (x, y), x strictly increasing
+    std::string file;                               ///< the file it was read from, empty for inline pairs
 };
 
 /// Reads a series from its command-file value: inline pairs [[x0, y0], ...] or {"file": "name.txt"} with a

@@ -60,7 +60,16 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     const ModelContent content = buildModelContent(mesh, geometry, description);
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
-    hydrova::refuseSameFile("model file", output, {{"mesh file", description.meshFile}});
+    // The model file replaces none of the files the command file named.
+    std::vector<std::pair<std::string, std::string>> inputs = {{"mesh file", description.meshFile}};
+    const auto addSeries = [&](const Series& s) { inputs.push_back({"series file", s.file}); };
+    for (const auto& b : description.boundaries)
+        if (b.series) addSeries(*b.series);
+    for (const auto& s : description.sources) addSeries(s.series);
+    for (const auto& b : description.morphology.boundaries)
+        if (b.series) addSeries(*b.series);
+    for (const auto& s : description.morphology.sources) addSeries(s.series);
+    hydrova::refuseSameFile("model file", output, inputs);
     try {
         writeModelFile(output, *model, content, text, logLevel);
     } catch (const TerraException&) {

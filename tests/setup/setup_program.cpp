@@ -256,6 +256,18 @@ TEST(SetupProgram, SchemaAndFileErrorsAreReportedBeforeAnythingIsWritten)
     r = runProcess(program("hydrova_setup") + " -f setup.json -o nofolder/model.h5", dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind(" -> cannot write the model file <nofolder/model.h5>: ", 0), 0u) << r.err;
+
+    // A model file that would replace the mesh file or a series file the command file names.
+    dir.write("q.txt", "0 1\n100 1\n");
+    writeCase(dir, R"({"BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left",
+                                     "discharge": {"file": "q.txt"}, "slope": 0.01}]})");
+    for (const std::string target : {"channel.2dm", "./q.txt"}) {
+        r = runProcess(program("hydrova_setup") + " -f setup.json -o " + target, dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(" -> the model file <" + target + "> is the same file as the "), std::string::npos) << r.err;
+    }
+    std::ifstream series(dir.file("q.txt"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(series), {}), "0 1\n100 1\n");
     std::remove(dir.file("channel.2dm").c_str());
 
     // An existing model file is replaced only by a complete one.

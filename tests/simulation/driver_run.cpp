@@ -73,42 +73,6 @@ protected:
 
 }  // namespace
 
-TEST_F(DriverRun, EveryOutputTimeIsStoredExactlyAndTheEndStateIsTheLastRecord)
-{
-    // The step limiter hands the step back through float, as the time-step kernel does: the step limited to the
-    // next output time comes back rounded. Summing the interval, or stepping by the rounded step, lost the last
-    // output of (22.5, 0.05) and (2, 0.05) and every output of (5000, 5000); (7.7, 1.1) and (10, 3) need the end
-    // state written besides the multiples of the interval; out 0 writes the start and the end.
-    struct Row {
-        double end, out, step;
-        int records;
-    };
-    const Row rows[] = {{5000, 5000, 0.37, 2}, {22.5, 0.05, 0.0123, 451}, {2, 0.05, 0.0123, 41},
-                        {3600, 60, 0.37, 61},  {100, 0.1, 0.0123, 1001}, {7.7, 1.1, 0.0123, 8},
-                        {10, 3, 0.3, 5},       {5, 0, 0.7, 2}};
-    ModelFileSpec spec;
-    spec.kernels = {{3, {0.0, 0.0, 1.0e9}}, {15, {0.0, 0.0, 1.0e9}}};
-    drivertest::writeModelFile(modelFile, spec);
-    for (const Row& row : rows) {
-        auto d = driver(config(0.0, row.end, row.out));
-        d->addStepLimiter(row.step);
-        d->addSurfaceRise(0.001f);
-        initAndRun(*d, 0);
-        EXPECT_EQ(d->time, row.end) << row.end << " " << row.out;
-        const std::vector<double> finalState(reinterpret_cast<float*>(d->data.at(model::DataID::HydState)->data),
-                                             reinterpret_cast<float*>(d->data.at(model::DataID::HydState)->data) + 6);
-        d.reset();
-        ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), row.records)
-            << row.end << " " << row.out;
-        for (int k = 0; k + 1 < row.records; ++k)
-            ASSERT_EQ(drivertest::readAttribute(results, record("CellsAll/HydState", k), "t"), k * row.out)
-                << row.end << " " << row.out << " record " << k;
-        const std::string last = record("CellsAll/HydState", row.records - 1);
-        EXPECT_EQ(drivertest::readAttribute(results, last, "t"), row.end) << row.end << " " << row.out;
-        EXPECT_EQ(drivertest::readValues(results, last), finalState) << row.end << " " << row.out;
-    }
-}
-
 TEST_F(DriverRun, StartEqualToEndWritesOnceRunsNoKernelButStillTracksAndFinishes)
 {
     ModelFileSpec spec;

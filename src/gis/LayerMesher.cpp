@@ -262,7 +262,7 @@ setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source)
             throw GisError("refinement polygon " + std::to_string(r.polygon.fid) + ": the element size must be positive");
         smallest = std::min(smallest, r.size);
     }
-    const double snap = layers.snap >= 0 ? layers.snap : smallest / 4;
+    const double snap = layers.snap >= 0 ? layers.snap : layers.size / 2;
 
     // The area to mesh: the domain without the holes.
     Geometry area = unionOf(layers.domain);
@@ -299,12 +299,17 @@ setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source)
             Geometry noded(clippedLines->Union(clippedLines->getGeometryRef(0)));
             collectLines(noded.get(), pieces);
         }
-        const double tol = 1e-6 * std::max(snap, 1e-3);
-        for (const auto& piece : pieces)
-            for (const Point& end : {piece.front(), piece.back()}) {
-                const RingPosition pos = A.nearest(end);
-                if (snap > 0 && std::fabs(pos.distance - snap) <= tol + 1e-9 * std::fabs(end.x) + 1e-9 * std::fabs(end.y))
-                    hooks.push_back({end, A.attach(pos, snap / 2)});
+        // Ends that the clipping made lie `snap` from the edge (to rounding); without snapping, ends that touch
+        // the edge are moved onto it exactly, so that they share a vertex with it.
+        const double tol = 1e-6 * std::max(snap, smallest) + 1e-9 * std::max(std::fabs(A.polys[0][0][0].x),
+                                                                         std::fabs(A.polys[0][0][0].y));
+        for (auto& piece : pieces)
+            for (Point* end : {&piece.front(), &piece.back()}) {
+                const RingPosition pos = A.nearest(*end);
+                if (snap > 0 && std::fabs(pos.distance - snap) <= tol)
+                    hooks.push_back({*end, A.attach(pos, snap / 2)});
+                else if (snap == 0 && pos.distance <= tol)
+                    *end = A.attach(pos, tol);
             }
     }
 

@@ -23,7 +23,7 @@ struct MeshLayers {
     std::vector<LineFeature> boundaries;  ///< lines on the domain edge, `text` = node-string name
     std::string boundariesLabel = "boundaries layer";
     double size = 0;     ///< default element size [m]
-    double snap = -1;    ///< distance below which lines are merged with the domain edge [m]; < 0: size / 4
+    double snap = -1;    ///< distance below which lines are merged with the domain edge [m]; < 0: size / 2
     double grading = 0.3;  ///< growth of the element size per metre away from a refinement polygon [-]
     int threads = 1;
 };

@@ -39,6 +39,7 @@ struct ModelContent {
     std::map<model::DataID, Table> data;
     std::vector<std::string> stringNames;  ///< NodeStrg/StrNames, one per node-string piece
     std::map<model::ParameterID, ParameterValue> parameters;
+    std::string crsWkt;  ///< the model's coordinate reference system (".config/crs"), empty when none is known
 };
 
 /// The kernel's timing row: the initialisation kernels once at the start, every other kernel every step.

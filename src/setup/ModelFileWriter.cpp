@@ -68,6 +68,8 @@ void writeThroughDataLayer(const std::string& file, const api::IModel& model, co
         writer->writeDoubleVecVec(model::Kernel::kernelTimingPath, timing);
     }
     dataio::Archive::addModel(writer.get(), commandText);
+    if (!content.crsWkt.empty())
+        dataio::Archive::addHash(writer.get(), content.crsWkt, dataio::Archive::ROOT + "/crs");
 }
 
 /// Maps and data in the mesh framework's convention.

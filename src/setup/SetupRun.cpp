@@ -11,7 +11,9 @@
 #include "setup/CommandFile.hpp"
 #include "setup/ModelBuilder.hpp"
 #include "setup/ModelFileWriter.hpp"
+#include "gis/GisError.hpp"
 #include "setup/SetupError.hpp"
+#include "setup/Terrain.hpp"
 #include "setup/mesh/Geometry.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
 
@@ -51,12 +53,17 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     if (logLevel > 1)
         std::cout << " -> "
                   << "reading mesh <" << description.meshFile << ">" << std::endl;
-    const TriMesh mesh = read2dm(description.meshFile);
-    const MeshGeometry geometry = computeGeometry(mesh);
+    TriMesh mesh = read2dm(description.meshFile);
+    const TerrainSpec terrainSpec = readTerrain(doc, folderOf(commandFile));
+    const Terrain terrain = prepareTerrain(terrainSpec, description.meshFile, mesh);
+    MeshGeometry geometry = computeGeometry(mesh);
+    applyCellBed(terrainSpec, terrain, mesh, geometry);
     std::cout << " -> "
               << "mesh with " << geometry.nNodes << " nodes, " << geometry.nCells << " cells and " << geometry.nEdges
               << " edges" << std::endl;
-    const ModelContent content = buildModelContent(mesh, geometry, description);
+    reportTimeStepCells(mesh, geometry, description.parameters.cfl, description.parameters.gravity, std::cout);
+    ModelContent content = buildModelContent(mesh, geometry, description);
+    content.crsWkt = terrain.crsWkt;
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
     try {
@@ -82,6 +89,9 @@ void runSetup(const std::string& commandFile, const std::string& output, int log
         std::cerr << " -> " << e.what() << std::endl;
         throw TerraException();
     } catch (const MeshError& e) {
+        std::cerr << " -> " << e.what() << std::endl;
+        throw TerraException();
+    } catch (const gis::GisError& e) {
         std::cerr << " -> " << e.what() << std::endl;
         throw TerraException();
     }

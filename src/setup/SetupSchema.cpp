@@ -30,11 +30,24 @@ const char* const commandFileSchema = R"json({
                   "type": "object",
                   "description": "Mesh file, node strings and regions of the model.",
                   "required": ["mesh_file"],
-                  "optional": ["STRINGDEF", "REGIONDEF"],
+                  "optional": ["STRINGDEF", "REGIONDEF", "bed_raster", "cell_bed", "crs"],
                   "properties": {
                     "mesh_file": {
                       "type": "string",
                       "description": "Mesh in the SMS 2DM format, relative to the command file's folder."
+                    },
+                    "bed_raster": {
+                      "type": "string",
+                      "description": "Raster of the bed elevation (any format GDAL reads); overrides the mesh's."
+                    },
+                    "cell_bed": {
+                      "type": "string",
+                      "description": "Cell bed: mean of its nodes, or from the raster at the centroid, mean or max.",
+                      "enum": ["nodes", "centroid", "mean", "max"]
+                    },
+                    "crs": {
+                      "type": "string",
+                      "description": "Coordinate reference system of the model, e.g. EPSG:25832."
                     },
                     "STRINGDEF": {
                       "type": "array",

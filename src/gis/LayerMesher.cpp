@@ -315,12 +315,27 @@ setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source)
 
     // Boundary lines: every point on the edge; the ends become ring vertices.
     std::vector<BoundaryString> strings;
+    const double onEdge = smallest / 100;
     for (const auto& f : layers.boundaries) {
         const std::string what = layers.boundariesLabel + ", feature " + std::to_string(f.fid) + " <" + f.text + ">";
         int poly = -1, ring = -1;
         for (size_t k = 0; k < f.points.size(); ++k) {
+            // Points along the segment ending here: its vertices may lie on two sides of the domain.
+            if (k > 0)
+                for (double t : {0.25, 0.5, 0.75}) {
+                    const Point p{f.points[k - 1].x + t * (f.points[k].x - f.points[k - 1].x),
+                                  f.points[k - 1].y + t * (f.points[k].y - f.points[k - 1].y)};
+                    const RingPosition pos = A.nearest(p);
+                    if (pos.distance > onEdge) {
+                        std::ostringstream d;
+                        d << pos.distance;
+                        throw GisError(what + ": the line at " + at(p) + ", between its points " + std::to_string(k - 1) +
+                                       " and " + std::to_string(k) + ", is not on the domain edge (" + d.str() +
+                                       " m from it)");
+                    }
+                }
             const RingPosition pos = A.nearest(f.points[k]);
-            if (pos.distance > std::max(snap, 1e-9)) {
+            if (pos.distance > onEdge) {
                 std::ostringstream d;
                 d << pos.distance;
                 throw GisError(what + ": point " + std::to_string(k) + " " + at(f.points[k]) +
@@ -348,8 +363,8 @@ setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source)
             }
             walked += l;
         }
-        BoundaryString s{f.text, f.fid, A.attach(A.nearest(f.points.front()), snap / 2),
-                         A.attach(A.nearest(f.points.back()), snap / 2), A.nearest(middle).foot};
+        BoundaryString s{f.text, f.fid, A.attach(A.nearest(f.points.front()), onEdge),
+                         A.attach(A.nearest(f.points.back()), onEdge), A.nearest(middle).foot};
         if (dist2(s.start, s.end) == 0) throw GisError(what + ": begins and ends at the same point of the edge");
         strings.push_back(s);
     }

@@ -13,6 +13,7 @@
 #include "setup/ModelFileWriter.hpp"
 #include "gis/GisError.hpp"
 #include "setup/SetupError.hpp"
+#include "setup/InitialState.hpp"
 #include "setup/Terrain.hpp"
 #include "setup/mesh/Geometry.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
@@ -64,6 +65,7 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     reportTimeStepCells(mesh, geometry, description.parameters.cfl, description.parameters.gravity, std::cout);
     ModelContent content = buildModelContent(mesh, geometry, description);
     content.crsWkt = terrain.crsWkt;
+    applyInitialData(readInitialData(doc, folderOf(commandFile)), mesh, geometry, content);
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
     try {

@@ -111,10 +111,15 @@ const char* const commandFileSchema = R"json({
                       "type": "object",
                       "description": "Initial water surface and discharge.",
                       "required": ["type"],
-                      "optional": ["value", "values"],
+                      "optional": ["value", "values", "file", "quantity", "time", "model"],
                       "properties": {
                         "type": {"type": "string", "description": "How the initial state is given.",
-                                 "enum": ["dry", "water_surface", "index_table"]},
+                                 "enum": ["dry", "water_surface", "index_table", "raster", "hot_start"]},
+                        "file": {"type": "string", "description": "Raster, or results file of a hot start."},
+                        "quantity": {"type": "string", "description": "What the raster holds.",
+                                     "enum": ["water_surface", "depth"]},
+                        "time": {"type": "number", "description": "Time of the stored state of a hot start [s]."},
+                        "model": {"type": "string", "description": "Model file of the hot start's results file."},
                         "value": {"type": "number", "description": "Water surface elevation everywhere [m]."},
                         "values": {
                           "type": "array",

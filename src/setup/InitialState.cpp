@@ -77,6 +77,27 @@ herr_t visitRecord(hid_t group, const char* name, const H5L_info_t*, void* data)
     return 0;
 }
 
+/// One float column of a cell set from a model file, of `n` cells.
+std::vector<float> readModelColumn(const std::string& model, const std::string& path, int n, const std::string& results)
+{
+    hid_t file;
+    H5E_BEGIN_TRY { file = H5Fopen(model.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT); }
+    H5E_END_TRY;
+    if (file < 0) throw SetupError("INITIAL: hot start: cannot open the model file <" + model + ">");
+    std::vector<float> values;
+    try {
+        values = readDataset<float>(file, path, H5T_NATIVE_FLOAT, model);
+    } catch (...) {
+        H5Fclose(file);
+        throw;
+    }
+    H5Fclose(file);
+    if (static_cast<int>(values.size()) != n)
+        throw SetupError("INITIAL: hot start: the model file <" + model + "> has " + std::to_string(values.size()) +
+                         " cells, the results file <" + results + "> " + std::to_string(n));
+    return values;
+}
+
 StoredState readStored(const std::string& path, double time)
 {
     hid_t file;
@@ -104,9 +125,10 @@ StoredState readStored(const std::string& path, double time)
         s.state = readDataset<float>(file, group + "/" + search.match, H5T_NATIVE_FLOAT, path);
         s.coord = readDataset<float>(file, "/NodesAll/Coordnts", H5T_NATIVE_FLOAT, path);
         s.topology = readDataset<int>(file, "/CellsAll/Topology", H5T_NATIVE_INT, path);
-        s.bed = readDataset<float>(file, "/CellsAll/BottomEl", H5T_NATIVE_FLOAT, path);
-        s.nCells = static_cast<int>(s.bed.size());
-        if (s.state.size() != 3 * s.bed.size() || s.topology.size() != 3 * s.bed.size())
+        s.nCells = static_cast<int>(s.topology.size() / 3);
+        if (H5Lexists(file, "/CellsAll", H5P_DEFAULT) > 0 && H5Lexists(file, "/CellsAll/BottomEl", H5P_DEFAULT) > 0)
+            s.bed = readDataset<float>(file, "/CellsAll/BottomEl", H5T_NATIVE_FLOAT, path);
+        if (s.state.size() != s.topology.size() || (!s.bed.empty() && s.bed.size() != s.topology.size() / 3))
             throw SetupError("INITIAL: hot start: the results file <" + path + "> is inconsistent");
         const int nNodes = static_cast<int>(s.coord.size() / 3);
         for (int v : s.topology)
@@ -190,29 +212,23 @@ void hotStart(const InitialData& data, const TriMesh& mesh, const MeshGeometry& 
     // The stored coordinates are single precision, too coarse for the areas of small cells far from the origin:
     // the areas the simulation used come from the results file's model file when it is given.
     if (!data.model.empty()) {
-        hid_t file;
-        H5E_BEGIN_TRY { file = H5Fopen(data.model.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT); }
-        H5E_END_TRY;
-        if (file < 0) throw SetupError("INITIAL: hot start: cannot open the model file <" + data.model + ">");
-        std::vector<float> a;
-        try {
-            a = readDataset<float>(file, "/CellsAll/GeomArea", H5T_NATIVE_FLOAT, data.model);
-        } catch (...) {
-            H5Fclose(file);
-            throw;
-        }
-        H5Fclose(file);
-        if (static_cast<int>(a.size()) != s.nCells)
-            throw SetupError("INITIAL: hot start: the model file <" + data.model + "> has " + std::to_string(a.size()) +
-                             " cells, the results file <" + data.file + "> " + std::to_string(s.nCells));
+        const std::vector<float> a = readModelColumn(data.model, "/CellsAll/GeomArea", s.nCells, data.file);
         area.assign(a.begin(), a.end());
+    }
+    // The bed under the stored state: in the results file when it stored depths, else in the model file.
+    std::vector<float> bed = s.bed;
+    if (bed.empty()) {
+        if (data.model.empty())
+            throw SetupError("INITIAL: hot start: the results file <" + data.file +
+                             "> holds no bed elevations (CellsAll/BottomEl): give its model file as \"model\"");
+        bed = readModelColumn(data.model, "/CellsAll/BottomEl", s.nCells, data.file);
     }
     // The same mesh: the same cells in the same order, at the same places (to the precision of the stored floats).
     bool same = s.nCells == g.nCells;
     for (int c = 0; same && c < g.nCells; ++c) {
         const double scale = 1e-6 * (std::fabs(cx[c]) + std::fabs(cy[c]) + 1);
         same = std::fabs(cx[c] - g.centroid[2 * c]) <= scale && std::fabs(cy[c] - g.centroid[2 * c + 1]) <= scale &&
-               s.bed[c] == g.bottomEl[c];
+               bed[c] == g.bottomEl[c];
     }
     if (same) {
         state = s.state;
@@ -224,7 +240,7 @@ void hotStart(const InitialData& data, const TriMesh& mesh, const MeshGeometry& 
         const Locator target(mesh.x, mesh.y, g.topology);
         std::vector<double> volume(g.nCells, 0.0), mx(g.nCells, 0.0), my(g.nCells, 0.0);
         for (int c = 0; c < s.nCells; ++c) {
-            const double h = std::max(0.0, static_cast<double>(s.state[3 * c]) - s.bed[c]);
+            const double h = std::max(0.0, static_cast<double>(s.state[3 * c]) - bed[c]);
             if (h <= 0) continue;
             const int t = target.find(cx[c], cy[c]);
             if (t < 0)
@@ -250,7 +266,7 @@ void hotStart(const InitialData& data, const TriMesh& mesh, const MeshGeometry& 
             throw SetupError("INITIAL: hot start: cell " + std::to_string(g.cellId[c]) + " at " +
                              at(g.centroid[2 * c], g.centroid[2 * c + 1]) + " lies outside the mesh of <" + data.file +
                              ">");
-        const double h = std::max(0.0, static_cast<double>(s.state[3 * t]) - s.bed[t]);
+        const double h = std::max(0.0, static_cast<double>(s.state[3 * t]) - bed[t]);
         state[3 * c] = static_cast<float>(g.bottomEl[c] + h);
         state[3 * c + 1] = h > 0 ? s.state[3 * t + 1] : 0.0f;
         state[3 * c + 2] = h > 0 ? s.state[3 * t + 2] : 0.0f;

@@ -13,6 +13,7 @@
 #include "gis/Raster.hpp"
 #include "setup/Terrain.hpp"
 #include "setup/mesh/Geometry.hpp"
+#include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 
@@ -287,4 +288,44 @@ TEST(GisPrograms, BadInputsAreLocatedAndWriteNothing)
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.command << "\n" << r.err;
         EXPECT_FALSE(std::ifstream(dir.file(c.output)).good()) << c.command;
     }
+}
+
+TEST(GisPrograms, HotStartTakesTheStoredStateAndKeepsTheVolume)
+{
+    ScratchDir dir("gis-hot");
+    writeLayers(dir);
+    writePlaneGrid(dir.file("plane.asc"));
+    const std::string mesh = testsupport::program("hydrova_mesh") + " --domain domain.geojson --holes buildings.geojson";
+    ASSERT_EQ(testsupport::runProcess(mesh + " --element-size 20 --refine refine.geojson -o fine.2dm", dir.path()).status, 0);
+    ASSERT_EQ(testsupport::runProcess(mesh + " --element-size 40 -o coarse.2dm", dir.path()).status, 0);
+    auto setup = [&](const std::string& name, const std::string& meshFile, const std::string& initial) {
+        dir.write(name + ".json", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": ")" + meshFile +
+                                      R"(", "bed_raster": "plane.asc"}, "HYDRAULICS": {"INITIAL": )" + initial + "}}}}}");
+        const auto r = testsupport::runProcess(
+            testsupport::program("hydrova_setup") + " -f " + name + ".json -o " + name + ".h5", dir.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+    };
+    setup("fine", "fine.2dm", R"({"type": "water_surface", "value": 150.0})");
+    dir.write("config.json", R"({"SIMULATION": {"TIME": {"start": 0, "end": 20, "out": 10},
+        "TIMESTEP": {"init": 0.01, "minimum": 0.0001}, "OUTPUT": ["water_surface", "water_depth"]}})");
+    ASSERT_EQ(testsupport::runProcess(testsupport::program("hydrova_simulation") +
+                                          " -f config.json -r fine.h5 -o results.h5", dir.path()).status, 0);
+    setup("same", "fine.2dm", R"({"type": "hot_start", "file": "results.h5", "time": 20})");
+    setup("coarse", "coarse.2dm", R"({"type": "hot_start", "file": "results.h5", "time": 20, "model": "fine.h5"})");
+
+    // The same mesh starts from the stored state itself, as a re-run from t = 20 s would.
+    const auto stored = testsupport::h5::readValues(dir.file("results.h5"), "/RESULTS/CellsAll/HydState/0000002");
+    EXPECT_EQ(testsupport::h5::readValues(dir.file("same.h5"), "/CellsAll/HydState"), stored);
+    // A coarser mesh gathers the water of the finer one.
+    auto volume = [&](const std::string& model, const std::vector<double>& state) {
+        const auto bed = testsupport::h5::readValues(dir.file(model), "/CellsAll/BottomEl");
+        const auto area = testsupport::h5::readValues(dir.file(model), "/CellsAll/GeomArea");
+        double v = 0;
+        for (size_t c = 0; c < bed.size(); ++c) v += std::max(0.0, state[3 * c] - bed[c]) * area[c];
+        return v;
+    };
+    const double before = volume("fine.h5", stored);
+    EXPECT_GT(before, 1e5);
+    EXPECT_NEAR(volume("coarse.h5", testsupport::h5::readValues(dir.file("coarse.h5"), "/CellsAll/HydState")), before,
+                1e-6 * before);
 }

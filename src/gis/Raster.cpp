@@ -89,6 +89,17 @@ Raster::Status Raster::sample(double x, double y, double& value) const
     return Status::Ok;
 }
 
+Raster::Status Raster::pixel(double x, double y, double& value) const
+{
+    const double px = (x - x0_) / dx_, py = (y - y0_) / dy_;
+    if (!(px >= 0.0 && px <= nx_ && py >= 0.0 && py <= ny_)) return Status::Outside;
+    const int i = std::min(static_cast<int>(px), nx_ - 1), j = std::min(static_cast<int>(py), ny_ - 1);
+    const double v = v_[static_cast<size_t>(j) * nx_ + i];
+    if (isNoData(v)) return Status::NoData;
+    value = v;
+    return Status::Ok;
+}
+
 Raster::Status Raster::triangleStat(const double* x, const double* y, bool maximum, double& value) const
 {
     // Pixel index ranges of the triangle's bounding box.

@@ -22,6 +22,9 @@ public:
     /// Bilinear value at (x, y) in the raster's coordinates.
     Status sample(double x, double y, double& value) const;
 
+    /// The value of the pixel that holds (x, y), not interpolated (for class rasters such as land use).
+    Status pixel(double x, double y, double& value) const;
+
     /// Statistics of the pixel values inside a triangle (pixels whose centre lies inside it); when no centre lies
     /// inside, the bilinear value at the centroid. Returns NoData when a covered pixel has no value.
     Status triangleMean(const double* x, const double* y, double& value) const;

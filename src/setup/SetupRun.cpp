@@ -14,6 +14,7 @@
 #include "gis/GisError.hpp"
 #include "setup/SetupError.hpp"
 #include "setup/InitialState.hpp"
+#include "setup/LandUse.hpp"
 #include "setup/Terrain.hpp"
 #include "setup/mesh/Geometry.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
@@ -57,6 +58,8 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     TriMesh mesh = read2dm(description.meshFile);
     const TerrainSpec terrainSpec = readTerrain(doc, folderOf(commandFile));
     const Terrain terrain = prepareTerrain(terrainSpec, description.meshFile, mesh);
+    const LandUseSpec landUse = readLandUse(doc, folderOf(commandFile));
+    applyMaterialPolygons(landUse, mesh);
     MeshGeometry geometry = computeGeometry(mesh);
     applyCellBed(terrainSpec, terrain, mesh, geometry);
     std::cout << " -> "
@@ -66,6 +69,7 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     ModelContent content = buildModelContent(mesh, geometry, description);
     content.crsWkt = terrain.crsWkt;
     applyInitialData(readInitialData(doc, folderOf(commandFile)), mesh, geometry, content);
+    applyFriction(landUse, geometry, content);
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
     try {

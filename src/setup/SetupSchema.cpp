@@ -30,8 +30,17 @@ const char* const commandFileSchema = R"json({
                   "type": "object",
                   "description": "Mesh file, node strings and regions of the model.",
                   "required": ["mesh_file"],
-                  "optional": ["STRINGDEF", "REGIONDEF", "bed_raster", "cell_bed", "crs"],
+                  "optional": ["STRINGDEF", "REGIONDEF", "bed_raster", "cell_bed", "crs", "material_polygons"],
                   "properties": {
+                    "material_polygons": {
+                      "type": "object",
+                      "description": "Polygons whose integer attribute becomes the material id of the cells inside.",
+                      "required": ["file", "attribute"],
+                      "properties": {
+                        "file": {"type": "string", "description": "Layer as FILE or FILE:LAYER."},
+                        "attribute": {"type": "string", "description": "Attribute holding the material id."}
+                      }
+                    },
                     "mesh_file": {
                       "type": "string",
                       "description": "Mesh in the SMS 2DM format, relative to the command file's folder."
@@ -142,8 +151,37 @@ const char* const commandFileSchema = R"json({
                       "type": "object",
                       "description": "Bottom friction; its presence switches friction on.",
                       "required": ["type", "default_friction"],
-                      "optional": ["regions"],
+                      "optional": ["regions", "raster", "polygons"],
                       "properties": {
+                        "raster": {
+                          "type": "object",
+                          "description": "Land-use raster: friction per pixel class at the cell centroid.",
+                          "required": ["file", "classes"],
+                          "properties": {
+                            "file": {"type": "string", "description": "Raster of classes (any format GDAL reads)."},
+                            "classes": {
+                              "type": "array",
+                              "description": "Friction value of each class.",
+                              "items": {
+                                "type": "object",
+                                "required": ["value", "friction"],
+                                "properties": {
+                                  "value": {"type": "number", "description": "Pixel value of the class."},
+                                  "friction": {"type": "number", "description": "Roughness value of the class."}
+                                }
+                              }
+                            }
+                          }
+                        },
+                        "polygons": {
+                          "type": "object",
+                          "description": "Polygons with a roughness value attribute (any layer OGR reads).",
+                          "required": ["file", "attribute"],
+                          "properties": {
+                            "file": {"type": "string", "description": "Layer as FILE or FILE:LAYER."},
+                            "attribute": {"type": "string", "description": "Attribute holding the roughness."}
+                          }
+                        },
                         "type": {"type": "string", "description": "Roughness closure.",
                                  "enum": ["manning", "strickler", "log_law", "large_roughness"]},
                         "default_friction": {"type": "number", "description": "Roughness value of every cell.",

@@ -329,3 +329,47 @@ TEST(GisPrograms, HotStartTakesTheStoredStateAndKeepsTheVolume)
     EXPECT_NEAR(volume("coarse.h5", testsupport::h5::readValues(dir.file("coarse.h5"), "/CellsAll/HydState")), before,
                 1e-6 * before);
 }
+
+TEST(GisPrograms, FrictionAndMaterialsFromLandUse)
+{
+    ScratchDir dir("gis-landuse");
+    writeLayers(dir);
+    // Classes: 1 for x < 500 m, 2 beyond; a meadow polygon (n = 0.1) overrides them; a zone polygon gives id 5.
+    std::ostringstream grid;
+    grid << "ncols 2\nnrows 1\nxllcorner " << X0 << "\nyllcorner " << Y0 << "\ncellsize 500\nNODATA_value -9999\n1 2\n";
+    dir.write("landuse.asc", grid.str());
+    dir.write("meadow.geojson", layer({polygon(rect(100, 100, 200, 100), R"({"n": 0.1})")}));
+    dir.write("zones.geojson", layer({polygon(rect(600, 0, 400, 500), R"({"id": 5})")}));
+    ASSERT_EQ(testsupport::runProcess(testsupport::program("hydrova_mesh") +
+                                          " --domain domain.geojson --element-size 50 -o m.2dm", dir.path()).status, 0);
+    auto setup = [&](const std::string& materials) {
+        dir.write("setup.json", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "m.2dm",
+            "REGIONDEF": [{"name": "zone", "index": [5]}])" + materials + R"(},
+            "HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03,
+                "raster": {"file": "landuse.asc", "classes": [{"value": 1, "friction": 0.02}, {"value": 2, "friction": 0.04}]},
+                "polygons": {"file": "meadow.geojson", "attribute": "n"}},
+              "SOURCE": [{"name": "rain", "type": "rain", "region": "zone", "intensity": [[0, 10.0]]}]}}}}})");
+        return testsupport::runProcess(testsupport::program("hydrova_setup") + " -f setup.json -o model.h5", dir.path());
+    };
+    const auto without = setup("");
+    EXPECT_EQ(without.status, 1);
+    EXPECT_NE(without.err.find("region <zone>: no triangle has material id 5"), std::string::npos) << without.err;
+    const auto with = setup(R"(, "material_polygons": {"file": "zones.geojson", "attribute": "id"})");
+    ASSERT_EQ(with.status, 0) << with.err;
+
+    const auto xyz = testsupport::h5::readValues(dir.file("model.h5"), "/NodesAll/Coordnts");
+    const auto topology = testsupport::h5::readValues(dir.file("model.h5"), "/CellsAll/Topology");
+    const auto friction = testsupport::h5::readValues(dir.file("model.h5"), "/CellsAll/Friction");
+    for (size_t c = 0; c < friction.size(); ++c) {
+        double x = 0, y = 0;
+        for (int k = 0; k < 3; ++k) {
+            x += (xyz[3 * static_cast<size_t>(topology[3 * c + k])] - X0) / 3;
+            y += (xyz[3 * static_cast<size_t>(topology[3 * c + k]) + 1] - Y0) / 3;
+        }
+        // Centroids from the stored single-precision coordinates: cells on the class edges are left out.
+        if (std::min({std::fabs(x - 500), std::fabs(x - 100), std::fabs(x - 300), std::fabs(y - 100), std::fabs(y - 200)}) < 0.1)
+            continue;
+        const bool meadow = x > 100 && x < 300 && y > 100 && y < 200;
+        EXPECT_FLOAT_EQ(friction[c], meadow ? 0.1f : (x < 500 ? 0.02f : 0.04f)) << "cell at " << x << ", " << y;
+    }
+}

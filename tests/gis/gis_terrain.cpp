@@ -69,8 +69,9 @@ void writeLayers(const ScratchDir& dir)
 }
 
 /// ESRI ASCII grid of z = 0.25 (x - X0) + 0.5 (y - Y0) with 10 m pixels over the domain and 10 m beyond; every
-/// pixel value is exact in single precision, so every format stores the same numbers.
-void writePlaneGrid(const std::string& path, double noDataX = 1e9)
+/// pixel value is exact in single precision, so every format stores the same numbers. With `constant`, that value
+/// everywhere instead; pixels whose centre is within 5 m of x = noDataX have no data.
+void writePlaneGrid(const std::string& path, double noDataX = 1e9, double constant = NAN)
 {
     std::ofstream out(path);
     out.precision(12);
@@ -79,7 +80,8 @@ void writePlaneGrid(const std::string& path, double noDataX = 1e9)
     for (int j = 51; j >= 0; --j)
         for (int i = 0; i < 102; ++i) {
             const double x = -10 + (i + 0.5) * 10, y = -10 + (j + 0.5) * 10;
-            out << (std::fabs(x - noDataX) < 5 ? -9999.0 : 0.25 * x + 0.5 * y) << (i == 101 ? "\n" : " ");
+            const double z = std::isnan(constant) ? 0.25 * x + 0.5 * y : constant;
+            out << (std::fabs(x - noDataX) < 5 ? -9999.0 : z) << (i == 101 ? "\n" : " ");
         }
 }
 
@@ -312,6 +314,24 @@ TEST(GisPrograms, HotStartTakesTheStoredStateAndKeepsTheVolume)
                                           " -f config.json -r fine.h5 -o results.h5", dir.path()).status, 0);
     setup("same", "fine.2dm", R"({"type": "hot_start", "file": "results.h5", "time": 20})");
     setup("coarse", "coarse.2dm", R"({"type": "hot_start", "file": "results.h5", "time": 20, "model": "fine.h5"})");
+
+    // The coordinate system of the layers went through the model file into the results file.
+    EXPECT_TRUE(testsupport::h5::exists(dir.file("results.h5"), "/.config/crs"));
+    // A depth raster: 0.5 m everywhere but on a column of no-data pixels (x = 500 m), where cells start dry.
+    writePlaneGrid(dir.file("depth.asc"), 505, 0.5);
+    setup("depth", "fine.2dm", R"({"type": "raster", "file": "depth.asc", "quantity": "depth"})");
+    const auto depthState = testsupport::h5::readValues(dir.file("depth.h5"), "/CellsAll/HydState");
+    const auto depthBed = testsupport::h5::readValues(dir.file("depth.h5"), "/CellsAll/BottomEl");
+    int dry = 0;
+    for (size_t c = 0; c < depthBed.size(); ++c) {
+        const double h = depthState[3 * c] - depthBed[c];
+        dry += h == 0;
+        if (h != 0) {
+            EXPECT_NEAR(h, 0.5, 1e-4) << "cell " << c;
+        }
+    }
+    EXPECT_GT(dry, 0);
+    EXPECT_LT(dry, static_cast<int>(depthBed.size()) / 10);
 
     // The same mesh starts from the stored state itself, as a re-run from t = 20 s would.
     const auto stored = testsupport::h5::readValues(dir.file("results.h5"), "/RESULTS/CellsAll/HydState/0000002");

@@ -157,7 +157,18 @@ int meshFromLayers(const LayerOptions& o, const std::string& output)
     setup::TriMesh mesh = gis::meshLayers(layers, output);
     if (dem) gis::sampleNodeElevations(*dem, mesh);
     const gis::MeshQuality q = gis::meshQuality(mesh);
-    setup::write2dm(mesh, output);
+    // Written under a temporary name and renamed when complete: a failed run leaves no mesh behind.
+    const std::string temporary = output + ".incomplete";
+    try {
+        setup::write2dm(mesh, temporary);
+    } catch (...) {
+        std::remove(temporary.c_str());
+        throw;
+    }
+    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        throw std::runtime_error("cannot rename <" + temporary + "> to <" + output + ">");
+    }
     const std::string prj = (output.size() > 4 && output.substr(output.size() - 4) == ".2dm"
                                  ? output.substr(0, output.size() - 4)
                                  : output) +

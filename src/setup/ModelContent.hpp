@@ -42,6 +42,7 @@ struct ModelContent {
     /// written beside it for what users see (results file, XDMF, pictures).
     std::vector<double> nodeCoordinates;
     std::map<model::ParameterID, ParameterValue> parameters;
+    std::string crsWkt;  ///< the model's coordinate reference system (".config/crs"), empty when none is known
 };
 
 /// The kernel's timing row: the initialisation kernels once at the start, every other kernel every step.

@@ -372,7 +372,32 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
     return dat;
 }
 
+namespace {
+void write_dat(op_dat dat, const char* file, const char* path);
+}
+
 void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
+{
+    // A distributed run writes from rank 0 alone, the elements of every process in their original order: the file
+    // is the one a single process writes.
+    char* whole = nullptr;
+    int rows = 0;
+    const int gathered = op_mpi_gather(dat, &whole, &rows);
+    if (gathered < 0) {
+        write_dat(dat, file, path);
+    } else if (gathered == 1) {
+        op_set_core set = *dat->set;
+        set.size = rows;
+        op_dat_core copy = *dat;
+        copy.set = &set;
+        copy.data = whole;
+        write_dat(&copy, file, path);
+        op_free(whole);
+    }
+}
+
+namespace {
+void write_dat(op_dat dat, const char* file, const char* path)
 {
     op_printf("Writing '%s' to file '%s'\n", path, file);
     open_library();
@@ -468,6 +493,7 @@ void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
     write_int_attribute(dset.get(), "dim", dat->dim);
     write_string_attribute(dset.get(), "type", dat->type);
 }
+}  // namespace
 
 void op_fetch_data_hdf5_file(op_dat dat, const char* file) { op_fetch_data_hdf5(dat, file, dat->name); }
 

@@ -293,6 +293,7 @@ op_dat op_decl_dat_core(op_set set, int dim, const char* type, int type_size, ch
     dat->type = copy_string(type);
     dat->name = copy_string(name);
     dat->dirty_hd = 0;
+    dat->dirtybit = 0;
     dat->user_managed = 1;
 
     op_dat_entry* item = (op_dat_entry*)op_malloc(sizeof(op_dat_entry));
@@ -354,7 +355,7 @@ op_dat op_decl_dat_temp_core(op_set set, int dim, const char* type, int type_siz
         exit(2);
     }
     op_dat dat = op_decl_dat_core(set, dim, type, type_size, data, name);
-    const size_t bytes = (size_t)dim * (size_t)set->size * (size_t)type_size;
+    const size_t bytes = (size_t)dim * (size_t)op_local_extent(set) * (size_t)type_size;
     dat->data = (char*)op_calloc(bytes > 0 ? bytes : 1, 1);
     dat->user_managed = 0;
     return dat;
@@ -673,6 +674,18 @@ void op_timing_output_core()
             const double total = positive(r.transfer2 / divisor);
             printf(" %6d;  %8.4f;  %8.4f(%8.4f);  %8.4f(%8.4f); %8.4f; %8.4f;   %s \n", r.count, r.plan_time, mean_m,
                    deviation(mean_m, sq_m), mean_t, deviation(mean_t, sq_t), used, total, r.name);
+        }
+    }
+    // A distributed run: each loop's time on the slowest process and on the average one (every process calls this).
+    const int nranks = op_mpi_nranks();
+    if (nranks > 1) {
+        printf("\n  time over %d processes:   max (s)     mean (s)   kernel name\n", nranks);
+        for (int n = 0; n < OP_kern_max; ++n) {
+            op_kernel& r = OP_kernels[n];
+            if (r.count <= 0) continue;
+            double sum = 0.0;
+            const double max = op_mpi_max_sum(r.time, &sum);
+            printf("                        %10.4f;  %10.4f;   %s \n", max, sum / nranks, r.name);
         }
     }
 }

@@ -10,6 +10,7 @@ packages=(
   time  # /usr/bin/time -v: peak memory in the whole-run benchmark (bench/run.sh)
   valgrind  # callgrind: the instruction counts of the whole-run benchmark
   libcairo2-dev libxml2-utils libxml2-dev
+  openmpi-bin libopenmpi-dev libmetis-dev  # distributed runs: mpirun, MPI, the cell-graph partitioner
   python3  # the river-flood example's mesh script, the example tests, bench/run.sh
 )
 

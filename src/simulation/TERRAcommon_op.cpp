@@ -17,6 +17,7 @@
 #include "model/IModel.hpp"
 #include "op/op_hdf5.h"
 #include "op/op_openmp_decl.h"
+#include "simulation/Distribution.hpp"
 #include "simulation/Factory.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
@@ -127,6 +128,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     op_init(0, nullptr, logLevel);
 
     const std::string name = h5Reader->getFilename();
+    resultsFileName = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
     initializeSetsAndKernels(name);
     initializeMaps(name);
     initializeSolutionData();
@@ -140,6 +142,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeOutputData();
     initializeParameters();
     initializeVariables();
+    distributeModel(sets, maps);
     op_diagnostic_output();
 }
 
@@ -397,6 +400,7 @@ void TERRAcommon::initializeVariables()
 
 void TERRAcommon::initializeResultsFile(const std::string& outputFile)
 {
+    if (!op_is_root()) return;  // a distributed run writes its results from rank 0
     const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
     if (logLevel > 1)
         std::cout << " -> creating a new file container to store the simulation results: " << name << std::endl;
@@ -477,6 +481,7 @@ void TERRAcommon::copySetupOutput(Element* element, const int& rows, const int& 
 
 void TERRAcommon::copyMinDepthParameter()
 {
+    if (!op_is_root()) return;
     const std::string path = "Parameters/MinWaterDepth";
     h5Writer->writeDoubleScalar(path, h5Reader->readDoubleScalar(path));
 }
@@ -507,8 +512,8 @@ void TERRAcommon::writeRegularOutput(const double& t)
 void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
 {
     const std::string path = dataio::ResultReader::getOutputPath(model->getData(id)->getH5Path(), index);
-    op_fetch_data_hdf5_file_path(data.at(id), h5Writer->getFilename().c_str(), path.c_str());
-    h5Writer->attachAttributeDouble(path, "t", t);
+    op_fetch_data_hdf5_file_path(data.at(id), resultsFileName.c_str(), path.c_str());
+    if (op_is_root()) h5Writer->attachAttributeDouble(path, "t", t);
 }
 
 // ------------------------------------------------------------------------------------------------ re-run, archive
@@ -519,37 +524,47 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
     if (logLevel > 1)
         std::cout << " -> opening the existing solution file <" << name << "> to setup the RE-RUN simulation"
                   << std::endl;
-    api::IResultReader* reader = dataio::Factory::createResultReader(name);
-
     std::vector<std::string> paths;
     for (const model::DataID id : solutionData) paths.push_back(model->getData(id)->getH5Path());
 
-    const int index = reader->findTime(paths, restartTime, 100);
-    if (index < 0) {
-        std::cout << " -> Restart time " << restartTime
-                  << " [s] is not available. Please choose among available times:" << std::endl;
-        reader->printValidTimes(paths);
-        std::cerr << " -> impossible to setup proper Re-Run Initial Conditions" << std::endl;
-        delete reader;
-        throw TerraException();
+    // The processes of a distributed run read the file one after another (HDF5 locks a file open for writing),
+    // rank 0 first; when all have read, rank 0 invalidates the records after the restart time.
+    int index = -1;
+    for (int turn = 0; turn < op_mpi_nranks(); ++turn) {
+        if (turn == op_mpi_rank()) {
+            api::IResultReader* reader = dataio::Factory::createResultReader(name);
+            index = reader->findTime(paths, restartTime, 100);
+            if (index < 0) {
+                std::cout << " -> Restart time " << restartTime
+                          << " [s] is not available. Please choose among available times:" << std::endl;
+                reader->printValidTimes(paths);
+                std::cerr << " -> impossible to setup proper Re-Run Initial Conditions" << std::endl;
+                delete reader;
+                throw TerraException();
+            }
+            for (const model::DataID id : solutionData) {
+                api::IData* d = model->getData(id);
+                const std::string path = dataio::ResultReader::getOutputPath(d->getH5Path(), index);
+                data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(),
+                                            name.c_str(), path.c_str());
+            }
+            delete reader;
+        }
+        op_mpi_barrier();
     }
     outputCounter = index;
-
-    for (const model::DataID id : solutionData) {
-        api::IData* d = model->getData(id);
-        const std::string path = dataio::ResultReader::getOutputPath(d->getH5Path(), index);
-        data[id] = op_decl_dat_hdf5(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), name.c_str(),
-                                    path.c_str());
-        reader->deleteResults(d->getH5Path(), index);
+    if (op_is_root()) {
+        api::IResultReader* reader = dataio::Factory::createResultReader(name);
+        for (const model::DataID id : solutionData) reader->deleteResults(model->getData(id)->getH5Path(), index);
+        delete reader;
     }
     std::cout << " -> Re-run properly set at " << restartTime << " [s]" << std::endl;
-
-    delete reader;
-    h5Writer = dataio::Factory::createH5Writer(name, "rw");
+    if (op_is_root()) h5Writer = dataio::Factory::createH5Writer(name, "rw");
 }
 
 void TERRAcommon::archive()
 {
+    if (!op_is_root()) return;
     const std::string text = dataio::Archive::getModel(h5Reader);
     dataio::Archive::addModel(h5Writer, text);
     dataio::Archive::addSimulation(h5Writer, commandFileReader->getHash());

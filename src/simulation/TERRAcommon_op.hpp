@@ -118,6 +118,8 @@ protected:
     std::vector<model::DataID> regularOutputs;
     std::vector<model::DataID> solutionData;
     int outputCounter = 0;
+    /// The results file's name (every process of a distributed run knows it; only rank 0 opens the file).
+    std::string resultsFileName;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
     std::vector<void*> localBuffers;
 };

@@ -173,6 +173,7 @@ void op_set_args(int argc, char* argv)
 
 void op_init_core(int argc, char** argv, int diags)
 {
+    op_mpi_mark_output();
     op_printf("\n Initializing OP2\n");
     OP_diags = diags;
 

@@ -172,6 +172,8 @@ int op_mpi_gather(op_dat dat, char** dest, int* rows);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
+/// Distributed runs: a failing process other than rank 0 reports its standard output from this point on.
+void op_mpi_mark_output();
 
 // ---- printing and allocation used by the framework ----
 void op_printf(char const* format, ...) __attribute__((format(printf, 1, 2)));

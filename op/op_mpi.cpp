@@ -9,9 +9,9 @@
 //
 // Partitioning (op_partition, once, after every declaration): every process has read the whole mesh; rank 0 divides
 // the prime set (the cells) with METIS over the graph of elements joined by the prime map and sends the division to
-// all. Every other set follows a map into an already placed set: element e goes where the column-0 target of its
-// row goes (op_partition_follow names the map, else the first declared one whose target is placed); a set with no
-// such map stays on rank 0. Each process then keeps, per set, its owned elements in their original order (a
+// all. Sets without maps of their own (series, records, regions: small) stay whole on rank 0. Every other set follows
+// a map into an already placed set: element e goes where the column-0 target of its row goes (op_partition_follow
+// names the map, else the first declared one whose target is placed). Each process then keeps, per set, its owned elements in their original order (a
 // subsequence of the set-up's locality-preserving order keeps its locality), followed by the elements that the map
 // rows of its owned elements reach on other processes (one layer of imported elements, sorted by owning process,
 // then by original number). Map tables keep the rows of the owned elements, translated to local numbers; data
@@ -47,6 +47,7 @@ int g_nranks = 1;
 bool g_mpi = false;          // MPI was started (the program runs under mpirun)
 bool g_partitioned = false;  // op_partition has distributed the declared objects
 int g_scratch = -1;          // rank > 0: the scratch file holding its standard output
+off_t g_outputMark = -1;     // rank > 0: the scratch file's length when the framework started
 
 /// One set's distribution on this process.
 struct Layout {
@@ -64,18 +65,20 @@ std::vector<char> g_sendBuffer;
 
 constexpr int kHaloTag = 71;
 
-/// Copies the last lines of this process's standard output to standard error (a failing process other than rank 0).
+/// Copies what this process wrote to its standard output since the framework started (its last 2 KiB) to standard
+/// error: a failing process other than rank 0. The program's own error messages go to standard error anyway.
 void report_tail()
 {
-    if (g_scratch < 0) return;
+    if (g_scratch < 0 || g_outputMark < 0) return;
     fflush(stdout);
     const off_t end = lseek(g_scratch, 0, SEEK_END);
-    const off_t from = end > 2048 ? end - 2048 : 0;
+    const off_t from = std::max<off_t>(g_outputMark, end - 2048);
+    if (end <= from) return;
     std::string tail((size_t)(end - from), '\0');
     const ssize_t got = pread(g_scratch, &tail[0], tail.size(), from);
     if (got <= 0) return;
     tail.resize((size_t)got);
-    if (from > 0) tail.erase(0, tail.find('\n') + 1);
+    if (from > g_outputMark) tail.erase(0, tail.find('\n') + 1);
     fprintf(stderr, " -> process %d of %d:\n%s", g_rank, g_nranks, tail.c_str());
     fflush(stderr);
 }
@@ -217,7 +220,8 @@ std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_m
     return part;
 }
 
-/// Every set's owners: the prime set's division, then sets following a map into a placed set, the rest rank 0.
+/// Every set's owners: the prime set's division, sets without maps on rank 0, then sets following a map into a
+/// placed set; a set that never finds one stays on rank 0.
 std::vector<std::vector<int>> place(op_set prime, std::vector<int> part)
 {
     const int nsets = OP_set_index;
@@ -225,6 +229,14 @@ std::vector<std::vector<int>> place(op_set prime, std::vector<int> part)
     std::vector<char> placed((size_t)nsets, 0);
     owner[(size_t)prime->index] = std::move(part);
     placed[(size_t)prime->index] = 1;
+    // Sets without maps of their own (series, records, regions) stay whole on rank 0.
+    std::vector<char> hasMap((size_t)nsets, 0);
+    for (int i = 0; i < OP_map_index; ++i) hasMap[(size_t)OP_map_list[i]->from->index] = 1;
+    for (int s = 0; s < nsets; ++s)
+        if (!placed[(size_t)s] && !hasMap[(size_t)s]) {
+            owner[(size_t)s].assign((size_t)OP_set_list[s]->size, 0);
+            placed[(size_t)s] = 1;
+        }
     for (bool progress = true; progress;) {
         progress = false;
         for (int s = 0; s < nsets; ++s) {
@@ -319,7 +331,7 @@ void exchange(op_dat dat)
 }
 
 /// A loop may write through a map only into owned elements (nothing is sent back); checked once per map column.
-void check_owned_writes(char const* loop, op_set set, const op_arg& arg)
+void check_owned_writes(op_set set, const op_arg& arg)
 {
     if (!g_checkedWrites.insert({arg.map, arg.idx}).second) return;
     const op_map m = arg.map;
@@ -329,9 +341,9 @@ void check_owned_writes(char const* loop, op_set set, const op_arg& arg)
             const int k = arg.idx >= 0 ? arg.idx : c;
             const int t = m->map[(size_t)e * m->dim + k];
             if (t >= m->to->size && t < op_local_extent(m->to))
-                fail("op_par_loop error -- loop %s writes %s through map %s into elements of set %s that another "
-                     "process owns: not possible in a distributed run",
-                     loop, arg.dat->name, m->name, m->to->name);
+                fail("op_par_loop error -- a loop over set %s writes %s through map %s into elements of set %s that "
+                     "another process owns: not possible in a distributed run",
+                     set->name, arg.dat->name, m->name, m->to->name);
         }
 }
 
@@ -345,6 +357,13 @@ MPI_Datatype mpi_type(const op_arg& arg)
 }
 
 }  // namespace
+
+void op_mpi_mark_output()
+{
+    if (g_scratch < 0) return;
+    fflush(stdout);
+    g_outputMark = lseek(g_scratch, 0, SEEK_END);
+}
 
 int op_mpi_rank() { return g_rank; }
 int op_mpi_nranks() { return g_nranks; }
@@ -484,7 +503,7 @@ int op_mpi_halo_exchanges(op_set set, int nargs, op_arg* args)
         if (a.acc == OP_READ || a.acc == OP_RW) {
             if (a.dat->dirtybit) exchange(a.dat);
         }
-        if (a.acc != OP_READ) check_owned_writes(OP_kernels[OP_kern_curr].name, set, a);
+        if (a.acc != OP_READ) check_owned_writes(set, a);
     }
     return set->size;
 }

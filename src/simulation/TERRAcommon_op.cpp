@@ -132,17 +132,20 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeSetsAndKernels(name);
     initializeMaps(name);
     initializeSolutionData();
+    // Everything is declared before the model is distributed over the processes of an mpirun run, and distributed
+    // before a results file is created (a failed distribution leaves none).
     if (startTime() > 0.0) {
         initializeReRunData(outputFile, startTime());
         initializeData(name, true);
+        distributeModel(sets, maps);
     } else {
         initializeData(name, false);
+        distributeModel(sets, maps);
         initializeResultsFile(outputFile);
     }
     initializeOutputData();
     initializeParameters();
     initializeVariables();
-    distributeModel(sets, maps);
     op_diagnostic_output();
 }
 

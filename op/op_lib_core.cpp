@@ -688,6 +688,12 @@ void op_timing_output_core()
             const double max = op_mpi_max_sum(r.time, &sum);
             printf("                        %10.4f;  %10.4f;   %s \n", max, sum / nranks, r.name);
         }
+        double messages = 0.0, bytes = 0.0, allMessages = 0.0, allBytes = 0.0;
+        op_mpi_sent(&messages, &bytes);
+        const double maxMessages = op_mpi_max_sum(messages, &allMessages);
+        const double maxBytes = op_mpi_max_sum(bytes, &allBytes);
+        printf("  halo sent: %.0f messages, %.3f MB by the busiest process; %.0f messages, %.3f MB by all\n",
+               maxMessages, maxBytes / 1e6, allMessages, allBytes / 1e6);
     }
 }
 

@@ -172,6 +172,8 @@ int op_mpi_gather(op_dat dat, char** dest, int* rows);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
+/// Halo messages this process has sent and their bytes (0 in a single-process run).
+void op_mpi_sent(double* messages, double* bytes);
 /// Distributed runs: a failing process other than rank 0 reports its standard output from this point on.
 void op_mpi_mark_output();
 

@@ -8,8 +8,8 @@
 // is seen. A program started without mpirun never touches MPI and runs exactly as the single-process build.
 //
 // Partitioning (op_partition, once, after every declaration): every process has read the whole mesh; rank 0 divides
-// the prime set (the cells) with METIS over the graph of elements joined by the prime map and sends the division to
-// all. Sets without maps of their own (series, records, regions: small) stay whole on rank 0. Every other set follows
+// the prime set (the cells) with METIS over the graph of elements joined by the prime map into 8 parts a process
+// (OP_PARTS_PER_PROCESS), dealt out to the processes in turn, and sends the division to all. Sets without maps of their own (series, records, regions: small) stay whole on rank 0. Every other set follows
 // a map into an already placed set: element e goes where the column-0 target of its row goes (op_partition_follow
 // names the map, else the first declared one whose target is placed). Each process then keeps, per set, its owned elements in their original order (a
 // subsequence of the set-up's locality-preserving order keeps its locality), followed by the elements that the map
@@ -66,6 +66,7 @@ double g_sentMessages = 0.0;  // halo messages this process sent
 double g_sentBytes = 0.0;     // and their bytes
 
 constexpr int kHaloTag = 71;
+constexpr int kPartsPerProcess = 8;
 
 /// Copies what this process wrote to its standard output since the framework started (its last 2 KiB) to standard
 /// error: a failing process other than rank 0. The program's own error messages go to standard error anyway.
@@ -180,6 +181,15 @@ void build_graph(op_set prime, op_map map, std::vector<idx_t>& xadj, std::vector
     }
 }
 
+/// Parts of the prime set per process: the environment's OP_PARTS_PER_PROCESS (1 to 256), else kPartsPerProcess.
+int parts_per_process()
+{
+    const char* text = getenv("OP_PARTS_PER_PROCESS");
+    if (text == nullptr) return kPartsPerProcess;
+    const int n = atoi(text);
+    return n >= 1 && n <= 256 ? n : kPartsPerProcess;
+}
+
 /// Rank 0 divides the prime set; every process receives the division. A partitioner error ends every process.
 std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_map map)
 {
@@ -195,7 +205,11 @@ std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_m
     if (status == 0 && g_rank == 0 && n > 0) {
         std::vector<idx_t> xadj, adjncy;
         build_graph(prime, map, xadj, adjncy);
-        idx_t nvtxs = n, ncon = 1, nparts = g_nranks, objval = 0;
+        // Several parts a process, dealt out in turn: METIS numbers neighbouring parts alike, so each process gets
+        // pieces from all over the domain, as each thread does from the set-up's tiles, and a dam break's wet half
+        // is no longer one process's work. Each piece adds its boundary to the imported elements.
+        const int spread = parts_per_process();
+        idx_t nvtxs = n, ncon = 1, nparts = (idx_t)g_nranks * spread, objval = 0;
         std::vector<idx_t> where((size_t)n, 0);
         idx_t options[METIS_NOPTIONS];
         METIS_SetDefaultOptions(options);
@@ -210,7 +224,7 @@ std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_m
         if (rc != METIS_OK)
             status = 3;
         else
-            for (int e = 0; e < n; ++e) part[(size_t)e] = (int)where[(size_t)e];
+            for (int e = 0; e < n; ++e) part[(size_t)e] = (int)(where[(size_t)e] % g_nranks);
     }
     MPI_Bcast(&status, 1, MPI_INT, 0, MPI_COMM_WORLD);
     if (status == 1) fail("op_partition error -- partitioner %s is not available (METIS is)", lib);

@@ -36,6 +36,8 @@ int op_mpi_rank() { return 0; }
 int op_mpi_nranks() { return 1; }
 int op_mpi_gather(op_dat, char**, int*) { return -1; }
 void op_mpi_mark_output() {}
+const int* op_mpi_global_ids(op_set, int*, int*) { return nullptr; }
+char* op_mpi_local_rows(op_set, size_t, const char*) { return nullptr; }
 void op_mpi_sent(double* messages, double* bytes)
 {
     *messages = 0.0;

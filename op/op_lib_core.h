@@ -172,6 +172,12 @@ int op_mpi_gather(op_dat dat, char** dest, int* rows);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
+/// Once the sets are divided: the original number of each of the set's local elements (owned, then imported), their
+/// count in *local and the whole set's size in *global; null before the division and in a single-process run.
+const int* op_mpi_global_ids(op_set set, int* local, int* global);
+/// Once the sets are divided: a new op_malloc'd array of the local elements' rows of `global`, an array over the whole
+/// set of `bytes` a row; null before the division, in a single-process run and for a null `global`.
+char* op_mpi_local_rows(op_set set, size_t bytes, const char* global);
 /// Halo messages this process has sent and their bytes (0 in a single-process run).
 void op_mpi_sent(double* messages, double* bytes);
 /// Distributed runs: a failing process other than rank 0 reports its standard output from this point on.

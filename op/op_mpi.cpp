@@ -7,15 +7,16 @@
 // output to standard error, so that no process waits for a partner that has gone and the failing process's message
 // is seen. A program started without mpirun never touches MPI and runs exactly as the single-process build.
 //
-// Partitioning (op_partition, once, after every declaration): every process has read the whole mesh; rank 0 divides
-// the prime set (the cells) with METIS over the graph of elements joined by the prime map into 8 parts a process
-// (OP_PARTS_PER_PROCESS), dealt out to the processes in turn, and sends the division to all. Sets without maps of their own (series, records, regions: small) stay whole on rank 0. Every other set follows
+// Partitioning (op_partition, once, after the sets and maps are declared): every process has read the maps; rank 0
+// divides the prime set (the cells) with METIS over the graph of elements joined by the prime map into 8 parts a
+// process (OP_PARTS_PER_PROCESS), dealt out to the processes in turn, and sends the division to all. Sets without maps of their own (series, records, regions: small) stay whole on rank 0. Every other set follows
 // a map into an already placed set: element e goes where the column-0 target of its row goes (op_partition_follow
 // names the map, else the first declared one whose target is placed). Each process then keeps, per set, its owned elements in their original order (a
 // subsequence of the set-up's locality-preserving order keeps its locality), followed by the elements that the map
 // rows of its owned elements reach on other processes (one layer of imported elements, sorted by owning process,
 // then by original number). Map tables keep the rows of the owned elements, translated to local numbers; data
-// arrays keep owned plus imported elements.
+// arrays keep owned plus imported elements: data declared before the division are cut down to them, data declared
+// after it are read (op_decl_dat_hdf5, in slices of the file) or copied (op_decl_dat) for them alone.
 //
 // Loops run over owned elements only, so no element is computed twice and nothing is ever sent back: every loop
 // that writes through a map must write only owned targets (checked once per map and column; a loop that would
@@ -52,6 +53,7 @@ off_t g_outputMark = -1;     // rank > 0: the scratch file's length when the fra
 /// One set's distribution on this process.
 struct Layout {
     int global = 0;                       ///< elements of the whole set
+    std::vector<int> ids;                 ///< original number of each local element: owned, then imported
     std::vector<int> recvCount;           ///< per process: imported elements it owns
     std::vector<int> recvStart;           ///< per process: their first position among the imported elements
     std::vector<std::vector<int>> sends;  ///< per process: local numbers of owned elements it imports
@@ -141,44 +143,50 @@ void fail(const char* format, ...)
 
 bool valid(int t, int n) { return t >= 0 && t < n; }
 
-/// The cell graph in compressed rows (xadj, adjncy) from a map of the prime set to itself or into it.
+/// The cell graph in compressed rows (xadj, adjncy) from a map of the prime set to itself or into it: every pair of
+/// distinct elements in one row is joined, both ways, each pair once.
 void build_graph(op_set prime, op_map map, std::vector<idx_t>& xadj, std::vector<idx_t>& adjncy)
 {
     const int n = prime->size;
-    std::vector<std::vector<int>> nb(n);
     const int dim = map->dim;
-    if (map->from == prime && map->to == prime) {
-        for (int e = 0; e < n; ++e)
-            for (int k = 0; k < dim; ++k) {
-                const int t = map->map[(size_t)e * dim + k];
-                if (valid(t, n) && t != e) {
-                    nb[e].push_back(t);
-                    nb[t].push_back(e);
-                }
-            }
-    } else if (map->to == prime) {
-        const int rows = map->from->size;
-        for (int r = 0; r < rows; ++r)
-            for (int a = 0; a < dim; ++a)
-                for (int b = a + 1; b < dim; ++b) {
-                    const int s = map->map[(size_t)r * dim + a], t = map->map[(size_t)r * dim + b];
-                    if (valid(s, n) && valid(t, n) && s != t) {
-                        nb[s].push_back(t);
-                        nb[t].push_back(s);
-                    }
-                }
-    } else {
+    const bool self = map->from == prime;
+    if (map->to != prime)
         fail("op_partition error -- map %s neither joins set %s to itself nor leads into it", map->name, prime->name);
-    }
-    xadj.assign((size_t)n + 1, 0);
-    adjncy.clear();
+    const int rows = map->from->size;
+    // Calls add(s, t) for every joined pair of a row: a row's own element with its entries, or its entries pairwise.
+    auto pairs = [&](auto&& add) {
+        for (int r = 0; r < rows; ++r) {
+            const int* row = map->map + (size_t)r * dim;
+            for (int a = self ? -1 : 0; a < dim; ++a)
+                for (int b = a + 1; b < dim; ++b) {
+                    const int s = a < 0 ? r : row[a], t = row[b];
+                    if (valid(s, n) && valid(t, n) && s != t) add(s, t);
+                }
+        }
+    };
+    std::vector<idx_t> fill((size_t)n + 1, 0);
+    pairs([&](int s, int t) {
+        ++fill[(size_t)s + 1];
+        ++fill[(size_t)t + 1];
+    });
+    for (int e = 0; e < n; ++e) fill[(size_t)e + 1] += fill[(size_t)e];
+    adjncy.assign((size_t)fill[(size_t)n], 0);
+    xadj = fill;
+    pairs([&](int s, int t) {
+        adjncy[(size_t)fill[(size_t)s]++] = t;
+        adjncy[(size_t)fill[(size_t)t]++] = s;
+    });
+    // Each element's neighbours sorted and once (a self-map lists a pair from both sides).
+    idx_t out = 0;
     for (int e = 0; e < n; ++e) {
-        std::sort(nb[e].begin(), nb[e].end());
-        nb[e].erase(std::unique(nb[e].begin(), nb[e].end()), nb[e].end());
-        adjncy.insert(adjncy.end(), nb[e].begin(), nb[e].end());
-        xadj[(size_t)e + 1] = (idx_t)adjncy.size();
-        std::vector<int>().swap(nb[e]);
+        const idx_t begin = xadj[(size_t)e], end = xadj[(size_t)e + 1];
+        std::sort(adjncy.begin() + begin, adjncy.begin() + end);
+        xadj[(size_t)e] = out;
+        for (idx_t k = begin; k < end; ++k)
+            if (k == begin || adjncy[(size_t)k] != adjncy[(size_t)k - 1]) adjncy[(size_t)out++] = adjncy[(size_t)k];
     }
+    xadj[(size_t)n] = out;
+    adjncy.resize((size_t)out);
 }
 
 /// Parts of the prime set per process: the environment's OP_PARTS_PER_PROCESS (1 to 256), else kPartsPerProcess.
@@ -450,6 +458,8 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
         for (int e : halo) loc[(size_t)e] = n++;
         Layout& L = g_layout[(size_t)s];
         L.global = set->size;
+        L.ids = ids[(size_t)s];
+        L.ids.insert(L.ids.end(), halo.begin(), halo.end());
         if (me == 0) {
             L.gatherCount.assign((size_t)P, 0);
             for (int o : own) ++L.gatherCount[(size_t)o];
@@ -597,4 +607,22 @@ void op_mpi_sent(double* messages, double* bytes)
 {
     *messages = g_sentMessages;
     *bytes = g_sentBytes;
+}
+
+const int* op_mpi_global_ids(op_set set, int* local, int* global)
+{
+    if (!g_partitioned) return nullptr;
+    const Layout& L = g_layout[(size_t)set->index];
+    *local = (int)L.ids.size();
+    *global = L.global;
+    return L.ids.data();
+}
+
+char* op_mpi_local_rows(op_set set, size_t bytes, const char* global)
+{
+    if (!g_partitioned || global == nullptr) return nullptr;
+    const Layout& L = g_layout[(size_t)set->index];
+    char* rows = (char*)op_calloc(std::max<size_t>(L.ids.size() * bytes, 1), 1);
+    for (size_t l = 0; l < L.ids.size(); ++l) memcpy(rows + l * bytes, global + (size_t)L.ids[l] * bytes, bytes);
+    return rows;
 }

@@ -112,8 +112,9 @@ void op_mpi_reduce(op_arg* args, T* data)
 /// Distributed runs: partitions `prime_set` with the partitioner `lib_name` ("METIS"; `lib_routine` "KWAY" or
 /// "RECURSIVE", empty for KWAY) over the graph of `prime_map` (a map from the prime set to itself, or a map of width
 /// 2 or more into it whose columns join elements), lets every other set follow its maps, and replaces every declared
-/// map and datum by this process's owned elements and one layer of imported ones. Call it once, after every
-/// declaration and before the first loop. A single-process run is left as it is. `coords` is not used.
+/// map and datum by this process's owned elements and one layer of imported ones. Call it once, after every set and
+/// map is declared and before the first loop; data declared afterwards (by op_decl_dat over the whole set, or by
+/// op_decl_dat_hdf5) keep this process's elements only. A single-process run is left as it is. `coords` is unused.
 void op_partition(char const* lib_name, char const* lib_routine, op_set prime_set, op_map prime_map, op_dat coords);
 /// Names the map whose column-0 target decides, in op_partition, which process owns each element of map->from
 /// (default: the first declared map from that set whose target set is already placed).

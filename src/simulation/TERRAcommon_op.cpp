@@ -131,16 +131,15 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     resultsFileName = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
     initializeSetsAndKernels(name);
     initializeMaps(name);
+    // The processes of an mpirun run divide the model once its sets and maps are known, so that each reads only its
+    // part of the data, and before a results file is created (a failed division leaves none).
+    distributeModel(sets, maps);
     initializeSolutionData();
-    // Everything is declared before the model is distributed over the processes of an mpirun run, and distributed
-    // before a results file is created (a failed distribution leaves none).
     if (startTime() > 0.0) {
         initializeReRunData(outputFile, startTime());
         initializeData(name, true);
-        distributeModel(sets, maps);
     } else {
         initializeData(name, false);
-        distributeModel(sets, maps);
         initializeResultsFile(outputFile);
     }
     initializeOutputData();

@@ -569,23 +569,28 @@ int op_mpi_gather(op_dat dat, char** dest, int* rows)
     if (!g_partitioned) return -1;
     const Layout& L = g_layout[(size_t)dat->set->index];
     const size_t bytes = (size_t)dat->size;
-    std::vector<int> counts, starts;
-    std::vector<char> gathered;
-    if (g_rank == 0) {
-        counts.assign((size_t)g_nranks, 0);
-        starts.assign((size_t)g_nranks, 0);
-        for (int q = 0; q < g_nranks; ++q) {
-            counts[(size_t)q] = (int)(L.gatherCount[(size_t)q] * bytes);
-            if (q > 0) starts[(size_t)q] = starts[(size_t)q - 1] + counts[(size_t)q - 1];
-        }
-        gathered.resize(std::max<size_t>((size_t)L.global * bytes, 1));
+    const int tag = kHaloTag + 1;
+    if (g_rank != 0) {
+        MPI_Send(dat->data, (int)(dat->set->size * bytes), MPI_BYTE, 0, tag, MPI_COMM_WORLD);
+        return 0;
     }
-    MPI_Gatherv(dat->data, (int)(dat->set->size * bytes), MPI_BYTE, gathered.data(), counts.data(), starts.data(),
-                MPI_BYTE, 0, MPI_COMM_WORLD);
-    if (g_rank != 0) return 0;
+    // Rank 0 places each process's elements, received one process after another, at their original numbers: the
+    // whole array and one process's part are held, not two whole arrays.
     char* out = (char*)op_malloc(std::max<size_t>((size_t)L.global * bytes, 1));
-    for (size_t p = 0; p < L.gatherOrder.size(); ++p)
-        memcpy(out + (size_t)L.gatherOrder[p] * bytes, gathered.data() + p * bytes, bytes);
+    int most = 0;
+    for (int q = 1; q < g_nranks; ++q) most = std::max(most, L.gatherCount[(size_t)q]);
+    std::vector<char> part((size_t)most * bytes);
+    size_t p = 0;
+    for (int q = 0; q < g_nranks; ++q) {
+        const int count = L.gatherCount[(size_t)q];
+        const char* from = dat->data;
+        if (q > 0) {
+            MPI_Recv(part.data(), (int)(count * bytes), MPI_BYTE, q, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+            from = part.data();
+        }
+        for (int i = 0; i < count; ++i, ++p)
+            memcpy(out + (size_t)L.gatherOrder[p] * bytes, from + (size_t)i * bytes, bytes);
+    }
     *dest = out;
     *rows = L.global;
     return 1;

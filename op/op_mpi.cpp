@@ -57,6 +57,7 @@ struct Layout {
     std::vector<int> recvCount;           ///< per process: imported elements it owns
     std::vector<int> recvStart;           ///< per process: their first position among the imported elements
     std::vector<std::vector<int>> sends;  ///< per process: local numbers of owned elements it imports
+    bool gathered = false;                ///< gatherCount and gatherOrder are known (after the set's first gather)
     std::vector<int> gatherCount;         ///< rank 0: owned elements of each process
     std::vector<int> gatherOrder;         ///< rank 0: original numbers, process by process, each in local order
 };
@@ -460,14 +461,6 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
         L.global = set->size;
         L.ids = ids[(size_t)s];
         L.ids.insert(L.ids.end(), halo.begin(), halo.end());
-        if (me == 0) {
-            L.gatherCount.assign((size_t)P, 0);
-            for (int o : own) ++L.gatherCount[(size_t)o];
-            std::vector<int> start((size_t)P, 0);
-            for (int q = 1; q < P; ++q) start[(size_t)q] = start[(size_t)q - 1] + L.gatherCount[(size_t)q - 1];
-            L.gatherOrder.assign(own.size(), 0);
-            for (int e = 0; e < (int)own.size(); ++e) L.gatherOrder[(size_t)start[(size_t)own[(size_t)e]]++] = e;
-        }
     }
 
     // Maps: the rows of owned elements, targets in local numbers.
@@ -567,9 +560,25 @@ void op_mpi_reduce_bool(op_arg* args, bool*) { op_mpi_reduce_combined(args, 1); 
 int op_mpi_gather(op_dat dat, char** dest, int* rows)
 {
     if (!g_partitioned) return -1;
-    const Layout& L = g_layout[(size_t)dat->set->index];
+    Layout& L = g_layout[(size_t)dat->set->index];
     const size_t bytes = (size_t)dat->size;
     const int tag = kHaloTag + 1;
+    if (!L.gathered) {
+        // The first gather of a set: rank 0 learns which original numbers each process owns (only sets that are
+        // written out cost rank 0 this table).
+        int mine = dat->set->size;
+        if (g_rank == 0) L.gatherCount.assign((size_t)g_nranks, 0);
+        MPI_Gather(&mine, 1, MPI_INT, L.gatherCount.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
+        std::vector<int> start;
+        if (g_rank == 0) {
+            start.assign((size_t)g_nranks, 0);
+            for (int q = 1; q < g_nranks; ++q) start[(size_t)q] = start[(size_t)q - 1] + L.gatherCount[(size_t)q - 1];
+            L.gatherOrder.assign((size_t)L.global, 0);
+        }
+        MPI_Gatherv(L.ids.data(), mine, MPI_INT, L.gatherOrder.data(), L.gatherCount.data(), start.data(), MPI_INT, 0,
+                    MPI_COMM_WORLD);
+        L.gathered = true;
+    }
     if (g_rank != 0) {
         MPI_Send(dat->data, (int)(dat->set->size * bytes), MPI_BYTE, 0, tag, MPI_COMM_WORLD);
         return 0;

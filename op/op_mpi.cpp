@@ -70,6 +70,7 @@ double g_sentBytes = 0.0;     // and their bytes
 
 constexpr int kHaloTag = 71;
 constexpr int kPartsPerProcess = 8;
+constexpr long kVerticesPerPart = 2000;
 
 /// Copies what this process wrote to its standard output since the framework started (its last 2 KiB) to standard
 /// error: a failing process other than rank 0. The program's own error messages go to standard error anyway.
@@ -144,50 +145,61 @@ void fail(const char* format, ...)
 
 bool valid(int t, int n) { return t >= 0 && t < n; }
 
-/// The cell graph in compressed rows (xadj, adjncy) from a map of the prime set to itself or into it: every pair of
-/// distinct elements in one row is joined, both ways, each pair once.
-void build_graph(op_set prime, op_map map, std::vector<idx_t>& xadj, std::vector<idx_t>& adjncy)
+/// The graph METIS divides, in compressed rows (xadj, adjncy, adjwgt), from a map of the prime set to itself or into
+/// it: every pair of distinct elements in one row is joined. Elements are taken in groups of `group` consecutive
+/// ones (vertex e / group): the set-up numbers cells along a Hilbert curve, so a group is a compact patch, and METIS
+/// divides a graph `group` times smaller (an edge's weight counts the element pairs it stands for).
+void build_graph(op_set prime, op_map map, int group, std::vector<idx_t>& xadj, std::vector<idx_t>& adjncy,
+                 std::vector<idx_t>& adjwgt)
 {
     const int n = prime->size;
+    const int nv = (n + group - 1) / group;
     const int dim = map->dim;
     const bool self = map->from == prime;
     if (map->to != prime)
         fail("op_partition error -- map %s neither joins set %s to itself nor leads into it", map->name, prime->name);
     const int rows = map->from->size;
-    // Calls add(s, t) for every joined pair of a row: a row's own element with its entries, or its entries pairwise.
+    // Calls add(u, v) for the vertices of every joined pair of a row (a self-map's row element with its entries).
     auto pairs = [&](auto&& add) {
         for (int r = 0; r < rows; ++r) {
             const int* row = map->map + (size_t)r * dim;
             for (int a = self ? -1 : 0; a < dim; ++a)
                 for (int b = a + 1; b < dim; ++b) {
                     const int s = a < 0 ? r : row[a], t = row[b];
-                    if (valid(s, n) && valid(t, n) && s != t) add(s, t);
+                    if (valid(s, n) && valid(t, n) && s / group != t / group) add(s / group, t / group);
                 }
         }
     };
-    std::vector<idx_t> fill((size_t)n + 1, 0);
-    pairs([&](int s, int t) {
-        ++fill[(size_t)s + 1];
-        ++fill[(size_t)t + 1];
+    std::vector<idx_t> fill((size_t)nv + 1, 0);
+    pairs([&](int u, int v) {
+        ++fill[(size_t)u + 1];
+        ++fill[(size_t)v + 1];
     });
-    for (int e = 0; e < n; ++e) fill[(size_t)e + 1] += fill[(size_t)e];
-    adjncy.assign((size_t)fill[(size_t)n], 0);
+    for (int u = 0; u < nv; ++u) fill[(size_t)u + 1] += fill[(size_t)u];
+    adjncy.assign((size_t)fill[(size_t)nv], 0);
     xadj = fill;
-    pairs([&](int s, int t) {
-        adjncy[(size_t)fill[(size_t)s]++] = t;
-        adjncy[(size_t)fill[(size_t)t]++] = s;
+    pairs([&](int u, int v) {
+        adjncy[(size_t)fill[(size_t)u]++] = v;
+        adjncy[(size_t)fill[(size_t)v]++] = u;
     });
-    // Each element's neighbours sorted and once (a self-map lists a pair from both sides).
+    // Each vertex's neighbours sorted, each once, weighted by how often it was listed.
+    adjwgt.assign(adjncy.size(), 0);
     idx_t out = 0;
-    for (int e = 0; e < n; ++e) {
-        const idx_t begin = xadj[(size_t)e], end = xadj[(size_t)e + 1];
+    for (int u = 0; u < nv; ++u) {
+        const idx_t begin = xadj[(size_t)u], end = xadj[(size_t)u + 1];
         std::sort(adjncy.begin() + begin, adjncy.begin() + end);
-        xadj[(size_t)e] = out;
-        for (idx_t k = begin; k < end; ++k)
-            if (k == begin || adjncy[(size_t)k] != adjncy[(size_t)k - 1]) adjncy[(size_t)out++] = adjncy[(size_t)k];
+        xadj[(size_t)u] = out;
+        for (idx_t k = begin; k < end; ++k) {
+            if (k == begin || adjncy[(size_t)k] != adjncy[(size_t)k - 1]) {
+                adjncy[(size_t)out] = adjncy[(size_t)k];
+                adjwgt[(size_t)out++] = 0;
+            }
+            ++adjwgt[(size_t)out - 1];
+        }
     }
-    xadj[(size_t)n] = out;
+    xadj[(size_t)nv] = out;
     adjncy.resize((size_t)out);
+    adjwgt.resize((size_t)out);
 }
 
 /// Parts of the prime set per process: the environment's OP_PARTS_PER_PROCESS (1 to 256), else kPartsPerProcess.
@@ -212,28 +224,35 @@ std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_m
              strcmp(routine, "RECURSIVE") != 0)
         status = 2;
     if (status == 0 && g_rank == 0 && n > 0) {
-        std::vector<idx_t> xadj, adjncy;
-        build_graph(prime, map, xadj, adjncy);
         // Several parts a process, dealt out in turn: METIS numbers neighbouring parts alike, so each process gets
         // pieces from all over the domain, as each thread does from the set-up's tiles, and a dam break's wet half
         // is no longer one process's work. Each piece adds its boundary to the imported elements.
         const int spread = parts_per_process();
-        idx_t nvtxs = n, ncon = 1, nparts = (idx_t)g_nranks * spread, objval = 0;
-        std::vector<idx_t> where((size_t)n, 0);
+        const long parts = (long)g_nranks * spread;
+        // About kVerticesPerPart vertices a part are plenty for METIS; larger sets are divided in groups.
+        const long most = parts * kVerticesPerPart;
+        const int group = n > most ? (int)((n + most - 1) / most) : 1;
+        std::vector<idx_t> xadj, adjncy, adjwgt;
+        build_graph(prime, map, group, xadj, adjncy, adjwgt);
+        const int nv = (n + group - 1) / group;
+        std::vector<idx_t> vwgt((size_t)nv, group);
+        vwgt[(size_t)nv - 1] = n - (idx_t)(nv - 1) * group;
+        idx_t nvtxs = nv, ncon = 1, nparts = (idx_t)parts, objval = 0;
+        std::vector<idx_t> where((size_t)nv, 0);
         idx_t options[METIS_NOPTIONS];
         METIS_SetDefaultOptions(options);
         options[METIS_OPTION_NUMBERING] = 0;
         const bool recursive = routine != nullptr && strcmp(routine, "RECURSIVE") == 0;
-        const int rc = recursive ? METIS_PartGraphRecursive(&nvtxs, &ncon, xadj.data(), adjncy.data(), nullptr,
-                                                            nullptr, nullptr, &nparts, nullptr, nullptr, options,
+        const int rc = recursive ? METIS_PartGraphRecursive(&nvtxs, &ncon, xadj.data(), adjncy.data(), vwgt.data(),
+                                                            nullptr, adjwgt.data(), &nparts, nullptr, nullptr, options,
                                                             &objval, where.data())
-                                 : METIS_PartGraphKway(&nvtxs, &ncon, xadj.data(), adjncy.data(), nullptr, nullptr,
-                                                       nullptr, &nparts, nullptr, nullptr, options, &objval,
+                                 : METIS_PartGraphKway(&nvtxs, &ncon, xadj.data(), adjncy.data(), vwgt.data(), nullptr,
+                                                       adjwgt.data(), &nparts, nullptr, nullptr, options, &objval,
                                                        where.data());
         if (rc != METIS_OK)
             status = 3;
         else
-            for (int e = 0; e < n; ++e) part[(size_t)e] = (int)(where[(size_t)e] % g_nranks);
+            for (int e = 0; e < n; ++e) part[(size_t)e] = (int)(where[(size_t)(e / group)] % g_nranks);
     }
     MPI_Bcast(&status, 1, MPI_INT, 0, MPI_COMM_WORLD);
     if (status == 1) fail("op_partition error -- partitioner %s is not available (METIS is)", lib);

@@ -230,8 +230,12 @@ std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_m
         const int spread = parts_per_process();
         const long parts = (long)g_nranks * spread;
         // About kVerticesPerPart vertices a part are plenty for METIS; larger sets are divided in groups.
+        // OP_PARTITION_GROUP sets the group size instead.
         const long most = parts * kVerticesPerPart;
-        const int group = n > most ? (int)((n + most - 1) / most) : 1;
+        const char* forced = getenv("OP_PARTITION_GROUP");
+        const int group = forced != nullptr && atoi(forced) >= 1 ? std::min(atoi(forced), std::max(n, 1))
+                          : n > most                             ? (int)((n + most - 1) / most)
+                                                                 : 1;
         std::vector<idx_t> xadj, adjncy, adjwgt;
         build_graph(prime, map, group, xadj, adjncy, adjwgt);
         const int nv = (n + group - 1) / group;

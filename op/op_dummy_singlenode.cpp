@@ -31,6 +31,8 @@ void op_mpi_reduce_int(op_arg*, int*) {}
 void op_mpi_reduce_bool(op_arg*, bool*) {}
 void op_partition(char const*, char const*, op_set, op_map, op_dat) {}
 void op_partition_follow(op_map) {}
+void op_partition_whole(op_set) {}
+void op_partition_pull(op_map) {}
 int op_is_root() { return 1; }
 int op_mpi_rank() { return 0; }
 int op_mpi_nranks() { return 1; }

@@ -9,14 +9,18 @@
 //
 // Partitioning (op_partition, once, after the sets and maps are declared): every process has read the maps; rank 0
 // divides the prime set (the cells) with METIS over the graph of elements joined by the prime map into 8 parts a
-// process (OP_PARTS_PER_PROCESS), dealt out to the processes in turn, and sends the division to all. Sets without maps of their own (series, records, regions: small) stay whole on rank 0. Every other set follows
-// a map into an already placed set: element e goes where the column-0 target of its row goes (op_partition_follow
-// names the map, else the first declared one whose target is placed). Each process then keeps, per set, its owned elements in their original order (a
-// subsequence of the set-up's locality-preserving order keeps its locality), followed by the elements that the map
-// rows of its owned elements reach on other processes (one layer of imported elements, sorted by owning process,
-// then by original number). Map tables keep the rows of the owned elements, translated to local numbers; data
-// arrays keep owned plus imported elements: data declared before the division are cut down to them, data declared
-// after it are read (op_decl_dat_hdf5, in slices of the file) or copied (op_decl_dat) for them alone.
+// process (OP_PARTS_PER_PROCESS), dealt out to the processes in turn, and sends the division to all. Sets without
+// maps of their own (series, records, regions: small) and sets named by op_partition_whole stay whole on rank 0.
+// Every other set follows a map into an already placed set: element e goes where the column-0 target of its row
+// goes (op_partition_follow names the map, else the first declared one whose target is placed). The targets of a
+// map named by op_partition_pull go where the map's row elements are (a loop that writes them through the map then
+// finds them owned), and the sets following them are placed anew. Each process then keeps, per set, its owned
+// elements in their original order (a subsequence of the set-up's locality-preserving order keeps its locality),
+// followed by the elements that the map rows of its owned elements reach on other processes (one layer of imported
+// elements, sorted by owning process, then by original number). Map tables keep the rows of the owned elements,
+// translated to local numbers; data arrays keep owned plus imported elements: data declared before the division
+// are cut down to them, data declared after it are read (op_decl_dat_hdf5, in slices of the file) or copied
+// (op_decl_dat) for them alone.
 //
 // Loops run over owned elements only, so no element is computed twice and nothing is ever sent back: every loop
 // that writes through a map must write only owned targets (checked once per map and column; a loop that would
@@ -63,6 +67,8 @@ struct Layout {
 };
 std::vector<Layout> g_layout;  // by set index
 std::vector<op_map> g_follow;  // maps named by op_partition_follow
+std::vector<op_set> g_whole;   // sets named by op_partition_whole
+std::vector<op_map> g_pull;    // maps named by op_partition_pull
 std::set<std::pair<op_map, int>> g_checkedWrites;
 std::vector<char> g_sendBuffer;
 double g_sentMessages = 0.0;  // halo messages this process sent
@@ -268,53 +274,72 @@ std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_m
     return part;
 }
 
-/// Every set's owners: the prime set's division, sets without maps on rank 0, then sets following a map into a
-/// placed set; a set that never finds one stays on rank 0.
+/// Every set's owners: the prime set's division; sets without maps and sets named by op_partition_whole on rank 0;
+/// then sets following a map into a placed set (a set that never finds one stays on rank 0). The targets of maps
+/// named by op_partition_pull then go to their row element's owner, and the sets that follow are placed again.
 std::vector<std::vector<int>> place(op_set prime, std::vector<int> part)
 {
     const int nsets = OP_set_index;
     std::vector<std::vector<int>> owner((size_t)nsets);
-    std::vector<char> placed((size_t)nsets, 0);
+    std::vector<char> fixed((size_t)nsets, 0);  // placed before any set follows another; kept when placing again
     owner[(size_t)prime->index] = std::move(part);
-    placed[(size_t)prime->index] = 1;
-    // Sets without maps of their own (series, records, regions) stay whole on rank 0.
+    fixed[(size_t)prime->index] = 1;
     std::vector<char> hasMap((size_t)nsets, 0);
     for (int i = 0; i < OP_map_index; ++i) hasMap[(size_t)OP_map_list[i]->from->index] = 1;
+    for (op_set w : g_whole) hasMap[(size_t)w->index] = 0;
     for (int s = 0; s < nsets; ++s)
-        if (!placed[(size_t)s] && !hasMap[(size_t)s]) {
+        if (!fixed[(size_t)s] && !hasMap[(size_t)s]) {
             owner[(size_t)s].assign((size_t)OP_set_list[s]->size, 0);
-            placed[(size_t)s] = 1;
+            fixed[(size_t)s] = 1;
         }
-    for (bool progress = true; progress;) {
-        progress = false;
-        for (int s = 0; s < nsets; ++s) {
-            if (placed[(size_t)s]) continue;
-            op_map chosen = nullptr;
-            for (op_map m : g_follow)
-                if (m->from->index == s) chosen = m;
-            if (chosen == nullptr) {
-                for (int i = 0; i < OP_map_index && chosen == nullptr; ++i) {
-                    op_map m = OP_map_list[i];
-                    if (m->from->index == s && placed[(size_t)m->to->index]) chosen = m;
+    auto follow = [&]() {
+        std::vector<char> placed = fixed;
+        for (bool progress = true; progress;) {
+            progress = false;
+            for (int s = 0; s < nsets; ++s) {
+                if (placed[(size_t)s]) continue;
+                op_map chosen = nullptr;
+                for (op_map m : g_follow)
+                    if (m->from->index == s) chosen = m;
+                if (chosen == nullptr) {
+                    for (int i = 0; i < OP_map_index && chosen == nullptr; ++i) {
+                        op_map m = OP_map_list[i];
+                        if (m->from->index == s && placed[(size_t)m->to->index]) chosen = m;
+                    }
+                } else if (!placed[(size_t)chosen->to->index]) {
+                    continue;
                 }
-            } else if (!placed[(size_t)chosen->to->index]) {
-                continue;
+                if (chosen == nullptr) continue;
+                const op_set from = chosen->from;
+                const std::vector<int>& target = owner[(size_t)chosen->to->index];
+                std::vector<int>& own = owner[(size_t)s];
+                own.assign((size_t)from->size, 0);
+                for (int e = 0; e < from->size; ++e) {
+                    const int t = chosen->map[(size_t)e * chosen->dim];
+                    own[(size_t)e] = valid(t, chosen->to->size) ? target[(size_t)t] : 0;
+                }
+                placed[(size_t)s] = 1;
+                progress = true;
             }
-            if (chosen == nullptr) continue;
-            const op_set from = chosen->from;
-            const std::vector<int>& target = owner[(size_t)chosen->to->index];
-            std::vector<int>& own = owner[(size_t)s];
-            own.assign((size_t)from->size, 0);
-            for (int e = 0; e < from->size; ++e) {
-                const int t = chosen->map[(size_t)e * chosen->dim];
-                own[(size_t)e] = valid(t, chosen->to->size) ? target[(size_t)t] : 0;
-            }
-            placed[(size_t)s] = 1;
-            progress = true;
         }
+        for (int s = 0; s < nsets; ++s)
+            if (!placed[(size_t)s]) owner[(size_t)s].assign((size_t)OP_set_list[s]->size, 0);
+    };
+    follow();
+    if (!g_pull.empty()) {
+        for (op_map m : g_pull) fixed[(size_t)m->from->index] = 1;
+        for (op_map m : g_pull) {
+            const std::vector<int>& from = owner[(size_t)m->from->index];
+            std::vector<int>& target = owner[(size_t)m->to->index];
+            for (int e = 0; e < m->from->size; ++e)
+                for (int k = 0; k < m->dim; ++k) {
+                    const int t = m->map[(size_t)e * m->dim + k];
+                    if (valid(t, m->to->size)) target[(size_t)t] = from[(size_t)e];
+                }
+            fixed[(size_t)m->to->index] = 1;
+        }
+        follow();
     }
-    for (int s = 0; s < nsets; ++s)
-        if (!placed[(size_t)s]) owner[(size_t)s].assign((size_t)OP_set_list[s]->size, 0);
     return owner;
 }
 
@@ -427,6 +452,16 @@ void op_mpi_barrier()
 void op_partition_follow(op_map map)
 {
     if (map != nullptr) g_follow.push_back(map);
+}
+
+void op_partition_whole(op_set set)
+{
+    if (set != nullptr) g_whole.push_back(set);
+}
+
+void op_partition_pull(op_map map)
+{
+    if (map != nullptr) g_pull.push_back(map);
 }
 
 void op_partition(char const* lib_name, char const* lib_routine, op_set prime_set, op_map prime_map, op_dat coords)

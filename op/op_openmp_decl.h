@@ -119,6 +119,12 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
 /// Names the map whose column-0 target decides, in op_partition, which process owns each element of map->from
 /// (default: the first declared map from that set whose target set is already placed).
 void op_partition_follow(op_map map);
+/// Keeps every element of `set` on rank 0 in op_partition (a loop over it then runs in the order of one process).
+void op_partition_whole(op_set set);
+/// In op_partition, every target of the map's rows goes to the process owning the row's element: a loop over
+/// map->from that writes through the map then writes only owned elements. The map's source set must be the prime
+/// set or one kept whole.
+void op_partition_pull(op_map map);
 int op_mpi_rank();    ///< this process's rank: 0 in a single-process run
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
 void op_partition_reverse();

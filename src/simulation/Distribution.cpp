@@ -14,6 +14,15 @@ void distributeModel(const std::map<model::SetID, op_set>& sets, const std::map<
     // writes the values' records, read from a node string, so it follows the records instead.
     const auto modified = maps.find(model::MapID::EdModDat_EdgeData);
     if (modified != maps.end() && modified->second != nullptr) op_partition_follow(modified->second);
+    // The fixed-bed correction scales the sediment fluxes of its cells' edges, and a cell may read a flux that a
+    // neighbouring fixed-bed cell scaled earlier in the same pass: its result depends on the order of the cells. So
+    // the fixed-bed cells stay together on rank 0, in their order of one process, and their edges go with them.
+    const auto fixedCells = sets.find(model::SetID::CellsFix);
+    const auto fixedEdges = maps.find(model::MapID::CellsFix_EdgesAll);
+    if (fixedCells != sets.end() && fixedEdges != maps.end() && fixedEdges->second != nullptr) {
+        op_partition_whole(fixedCells->second);
+        op_partition_pull(fixedEdges->second);
+    }
     const char* routine = std::getenv("HYDROVA_PARTITIONER");
     op_partition("METIS", routine != nullptr ? routine : "KWAY", sets.at(model::SetID::CellsAll),
                  maps.at(model::MapID::EdgesAll_CellsAll), nullptr);

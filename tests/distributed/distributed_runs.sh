@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Distributed runs against the single-process run, as a user starts them (mpirun -np N hydrova_simulation ...):
 #   distributed_runs.sh BUILD_DIR CASE
-# CASE dam_break | channel | mobile_bed: the results of 2, 3 and 4 processes at 1 and 2 threads must equal the
-#   single-process results, every record byte for byte (h5diff and a binary dump of every dataset).
+# CASE dam_break | channel | mobile_bed (with a fixed-bed reach): the results of 2, 3 and 4 processes at 1 and 2
+#   threads must equal the single-process results, every record byte for byte (h5diff and a binary dump of every
+#   dataset).
 # CASE rerun: a re-run on 3 processes from a single-process results file: its cell states equal the uninterrupted
 #   run's, every record the single-process re-run's.
 # CASE errors: a missing model file and an unknown partitioning routine end every process with status 1 and the
@@ -110,7 +111,7 @@ JSON
   run_all_counts
   ;;
 mobile_bed)
-  "$bin/hydrova_mesh" --size 200 20 --cells 100 10 --bed slope:0.001 -o channel.2dm > /dev/null
+  "$bin/hydrova_mesh" --size 200 20 --cells 100 10 --bed slope:0.001 --material 80:120:2 -o channel.2dm > /dev/null
   cat > setup.json <<'JSON'
 {"SETUP": {"DOMAIN": {"LAMINA_2D": {
   "GEOMETRY": {"mesh_file": "channel.2dm", "STRINGDEF": [{"name": "left"}, {"name": "right"}]},
@@ -120,7 +121,8 @@ mobile_bed)
       {"name": "upstream", "type": "discharge_inflow", "string": "left", "discharge": [[0, 0.0], [10, 20.0]], "slope": 0.001},
       {"name": "downstream", "type": "free_outflow", "string": "right"}]},
   "MORPHOLOGY": {"PARAMETER": {"start_time": 10.0, "porosity": 0.4},
-    "BEDMATERIAL": {"grain_size": 0.002},
+    "BEDMATERIAL": {"grain_size": 0.002, "FIXED_BED": {"type": "depth", "regions": [{"index": [2], "value": 0.0}],
+                                                      "accuracy": 0.001, "max_iterations": 10}},
     "BEDLOAD": {"formula": "meyer_peter_mueller", "DIRECTION": {"IKEDA": {"factor": 0.45}},
       "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left"},
                    {"name": "spill", "type": "bed_level", "string": "right", "limit": "upper"}]},

@@ -575,7 +575,7 @@ void TERRAcommon::archive()
 void TERRAcommon::printHash(const std::string& file)
 {
     std::cout << " -> restoring the model configuration to file <" << file << ">" << std::endl;
-    dataio::Archive::restore(h5Reader, file);
+    if (op_is_root()) dataio::Archive::restore(h5Reader, file);  // one writer under mpirun
 }
 
 }  // namespace simulation

@@ -6,8 +6,8 @@
 #   dataset).
 # CASE rerun: a re-run on 3 processes from a single-process results file: its cell states equal the uninterrupted
 #   run's, every record the single-process re-run's.
-# CASE errors: a missing model file and an unknown partitioning routine end every process with status 1 and the
-#   message, leaving no results file.
+# CASE errors: a missing model file and an unknown partitioning routine end the run with status 1 and the message,
+#   leaving no results file.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 case="$2"
@@ -179,15 +179,17 @@ errors)
   status=0
   mpi 3 "$bin/hydrova_simulation" -f config.json -r missing.h5 -o out.h5 > missing.log 2>&1 || status=$?
   [ "$status" -eq 1 ] || fail "missing model file: status $status, not 1"
-  [ "$(grep -c 'runfile not found: missing.h5' missing.log)" -eq 3 ] || fail "missing model file: not named by all 3"
+  # Every process names the file; the first abort may end a process before it has reported: at least rank 0's.
+  grep -q 'runfile not found: missing.h5' missing.log || fail "missing model file: not named"
   [ ! -e out.h5 ] || fail "missing model file: a results file was left"
   status=0
   HYDROVA_PARTITIONER=SPECTRAL mpi 3 "$bin/hydrova_simulation" -f config.json -r model.h5 -o out.h5 \
     > partition.log 2>&1 || status=$?
   [ "$status" -eq 1 ] || fail "unknown partitioning routine: status $status, not 1"
-  [ "$(grep -c 'METIS has no routine SPECTRAL' partition.log)" -eq 3 ] || fail "partitioner error: not on all 3"
+  grep -q 'METIS has no routine SPECTRAL' partition.log || fail "partitioner error: no message"
   [ ! -e out.h5 ] || fail "partitioner error: a results file was left"
-  echo "errors: status 1 and the message on every process, no results file"
+  echo "errors: status 1 and the message ($(grep -c 'runfile not found' missing.log) and \
+$(grep -c 'no routine SPECTRAL' partition.log) of 3 processes reported), no results file"
   ;;
 *)
   fail "unknown case $case"

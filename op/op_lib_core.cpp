@@ -712,8 +712,8 @@ void op_timings_to_csv(const char* outputFileName)
         for (int t = 0; t < r.ntimes; ++t) {
             if (t > 0 && r.times[t] == 0.0) continue;
             const bool first = t == 0;
-            fprintf(f, "%d,%d,%d,%d,%d,%f,%f,%f,%f,%f,%s\n", 0, t, 1, r.ntimes, r.count, r.times[t],
-                    first ? r.plan_time : 0.0, first ? r.mpi_time : 0.0, first ? r.transfer / 1e9 : 0.0,
+            fprintf(f, "%d,%d,%d,%d,%d,%f,%f,%f,%f,%f,%s\n", op_mpi_rank(), t, op_mpi_nranks(), r.ntimes, r.count,
+                    r.times[t], first ? r.plan_time : 0.0, first ? r.mpi_time : 0.0, first ? r.transfer / 1e9 : 0.0,
                     first ? r.transfer2 / 1e9 : 0.0, r.name);
         }
     }

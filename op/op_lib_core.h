@@ -95,7 +95,7 @@ struct op_kernel {
     float plan_time;   ///< seconds spent planning
     float transfer;    ///< estimated bytes moved (used bytes)
     float transfer2;   ///< estimated bytes moved in whole cache lines (indirect loops)
-    float mpi_time;    ///< always 0
+    float mpi_time;    ///< seconds spent exchanging imported elements and combining reductions (0: one process)
 };
 
 struct op_plan;
@@ -172,6 +172,7 @@ int op_mpi_gather(op_dat dat, char** dest, int* rows);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
+int op_mpi_rank();    ///< this process's rank: 0 in a single-process run
 /// Once the sets are divided: the original number of each of the set's local elements (owned, then imported), their
 /// count in *local and the whole set's size in *global; null before the division and in a single-process run.
 const int* op_mpi_global_ids(op_set set, int* local, int* global);

@@ -585,6 +585,7 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
 int op_mpi_halo_exchanges(op_set set, int nargs, op_arg* args)
 {
     if (!g_partitioned) return set->size;
+    const double started = MPI_Wtime();
     for (int n = 0; n < nargs; ++n) {
         const op_arg& a = args[n];
         if (!a.opt || a.argtype != OP_ARG_DAT || a.map == nullptr) continue;
@@ -593,6 +594,7 @@ int op_mpi_halo_exchanges(op_set set, int nargs, op_arg* args)
         }
         if (a.acc != OP_READ) check_owned_writes(set, a);
     }
+    if (OP_kern_curr < OP_kern_max) OP_kernels[OP_kern_curr].mpi_time += (float)(MPI_Wtime() - started);
     return set->size;
 }
 
@@ -606,11 +608,13 @@ void op_mpi_set_dirtybit(int nargs, op_arg* args)
 void op_mpi_reduce_combined(op_arg* args, int nargs)
 {
     if (!g_partitioned) return;
+    const double started = MPI_Wtime();
     for (int n = 0; n < nargs; ++n) {
         const op_arg& a = args[n];
         if (a.argtype != OP_ARG_GBL || (a.acc != OP_MIN && a.acc != OP_MAX)) continue;
         MPI_Allreduce(MPI_IN_PLACE, a.data, a.dim, mpi_type(a), a.acc == OP_MIN ? MPI_MIN : MPI_MAX, MPI_COMM_WORLD);
     }
+    if (OP_kern_curr < OP_kern_max) OP_kernels[OP_kern_curr].mpi_time += (float)(MPI_Wtime() - started);
 }
 
 void op_mpi_reduce_float(op_arg* args, float*) { op_mpi_reduce_combined(args, 1); }

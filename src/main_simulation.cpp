@@ -7,6 +7,7 @@
 #include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "dataio/H5FileNameDefinitions.hpp"
+#include "op_openmp_decl.h"
 #include "simulation/TERRAdomain_op.hpp"
 
 class HydrovaSimulation : public HydrovaMain {
@@ -43,7 +44,8 @@ public:
         }
         const std::string results = dataio::H5FileNameDefinitions::getResultFileName(outputArg->getValue());
         hydrova::refuseSameFile("results file", results, inputs);
-        hydrova::refuseFileInUse(results);
+        // Rank 0 alone asks: the processes of a distributed run would see each other's short-lived test locks.
+        if (op_is_root()) hydrova::refuseFileInUse(results);
         return true;
     }
 

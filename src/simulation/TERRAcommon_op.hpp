@@ -96,6 +96,10 @@ protected:
     void initializeReRunData(const std::string& outputFile, const double& restartTime);
     /// Marks the records after the restart time invalid and opens the results file for writing.
     void openResultsForReRun(const std::string& outputFile);
+    /// One process's reading of a re-run's state: checks the mesh, finds the stored time (returns its index, the
+    /// stored time in `stored`) and declares the restored data.
+    int readReRunState(const std::string& name, const std::vector<std::string>& paths, const double& restartTime,
+                       double& stored);
     /// Fatal unless the results file holds the model's mesh (cell count and node coordinates).
     void checkSameMesh(api::IResultReader* reader) const;
     void archive();
@@ -148,6 +152,8 @@ protected:
     double runStart = 0.0;
     std::unique_ptr<api::IExecutionPlan> outputPlan;
     std::unique_ptr<api::IExecutionPlan> progressPlan;
+    /// The results file's name (every process of a distributed run knows it; only rank 0 opens the file).
+    std::string resultsFileName;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
     std::vector<void*> localBuffers;
 };

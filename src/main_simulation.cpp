@@ -7,7 +7,7 @@
 #include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "dataio/H5FileNameDefinitions.hpp"
-#include "op_openmp_decl.h"
+#include "op/op_openmp_decl.h"
 #include "simulation/TERRAdomain_op.hpp"
 
 class HydrovaSimulation : public HydrovaMain {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "common/TerraException.hpp"
 #include "jsv/StreamValidator.hpp"
@@ -46,6 +47,12 @@ int HydrovaMain::go()
 
 void HydrovaMain::validateJSONfile(const std::string& configFile, const char* schema)
 {
+    struct stat info {};
+    if (::stat(configFile.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        std::cerr << " -> "
+                  << "configuration file is not a regular file: " << configFile << std::endl;
+        throw TerraException();
+    }
     std::ifstream config(configFile);
     if (!config) {
         std::cerr << " -> "

@@ -1,6 +1,7 @@
 // Entry of the simulation program: its arguments, its configuration check and the hand-over to the driver.
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 
 #include "ConfigurationSchema.hpp"
 #include "HydrovaMain.hpp"
@@ -35,6 +36,10 @@ public:
         HYDROVA_ASSERT(this->outputArg->getValue() != this->runArg->getValue(),
                        "runfile <" << this->runArg->getValue() << "> cannot be equal to output <"
                                    << this->outputArg->getValue() << "> ");
+        if (getNthreads() < 1) {
+            std::cerr << " -> the number of threads (-n) must be at least 1, not " << getNthreads() << std::endl;
+            throw TerraException();
+        }
         return true;
     }
 
@@ -44,6 +49,14 @@ public:
         // library's failure to open it.
         if (!std::ifstream(runArg->getValue())) {
             std::cerr << " -> " << "runfile not found: " << runArg->getValue() << std::endl;
+            throw TerraException();
+        }
+        // A results folder that does not exist would otherwise surface as the HDF5 library's failure to create.
+        const std::string& output = outputArg->getValue();
+        const std::string folder = output.find('/') == std::string::npos ? "." : output.substr(0, output.rfind('/') + 1);
+        struct stat info {};
+        if (getArchive().empty() && (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+            std::cerr << " -> the folder of the results file does not exist: " << folder << std::endl;
             throw TerraException();
         }
         // The domain object is the driver; it composes the model and opens both input files on construction.

@@ -212,6 +212,7 @@ void TERRAcommon::run()
             std::cout << " -> time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
                       << std::endl;
         }
+        guardStep(dtMinimum);
         time += dt;
         if (logLevel > 2) std::cout << " -> time: " << time << std::endl;
         if (progressPlan->execute(time)) printProgressMessage(progressPlan->getIncrement(), wallStart, dt);

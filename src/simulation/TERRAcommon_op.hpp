@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -89,6 +90,15 @@ protected:
 
     // ---- time loop helpers ----
     void initKernelPlans(const double& t0);
+    /// Called once per step after the kernels: stops the run (last state written, TerraException) when the time
+    /// step has stayed below dtMinimum or the state is not finite.
+    void guardStep(const double& dtMinimum);
+    /// Index of the first cell whose state or bed is NaN or infinite, or -1.
+    int firstNonFiniteCell() const;
+    /// Index of the cell that admits the smallest time step, or -1.
+    int limitingCell() const;
+    /// "cell N (centroid x = .., y = ..): water surface .., bed .., depth .., discharge (.., ..)".
+    std::string describeCell(int cell) const;
     void printProgressMessage(const double& increment, const long long& wallStartNs, const double& shownDt);
 
     // Members in the order of the design; all pointers owned unless noted.
@@ -118,6 +128,11 @@ protected:
     std::vector<model::DataID> regularOutputs;
     std::vector<model::DataID> solutionData;
     int outputCounter = 0;
+    /// The step the time-step kernel admitted in the last pass, before any output time shortened it [s].
+    double stableStep = std::numeric_limits<double>::infinity();
+    /// Passes the guard has seen, and how many of the latest in a row had stableStep below the minimum.
+    long guardPasses = 0;
+    long stalledPasses = 0;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
     std::vector<void*> localBuffers;
 };

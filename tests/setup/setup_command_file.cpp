@@ -43,7 +43,7 @@ TEST(SetupCommandFile, DefaultsAndResolvedPaths)
     const auto d = readCommandFile(baseDocument(), "/case");
     EXPECT_EQ(d.meshFile, "/case/channel.2dm");
     EXPECT_DOUBLE_EQ(d.parameters.cfl, 0.5);
-    EXPECT_DOUBLE_EQ(d.parameters.maxTimeStep, 100.0);
+    EXPECT_DOUBLE_EQ(d.parameters.maxTimeStep, 2.0);
     EXPECT_DOUBLE_EQ(d.parameters.minimumWaterDepth, 0.001);
     EXPECT_DOUBLE_EQ(d.parameters.gravity, 9.81);
     EXPECT_FALSE(d.parameters.safeMode);
@@ -116,7 +116,7 @@ TEST(SetupCommandFile, CflAboveTheMeasuredLimitIsALocatedWarning)
             EXPECT_TRUE(d.warnings.empty());
         } else {
             EXPECT_EQ(d.warnings, (std::vector<std::string>{
-                                      "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Warning: CFL 0.9 is above 0.5, "
+                                      "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Warning: CFL 0.9 is above 0.65, "
                                       "the largest CFL measured stable; the run may oscillate, lose water or stall"}));
         }
     }

@@ -127,6 +127,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     op_init(0, nullptr, logLevel);
 
     const std::string name = h5Reader->getFilename();
+    checkModelFileShapes(name);
     initializeSetsAndKernels(name);
     initializeMaps(name);
     initializeSolutionData();
@@ -331,6 +332,7 @@ void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
             }
         }
     }
+    checkModelFileContents();
 }
 
 template <typename T>

@@ -60,6 +60,12 @@ public:
 
 protected:
     // ---- model set-up from the model file ----
+    /// Before anything is declared: set sizes, the shapes of maps and data against their sets and the catalogue,
+    /// the kernel schedule. A failure names the item and ends the run (TerraException).
+    void checkModelFileShapes(const std::string& file);
+    /// After the declarations, before the results file: map targets within their target set, node-string sizes
+    /// within the map width, real numbers finite and areas, lengths and sizes positive.
+    void checkModelFileContents() const;
     void initializeSetsAndKernels(const std::string& file);
     void initializeMaps(const std::string& file);
     void initializeSolutionData();

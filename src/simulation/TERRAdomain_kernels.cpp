@@ -342,7 +342,7 @@ void TERRAdomain::kernel_MORPHOLOGY_FixedBedCorrection()
     const MapID cell = MapID::CellsFix_CellsAll;
     const MapID edges = MapID::CellsFix_EdgesAll;
     auto correctionPass = [&] {
-        const kernelmessages::LoopCall messages(loopName(KernelID::MorFixBedCorrection));
+        const kernelmessages::LoopCall messages("kernel_MORPHOLOGY_FixedBedCorrection");
         op_par_loop_kernel_MORPHOLOGY_FixedBedCorrection(
             loopName(KernelID::MorFixBedCorrection), fixedCells,
             op_opt_arg_dat(G_Debug, r.enumerator(SetID::CellsAll), 0, r.map(cell), 1, I, OP_READ),
@@ -367,7 +367,7 @@ void TERRAdomain::kernel_GLOBAL_Update()
     float step = static_cast<float>(dt);
     int morphologyOn = morphologySwitch(time);
     int massOk = 1;
-    const kernelmessages::LoopCall messages(loopName(KernelID::Update));
+    const kernelmessages::LoopCall messages("kernel_GLOBAL_Update");
     const MapID edges = MapID::CellsAll_EdgesAll;
     op_par_loop_kernel_GLOBAL_Update(loopName(KernelID::Update), r.set(SetID::CellsAll),
                                      op_opt_arg_dat(G_Debug, r.enumerator(SetID::CellsAll), -1, OP_ID, 1, I, OP_READ),
@@ -407,7 +407,7 @@ void TERRAdomain::kernel_HYDRAULICS_Source()
     const Registry r(sets, maps, data, enumeratorData);
     float step = static_cast<float>(dt);
     int massOk = 1;
-    const kernelmessages::LoopCall messages(loopName(KernelID::HydSource));
+    const kernelmessages::LoopCall messages("kernel_HYDRAULICS_Source");
     const MapID cells = MapID::ClHydSrc_CellsAll;
     op_par_loop_kernel_HYDRAULICS_Source(
         loopName(KernelID::HydSource), r.set(SetID::ClHydSrc), op_arg_gbl(&step, 1, F, OP_READ),
@@ -423,7 +423,7 @@ void TERRAdomain::kernel_MORPHOLOGY_Source()
     const Registry r(sets, maps, data, enumeratorData);
     float step = static_cast<float>(dt);
     int massOk = 1;
-    const kernelmessages::LoopCall messages(loopName(KernelID::MorSource));
+    const kernelmessages::LoopCall messages("kernel_MORPHOLOGY_Source");
     const MapID cells = MapID::ClMorSrc_CellsAll;
     op_par_loop_kernel_MORPHOLOGY_Source(
         loopName(KernelID::MorSource), r.set(SetID::ClMorSrc), op_arg_gbl(&step, 1, F, OP_READ),

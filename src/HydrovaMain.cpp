@@ -16,7 +16,7 @@ std::string describe(const char* name)
 }
 }  // namespace
 
-HydrovaMain::HydrovaMain(const char* name) : HydrovaCmdLine(describe(name)) {}
+HydrovaMain::HydrovaMain(const char* name, bool withArchive) : HydrovaCmdLine(describe(name), withArchive) {}
 
 void HydrovaMain::parseCmdLine(int argc, char** argv)
 {

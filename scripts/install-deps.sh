@@ -11,6 +11,7 @@ packages=(
   valgrind  # callgrind: the instruction counts of the whole-run benchmark
   libcairo2-dev libxml2-utils libxml2-dev
   python3  # the river-flood example's mesh script, the example tests, bench/run.sh
+  clang libclang-rt-dev  # libFuzzer and AddressSanitizer of the fuzz harnesses (scripts/fuzz.sh)
 )
 
 missing=()

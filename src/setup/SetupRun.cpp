@@ -20,28 +20,8 @@
 
 namespace setup {
 
-namespace {
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-}
-
-std::string readText(const std::string& path)
-{
-    if (!isRegularFileOrMissing(path))
-        throw SetupError("the command file <" + path + "> is not a regular file");
-    std::ifstream in(path);
-    if (!in) throw SetupError("cannot read the command file <" + path + ">");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-/// Parses JSON text and refuses an object that names one key twice (the parser would keep the last value
-/// silently); the message gives the duplicate's JSON pointer.
-nlohmann::json parseWithoutDuplicates(const std::string& text, const std::string& file)
+// The parser alone would keep the last of two values of one key silently.
+nlohmann::json parseCommandText(const std::string& text, const std::string& file)
 {
     using nlohmann::json;
     struct Level {
@@ -102,6 +82,25 @@ nlohmann::json parseWithoutDuplicates(const std::string& text, const std::string
     return doc;
 }
 
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string readText(const std::string& path)
+{
+    if (!isRegularFileOrMissing(path))
+        throw SetupError("the command file <" + path + "> is not a regular file");
+    std::ifstream in(path);
+    if (!in) throw SetupError("cannot read the command file <" + path + ">");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 /// Fewest triangles the simulation runs: with one, every cell table is a single value, which the model-file
 /// reader cannot tell from a scalar.
 constexpr int kMinimumCells = 2;
@@ -109,7 +108,7 @@ constexpr int kMinimumCells = 2;
 void run(const std::string& commandFile, const std::string& output, int logLevel)
 {
     const std::string text = readText(commandFile);
-    const nlohmann::json doc = parseWithoutDuplicates(text, commandFile);
+    const nlohmann::json doc = parseCommandText(text, commandFile);
     const SetupDescription description = readCommandFile(doc, folderOf(commandFile));
     for (const auto& warning : description.warnings) std::cout << warning << std::endl;
 

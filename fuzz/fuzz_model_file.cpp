@@ -19,8 +19,8 @@
 
 #include "common/TerraException.hpp"
 #include "setup/SetupRun.hpp"
-#include "setup/mesh/MeshGenerator.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
+#include "setup/mesh/MeshGenerator.hpp"
 #include "simulation/TERRAdomain_op.hpp"
 
 namespace {

@@ -13,7 +13,8 @@ HydrovaCmdLine::HydrovaCmdLine(const std::string& message, bool withArchive)
     logArg = new TCLAP::ValueArg<int>("l", "log", "level of debug messages", false, 0, "int", *this);
     nthreadsArg = new TCLAP::ValueArg<int>("n", "nthreads", "number of threads", false, 1, "int", *this);
     if (withArchive)
-        archiveArg = new TCLAP::ValueArg<std::string>("a", "archive", "restore the archive", false, "", "string", *this);
+        archiveArg =
+            new TCLAP::ValueArg<std::string>("a", "archive", "restore the archive", false, "", "string", *this);
 }
 
 HydrovaCmdLine::~HydrovaCmdLine()

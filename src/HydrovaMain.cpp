@@ -1,10 +1,11 @@
 #include "HydrovaMain.hpp"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <sys/stat.h>
 
 #include "common/TerraException.hpp"
 #include "jsv/StreamValidator.hpp"

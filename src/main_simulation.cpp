@@ -1,7 +1,8 @@
 // Entry of the simulation program: its arguments, its configuration check and the hand-over to the driver.
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iostream>
-#include <sys/stat.h>
 
 #include "ConfigurationSchema.hpp"
 #include "HydrovaMain.hpp"
@@ -53,7 +54,8 @@ public:
         }
         // A results folder that does not exist would otherwise surface as the HDF5 library's failure to create.
         const std::string& output = outputArg->getValue();
-        const std::string folder = output.find('/') == std::string::npos ? "." : output.substr(0, output.rfind('/') + 1);
+        const std::string folder =
+            output.find('/') == std::string::npos ? "." : output.substr(0, output.rfind('/') + 1);
         struct stat info {};
         if (getArchive().empty() && (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
             std::cerr << " -> the folder of the results file does not exist: " << folder << std::endl;

@@ -132,8 +132,7 @@ void readParameters(const json& block, const std::string& pointer, HydraulicPara
         p.minimumWaterDepth = number(*v, child(pointer, "minimum_water_depth"));
     if (const json* v = find(block, "gravity")) p.gravity = number(*v, child(pointer, "gravity"));
     if (const json* v = find(block, "safe_mode")) p.safeMode = boolean(*v, child(pointer, "safe_mode"));
-    if (!(p.cfl > 0.0 && p.cfl <= 1.0))
-        throw SetupError(child(pointer, "CFL") + ": the CFL number must lie in (0, 1]");
+    if (!(p.cfl > 0.0 && p.cfl <= 1.0)) throw SetupError(child(pointer, "CFL") + ": the CFL number must lie in (0, 1]");
     if (p.cfl > kStableCfl) {
         std::ostringstream msg;
         msg << child(pointer, "CFL") << ": Warning: CFL " << p.cfl << " is above " << kStableCfl

@@ -98,7 +98,8 @@ Series readSeries(const nlohmann::json& value, const std::string& baseDir, const
         }
     } else if (value.is_object() && value.size() == 1 && value.contains("file") && value["file"].is_string()) {
         const std::string path = joinPath(baseDir, value["file"].get<std::string>());
-        if (!isRegularFileOrMissing(path)) throw SetupError(label + ": the series file <" + path + "> is not a regular file");
+        if (!isRegularFileOrMissing(path))
+            throw SetupError(label + ": the series file <" + path + "> is not a regular file");
         std::ifstream in(path);
         if (!in) throw SetupError(label + ": cannot read the series file <" + path + ">");
         series.points = parseSeriesText(in, path, label);

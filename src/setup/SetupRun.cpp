@@ -40,7 +40,8 @@ nlohmann::json parseCommandText(const std::string& text, const std::string& file
                 p += std::to_string(l.index);
                 continue;
             }
-            for (const char c : l.key) p += c == '~' ? std::string("~0") : c == '/' ? std::string("~1") : std::string(1, c);
+            for (const char c : l.key)
+                p += c == '~' ? std::string("~0") : c == '/' ? std::string("~1") : std::string(1, c);
         }
         return p;
     };
@@ -77,8 +78,7 @@ nlohmann::json parseCommandText(const std::string& text, const std::string& file
     } catch (const json::exception& e) {
         throw SetupError("the command file <" + file + "> is not valid JSON: " + e.what());
     }
-    if (!duplicate.empty())
-        throw SetupError(duplicate + ": this key appears twice in its object; give it once");
+    if (!duplicate.empty()) throw SetupError(duplicate + ": this key appears twice in its object; give it once");
     return doc;
 }
 
@@ -92,8 +92,7 @@ std::string folderOf(const std::string& path)
 
 std::string readText(const std::string& path)
 {
-    if (!isRegularFileOrMissing(path))
-        throw SetupError("the command file <" + path + "> is not a regular file");
+    if (!isRegularFileOrMissing(path)) throw SetupError("the command file <" + path + "> is not a regular file");
     std::ifstream in(path);
     if (!in) throw SetupError("cannot read the command file <" + path + ">");
     std::ostringstream text;

@@ -102,8 +102,9 @@ void TERRAcommon::checkModelFileShapes(const std::string& file)
         if (!h5Reader->existDataset(path)) continue;  // absent maps are the model's business (logged at -l 1)
         const long n = sizes.at(map->getSet()->getID());
         if (!extents.of(path, rows, cols) || rows != n || cols != map->getSize())
-            refuse(file, path, "the map has " + shape(rows, cols) + " entries where its set and width give " +
-                                   shape(n, map->getSize()));
+            refuse(file, path,
+                   "the map has " + shape(rows, cols) + " entries where its set and width give " +
+                       shape(n, map->getSize()));
     }
     for (const auto& entry : model->getDats()) {
         const api::IData* d = model->getData(idOf(entry));
@@ -121,8 +122,9 @@ void TERRAcommon::checkModelFileShapes(const std::string& file)
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const std::string row = "row " + std::to_string(i);
         if (ids[i].empty() || ids[i][0] < 0 || ids[i][0] >= model::Dimensions::NrKernels)
-            refuse(file, "kernels/ID", row + " names no kernel of the catalogue (ids 0 to " +
-                                           std::to_string(model::Dimensions::NrKernels - 1) + ")");
+            refuse(file, "kernels/ID",
+                   row + " names no kernel of the catalogue (ids 0 to " +
+                       std::to_string(model::Dimensions::NrKernels - 1) + ")");
         if (i >= timing.size() || timing[i].size() < 3 || !std::isfinite(timing[i][0]) ||
             !std::isfinite(timing[i][1]) || !std::isfinite(timing[i][2]))
             refuse(file, "kernels/execution", row + " is not three finite numbers (start, increment, end)");

@@ -56,8 +56,7 @@ void TERRAcommon::guardStep(const double& dtMinimum)
     const double last = std::isfinite(dt) && dt > 0.0 ? time + dt : time;
     std::cerr << " -> run stopped at t = " << time << " s: " << why.str() << std::endl;
     if (cell >= 0) std::cerr << " -> " << describeCell(cell) << std::endl;
-    std::cerr << " -> the state after this step is written as the last record, at t = " << last << " s"
-              << std::endl;
+    std::cerr << " -> the state after this step is written as the last record, at t = " << last << " s" << std::endl;
     writeRegularOutput(last);
     throw TerraException();
 }

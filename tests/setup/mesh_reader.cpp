@@ -40,7 +40,7 @@ TEST(Mesh2dmReader, ReadsSparseIdsElementsBeforeNodesAndReorientsClockwiseTriang
         "MESH2D\n"
         "MESHNAME \"demo\"\n"
         "# a comment\n"
-        "E3T 10 5 7 9 3\n"  // counter-clockwise
+        "E3T 10 5 7 9 3\n"   // counter-clockwise
         "E3T 20 5 7 11 1\n"  // clockwise
         "ND 5 0.0 0.0 1.5\n"
         "ND 7 2.0 0.0 1.0\n"
@@ -70,7 +70,8 @@ TEST(Mesh2dmReader, ReadsSparseIdsElementsBeforeNodesAndReorientsClockwiseTriang
     EXPECT_EQ(m.strings[0].line, 10);
 
     // Windows line endings and blank-padded cards.
-    std::istringstream crlf("MESH2D\r\n  E3T 1 1 2 3 1\r\nND 1 0 0 0\r\nND 2 1 0 0\r\nND 3 0 1 0\r\n\r\nNS 1 -2 in\r\n");
+    std::istringstream crlf(
+        "MESH2D\r\n  E3T 1 1 2 3 1\r\nND 1 0 0 0\r\nND 2 1 0 0\r\nND 3 0 1 0\r\n\r\nNS 1 -2 in\r\n");
     const TriMesh w = parse2dm(crlf, "crlf.2dm");
     EXPECT_EQ(w.cellCount(), 1);
     ASSERT_EQ(w.strings.size(), 1u);
@@ -152,12 +153,13 @@ TEST(Mesh2dmReader, WrittenMeshReadsBackUnchanged)
 
     EXPECT_THROW(setup::read2dm(dir.file("missing.2dm")), MeshError);
     // A device or a folder is refused before a byte is read (/dev/zero would be one endless line).
-    for (const std::string path : {std::string("/dev/zero"), dir.path()}) {
+    for (const std::string& path : {std::string("/dev/zero"), dir.path()}) {
         try {
             setup::read2dm(path);
             ADD_FAILURE() << path;
         } catch (const MeshError& e) {
-            EXPECT_EQ(std::string(e.what()), path + ": not a regular file (a folder or a device cannot be a mesh file)");
+            EXPECT_EQ(std::string(e.what()),
+                      path + ": not a regular file (a folder or a device cannot be a mesh file)");
         }
     }
 }

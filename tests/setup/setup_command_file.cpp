@@ -115,9 +115,10 @@ TEST(SetupCommandFile, CflAboveTheMeasuredLimitIsALocatedWarning)
         if (cfl == setup::kStableCfl) {
             EXPECT_TRUE(d.warnings.empty());
         } else {
-            EXPECT_EQ(d.warnings, (std::vector<std::string>{
-                                      "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Warning: CFL 0.9 is above 0.65, "
-                                      "the largest CFL measured stable; the run may oscillate, lose water or stall"}));
+            EXPECT_EQ(d.warnings,
+                      (std::vector<std::string>{
+                          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Warning: CFL 0.9 is above 0.65, "
+                          "the largest CFL measured stable; the run may oscillate, lose water or stall"}));
         }
     }
 }
@@ -153,12 +154,14 @@ TEST(SetupCommandFile, ErrorsNameTheItem)
     EXPECT_EQ(errorOf(doc), "FRICTION: default_friction must not be negative (-0.01)");
     // Manning's n and Strickler's k of 0 would act as infinite friction; a log-law roughness of 0 is smooth.
     hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "strickler", "default_friction": 0})");
-    EXPECT_EQ(errorOf(doc), "FRICTION: default_friction must be greater than 0 for strickler friction (0); leave "
-                            "FRICTION out for a frictionless run");
+    EXPECT_EQ(errorOf(doc),
+              "FRICTION: default_friction must be greater than 0 for strickler friction (0); leave "
+              "FRICTION out for a frictionless run");
     hydraulics(doc)["FRICTION"] =
         json::parse(R"({"type": "manning", "default_friction": 0.01, "regions": [{"index": [1], "friction": 0}]})");
-    EXPECT_EQ(errorOf(doc), "FRICTION: friction of regions entry 0 must be greater than 0 for manning friction (0); "
-                            "leave FRICTION out for a frictionless run");
+    EXPECT_EQ(errorOf(doc),
+              "FRICTION: friction of regions entry 0 must be greater than 0 for manning friction (0); "
+              "leave FRICTION out for a frictionless run");
     hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "log_law", "default_friction": 0})");
     EXPECT_EQ(errorOf(doc), "");
     hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "chezy", "default_friction": 0.01})");

@@ -201,7 +201,8 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
          "equal to 0.000000.\n",
          true},
         {R"({"PARAMETER": {"CFL": 1.5}})", plain,
-         "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Error: This value must be less than or equal to 1.000000.\n",
+         "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Error: This value must be less than or equal to "
+         "1.000000.\n",
          true},
         {R"({"PARAMETER": {"minimum_water_depth": 10}})", plain,
          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/minimum_water_depth: Error: This value must be less than or "

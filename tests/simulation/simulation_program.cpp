@@ -194,8 +194,8 @@ TEST_F(SimulationProgram, OrdinaryMistakesGetAPlainMessageAndWriteNothing)
         {"-f .", " -> configuration file is not a regular file: .\n"},
     };
     for (const Mistake& m : mistakes) {
-        const auto r = runProcess(program("hydrova_simulation") + " -r " + shellQuote(modelFile) + " " + m.command,
-                                  dir.path());
+        const auto r =
+            runProcess(program("hydrova_simulation") + " -r " + shellQuote(modelFile) + " " + m.command, dir.path());
         EXPECT_EQ(r.status, 1) << m.command;
         EXPECT_EQ(r.err, m.message + " -> ... unfortunately HYDROVA is killed!\n") << m.command;
         EXPECT_FALSE(std::filesystem::exists(dir.file("results.h5"))) << m.command;

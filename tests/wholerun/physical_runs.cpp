@@ -71,8 +71,9 @@ TEST(WholeRun, LakeAtRestOverIslandsStaysAtRestWithTheDefaults)
         worstDischarge = std::max({worstDischarge, std::abs(end[3 * i + 1]), std::abs(end[3 * i + 2])});
     }
     ASSERT_GT(dry, 30) << "the islands must leave some cells dry";
-    std::printf("lake at rest: %d wet, %d dry cells; max |H - 0.5| = %.3g m, max |q| = %.3g m2/s, max dry depth %.3g m\n",
-                wet, dry, worstLevel, worstDischarge, worstDryDepth);
+    std::printf(
+        "lake at rest: %d wet, %d dry cells; max |H - 0.5| = %.3g m, max |q| = %.3g m2/s, max dry depth %.3g m\n", wet,
+        dry, worstLevel, worstDischarge, worstDryDepth);
     EXPECT_LT(worstLevel, 1e-5);
     EXPECT_LT(worstDischarge, 2e-4);
     EXPECT_LT(worstDryDepth, 1e-6);
@@ -88,7 +89,8 @@ TEST(WholeRun, DryBasinFilledByAnInflowReachesTheFloodMaximaOfSmallSteps)
         Case c(tag);
         c.mesh("--size 30 30 --cells 30 30 --bed slope:-0.002 --material 0:6:3,6:30:1");
         c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm",
-            "REGIONDEF": [{"name": "inlet", "index": [3]}]}, "HYDRAULICS": {"PARAMETER": {)" + parameter + R"(},
+            "REGIONDEF": [{"name": "inlet", "index": [3]}]}, "HYDRAULICS": {"PARAMETER": {)" +
+                parameter + R"(},
             "FRICTION": {"type": "manning", "default_friction": 0.03}, "FLOOD": {},
             "SOURCE": [{"name": "q", "type": "inflow", "region": "inlet", "discharge": [[0, 2], [1000, 2]]}]}}}}})");
         const auto r = c.simulate(config(0.0, 200.0, 200.0, 0.02), "results.h5");

@@ -111,8 +111,9 @@ TEST(WholeRunWrapperRules, RunsThatCannotGoOnStopWithTheCellAndTheLastState)
         double inflow;
         const char* reason;
     };
-    for (const Stop& s : {Stop{"stalled", 0.5, 0.0, "the time step has stayed below SIMULATION/TIMESTEP/minimum = 0.5 s "
-                                                     "for 100 steps"},
+    for (const Stop& s : {Stop{"stalled", 0.5, 0.0,
+                               "the time step has stayed below SIMULATION/TIMESTEP/minimum = 0.5 s "
+                               "for 100 steps"},
                           Stop{"nan", 0.0001, 1e38, "the state of a cell is no longer a finite number"}}) {
         Case c(s.tag);
         c.mesh("--size 20 10 --cells 10 5 --material 0:10:1,10:20:2");
@@ -123,7 +124,8 @@ TEST(WholeRunWrapperRules, RunsThatCannotGoOnStopWithTheCellAndTheLastState)
               << s.inflow << "], [1000, " << s.inflow << "]]}]}}}}}";
         c.setup(setup.str());
         const std::string conf = R"({"SIMULATION": {"TIME": {"start": 0, "end": 100, "out": 50}, "TIMESTEP": )"
-                                 R"({"init": 0.02, "minimum": )" + std::to_string(s.minimum) + R"(}, "OUTPUT": ["water_depth"]}})";
+                                 R"({"init": 0.02, "minimum": )" +
+                                 std::to_string(s.minimum) + R"(}, "OUTPUT": ["water_depth"]}})";
         const auto r = c.simulate(conf, "results.h5");
         EXPECT_EQ(r.status, 1) << r.out << r.err;
         EXPECT_EQ(r.err.rfind(" -> run stopped at t = ", 0), 0u) << r.err;
@@ -188,7 +190,8 @@ TEST(WholeRunWrapperRules, DamagedModelFilesAreRefusedBeforeTheResultsFileIsTouc
         const auto r = c.simulate(config(1.0, 1.0, 0.01), "results.h5");
         EXPECT_EQ(r.status, 1) << d.tag << r.out << r.err;
         EXPECT_NE(r.err.find(">: " + d.message + "\n -> ... unfortunately HYDROVA is killed!\n"), std::string::npos)
-            << d.tag << "\n" << r.err;
+            << d.tag << "\n"
+            << r.err;
         std::ifstream kept(c.dir().file("results.h5"));
         std::string text;
         std::getline(kept, text);

@@ -1,6 +1,5 @@
 // Reader and writer of SMS 2DM triangle meshes.
 #include "setup/mesh/Mesh2dm.hpp"
-#include "setup/mesh/TextInput.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -10,11 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <limits>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <sstream>
 #include <utility>
+
+#include "setup/mesh/TextInput.hpp"
 
 namespace setup {
 namespace {
@@ -98,7 +99,8 @@ double cardCoordinate(const char*& p, const std::string& at, const char* what)
     const char* start = p;
     const Token t = nextDouble(p, value);
     if (t == Token::End) throw MeshError(at + "ND card: the " + what + " is missing");
-    if (t == Token::Bad) throw MeshError(at + "ND card: the " + what + " \"" + tokenText(start) + "\" is not a finite number");
+    if (t == Token::Bad)
+        throw MeshError(at + "ND card: the " + what + " \"" + tokenText(start) + "\" is not a finite number");
     return value;
 }
 

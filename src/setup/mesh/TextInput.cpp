@@ -1,7 +1,8 @@
 #include "setup/mesh/TextInput.hpp"
 
-#include <istream>
 #include <sys/stat.h>
+
+#include <istream>
 
 namespace setup {
 

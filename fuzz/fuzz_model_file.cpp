@@ -7,6 +7,7 @@
 // value (an int for integer datasets, the bits of a float otherwise). Damages: set one value; drop the last row;
 // add a row.
 #include <hdf5.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -4,11 +4,13 @@
 #include <hdf5.h>
 
 #include <cmath>
+#include <limits>
 #include <iostream>
 #include <sstream>
 #include <type_traits>
 
 #include "common/TerraException.hpp"
+#include "dataio/ICommandFileReader.hpp"
 #include "dataio/IH5Reader.hpp"
 #include "model/Dimensions.hpp"
 #include "model/IModel.hpp"
@@ -116,6 +118,8 @@ void TERRAcommon::checkModelFileShapes(const std::string& file)
                        shape(n, d->getSize()));
     }
 
+    checkModelFileParameters(file);
+
     // The kernel schedule: one known kernel id per row of kernels/ID and a (start, increment, end) row each.
     const std::vector<std::vector<int>> ids = h5Reader->readIntVecVec("kernels/ID");
     const std::vector<std::vector<double>> timing = h5Reader->readDoubleVecVec("kernels/execution");
@@ -128,6 +132,49 @@ void TERRAcommon::checkModelFileShapes(const std::string& file)
         if (i >= timing.size() || timing[i].size() < 3 || !std::isfinite(timing[i][0]) ||
             !std::isfinite(timing[i][1]) || !std::isfinite(timing[i][2]))
             refuse(file, "kernels/execution", row + " is not three finite numbers (start, increment, end)");
+    }
+}
+
+void TERRAcommon::checkModelFileParameters(const std::string& file)
+{
+    using model::ParameterID;
+    // The switches must agree with the composition: the kernels read friction and morphology data only when they
+    // are on, and only the friction and morphology aggregates bring those data.
+    bool hasFriction = false, hasMorphology = false;
+    for (const auto& entry : model->getDats()) {
+        hasFriction = hasFriction || idOf(entry) == model::DataID::ChezyCoe;
+        hasMorphology = hasMorphology || idOf(entry) == model::DataID::FluxesMo;
+    }
+    for (const auto& entry : model->getPars()) {
+        const api::IParameter* p = model->getParameter(idOf(entry));
+        const std::string path = p->getH5Path();
+        if (p->isSimulationOnly() || !h5Reader->existDataset(path)) continue;
+        const ParameterID id = p->getID();
+        std::vector<double> values;
+        if (p->getSize() == 1) {
+            values.push_back(p->getType() == "int" ? h5Reader->readIntScalar(path) : h5Reader->readDoubleScalar(path));
+        } else {
+            // A vector parameter fills getSize() consecutive slots of the constant tables: one row of that length.
+            const auto rows = h5Reader->readDoubleVecVec(path);
+            if (rows.size() != 1 || rows[0].size() != static_cast<std::size_t>(p->getSize()))
+                refuse(file, path, "the parameter needs one row of " + std::to_string(p->getSize()) + " values");
+            values = rows[0];
+        }
+        for (const double v : values)
+            if (!(std::abs(v) <= std::numeric_limits<float>::max()))
+                refuse(file, path, "the value is not a finite number of single precision");
+        const double v = values[0];
+        std::ostringstream why;
+        if (id == ParameterID::CFLnumber && !(v > 0.0 && v <= 1.0)) why << "the CFL number " << v << " is outside (0, 1]";
+        if ((id == ParameterID::DTmax || id == ParameterID::Gravity || id == ParameterID::MinWaterDepth) && !(v > 0.0))
+            why << "the value " << v << " is not positive";
+        if (id == ParameterID::FrictionOn && !(v == 0.0 || (v == 1.0 && hasFriction)))
+            why << "the friction switch is " << v << (hasFriction ? ", not 0 or 1" : ", but the model has no friction");
+        // (Without an end time the run reports that itself, later.)
+        const double end = commandFileReader->getOptionalDouble("SIMULATION/TIME/end", -HUGE_VAL);
+        if (id == ParameterID::MorphStart && !hasMorphology && !(v > end))
+            why << "morphology would start at t = " << v << " s, but the model has no morphology";
+        if (!why.str().empty()) refuse(file, path, why.str());
     }
 }
 

@@ -63,6 +63,10 @@ protected:
     /// Before anything is declared: set sizes, the shapes of maps and data against their sets and the catalogue,
     /// the kernel schedule. A failure names the item and ends the run (TerraException).
     void checkModelFileShapes(const std::string& file);
+    /// Part of the above: parameters finite (in single precision), the step, gravity and the wet/dry threshold
+    /// positive, CFL in (0, 1], vector parameters one row of their length, and the friction and morphology switches
+    /// consistent with the composition.
+    void checkModelFileParameters(const std::string& file);
     /// After the declarations, before the results file: map targets within their target set, node-string sizes
     /// within the map width, real numbers finite and areas, lengths and sizes positive.
     void checkModelFileContents() const;

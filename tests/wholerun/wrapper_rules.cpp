@@ -178,6 +178,8 @@ TEST(WholeRunWrapperRules, DamagedModelFilesAreRefusedBeforeTheResultsFileIsTouc
          "CellsAll/GeomArea: element 3 holds 0, which is not a positive finite number"},
         {"nan", set("CellsAll/HydState", 4, std::nan("")),
          "CellsAll/HydState: element 1 holds nan, which is not a finite number"},
+        {"switch", set("Parameters/MorphStart", 0, 0.0),
+         "Parameters/MorphStart: morphology would start at t = 0 s, but the model has no morphology"},
     };
     for (const Damage& d : damages) {
         Case c(d.tag);

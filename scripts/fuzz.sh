@@ -21,7 +21,7 @@ for name in "${harnesses[@]}"; do
   leaks=1
   [ "${name}" = fuzz_model_file ] && leaks=0
   # -close_fd_mask=1: the programs' progress lines on standard output are dropped; reports stay on standard error.
-  if ! (cd build-fuzz && "fuzz/${name}" -max_total_time="${seconds}" -timeout=20 -rss_limit_mb=2048 \
+  if ! (cd build-fuzz && ASAN_OPTIONS="detect_leaks=${leaks}" "fuzz/${name}" -max_total_time="${seconds}" -timeout=20 -rss_limit_mb=2048 \
         -close_fd_mask=1 -detect_leaks="${leaks}" -print_final_stats=1 "${found}" "../fuzz/corpus/${name}" 2> "fuzz-${name}.log"); then
     echo "${name} failed:"
     tail -n 60 "build-fuzz/fuzz-${name}.log"

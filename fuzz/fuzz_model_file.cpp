@@ -12,9 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -126,7 +128,9 @@ void damage(hid_t file, const std::uint8_t* e)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    std::cout.setstate(std::ios::badbit);  // the set-up's and the runs' progress lines
     prepare();
+    std::atexit([] { fs::remove_all(g_dir); });
     return 0;
 }
 

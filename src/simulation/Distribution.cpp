@@ -28,4 +28,11 @@ void distributeModel(const std::map<model::SetID, op_set>& sets, const std::map<
                  maps.at(model::MapID::EdgesAll_CellsAll), nullptr);
 }
 
+long fileIndex(op_set set, long local)
+{
+    int count = 0, whole = 0;
+    const int* ids = op_mpi_global_ids(set, &count, &whole);
+    return ids != nullptr && local < count ? ids[local] : local;
+}
+
 }  // namespace simulation

@@ -15,4 +15,7 @@ namespace simulation {
 /// are read for the process's elements only.
 void distributeModel(const std::map<model::SetID, op_set>& sets, const std::map<model::MapID, op_map>& maps);
 
+/// The number in the model file of a set's element `local`: a process of a distributed run numbers its part anew.
+long fileIndex(op_set set, long local);
+
 }  // namespace simulation

@@ -143,6 +143,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
 
     const std::string name = h5Reader->getFilename();
     resultsFileName = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
+    checkModelFileShapes(name);
     initializeSetsAndKernels(name);
     initializeMaps(name);
     // The processes of an mpirun run divide the model once its sets and maps are known, so that each reads only its
@@ -273,6 +274,7 @@ void TERRAcommon::run()
             std::cout << " -> time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
                       << std::endl;
         }
+        guardStep(dtMinimum);
         advance(target, limit);
         reportProgress(wallStart, dt);
         writeDueOutputs();
@@ -386,6 +388,7 @@ void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
             }
         }
     }
+    checkModelFileContents();
 }
 
 template <typename T>

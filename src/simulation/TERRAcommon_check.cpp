@@ -15,23 +15,12 @@
 #include "model/Dimensions.hpp"
 #include "model/IModel.hpp"
 #include "simulation/Distribution.hpp"
+#include "simulation/IdOf.hpp"
 #include "simulation/TERRAcommon_op.hpp"
 
 namespace simulation {
 
 namespace {
-
-/// Identifier of a model list entry, whether the model hands out identifiers or element pointers.
-template <typename E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
-E idOf(E id)
-{
-    return id;
-}
-template <typename P, std::enable_if_t<std::is_pointer_v<P>, int> = 0>
-auto idOf(P element)
-{
-    return element->getID();
-}
 
 [[noreturn]] void refuse(const std::string& file, const std::string& item, const std::string& what)
 {

@@ -26,6 +26,7 @@
 #include "op/op_openmp_decl.h"
 #include "simulation/Distribution.hpp"
 #include "simulation/Factory.hpp"
+#include "simulation/IdOf.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
 namespace simulation {
@@ -39,18 +40,6 @@ long long wallClockNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-/// Identifier of a model list entry, whether the model hands out identifiers or element pointers.
-template <typename E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
-E idOf(E id)
-{
-    return id;
-}
-template <typename P, std::enable_if_t<std::is_pointer_v<P>, int> = 0>
-auto idOf(P element)
-{
-    return element->getID();
 }
 
 template <typename List, typename ID>

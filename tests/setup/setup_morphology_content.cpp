@@ -190,7 +190,7 @@ TEST(SetupMorphologyContent, InflowFormsSelectCodesAndModifications)
         const json j = json::parse(spec);
         b.name = "b";
         b.type = MorBoundaryType::SedimentInflow;
-        if (j.contains("series")) b.series = Series{"s", {{0.0, 1.0}}};
+        if (j.contains("series")) b.series = Series{"s", {{0.0, 1.0}}, ""};
         if (j.contains("depth")) b.distribution = SedimentDistribution::Depth;
         if (j.contains("conveyance")) b.distribution = SedimentDistribution::Conveyance;
         if (j.contains("both")) b.inflowOnly = false;

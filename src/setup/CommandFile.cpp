@@ -253,6 +253,7 @@ const std::vector<BoundaryTypeInfo>& boundaryTypes()
         {BoundaryType::RatingCurve, "rating_curve", "rating", {"rating"}},
         {BoundaryType::NormalOutflow, "normal_outflow", nullptr, {"slope"}},
         {BoundaryType::FreeOutflow, "free_outflow", nullptr, {}},
+        {BoundaryType::IncidentWave, "incident_wave", "water_surface", {"water_surface", "still_level"}},
     };
     return kTypes;
 }
@@ -288,6 +289,8 @@ void readBoundaries(const json& list, const std::string& pointer, const std::str
         }
         if (spec.type == BoundaryType::WaterLevel)
             if (const json* v = find(b, "allow_inflow")) spec.allowInflow = boolean(*v, child(pi, "allow_inflow"));
+        if (spec.type == BoundaryType::IncidentWave)
+            spec.stillLevel = number(required(b, "still_level", pi), child(pi, "still_level"));
         d.boundaries.push_back(spec);
     }
 }

@@ -54,7 +54,7 @@ struct FrictionSpec {
     std::vector<Region> regions;  ///< later entries override earlier ones
 };
 
-enum class BoundaryType { Wall, DischargeInflow, WaterLevel, RatingCurve, NormalOutflow, FreeOutflow };
+enum class BoundaryType { Wall, DischargeInflow, WaterLevel, RatingCurve, NormalOutflow, FreeOutflow, IncidentWave };
 
 struct BoundarySpec {
     std::string name;
@@ -64,6 +64,7 @@ struct BoundarySpec {
     std::optional<Series> series;  ///< discharge, water_surface or rating, by type
     double slope = 0.0;            ///< bed slope for the normal depth [-]
     bool allowInflow = true;       ///< water_level only
+    double stillLevel = 0.0;       ///< incident_wave: the water surface at rest [m]
 };
 
 enum class SourceType { Rain, Inflow };

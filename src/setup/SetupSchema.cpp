@@ -151,18 +151,20 @@ const char* const commandFileSchema = R"json({
                         "type": "object",
                         "description": "One boundary condition.",
                         "required": ["name", "type", "string"],
-                        "optional": ["discharge", "slope", "water_surface", "allow_inflow", "rating"],
+                        "optional": ["discharge", "slope", "water_surface", "allow_inflow", "rating", "still_level"],
                         "properties": {
                           "name": {"type": "string", "description": "Name of the condition."},
                           "type": {"type": "string", "description": "Kind of condition.",
                                    "enum": ["wall", "discharge_inflow", "water_level", "rating_curve",
-                                            "normal_outflow", "free_outflow"]},
+                                            "normal_outflow", "free_outflow", "incident_wave"]},
                           "string": {"type": "string", "description": "Node string of STRINGDEF."},
                           "discharge": {"description": "Series of the inflow [m3/s] over time [s]."},
                           "slope": {"type": "number", "description": "Bed slope for the normal depth [-].",
                                     "minimum": 0.0, "exclusiveMinimum": true},
                           "water_surface": {"description": "Series of the water surface [m] over time [s]."},
                           "allow_inflow": {"description": "false: water may only leave."},
+                          "still_level": {"type": "number",
+                                          "description": "Water surface at rest under an incident wave [m]."},
                           "rating": {"description": "Series of the water surface [m] over the outflow [m3/s]."}
                         }
                       }

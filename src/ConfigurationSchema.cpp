@@ -12,7 +12,7 @@ const char* const configurationSchema = R"json({
       "type": "object",
       "description": "Parameters required for the numerical simulation.",
       "required": ["TIME", "OUTPUT"],
-      "optional": ["TIMESTEP"],
+      "optional": ["TIMESTEP", "GAUGES"],
       "properties": {
         "TIME": {
           "type": "object",
@@ -54,6 +54,19 @@ const char* const configurationSchema = R"json({
               "minimum": 0.0,
               "exclusiveMinimum": true,
               "default": 0.0001
+            }
+          }
+        },
+        "GAUGES": {
+          "type": "object",
+          "description": "Recording of the gauges of the model file (GAUGEDEF of the set-up).",
+          "optional": ["interval"],
+          "properties": {
+            "interval": {
+              "type": "number",
+              "description": "Time between two samples of the gauges [s]; 0 records every step. Steps end on the sampling times.",
+              "minimum": 0.0,
+              "default": 0.0
             }
           }
         },

@@ -95,6 +95,10 @@ public:
     const std::vector<std::string>& stringNames() const { return stringNames_; }
     /// Column `column` of the dataset at path, one value per row.
     std::vector<double> readColumn(const std::string& path, int column) const;
+    /// Gauge names of the run (empty without gauges) and their recorded samples in time order: t, then surface,
+    /// depth, u, v per gauge (surfaces with the elevation offset added); blocks of invalidated records left out.
+    std::vector<std::string> gaugeNames() const;
+    std::vector<std::vector<double>> gaugeSamples() const;
     bool hasMorphology() const;
     api::IModel& model() const { return *model_; }
 

@@ -246,6 +246,44 @@ std::vector<std::string> writeHydrographs(const ResultsFile& file, const std::st
     return written;
 }
 
+std::vector<std::string> writeGauges(const ResultsFile& file, const std::string& stem)
+{
+    const std::vector<std::string> names = file.gaugeNames();
+    if (names.empty()) return {};
+    const std::vector<std::vector<double>> samples = file.gaugeSamples();
+    if (samples.empty()) {
+        std::cout << " -> the gauges of <" << file.fileName() << "> hold no valid samples" << std::endl;
+        return {};
+    }
+    const std::string csv = stem + "_gauges.csv";
+    std::ofstream out(csv);
+    out << "time_s";
+    for (const std::string& n : names)
+        for (const char* q : {"_surface_m", "_depth_m", "_u_m_s", "_v_m_s"}) out << ',' << csvField(n + q);
+    out << '\n';
+    char text[40];
+    std::vector<double> times;
+    std::vector<std::vector<double>> surfaces(names.size());
+    for (const auto& row : samples) {
+        // Enough digits to read back every stored double as it is.
+        std::snprintf(text, sizeof(text), "%.17g", row[0]);
+        out << text;
+        for (std::size_t k = 1; k < row.size(); ++k) {
+            std::snprintf(text, sizeof(text), "%.17g", row[k]);
+            out << ',' << text;
+        }
+        out << '\n';
+        times.push_back(row[0]);
+        for (std::size_t g = 0; g < names.size(); ++g) surfaces[g].push_back(row[1 + 4 * g]);
+    }
+    out.close();
+    if (!out) fail("cannot write <" + csv + ">");
+    const std::string png = stem + "_gauges.png";
+    renderLines(times, surfaces, names, "Water surface at the gauges", "surface [m]", png);
+    std::cout << " -> gauges written: " << csv << ", " << png << " (" << samples.size() << " samples)" << std::endl;
+    return {csv, png};
+}
+
 void runResults(const RunOptions& options)
 {
     const ResultsFile file(options.resultsFile);
@@ -281,6 +319,7 @@ void runResults(const RunOptions& options)
     if (options.hydrographs && file.stringNames().empty())
         fail("results file <" + options.resultsFile + "> holds no node strings");
     writeHydrographs(file, stem);
+    writeGauges(file, stem);
 }
 
 }  // namespace results

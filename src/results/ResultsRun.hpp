@@ -47,6 +47,9 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
 /// Writes stem + "_discharge.csv"/".png" (and "_sediment_discharge.*" when the model has morphology): time in the
 /// first column, one column per node string (its pieces summed). Returns the files written; none without strings.
 std::vector<std::string> writeHydrographs(const ResultsFile& file, const std::string& stem);
+/// When the run recorded gauges: stem + "_gauges.csv" (time, then surface, depth, u, v of every gauge) and
+/// stem + "_gauges.png" (the water surface of every gauge over time). Returns the files written.
+std::vector<std::string> writeGauges(const ResultsFile& file, const std::string& stem);
 
 /// The whole call; every failure prints " -> <reason>" and throws TerraException.
 void runResults(const RunOptions& options);

@@ -97,6 +97,25 @@ void readGeometry(const json& geometry, const std::string& pointer, const std::s
             d.strings.push_back(def);
         }
     }
+    std::set<std::string> gaugeNames;
+    if (const json* gauges = find(geometry, "GAUGEDEF")) {
+        const std::string p = child(pointer, "GAUGEDEF");
+        for (std::size_t i = 0; i < gauges->size(); ++i) {
+            const json& g = (*gauges)[i];
+            const std::string pi = child(p, i);
+            GaugeDef def;
+            def.name = text(required(g, "name", pi), child(pi, "name"));
+            def.x = number(required(g, "x", pi), child(pi, "x"));
+            def.y = number(required(g, "y", pi), child(pi, "y"));
+            def.pointer = pi;
+            // The name heads a column of the gauge table and names the series in the results file.
+            if (def.name.empty() || def.name.find_first_of("/,\"\n") != std::string::npos)
+                throw SetupError(child(pi, "name") + ": a gauge name must be non-empty and hold no '/', ',', '\"'");
+            if (!gaugeNames.insert(def.name).second)
+                throw SetupError(child(pi, "name") + ": gauge <" + def.name + "> is defined twice in GAUGEDEF");
+            d.gauges.push_back(def);
+        }
+    }
     std::set<std::string> regionNames;
     if (const json* regions = find(geometry, "REGIONDEF")) {
         const std::string p = child(pointer, "REGIONDEF");

@@ -17,6 +17,13 @@ struct StringDef {
     UpstreamSide upstream = UpstreamSide::Automatic;  ///< Left/Right only for strings inside the domain
 };
 
+/// A named point whose cell the simulation records as a time series.
+struct GaugeDef {
+    std::string name;
+    double x = 0.0, y = 0.0;  ///< [m], in the mesh's coordinates
+    std::string pointer;      ///< JSON pointer of its entry, for messages about it
+};
+
 struct RegionDef {
     std::string name;
     std::vector<int> materials;  ///< material ids of the cells that make up the region
@@ -145,6 +152,7 @@ struct SetupDescription {
     std::string meshFile;  ///< resolved against the command file's folder
     std::vector<StringDef> strings;
     std::vector<RegionDef> regions;
+    std::vector<GaugeDef> gauges;
     HydraulicParameters parameters;
     InitialCondition initial;
     FrictionSpec friction;

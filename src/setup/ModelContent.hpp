@@ -42,6 +42,13 @@ struct ModelContent {
     /// written beside it for what users see (results file, XDMF, pictures).
     std::vector<double> nodeCoordinates;
     std::map<model::ParameterID, ParameterValue> parameters;
+    /// The gauges of GAUGEDEF with the cell (model numbering) that holds each point.
+    struct Gauge {
+        std::string name;
+        double x = 0.0, y = 0.0;
+        int cell = -1;
+    };
+    std::vector<Gauge> gauges;
 };
 
 /// The kernel's timing row: the initialisation kernels once at the start, every other kernel every step.

@@ -30,7 +30,7 @@ const char* const commandFileSchema = R"json({
                   "type": "object",
                   "description": "Mesh file, node strings and regions of the model.",
                   "required": ["mesh_file"],
-                  "optional": ["STRINGDEF", "REGIONDEF"],
+                  "optional": ["STRINGDEF", "REGIONDEF", "GAUGEDEF"],
                   "properties": {
                     "mesh_file": {
                       "type": "string",
@@ -51,6 +51,20 @@ const char* const commandFileSchema = R"json({
                             "description": "Upstream side of a string inside the domain, seen from its first node.",
                             "enum": ["left", "right"]
                           }
+                        }
+                      }
+                    },
+                    "GAUGEDEF": {
+                      "type": "array",
+                      "description": "Named points whose cells the simulation records as time series.",
+                      "items": {
+                        "type": "object",
+                        "description": "One gauge.",
+                        "required": ["name", "x", "y"],
+                        "properties": {
+                          "name": {"type": "string", "description": "Name of the gauge."},
+                          "x": {"type": "number", "description": "Abscissa [m] in the mesh's coordinates."},
+                          "y": {"type": "number", "description": "Ordinate [m] in the mesh's coordinates."}
                         }
                       }
                     },

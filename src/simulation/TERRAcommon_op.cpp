@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <cstdint>
 #include <cstdlib>
@@ -143,6 +144,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeData(name, isReRun);
     initializeParameters();
     initializeVariables();
+    initializeGauges();
     // A new results file replaces an old one, a re-run rewrites its records, only once the model file and the
     // configuration have been read.
     if (isReRun)
@@ -207,8 +209,15 @@ void TERRAcommon::advance(const double& target, const double& limit)
 
 void TERRAcommon::writeDueOutputs()
 {
-    if (!outputPlan->execute(time)) return;
-    if (!keepRecordAt(time)) writeRegularOutput(time);
+    const bool output = outputPlan->execute(time);
+    // Every output time is also a gauge time, so that the series holds the stored fields' values.
+    const bool gauge = gaugePlan && gaugePlan->execute(time);
+    if (gauge || (output && !gaugeCells.empty())) sampleGauges();
+    if (!output) return;
+    if (keepRecordAt(time))
+        gaugeSamples.clear();  // the record a re-run starts from keeps its gauge block as stored
+    else
+        writeRegularOutput(time);
     writeTrackedOutput();
 }
 
@@ -239,6 +248,9 @@ void TERRAcommon::run()
     progressPlan.reset(progress ? Factory::createExecutionPlan(t0, (tEnd - t0) / progressCount, tEnd, true, t0)
                                 : Factory::createExecutionPlan(t0, tEnd, tEnd));
     initKernelPlans(t0);
+    if (!gaugeCells.empty())
+        gaugePlan.reset(gaugeInterval > 0.0 ? Factory::createExecutionPlan(t0, gaugeInterval, tEnd, false, 0.0)
+                                            : Factory::createExecutionPlan(t0, 0.0, tEnd));
 
     time = t0;
     dt = kUnlimitedStep;
@@ -252,8 +264,10 @@ void TERRAcommon::run()
     reportProgress(wallStart, dtInit);
 
     while (time < tEnd) {
-        // The step ends at the next output time or the end at the latest; the time-step kernel shortens it.
-        const double target = std::min(outputPlan->nextTime(), tEnd);
+        // The step ends at the next output time, gauge time or the end at the latest; the time-step kernel
+        // shortens it.
+        double target = std::min(outputPlan->nextTime(), tEnd);
+        if (gaugeInterval > 0.0 && gaugePlan) target = std::min(target, gaugePlan->nextTime());
         const double limit = target - time;
         dt = std::min(kUnlimitedStep, limit);
         runDueKernels();
@@ -271,6 +285,7 @@ void TERRAcommon::run()
     op_timing_output();
     outputPlan.reset();
     progressPlan.reset();
+    gaugePlan.reset();
 }
 
 // ------------------------------------------------------------------------------------------------ model set-up
@@ -467,6 +482,7 @@ void TERRAcommon::initializeResultsFile(const std::string& outputFile)
     const std::string& coordinates = dataio::H5FileNameDefinitions::NODECOORDINATES;
     if (h5Reader->existDataset(coordinates))
         h5Writer->writeDoubleVecVec(coordinates, h5Reader->readDoubleVecVec(coordinates));
+    writeGaugeDefinitions();
 }
 
 void TERRAcommon::writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer)
@@ -585,6 +601,7 @@ void TERRAcommon::writeRegularOutput(const double& t)
     checkRoomForRecords(t);
     if (logLevel > 1) std::cout << " -> writing output at t = " << t << " ..." << std::endl;
     for (const model::DataID id : regularOutputs) writeOutput(t, id, outputCounter);
+    writeGaugeBlock(t, outputCounter);
     ++outputCounter;
 }
 
@@ -705,6 +722,94 @@ void TERRAcommon::openResultsForReRun(const std::string& outputFile)
         }
     }
     h5Writer = dataio::Factory::createH5Writer(name, "rw");
+    // The gauge blocks after the restart time are written again with their records.
+    const std::string& series = dataio::H5FileNameDefinitions::GAUGESERIES;
+    if (!gaugeCells.empty() && h5Writer->existGroup(series)) {
+        const int n = h5Writer->getNumberObjs(series);
+        for (int i = outputCounter; i < n; ++i) {
+            char path[64];
+            std::snprintf(path, sizeof path, "%s/%07i", series.c_str(), i);
+            if (h5Writer->existDataset(path))
+                h5Writer->attachAttributeDouble(path, "t", dataio::ResultReader::NONVALIDRESULTTIME);
+        }
+    }
+}
+
+// ------------------------------------------------------------------------------------------------ gauges
+
+void TERRAcommon::initializeGauges()
+{
+    using Names = dataio::H5FileNameDefinitions;
+    gaugeInterval = commandFileReader->getOptionalDouble("SIMULATION/GAUGES/interval", 0.0);
+    if (!h5Reader->existDataset(Names::GAUGECELLS)) return;
+    gaugeMinDepth = h5Reader->readDoubleScalar("Parameters/MinWaterDepth");
+    const int cells = sets.at(model::SetID::CellsAll)->size;
+    for (const auto& row : h5Reader->readIntVecVec(Names::GAUGECELLS)) {
+        const int cell = row.at(0);
+        if (cell < 0 || cell >= cells) {
+            std::cerr << " -> the model file <" << h5Reader->getFilename() << "> names the cell " << cell
+                      << " for gauge " << gaugeCells.size() << " in " << Names::GAUGECELLS << ", of " << cells
+                      << " cells" << std::endl;
+            throw TerraException();
+        }
+        gaugeCells.push_back(cell);
+    }
+    if (logLevel > 0)
+        std::cout << " -> recording " << gaugeCells.size() << " gauges "
+                  << (gaugeInterval > 0.0 ? "every " + dataio::ResultReader::timeText(gaugeInterval) + " s"
+                                          : std::string("every step"))
+                  << std::endl;
+}
+
+void TERRAcommon::writeGaugeDefinitions()
+{
+    if (gaugeCells.empty()) return;
+    using Names = dataio::H5FileNameDefinitions;
+    const std::vector<std::string> names = h5Reader->readStrVec(Names::GAUGENAMES);
+    h5Writer->writeStringVec(Names::GAUGENAMES, static_cast<int>(names.size()), names);
+    h5Writer->writeDoubleVecVec(Names::GAUGEPOINTS, h5Reader->readDoubleVecVec(Names::GAUGEPOINTS));
+    h5Writer->writeIntVecVec(Names::GAUGECELLS, h5Reader->readIntVecVec(Names::GAUGECELLS));
+}
+
+void TERRAcommon::sampleGauges()
+{
+    // The values as the full field holds them: surface and discharges are the stored floats, depth and velocity
+    // follow from them in double as the results program derives them (0 velocity on cells not deeper than the
+    // minimum water depth).
+    const float* state = reinterpret_cast<const float*>(data.at(model::DataID::HydState)->data);
+    const float* bed = reinterpret_cast<const float*>(data.at(model::DataID::BottomEl)->data);
+    const double hmin = gaugeMinDepth;
+    std::vector<double> row;
+    row.reserve(1 + 4 * gaugeCells.size());
+    row.push_back(time);
+    for (const int cell : gaugeCells) {
+        const double H = state[3 * cell];
+        const double h = H - static_cast<double>(bed[cell]);
+        const bool wet = !(hmin > h);
+        row.push_back(H);
+        row.push_back(h);
+        row.push_back(wet ? state[3 * cell + 1] / h : 0.0);
+        row.push_back(wet ? state[3 * cell + 2] / h : 0.0);
+    }
+    gaugeSamples.push_back(std::move(row));
+}
+
+void TERRAcommon::writeGaugeBlock(const double& t, const int& index)
+{
+    if (gaugeCells.empty()) return;
+    char path[64];
+    std::snprintf(path, sizeof path, "%s/%07i", dataio::H5FileNameDefinitions::GAUGESERIES.c_str(), index);
+    try {
+        h5Writer->removeDataset(path);
+        h5Writer->writeDoubleVecVec(path, gaugeSamples);
+        h5Writer->attachAttributeDouble(path, "t", t);
+    } catch (const std::exception& e) {
+        hydrova::abandonOpenFilesAtExit();
+        std::cerr << " -> cannot write the gauges into the results file <" << h5Writer->getFilename()
+                  << "> at t = " << t << " s: " << e.what() << std::endl;
+        throw TerraException();
+    }
+    gaugeSamples.clear();
 }
 
 void TERRAcommon::archive()

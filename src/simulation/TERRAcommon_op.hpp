@@ -100,6 +100,16 @@ protected:
     void checkSameMesh(api::IResultReader* reader) const;
     void archive();
 
+    // ---- gauges ----
+    /// Reads the gauges' cells from the model file and their interval from the configuration.
+    void initializeGauges();
+    /// Copies the gauge names, points and cells into a new results file.
+    void writeGaugeDefinitions();
+    /// One sample of every gauge at `time`, kept until the next output record.
+    void sampleGauges();
+    /// The samples since the last output record as the gauge block of record `index`.
+    void writeGaugeBlock(const double& t, const int& index);
+
     // ---- time loop helpers, one per part of a pass ----
     void initKernelPlans(const double& t0);
     /// Every kernel whose plan is due at `time`, in ascending identifier.
@@ -148,6 +158,15 @@ protected:
     double runStart = 0.0;
     std::unique_ptr<api::IExecutionPlan> outputPlan;
     std::unique_ptr<api::IExecutionPlan> progressPlan;
+    /// Cell of every gauge (model numbering); empty when the model has no gauges.
+    std::vector<int> gaugeCells;
+    /// Sampling interval of the gauges [s]; 0 samples every step.
+    double gaugeInterval = 0.0;
+    /// The minimum water depth as the model file holds it (double): cells below it have no velocity.
+    double gaugeMinDepth = 0.0;
+    std::unique_ptr<api::IExecutionPlan> gaugePlan;
+    /// Samples not yet written: t, then surface, depth, u, v per gauge.
+    std::vector<std::vector<double>> gaugeSamples;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
     std::vector<void*> localBuffers;
 };

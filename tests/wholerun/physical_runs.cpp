@@ -10,6 +10,8 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "simulation/ModelFile.hpp"
 #include "support/Process.hpp"
@@ -254,3 +256,98 @@ TEST(WholeRun, EveryOutputTimeIsStoredExactlyAndTheEndStateIsTheLastRecord)
     }
 }
 
+
+/// Gauges in a dam break (320 triangles): one wet from the start, one reached by the front, one on a cell edge.
+/// Sampled every step, the series holds one sample per step besides the start, and at every output time the
+/// value of its cell in the stored field, bit for bit (surface, depth, velocity as hydrova_results derives them),
+/// and recording leaves the fields as they are without gauges. At an interval of 0.3 s the samples are the
+/// multiples of 0.3 s and the output times (1 s), nothing else.
+TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
+{
+    const char* setup = R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"%s},
+        "HYDRAULICS": {"PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001},
+          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]}}}}}})";
+    const auto text = [&](const char* gauges) {
+        std::vector<char> buffer(2048);
+        std::snprintf(buffer.data(), buffer.size(), setup, gauges);
+        return std::string(buffer.data());
+    };
+    Case plain("gauges_none");
+    plain.mesh("--size 400 40 --cells 40 4 --material 0:200:1,200:400:2");
+    plain.setup(text(""));
+    ASSERT_EQ(plain.simulate(config(0.0, 6.0, 1.0, 0.01), "results.h5").status, 0);
+
+    Case c("gauges");
+    c.mesh("--size 400 40 --cells 40 4 --material 0:200:1,200:400:2");
+    c.setup(text(R"(, "GAUGEDEF": [{"name": "lake", "x": 150, "y": 13}, {"name": "front", "x": 215.3, "y": 21.7},
+                                   {"name": "edge", "x": 200, "y": 25}])"));
+    const auto cells = c.cells();
+    const auto bed = c.bed();
+    std::vector<int> gaugeCells;
+    for (const double cell : drivertest::readValues(c.model(), "Gauges/Cells")) gaugeCells.push_back(static_cast<int>(cell));
+    ASSERT_EQ(gaugeCells.size(), 3u);
+    const double minDepth = drivertest::readValues(c.model(), "Parameters/MinWaterDepth").at(0);
+
+    const auto samplesOf = [&](const std::string& gauging, const std::string& extra) {
+        std::string configuration = config(0.0, 6.0, 1.0, 0.01);
+        configuration.insert(configuration.find("\"OUTPUT\""), gauging);
+        const auto r = c.simulate(configuration, "results.h5", 1, extra);
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        const auto x = testsupport::runProcess(testsupport::program("hydrova_results") + " -f results.h5", c.dir().path());
+        EXPECT_EQ(x.status, 0) << x.err;
+        std::ifstream csv(c.dir().file("results_gauges.csv"));
+        std::string line;
+        std::getline(csv, line);
+        EXPECT_EQ(line, "time_s,lake_surface_m,lake_depth_m,lake_u_m_s,lake_v_m_s,front_surface_m,front_depth_m,"
+                        "front_u_m_s,front_v_m_s,edge_surface_m,edge_depth_m,edge_u_m_s,edge_v_m_s");
+        std::vector<std::vector<double>> samples;
+        while (std::getline(csv, line)) {
+            std::vector<double> row;
+            std::istringstream fields(line);
+            for (std::string f; std::getline(fields, f, ',');) row.push_back(std::stod(f));
+            samples.push_back(row);
+        }
+        EXPECT_TRUE(std::ifstream(c.dir().file("results_gauges.png")).good());
+        return std::make_pair(samples, countOf(r.out, " -> time: "));
+    };
+
+    const auto [everyStep, steps] = samplesOf("", "-l 3");
+    ASSERT_EQ(static_cast<int>(everyStep.size()), steps + 1);
+    int matched = 0;
+    for (int k = 0; k < c.outputs("results.h5"); ++k) {
+        const double t = c.timeOf("results.h5", k);
+        const auto state = c.state("results.h5", k);
+        EXPECT_EQ(state, plain.state("results.h5", k)) << "recording gauges changed the field at t = " << t;
+        for (const auto& row : everyStep) {
+            if (row[0] != t) continue;
+            ++matched;
+            for (int g = 0; g < 3; ++g) {
+                const std::size_t i = static_cast<std::size_t>(gaugeCells[g]);
+                const double H = state[3 * i], h = H - bed[i];
+                const double u = minDepth > h ? 0.0 : state[3 * i + 1] / h, v = minDepth > h ? 0.0 : state[3 * i + 2] / h;
+                EXPECT_EQ(std::vector<double>(row.begin() + 1 + 4 * g, row.begin() + 5 + 4 * g),
+                          (std::vector<double>{H, h, u, v}))
+                    << "gauge " << g << " at t = " << t;
+            }
+        }
+    }
+    EXPECT_EQ(matched, 7);
+    // The lake gauge lies in the reservoir, the front one is dry until the wave arrives.
+    EXPECT_GT(everyStep.front()[2], 0.99);
+    EXPECT_EQ(everyStep.front()[6], 0.0);
+    EXPECT_GT(everyStep.back()[6], 0.1);
+    for (int g = 0; g < 3; ++g) {
+        const double x = cells.x[gaugeCells[g]], y = cells.y[gaugeCells[g]];
+        EXPECT_LT(std::hypot(x - (g == 0 ? 150 : g == 1 ? 215.3 : 200), y - (g == 0 ? 13 : g == 1 ? 21.7 : 25)), 10.0);
+    }
+
+    const auto [timed, unused] = samplesOf(R"("GAUGES": {"interval": 0.3}, )", "");
+    std::vector<double> expected;
+    for (int k = 0; k * 0.3 < 6.0; ++k) expected.push_back(k * 0.3);
+    for (int k = 1; k <= 6; ++k) expected.push_back(k);
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    std::vector<double> times;
+    for (const auto& row : timed) times.push_back(row[0]);
+    EXPECT_EQ(times, expected);
+}

@@ -12,7 +12,7 @@ const char* const configurationSchema = R"json({
       "type": "object",
       "description": "Parameters required for the numerical simulation.",
       "required": ["TIME", "OUTPUT"],
-      "optional": ["TIMESTEP", "GAUGES"],
+      "optional": ["TIMESTEP", "GAUGES", "COMPRESS"],
       "properties": {
         "TIME": {
           "type": "object",
@@ -56,6 +56,9 @@ const char* const configurationSchema = R"json({
               "default": 0.0001
             }
           }
+        },
+        "COMPRESS": {
+          "description": "true: the results records are stored compressed (HDF5 shuffle and deflate), as with --compress."
         },
         "GAUGES": {
           "type": "object",

@@ -133,6 +133,17 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
         G_Debug = 0;
     }
     op_init(0, nullptr, logLevel);
+    // SIMULATION/COMPRESS is true or false; any other value reads as its fallback, whichever that is.
+    const bool compressKey = commandFileReader->getOptionalBool("SIMULATION/COMPRESS", false);
+    if (commandFileReader->checkPaths({"SIMULATION/COMPRESS"}) &&
+        compressKey != commandFileReader->getOptionalBool("SIMULATION/COMPRESS", true)) {
+        std::cerr << " -> /SIMULATION/COMPRESS: this value must be true or false" << std::endl;
+        throw TerraException();
+    }
+    // Deflate level 1: nearly the size of the higher levels at a fraction of their time on float fields.
+    op_hdf5_set_compression(compressKey || compressionRequested ? 1 : 0);
+    if (logLevel > 0 && (compressKey || compressionRequested))
+        std::cout << " -> results records compressed (shuffle, deflate 1)" << std::endl;
 
     const std::string name = h5Reader->getFilename();
     initializeSetsAndKernels(name);

@@ -47,6 +47,8 @@ public:
     /// Starts the mesh framework and declares everything from the model file; creates (or, for a start time
     /// above 0, re-opens) the results file; loads the parameters.
     virtual void init(const int& logLevel, const bool& progress, const bool& debug, const std::string& outputFile);
+    /// Compressed results records (shuffle and deflate) also when the configuration does not ask for them.
+    void requestCompression() { compressionRequested = true; }
     /// The time loop from the start to the end time of the configuration.
     virtual void run();
     /// Derives further global constants once the parameters are loaded.
@@ -158,6 +160,7 @@ protected:
     double runStart = 0.0;
     std::unique_ptr<api::IExecutionPlan> outputPlan;
     std::unique_ptr<api::IExecutionPlan> progressPlan;
+    bool compressionRequested = false;
     /// Cell of every gauge (model numbering); empty when the model has no gauges.
     std::vector<int> gaugeCells;
     /// Sampling interval of the gauges [s]; 0 samples every step.

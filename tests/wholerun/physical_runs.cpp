@@ -260,7 +260,8 @@ TEST(WholeRun, EveryOutputTimeIsStoredExactlyAndTheEndStateIsTheLastRecord)
 /// Gauges in a dam break (320 triangles): one wet from the start, one reached by the front, one on a cell edge.
 /// Sampled every step, the series holds one sample per step besides the start, and at every output time the
 /// value of its cell in the stored field, bit for bit (surface, depth, velocity as hydrova_results derives them),
-/// and recording leaves the fields as they are without gauges. At an interval of 0.3 s the samples are the
+/// and recording leaves the fields as they are without gauges (stored compressed there: the same values, records
+/// through the shuffle and deflate filters). At an interval of 0.3 s the samples are the
 /// multiples of 0.3 s and the output times (1 s), nothing else.
 TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
 {
@@ -275,7 +276,11 @@ TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
     Case plain("gauges_none");
     plain.mesh("--size 400 40 --cells 40 4 --material 0:200:1,200:400:2");
     plain.setup(text(""));
-    ASSERT_EQ(plain.simulate(config(0.0, 6.0, 1.0, 0.01), "results.h5").status, 0);
+    ASSERT_EQ(plain.simulate(config(0.0, 6.0, 1.0, 0.01), "results.h5", 1, "--compress").status, 0);
+    const auto dump = testsupport::runProcess("h5dump -p -H -d /RESULTS/CellsAll/HydState/0000006 results.h5",
+                                              plain.dir().path());
+    EXPECT_NE(dump.out.find("SHUFFLE"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("COMPRESSION DEFLATE"), std::string::npos) << dump.out;
 
     Case c("gauges");
     c.mesh("--size 400 40 --cells 40 4 --material 0:200:1,200:400:2");

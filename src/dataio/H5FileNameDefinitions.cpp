@@ -9,6 +9,8 @@ const std::string H5FileNameDefinitions::GAUGENAMES = "Gauges/Names";
 const std::string H5FileNameDefinitions::GAUGEPOINTS = "Gauges/Points";
 const std::string H5FileNameDefinitions::GAUGECELLS = "Gauges/Cells";
 const std::string H5FileNameDefinitions::GAUGESERIES = "Gauges/Series";
+const std::string H5FileNameDefinitions::STRINGLINENAMES = "StringLines/Names";
+const std::string H5FileNameDefinitions::STRINGLINEPOINTS = "StringLines/Points";
 
 std::string H5FileNameDefinitions::getResultFileName(const std::string& name)
 {

@@ -20,6 +20,10 @@ public:
     /// The recorded series in the results file, one block per output record: "Gauges/Series/%07i" (samples x
     /// (1 + 4 x gauges): t, then surface, depth, u, v per gauge), with the output time of its record as "t".
     static const std::string GAUGESERIES;  ///< "Gauges/Series"
+    /// The node strings of STRINGDEF as lines, for pictures: names (strings) and points (points x 3: the index of
+    /// the string in the names, x, y), in the model and the results file.
+    static const std::string STRINGLINENAMES;   ///< "StringLines/Names"
+    static const std::string STRINGLINEPOINTS;  ///< "StringLines/Points"
 
     /// The results file's name: name up to and including its first ".h5" (name unchanged when it has none).
     static std::string getResultFileName(const std::string& name);

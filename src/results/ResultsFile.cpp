@@ -394,4 +394,28 @@ std::vector<std::vector<double>> ResultsFile::gaugeSamples() const
     return samples;
 }
 
+std::vector<std::pair<std::string, std::array<double, 2>>> ResultsFile::gaugePoints() const
+{
+    std::vector<std::pair<std::string, std::array<double, 2>>> points;
+    const std::vector<std::string> names = gaugeNames();
+    if (names.empty()) return points;
+    const auto rows = reader_->readDoubleVecVec("/" + dataio::H5FileNameDefinitions::GAUGEPOINTS);
+    for (std::size_t g = 0; g < names.size() && g < rows.size(); ++g)
+        points.push_back({names[g], {rows[g].at(0), rows[g].at(1)}});
+    return points;
+}
+
+std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> ResultsFile::stringLines() const
+{
+    std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> lines;
+    const std::string names = "/" + dataio::H5FileNameDefinitions::STRINGLINENAMES;
+    if (!exists(names)) return lines;
+    for (const std::string& name : reader_->readStrVec(names)) lines.push_back({name, {}});
+    for (const auto& row : reader_->readDoubleVecVec("/" + dataio::H5FileNameDefinitions::STRINGLINEPOINTS)) {
+        const auto index = static_cast<std::size_t>(row.at(0));
+        if (index < lines.size()) lines[index].second.push_back({row.at(1), row.at(2)});
+    }
+    return lines;
+}
+
 }  // namespace results

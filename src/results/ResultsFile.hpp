@@ -99,6 +99,10 @@ public:
     /// depth, u, v per gauge (surfaces with the elevation offset added); blocks of invalidated records left out.
     std::vector<std::string> gaugeNames() const;
     std::vector<std::vector<double>> gaugeSamples() const;
+    /// The gauges' points (name, x, y) and the node strings' lines (name, points), for pictures; empty when the
+    /// run has none.
+    std::vector<std::pair<std::string, std::array<double, 2>>> gaugePoints() const;
+    std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> stringLines() const;
     bool hasMorphology() const;
     api::IModel& model() const { return *model_; }
 

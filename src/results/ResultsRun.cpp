@@ -99,8 +99,22 @@ void printInfo(const ResultsFile& file)
 }
 
 std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& requested,
-                                       const std::vector<double>& times, int component, const std::string& stem)
+                                       const std::vector<double>& times, int component, const std::string& stem,
+                                       const RunOptions& options)
 {
+    std::vector<Overlay> overlays;
+    if (options.drawStrings) {
+        const auto lines = file.stringLines();
+        if (lines.empty()) fail("results file <" + file.fileName() + "> holds no node-string lines to draw");
+        for (const auto& line : lines) overlays.push_back({line.first, line.second});
+    }
+    if (options.drawGauges) {
+        const auto points = file.gaugePoints();
+        if (points.empty()) fail("results file <" + file.fileName() + "> holds no gauges to draw");
+        for (const auto& point : points) overlays.push_back({point.first, {point.second}});
+    }
+    if (options.fixedRange && !(options.rangeMax > options.rangeMin))
+        fail("--range needs MIN below MAX");
     // A tracked flood variable by its own name (as the XDMF file calls it) is that component of flood_tracking.
     std::string name = requested;
     std::string floodName;
@@ -161,6 +175,10 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
         style.title = o->isTracking() ? label + " over the whole run" : label + " at t = " + timeText(step.time) + " s";
         style.unit = q.unit;
         style.map = q.map;
+        style.fixedRange = options.fixedRange;
+        style.rangeMin = options.rangeMin;
+        style.rangeMax = options.rangeMax;
+        style.overlays = overlays;
         const std::string png =
             stem + "_" +
             (floodName.empty() ? name + (component >= 0 && dim > 1 ? std::to_string(component) : "") : floodName) +
@@ -279,7 +297,7 @@ std::vector<std::string> writeGauges(const ResultsFile& file, const std::string&
     out.close();
     if (!out) fail("cannot write <" + csv + ">");
     const std::string png = stem + "_gauges.png";
-    renderLines(times, surfaces, names, "Water surface at the gauges", "surface [m]", png);
+    renderLines(times, surfaces, names, "Water surface at the gauges", "surface [m]", png, false);
     std::cout << " -> gauges written: " << csv << ", " << png << " (" << samples.size() << " samples)" << std::endl;
     return {csv, png};
 }
@@ -307,7 +325,7 @@ void runResults(const RunOptions& options)
                 fail("picture <" + picture + ">: the component must be a number");
             component = std::stoi(digits);
         }
-        writePictures(file, name, options.times, component, stem);
+        writePictures(file, name, options.times, component, stem, options);
     }
 
     const std::string xdmf = options.xdmfFile.empty() ? defaultXdmfName(options.resultsFile) : options.xdmfFile;

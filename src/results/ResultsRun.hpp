@@ -20,6 +20,10 @@ struct RunOptions {
     bool hydrographs = false;           ///< demand hydrographs (fatal when the file has no node strings)
     std::string outputFolder;           ///< folder of pictures and hydrographs; empty: the results file's folder
     int logLevel = 0;
+    bool fixedRange = false;  ///< pictures take the colour range [rangeMin, rangeMax]
+    double rangeMin = 0.0, rangeMax = 1.0;
+    bool drawStrings = false;  ///< pictures show the node strings
+    bool drawGauges = false;   ///< pictures show the gauges
 };
 
 /// Units and colour scale of an output's picture.
@@ -40,9 +44,11 @@ struct PictureFile {
 };
 
 /// Draws one picture per time of the output (stem + "_" + output + "_t" + time + ".png"); the tracked flood
-/// variables, by their own names (FLOOD_VARIABLE_NAMES) or as flood_tracking[k], once for the whole run.
+/// variables, by their own names (FLOOD_VARIABLE_NAMES) or as flood_tracking[k], once for the whole run. The
+/// colour range, node strings and gauges as `options` ask.
 std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& output,
-                                       const std::vector<double>& times, int component, const std::string& stem);
+                                       const std::vector<double>& times, int component, const std::string& stem,
+                                       const RunOptions& options = RunOptions());
 
 /// Writes stem + "_discharge.csv"/".png" (and "_sediment_discharge.*" when the model has morphology): time in the
 /// first column, one column per node string (its pieces summed). Returns the files written; none without strings.

@@ -142,7 +142,8 @@ public:
 private:
     /// Nodes, cells and edges.
     void meshTables();
-    /// The cell of every gauge; a point outside the mesh is an error naming the gauge's entry.
+    /// The cell of every gauge; a point outside the mesh is an error naming the gauge's entry. Also the lines of
+    /// the node strings, which pictures draw with them.
     void gauges();
     /// Initial state (H, qx, qy): a level below the bed leaves the cell dry and at rest.
     void initialState();
@@ -230,6 +231,12 @@ void ContentBuilder::meshTables()
 
 void ContentBuilder::gauges()
 {
+    for (const StringDef& def : d.strings)
+        if (const NodeString* s = meshString(mesh, def.name)) {
+            const double index = static_cast<double>(c.lineNames.size());
+            c.lineNames.push_back(def.name);
+            for (const int n : s->nodes) c.linePoints.push_back({index, mesh.x[n], mesh.y[n]});
+        }
     for (const GaugeDef& def : d.gauges) {
         ModelContent::Gauge gauge{def.name, def.x, def.y, -1};
         // The first cell (in the model's numbering) whose closed triangle holds the point: a point on an edge or a

@@ -49,6 +49,9 @@ struct ModelContent {
         int cell = -1;
     };
     std::vector<Gauge> gauges;
+    /// The node strings of STRINGDEF as lines: their names and rows (string index, x, y) of their nodes.
+    std::vector<std::string> lineNames;
+    std::vector<std::vector<double>> linePoints;
 };
 
 /// The kernel's timing row: the initialisation kernels once at the start, every other kernel every step.

@@ -82,6 +82,11 @@ void writeThroughDataLayer(const std::string& file, const api::IModel& model, co
         writer->writeDoubleVecVec(dataio::H5FileNameDefinitions::GAUGEPOINTS, points);
         writer->writeIntVecVec(dataio::H5FileNameDefinitions::GAUGECELLS, cells);
     }
+    if (!content.linePoints.empty()) {
+        writer->writeStringVec(dataio::H5FileNameDefinitions::STRINGLINENAMES,
+                               static_cast<int>(content.lineNames.size()), content.lineNames);
+        writer->writeDoubleVecVec(dataio::H5FileNameDefinitions::STRINGLINEPOINTS, content.linePoints);
+    }
     if (!content.nodeCoordinates.empty()) {
         std::vector<const double*> rows;
         for (std::size_t i = 0; i < content.nodeCoordinates.size(); i += 3) rows.push_back(&content.nodeCoordinates[i]);

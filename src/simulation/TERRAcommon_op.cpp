@@ -293,6 +293,9 @@ void TERRAcommon::run()
 
     std::cout << " -> simulation finished! (cpu-time = " << static_cast<double>(wallClockNs() - wallStart) / 1e9 << "s)"
               << std::endl;
+    if (logLevel > 0)
+        std::cout << " -> " << recordsWritten << " output records written in "
+                  << static_cast<double>(recordWriteNs) / 1e9 << " s" << std::endl;
     op_timing_output();
     outputPlan.reset();
     progressPlan.reset();
@@ -609,11 +612,14 @@ void TERRAcommon::checkRoomForRecords(const double& t) const
 
 void TERRAcommon::writeRegularOutput(const double& t)
 {
+    const long long start = wallClockNs();
     checkRoomForRecords(t);
     if (logLevel > 1) std::cout << " -> writing output at t = " << t << " ..." << std::endl;
     for (const model::DataID id : regularOutputs) writeOutput(t, id, outputCounter);
     writeGaugeBlock(t, outputCounter);
     ++outputCounter;
+    ++recordsWritten;
+    recordWriteNs += wallClockNs() - start;
 }
 
 void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
@@ -774,8 +780,13 @@ void TERRAcommon::initializeGauges()
 
 void TERRAcommon::writeGaugeDefinitions()
 {
-    if (gaugeCells.empty()) return;
     using Names = dataio::H5FileNameDefinitions;
+    if (h5Reader->existDataset(Names::STRINGLINEPOINTS)) {
+        const std::vector<std::string> lines = h5Reader->readStrVec(Names::STRINGLINENAMES);
+        h5Writer->writeStringVec(Names::STRINGLINENAMES, static_cast<int>(lines.size()), lines);
+        h5Writer->writeDoubleVecVec(Names::STRINGLINEPOINTS, h5Reader->readDoubleVecVec(Names::STRINGLINEPOINTS));
+    }
+    if (gaugeCells.empty()) return;
     const std::vector<std::string> names = h5Reader->readStrVec(Names::GAUGENAMES);
     h5Writer->writeStringVec(Names::GAUGENAMES, static_cast<int>(names.size()), names);
     h5Writer->writeDoubleVecVec(Names::GAUGEPOINTS, h5Reader->readDoubleVecVec(Names::GAUGEPOINTS));

@@ -105,7 +105,7 @@ protected:
     // ---- gauges ----
     /// Reads the gauges' cells from the model file and their interval from the configuration.
     void initializeGauges();
-    /// Copies the gauge names, points and cells into a new results file.
+    /// Copies the gauge names, points and cells and the node-string lines into a new results file.
     void writeGaugeDefinitions();
     /// One sample of every gauge at `time`, kept until the next output record.
     void sampleGauges();
@@ -161,6 +161,9 @@ protected:
     std::unique_ptr<api::IExecutionPlan> outputPlan;
     std::unique_ptr<api::IExecutionPlan> progressPlan;
     bool compressionRequested = false;
+    /// Output records written by this run and the wall-clock time they took [ns].
+    int recordsWritten = 0;
+    long long recordWriteNs = 0;
     /// Cell of every gauge (model numbering); empty when the model has no gauges.
     std::vector<int> gaugeCells;
     /// Sampling interval of the gauges [s]; 0 samples every step.

@@ -10,6 +10,8 @@ packages=(
   time  # /usr/bin/time -v: peak memory in the whole-run benchmark (bench/run.sh)
   valgrind  # callgrind: the instruction counts of the whole-run benchmark
   libcairo2-dev libxml2-utils libxml2-dev
+  libgdal-dev gdal-bin  # GIS layers and rasters (GDAL/OGR, PROJ); gdal_translate in the GIS example
+  libgmsh-dev  # the triangulation of meshes from GIS layers
   python3  # the river-flood example's mesh script, the example tests, bench/run.sh
 )
 

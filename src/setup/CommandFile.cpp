@@ -172,6 +172,8 @@ void readInitial(const json& block, const std::string& pointer, InitialCondition
             }
             ini.entries.push_back(e);
         }
+    } else if (type == "raster" || type == "hot_start") {
+        ini.kind = InitialCondition::Kind::Dry;  // the state comes from the data afterwards (InitialState.hpp)
     } else {
         throw SetupError(child(pointer, "type") + ": unknown initial condition type '" + type + "'");
     }

@@ -52,6 +52,7 @@ struct ModelContent {
     /// The node strings of STRINGDEF as lines: their names and rows (string index, x, y) of their nodes.
     std::vector<std::string> lineNames;
     std::vector<std::vector<double>> linePoints;
+    std::string crsWkt;  ///< the model's coordinate reference system (".config/crs"), empty when none is known
 };
 
 /// The kernel's timing row: the initialisation kernels once at the start, every other kernel every step.

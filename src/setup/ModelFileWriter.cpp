@@ -93,6 +93,8 @@ void writeThroughDataLayer(const std::string& file, const api::IModel& model, co
         writer->writeDoubleArray(dataio::H5FileNameDefinitions::NODECOORDINATES, static_cast<int>(rows.size()), 3,
                                  rows.data());
     }
+    if (!content.crsWkt.empty())
+        dataio::Archive::addHash(writer.get(), content.crsWkt, dataio::Archive::ROOT + "/crs");
 }
 
 /// Maps and data in the mesh framework's convention.

@@ -12,7 +12,11 @@
 #include "setup/ModelBuilder.hpp"
 #include "common/FileChecks.hpp"
 #include "setup/ModelFileWriter.hpp"
+#include "gis/GisError.hpp"
 #include "setup/SetupError.hpp"
+#include "setup/InitialState.hpp"
+#include "setup/LandUse.hpp"
+#include "setup/Terrain.hpp"
 #include "setup/mesh/Geometry.hpp"
 #include "setup/mesh/Mesh2dm.hpp"
 
@@ -52,12 +56,21 @@ void run(const std::string& commandFile, const std::string& output, int logLevel
     if (logLevel > 1)
         std::cout << " -> "
                   << "reading mesh <" << description.meshFile << ">" << std::endl;
-    const TriMesh mesh = read2dm(description.meshFile);
-    const MeshGeometry geometry = computeGeometry(mesh);
+    TriMesh mesh = read2dm(description.meshFile);
+    const TerrainSpec terrainSpec = readTerrain(doc, folderOf(commandFile));
+    const Terrain terrain = prepareTerrain(terrainSpec, description.meshFile, mesh);
+    const LandUseSpec landUse = readLandUse(doc, folderOf(commandFile));
+    applyMaterialPolygons(landUse, mesh);
+    MeshGeometry geometry = computeGeometry(mesh);
+    applyCellBed(terrainSpec, terrain, mesh, geometry);
     std::cout << " -> "
               << "mesh with " << geometry.nNodes << " nodes, " << geometry.nCells << " cells and " << geometry.nEdges
               << " edges" << std::endl;
-    const ModelContent content = buildModelContent(mesh, geometry, description);
+    reportTimeStepCells(mesh, geometry, description.parameters.cfl, description.parameters.gravity, std::cout);
+    ModelContent content = buildModelContent(mesh, geometry, description);
+    content.crsWkt = terrain.crsWkt;
+    applyInitialData(readInitialData(doc, folderOf(commandFile)), mesh, geometry, content);
+    applyFriction(landUse, geometry, content);
 
     std::unique_ptr<api::IModel> model(model::Factory::getModelFromCommandFile(text));
     // The model file replaces none of the files the command file named.
@@ -93,6 +106,9 @@ void runSetup(const std::string& commandFile, const std::string& output, int log
         std::cerr << " -> " << e.what() << std::endl;
         throw TerraException();
     } catch (const MeshError& e) {
+        std::cerr << " -> " << e.what() << std::endl;
+        throw TerraException();
+    } catch (const gis::GisError& e) {
         std::cerr << " -> " << e.what() << std::endl;
         throw TerraException();
     }

@@ -30,11 +30,33 @@ const char* const commandFileSchema = R"json({
                   "type": "object",
                   "description": "Mesh file, node strings and regions of the model.",
                   "required": ["mesh_file"],
-                  "optional": ["STRINGDEF", "REGIONDEF", "GAUGEDEF"],
+                  "optional": ["STRINGDEF", "REGIONDEF", "GAUGEDEF", "bed_raster", "cell_bed", "crs", "material_polygons"],
                   "properties": {
+                    "material_polygons": {
+                      "type": "object",
+                      "description": "Polygons whose integer attribute becomes the material id of the cells inside.",
+                      "required": ["file", "attribute"],
+                      "properties": {
+                        "file": {"type": "string", "description": "Layer as FILE or FILE:LAYER."},
+                        "attribute": {"type": "string", "description": "Attribute holding the material id."}
+                      }
+                    },
                     "mesh_file": {
                       "type": "string",
                       "description": "Mesh in the SMS 2DM format, relative to the command file's folder."
+                    },
+                    "bed_raster": {
+                      "type": "string",
+                      "description": "Raster of the bed elevation (any format GDAL reads); overrides the mesh's."
+                    },
+                    "cell_bed": {
+                      "type": "string",
+                      "description": "Cell bed: mean of its nodes, or from the raster at the centroid, mean or max.",
+                      "enum": ["nodes", "centroid", "mean", "max"]
+                    },
+                    "crs": {
+                      "type": "string",
+                      "description": "Coordinate reference system of the model, e.g. EPSG:25832."
                     },
                     "STRINGDEF": {
                       "type": "array",
@@ -112,10 +134,15 @@ const char* const commandFileSchema = R"json({
                       "type": "object",
                       "description": "Initial water surface and discharge.",
                       "required": ["type"],
-                      "optional": ["value", "values"],
+                      "optional": ["value", "values", "file", "quantity", "time", "model"],
                       "properties": {
                         "type": {"type": "string", "description": "How the initial state is given.",
-                                 "enum": ["dry", "water_surface", "index_table"]},
+                                 "enum": ["dry", "water_surface", "index_table", "raster", "hot_start"]},
+                        "file": {"type": "string", "description": "Raster, or results file of a hot start."},
+                        "quantity": {"type": "string", "description": "What the raster holds.",
+                                     "enum": ["water_surface", "depth"]},
+                        "time": {"type": "number", "description": "Time of the stored state of a hot start [s]."},
+                        "model": {"type": "string", "description": "Model file of the hot start's results file."},
                         "value": {"type": "number", "description": "Water surface elevation everywhere [m]."},
                         "values": {
                           "type": "array",
@@ -138,8 +165,37 @@ const char* const commandFileSchema = R"json({
                       "type": "object",
                       "description": "Bottom friction; its presence switches friction on.",
                       "required": ["type", "default_friction"],
-                      "optional": ["regions"],
+                      "optional": ["regions", "raster", "polygons"],
                       "properties": {
+                        "raster": {
+                          "type": "object",
+                          "description": "Land-use raster: friction per pixel class at the cell centroid.",
+                          "required": ["file", "classes"],
+                          "properties": {
+                            "file": {"type": "string", "description": "Raster of classes (any format GDAL reads)."},
+                            "classes": {
+                              "type": "array",
+                              "description": "Friction value of each class.",
+                              "items": {
+                                "type": "object",
+                                "required": ["value", "friction"],
+                                "properties": {
+                                  "value": {"type": "number", "description": "Pixel value of the class."},
+                                  "friction": {"type": "number", "description": "Roughness value of the class."}
+                                }
+                              }
+                            }
+                          }
+                        },
+                        "polygons": {
+                          "type": "object",
+                          "description": "Polygons with a roughness value attribute (any layer OGR reads).",
+                          "required": ["file", "attribute"],
+                          "properties": {
+                            "file": {"type": "string", "description": "Layer as FILE or FILE:LAYER."},
+                            "attribute": {"type": "string", "description": "Attribute holding the roughness."}
+                          }
+                        },
                         "type": {"type": "string", "description": "Roughness closure.",
                                  "enum": ["manning", "strickler", "log_law", "large_roughness"]},
                         "default_friction": {"type": "number", "description": "Roughness value of every cell.",

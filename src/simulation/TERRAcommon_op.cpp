@@ -839,6 +839,10 @@ void TERRAcommon::archive()
     const std::string text = dataio::Archive::getModel(h5Reader);
     dataio::Archive::addModel(h5Writer, text);
     dataio::Archive::addSimulation(h5Writer, commandFileReader->getHash());
+    // The coordinate system of the model, when the set-up knew one: results land where the model was drawn.
+    const std::string crsPath = dataio::Archive::ROOT + "/crs";
+    if (h5Reader->existDataset(crsPath))
+        dataio::Archive::addHash(h5Writer, dataio::Archive::getHash(h5Reader, crsPath), crsPath);
 }
 
 void TERRAcommon::printHash(const std::string& file)

@@ -418,4 +418,10 @@ std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> ResultsF
     return lines;
 }
 
+std::string ResultsFile::crsWkt() const
+{
+    const std::string path = "/" + dataio::Archive::ROOT + "/crs";
+    return exists(path) ? dataio::Archive::getHash(reader_.get(), path) : std::string();
+}
+
 }  // namespace results

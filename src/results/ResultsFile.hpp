@@ -98,6 +98,8 @@ public:
     /// Gauge names of the run (empty without gauges) and their recorded samples in time order: t, then surface,
     /// depth, u, v per gauge (surfaces with the elevation offset added); blocks of invalidated records left out.
     std::vector<std::string> gaugeNames() const;
+    /// The model's coordinate system as WKT (".config/crs"), empty when the run records none.
+    std::string crsWkt() const;
     std::vector<std::vector<double>> gaugeSamples() const;
     /// The gauges' points (name, x, y) and the node strings' lines (name, points), for pictures; empty when the
     /// run has none.

@@ -9,6 +9,7 @@
 
 #include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
+#include "results/RasterExport.hpp"
 #include "dataio/ResultReader.hpp"
 #include "results/XdmfExport.hpp"
 
@@ -327,6 +328,9 @@ void runResults(const RunOptions& options)
         }
         writePictures(file, name, options.times, component, stem, options);
     }
+
+    if (!options.rasterStem.empty())
+        writeRasters(file, options.rasterStem, options.rasterCell, options.times.empty() ? -1.0 : options.times.front());
 
     const std::string xdmf = options.xdmfFile.empty() ? defaultXdmfName(options.resultsFile) : options.xdmfFile;
     hydrova::refuseSameFile("file of derived values", derivedFileName(xdmf), {{"results file", options.resultsFile}});

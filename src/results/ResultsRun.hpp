@@ -24,6 +24,8 @@ struct RunOptions {
     double rangeMin = 0.0, rangeMax = 1.0;
     bool drawStrings = false;  ///< pictures show the node strings
     bool drawGauges = false;   ///< pictures show the gauges
+    std::string rasterStem;    ///< GeoTIFF rasters as rasterStem + "_<quantity>.tif"; empty: none
+    double rasterCell = 0.0;   ///< their cell size [m]
 };
 
 /// Units and colour scale of an output's picture.

@@ -26,6 +26,8 @@ public:
         delete rangeArg;
         delete stringsArg;
         delete gaugesArg;
+        delete rasterArg;
+        delete cellArg;
     }
 
     void addArguments() override
@@ -48,6 +50,10 @@ public:
                                                "double", *this);
         stringsArg = new TCLAP::SwitchArg("s", "strings", "draw the node strings on the pictures", *this, false);
         gaugesArg = new TCLAP::SwitchArg("G", "gauges", "draw the gauges on the pictures", *this, false);
+        rasterArg = new TCLAP::ValueArg<std::string>(
+            "", "raster", "GeoTIFF rasters OUTPUT_<quantity>.tif at the time of -t (default: the last)", false, "",
+            "OUTPUT", *this);
+        cellArg = new TCLAP::ValueArg<double>("", "cell", "cell size of the rasters [m]", false, 0.0, "SIZE", *this);
     }
 
     /// The file given with -f is a results file, not a JSON configuration.
@@ -87,6 +93,12 @@ public:
         }
         options.drawStrings = stringsArg->getValue();
         options.drawGauges = gaugesArg->getValue();
+        options.rasterStem = rasterArg->getValue();
+        options.rasterCell = cellArg->getValue();
+        if (!options.rasterStem.empty() && !(options.rasterCell > 0.0)) {
+            std::cerr << " -> --raster needs --cell SIZE greater than 0" << std::endl;
+            throw TerraException();
+        }
         results::runResults(options);
     }
 
@@ -101,6 +113,8 @@ private:
     TCLAP::MultiArg<double>* rangeArg = nullptr;
     TCLAP::SwitchArg* stringsArg = nullptr;
     TCLAP::SwitchArg* gaugesArg = nullptr;
+    TCLAP::ValueArg<std::string>* rasterArg = nullptr;
+    TCLAP::ValueArg<double>* cellArg = nullptr;
 };
 
 int main(int argc, char** argv)

@@ -356,3 +356,70 @@ TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
     for (const auto& row : timed) times.push_back(row[0]);
     EXPECT_EQ(times, expected);
 }
+
+/// A lake at rest on a plane bed rising to the left (dry left of x = 25 m), in ETRS89 / UTM 32N, as GeoTIFF rasters
+/// of 3 m cells (not aligned with the 10 m squares of the mesh), read back by GDAL's own programs: the maximum depth
+/// has the model's coordinate system, the geotransform of the mesh's box, no data where no water came and outside
+/// the mesh, and at every centre inside a triangle that triangle's stored value.
+TEST(WholeRun, RastersOfTheFloodMaximaHoldTheCellValuesAtTheirCentresWithTheModelsCoordinateSystem)
+{
+    if (testsupport::runProcess("command -v gdalinfo && command -v gdal_translate").status != 0)
+        GTEST_SKIP() << "gdalinfo and gdal_translate (Debian package gdal-bin) are not installed";
+    Case c("rasters");
+    c.mesh("--size 100 50 --cells 10 5 --origin 500000 5400000 --bed slope:0.004");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm", "crs": "EPSG:25832"},
+        "HYDRAULICS": {"INITIAL": {"type": "water_surface", "value": 0.3}, "FLOOD": {}}}}}})");
+    ASSERT_EQ(c.simulate(config(0.0, 2.0, 1.0, 0.01), "results.h5").status, 0);
+    const auto r = testsupport::runProcess(
+        testsupport::program("hydrova_results") + " -f results.h5 --raster lake --cell 3", c.dir().path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto info = testsupport::runProcess("gdalinfo lake_max_depth.tif", c.dir().path());
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Size is 34, 17"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Origin = (500000.000000000000000,5400050.000000000000000)"), std::string::npos);
+    EXPECT_NE(info.out.find("Pixel Size = (3.000000000000000,-3.000000000000000)"), std::string::npos);
+    EXPECT_NE(info.out.find("ETRS89 / UTM zone 32N"), std::string::npos);
+    EXPECT_NE(info.out.find("NoData Value=-9999"), std::string::npos);
+    ASSERT_EQ(testsupport::runProcess("gdal_translate -q -of XYZ lake_max_depth.tif lake.xyz", c.dir().path()).status, 0);
+
+    const std::string results = c.dir().file("results.h5");
+    const auto xyz = drivertest::readValues(results, "NodesAll/CoordDbl");
+    const auto topology = drivertest::readValues(results, "CellsAll/Topology");
+    const auto flood = drivertest::readValues(results, "RESULTS/CellsAll/FloodVar/0000000");
+    const double minDepth = drivertest::readValues(results, "Parameters/MinWaterDepth").at(0);
+    std::ifstream in(c.dir().file("lake.xyz"));
+    int inside = 0, dry = 0, outside = 0;
+    for (double x, y, v; in >> x >> y >> v;) {
+        // The triangle holding the centre, at least 1 mm inside it.
+        int holder = -1;
+        for (std::size_t t = 0; t < topology.size() / 3 && holder < 0; ++t) {
+            double px[3], py[3];
+            for (int k = 0; k < 3; ++k) {
+                const auto n = static_cast<std::size_t>(topology[3 * t + k]);
+                px[k] = xyz[3 * n];
+                py[k] = xyz[3 * n + 1];
+            }
+            bool in = true;
+            for (int k = 0; k < 3 && in; ++k) {
+                const double ex = px[(k + 1) % 3] - px[k], ey = py[(k + 1) % 3] - py[k];
+                in = (ex * (y - py[k]) - ey * (x - px[k])) / std::hypot(ex, ey) > 1e-3;
+            }
+            if (in) holder = static_cast<int>(t);
+        }
+        if (x > 500100.0) {
+            EXPECT_EQ(v, -9999.0) << x << " " << y;
+            ++outside;
+        } else if (holder < 0) {
+            continue;  // on an edge: either neighbour
+        } else if (flood[4 * holder + 1] > minDepth) {
+            EXPECT_EQ(v, static_cast<double>(static_cast<float>(flood[4 * holder + 1]))) << x << " " << y;
+            ++inside;
+        } else {
+            EXPECT_EQ(v, -9999.0) << x << " " << y;
+            ++dry;
+        }
+    }
+    EXPECT_GT(inside, 300);
+    EXPECT_GT(dry, 80);
+    EXPECT_EQ(outside, 17);
+}

@@ -67,7 +67,7 @@ const char* const configurationSchema = R"json({
           "properties": {
             "interval": {
               "type": "number",
-              "description": "Time between two samples of the gauges [s]; 0 records every step. Steps end on the sampling times.",
+              "description": "Time between two samples of the gauges [s]; 0 records every step; otherwise linear in time within the step that passes a sampling time.",
               "minimum": 0.0,
               "default": 0.0
             }

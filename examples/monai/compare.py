@@ -148,7 +148,7 @@ def main():
         cm, cs = first_crest(ts, vs)[::-1]
         pm, ps = first_crest(mt, mv)[::-1]
         dh, dt = pm - cm, ps - cs
-        print("| %s | %.2f | %.2f at %.2f | %.2f at %.2f | %+.2f | %+.2f |" % (g[2:], rmse, cm, cs, pm, ps, dh, dt))
+        print("| %s | %.3f | %.2f at %.2f | %.2f at %.2f | %+.2f | %+.2f |" % (g[2:], rmse, cm, cs, pm, ps, dh, dt))
         if a.check and (rmse > a.check[0] or abs(dh) > a.check[1] or abs(dt) > a.check[2]):
             failed.append(g)
     if a.results:

@@ -221,9 +221,7 @@ void TERRAcommon::advance(const double& target, const double& limit)
 void TERRAcommon::writeDueOutputs()
 {
     const bool output = outputPlan->execute(time);
-    // Every output time is also a gauge time, so that the series holds the stored fields' values.
-    const bool gauge = gaugePlan && gaugePlan->execute(time);
-    if (gauge || (output && !gaugeCells.empty())) sampleGauges();
+    if (!gaugeCells.empty()) sampleGauges(output);
     if (!output) return;
     if (keepRecordAt(time))
         gaugeSamples.clear();  // the record a re-run starts from keeps its gauge block as stored
@@ -259,9 +257,9 @@ void TERRAcommon::run()
     progressPlan.reset(progress ? Factory::createExecutionPlan(t0, (tEnd - t0) / progressCount, tEnd, true, t0)
                                 : Factory::createExecutionPlan(t0, tEnd, tEnd));
     initKernelPlans(t0);
-    if (!gaugeCells.empty())
-        gaugePlan.reset(gaugeInterval > 0.0 ? Factory::createExecutionPlan(t0, gaugeInterval, tEnd, false, 0.0)
-                                            : Factory::createExecutionPlan(t0, 0.0, tEnd));
+    // Gauge times are multiples of the interval from time 0, as output times are.
+    gaugeIndex = gaugeInterval > 0.0 ? static_cast<long long>(std::ceil(t0 / gaugeInterval - 1e-9)) : 0;
+    lastGaugeState.clear();
 
     time = t0;
     dt = kUnlimitedStep;
@@ -275,10 +273,8 @@ void TERRAcommon::run()
     reportProgress(wallStart, dtInit);
 
     while (time < tEnd) {
-        // The step ends at the next output time, gauge time or the end at the latest; the time-step kernel
-        // shortens it.
-        double target = std::min(outputPlan->nextTime(), tEnd);
-        if (gaugeInterval > 0.0 && gaugePlan) target = std::min(target, gaugePlan->nextTime());
+        // The step ends at the next output time or the end at the latest; the time-step kernel shortens it.
+        const double target = std::min(outputPlan->nextTime(), tEnd);
         const double limit = target - time;
         dt = std::min(kUnlimitedStep, limit);
         runDueKernels();
@@ -299,7 +295,6 @@ void TERRAcommon::run()
     op_timing_output();
     outputPlan.reset();
     progressPlan.reset();
-    gaugePlan.reset();
 }
 
 // ------------------------------------------------------------------------------------------------ model set-up
@@ -793,7 +788,7 @@ void TERRAcommon::writeGaugeDefinitions()
     h5Writer->writeIntVecVec(Names::GAUGECELLS, h5Reader->readIntVecVec(Names::GAUGECELLS));
 }
 
-void TERRAcommon::sampleGauges()
+void TERRAcommon::sampleGauges(const bool& output)
 {
     // The values as the full field holds them: surface and discharges are the stored floats, depth and velocity
     // follow from them in double as the results program derives them (0 velocity on cells not deeper than the
@@ -813,7 +808,32 @@ void TERRAcommon::sampleGauges()
         row.push_back(wet ? state[3 * cell + 1] / h : 0.0);
         row.push_back(wet ? state[3 * cell + 2] / h : 0.0);
     }
-    gaugeSamples.push_back(std::move(row));
+    // Every step (interval 0), or at the gauge times the step passed, linearly between the states at its start and
+    // end, so that the steps need not end on them; a gauge time the step ends on, and every output time, with the
+    // state itself.
+    bool taken = false;
+    if (gaugeInterval <= 0.0) {
+        gaugeSamples.push_back(row);
+        taken = true;
+    } else {
+        for (double t = static_cast<double>(gaugeIndex) * gaugeInterval; t <= time;
+             t = static_cast<double>(++gaugeIndex) * gaugeInterval) {
+            if (t == time || lastGaugeState.empty()) {
+                gaugeSamples.push_back(row);
+                gaugeSamples.back()[0] = t;
+                taken = t == time;
+                continue;
+            }
+            const double f = (t - lastGaugeState[0]) / (time - lastGaugeState[0]);
+            std::vector<double> between(row.size());
+            between[0] = t;
+            for (std::size_t k = 1; k < row.size(); ++k)
+                between[k] = lastGaugeState[k] + f * (row[k] - lastGaugeState[k]);
+            gaugeSamples.push_back(std::move(between));
+        }
+    }
+    if (output && !taken) gaugeSamples.push_back(row);
+    lastGaugeState = std::move(row);
 }
 
 void TERRAcommon::writeGaugeBlock(const double& t, const int& index)

@@ -107,8 +107,8 @@ protected:
     void initializeGauges();
     /// Copies the gauge names, points and cells and the node-string lines into a new results file.
     void writeGaugeDefinitions();
-    /// One sample of every gauge at `time`, kept until the next output record.
-    void sampleGauges();
+    /// The samples of every gauge due at `time` (and at an output time its state), kept until the next record.
+    void sampleGauges(const bool& output);
     /// The samples since the last output record as the gauge block of record `index`.
     void writeGaugeBlock(const double& t, const int& index);
 
@@ -170,7 +170,9 @@ protected:
     double gaugeInterval = 0.0;
     /// The minimum water depth as the model file holds it (double): cells below it have no velocity.
     double gaugeMinDepth = 0.0;
-    std::unique_ptr<api::IExecutionPlan> gaugePlan;
+    /// Index k of the next gauge time k x interval, and the gauge values at the end of the step before.
+    long long gaugeIndex = 0;
+    std::vector<double> lastGaugeState;
     /// Samples not yet written: t, then surface, depth, u, v per gauge.
     std::vector<std::vector<double>> gaugeSamples;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).

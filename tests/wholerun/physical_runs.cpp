@@ -262,7 +262,8 @@ TEST(WholeRun, EveryOutputTimeIsStoredExactlyAndTheEndStateIsTheLastRecord)
 /// value of its cell in the stored field, bit for bit (surface, depth, velocity as hydrova_results derives them),
 /// and recording leaves the fields as they are without gauges (stored compressed there: the same values, records
 /// through the shuffle and deflate filters). At an interval of 0.3 s the samples are the
-/// multiples of 0.3 s and the output times (1 s), nothing else.
+/// multiples of 0.3 s and the output times (1 s), nothing else, those between two steps interpolated linearly
+/// between the every-step samples (the steps are the same).
 TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
 {
     const char* setup = R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"%s},
@@ -347,6 +348,7 @@ TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
     }
 
     const auto [timed, unused] = samplesOf(R"("GAUGES": {"interval": 0.3}, )", "");
+    EXPECT_EQ(c.state("results.h5", 6), plain.state("results.h5", 6)) << "sampling at an interval changed the steps";
     std::vector<double> expected;
     for (int k = 0; k * 0.3 < 6.0; ++k) expected.push_back(k * 0.3);
     for (int k = 1; k <= 6; ++k) expected.push_back(k);
@@ -355,6 +357,16 @@ TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
     std::vector<double> times;
     for (const auto& row : timed) times.push_back(row[0]);
     EXPECT_EQ(times, expected);
+    for (const auto& row : timed) {
+        const auto after = std::lower_bound(everyStep.begin(), everyStep.end(), row[0],
+                                            [](const std::vector<double>& s, double t) { return s[0] < t; });
+        ASSERT_NE(after, everyStep.end());
+        const auto& b = *after;
+        const auto& a = after == everyStep.begin() ? b : *(after - 1);
+        const double f = b[0] == row[0] ? 1.0 : (row[0] - a[0]) / (b[0] - a[0]);
+        for (std::size_t k = 1; k < row.size(); ++k)
+            EXPECT_NEAR(row[k], a[k] + f * (b[k] - a[k]), 1e-12) << "t = " << row[0] << ", column " << k;
+    }
 }
 
 /// A lake at rest on a plane bed rising to the left (dry left of x = 25 m), in ETRS89 / UTM 32N, as GeoTIFF rasters

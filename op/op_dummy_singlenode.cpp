@@ -1,28 +1,28 @@
 // Multi-process and accelerator entry points of a single-process run: no-ops with fixed results, so that loop code
 // written for distributed runs links unchanged; the import/export facility is unsupported and ends the process.
+// A build with HYDROVA_MPI takes the halo, reduction, partitioning and rank entry points from op_mpi.cpp instead.
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "op/op_openmp_decl.h"
 #include "op/op_par_loop.hpp"
 
+#ifndef HYDROVA_MPI
 int op_mpi_halo_exchanges(op_set set, int nargs, op_arg* args)
 {
     (void)nargs;
     (void)args;
     return set->size;
 }
+#endif
 int op_mpi_halo_exchanges_cuda(op_set set, int nargs, op_arg* args)
 {
     (void)nargs;
     (void)args;
     return set->size;
 }
+#ifndef HYDROVA_MPI
 void op_mpi_set_dirtybit(int, op_arg*) {}
-void op_mpi_set_dirtybit_cuda(int, op_arg*) {}
-void op_mpi_wait_all(int, op_arg*) {}
-void op_mpi_wait_all_cuda(int, op_arg*) {}
-void op_mpi_reset_halos(int, op_arg*) {}
 void op_mpi_barrier() {}
 void op_mpi_reduce_combined(op_arg*, int) {}
 void op_mpi_reduce_float(op_arg*, float*) {}
@@ -30,11 +30,35 @@ void op_mpi_reduce_double(op_arg*, double*) {}
 void op_mpi_reduce_int(op_arg*, int*) {}
 void op_mpi_reduce_bool(op_arg*, bool*) {}
 void op_partition(char const*, char const*, op_set, op_map, op_dat) {}
+void op_partition_follow(op_map) {}
+void op_partition_whole(op_set) {}
+void op_partition_pull(op_map) {}
+int op_is_root() { return 1; }
+int op_mpi_rank() { return 0; }
+int op_mpi_nranks() { return 1; }
+int op_mpi_gather(op_dat, char**, int*) { return -1; }
+void op_mpi_mark_output() {}
+const int* op_mpi_global_ids(op_set, int*, int*) { return nullptr; }
+char* op_mpi_local_rows(op_set, size_t, const char*) { return nullptr; }
+void op_mpi_sent(double* messages, double* bytes)
+{
+    *messages = 0.0;
+    *bytes = 0.0;
+}
+double op_mpi_max_sum(double value, double* sum)
+{
+    *sum = value;
+    return value;
+}
+#endif
+void op_mpi_set_dirtybit_cuda(int, op_arg*) {}
+void op_mpi_wait_all(int, op_arg*) {}
+void op_mpi_wait_all_cuda(int, op_arg*) {}
+void op_mpi_reset_halos(int, op_arg*) {}
 void op_partition_reverse() {}
 void op_renumber(op_map) {}
 void op_upload_all() {}
 void deviceSync() {}
-int op_is_root() { return 1; }
 double op_mpi_perf_time(char const*, double time) { return time; }
 int getSetSizeFromOpArg(op_arg* arg) { return arg->opt ? arg->dat->set->size : 0; }
 int getHybridGPU() { return OP_hybrid_gpu; }

@@ -8,7 +8,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "op/op_openmp_decl.h"
 #include "op/op_util.h"
@@ -201,19 +204,40 @@ void write_string_attribute(hid_t dset, const char* name, const char* value)
     H5Awrite(attr.get(), type.get(), value);
 }
 
-/// Reads `rows` x `cols` elements (or fewer rows when the dataset has fewer) into `buffer`, converted to `memtype`.
-bool read_rows(hid_t dset, hid_t memtype, long rows, long fileRows, int cols, void* buffer)
+/// Reads `rows` x `cols` elements from row `first` on (or fewer rows when the dataset has fewer) into `buffer`,
+/// converted to `memtype`.
+bool read_rows(hid_t dset, hid_t memtype, long rows, long fileRows, int cols, void* buffer, long first = 0)
 {
-    const long n = rows < fileRows ? rows : fileRows;
+    const long n = rows < fileRows - first ? rows : fileRows - first;
     if (n <= 0 || cols <= 0) return true;
     H5Id fspace(H5Dget_space(dset), H5Sclose);
     const int ndims = H5Sget_simple_extent_ndims(fspace.get());
-    hsize_t start[2] = {0, 0};
+    hsize_t start[2] = {(hsize_t)first, 0};
     hsize_t count[2] = {(hsize_t)n, (hsize_t)cols};
     if (ndims >= 1) H5Sselect_hyperslab(fspace.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
     hsize_t total = (hsize_t)n * cols;
     H5Id mspace(H5Screate_simple(1, &total, nullptr), H5Sclose);
     return H5Dread(dset, memtype, mspace.get(), fspace.get(), H5P_DEFAULT, buffer) >= 0;
+}
+
+/// A distributed run: the rows of this process's elements (global numbers ids[l] for local element l), read in
+/// slices of the file, so that no process holds the whole dataset. Rows beyond the file's stay zero.
+bool read_local_rows(hid_t dset, hid_t memtype, long fileRows, int cols, size_t rowBytes, const int* ids, int n,
+                     char* buffer)
+{
+    std::vector<std::pair<int, int>> order((size_t)n);
+    for (int l = 0; l < n; ++l) order[(size_t)l] = {ids[l], l};
+    std::sort(order.begin(), order.end());
+    const long slice = 1 << 16;
+    std::vector<char> rows((size_t)slice * rowBytes);
+    for (size_t i = 0; i < order.size() && order[i].first < fileRows;) {
+        const long first = order[i].first;
+        if (!read_rows(dset, memtype, slice, fileRows, cols, rows.data(), first)) return false;
+        for (; i < order.size() && order[i].first < first + slice && order[i].first < fileRows; ++i)
+            memcpy(buffer + (size_t)order[i].second * rowBytes, rows.data() + (size_t)(order[i].first - first) * rowBytes,
+                   rowBytes);
+    }
+    return true;
 }
 
 }  // namespace
@@ -363,9 +387,15 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
         op_printf("unknown type for dat\n");
         exit(2);
     }
-    const size_t bytes = (size_t)set->size * dim * typeSize;
+    // A set divided over processes already: this process's elements only.
+    int global = 0, local = 0;
+    const int* ids = op_mpi_global_ids(set, &local, &global);
+    const size_t bytes = (size_t)(ids != nullptr ? local : set->size) * dim * typeSize;
     char* data = (char*)xcalloc(bytes > 0 ? bytes : 1, 1);
-    if (!read_rows(dset, memtype, set->size, props.count, dim, data)) {
+    const bool read = ids != nullptr
+                          ? read_local_rows(dset, memtype, props.count, dim, (size_t)dim * typeSize, ids, local, data)
+                          : read_rows(dset, memtype, set->size, props.count, dim, data);
+    if (!read) {
         op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
         exit(2);
     }
@@ -376,11 +406,33 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
 
 namespace {
 int compressionLevel = 0;
+void write_dat(op_dat dat, const char* file, const char* path);
 }  // namespace
 
 void op_hdf5_set_compression(int level) { compressionLevel = level < 0 ? 0 : level > 9 ? 9 : level; }
 
 void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
+{
+    // A distributed run writes from rank 0 alone, the elements of every process in their original order: the file
+    // is the one a single process writes.
+    char* whole = nullptr;
+    int rows = 0;
+    const int gathered = op_mpi_gather(dat, &whole, &rows);
+    if (gathered < 0) {
+        write_dat(dat, file, path);
+    } else if (gathered == 1) {
+        op_set_core set = *dat->set;
+        set.size = rows;
+        op_dat_core copy = *dat;
+        copy.set = &set;
+        copy.data = whole;
+        write_dat(&copy, file, path);
+        op_free(whole);
+    }
+}
+
+namespace {
+void write_dat(op_dat dat, const char* file, const char* path)
 {
     op_printf("Writing '%s' to file '%s'\n", path, file);
     open_library();
@@ -488,6 +540,7 @@ void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
     write_int_attribute(dset.get(), "dim", dat->dim);
     write_string_attribute(dset.get(), "type", dat->type);
 }
+}  // namespace
 
 void op_fetch_data_hdf5_file(op_dat dat, const char* file) { op_fetch_data_hdf5(dat, file, dat->name); }
 

@@ -173,6 +173,7 @@ void op_set_args(int argc, char* argv)
 
 void op_init_core(int argc, char** argv, int diags)
 {
+    op_mpi_mark_output();
     op_printf("\n Initializing OP2\n");
     OP_diags = diags;
 
@@ -293,6 +294,7 @@ op_dat op_decl_dat_core(op_set set, int dim, const char* type, int type_size, ch
     dat->type = copy_string(type);
     dat->name = copy_string(name);
     dat->dirty_hd = 0;
+    dat->dirtybit = 0;
     dat->user_managed = 1;
 
     op_dat_entry* item = (op_dat_entry*)op_malloc(sizeof(op_dat_entry));
@@ -354,7 +356,7 @@ op_dat op_decl_dat_temp_core(op_set set, int dim, const char* type, int type_siz
         exit(2);
     }
     op_dat dat = op_decl_dat_core(set, dim, type, type_size, data, name);
-    const size_t bytes = (size_t)dim * (size_t)set->size * (size_t)type_size;
+    const size_t bytes = (size_t)dim * (size_t)op_local_extent(set) * (size_t)type_size;
     dat->data = (char*)op_calloc(bytes > 0 ? bytes : 1, 1);
     dat->user_managed = 0;
     return dat;
@@ -675,6 +677,24 @@ void op_timing_output_core()
                    deviation(mean_m, sq_m), mean_t, deviation(mean_t, sq_t), used, total, r.name);
         }
     }
+    // A distributed run: each loop's time on the slowest process and on the average one (every process calls this).
+    const int nranks = op_mpi_nranks();
+    if (nranks > 1) {
+        printf("\n  time over %d processes:   max (s)     mean (s)   kernel name\n", nranks);
+        for (int n = 0; n < OP_kern_max; ++n) {
+            op_kernel& r = OP_kernels[n];
+            if (r.count <= 0) continue;
+            double sum = 0.0;
+            const double max = op_mpi_max_sum(r.time, &sum);
+            printf("                        %10.4f;  %10.4f;   %s \n", max, sum / nranks, r.name);
+        }
+        double messages = 0.0, bytes = 0.0, allMessages = 0.0, allBytes = 0.0;
+        op_mpi_sent(&messages, &bytes);
+        const double maxMessages = op_mpi_max_sum(messages, &allMessages);
+        const double maxBytes = op_mpi_max_sum(bytes, &allBytes);
+        printf("  halo sent: %.0f messages, %.3f MB by the busiest process; %.0f messages, %.3f MB by all\n",
+               maxMessages, maxBytes / 1e6, allMessages, allBytes / 1e6);
+    }
 }
 
 void op_timings_to_csv(const char* outputFileName)
@@ -692,8 +712,8 @@ void op_timings_to_csv(const char* outputFileName)
         for (int t = 0; t < r.ntimes; ++t) {
             if (t > 0 && r.times[t] == 0.0) continue;
             const bool first = t == 0;
-            fprintf(f, "%d,%d,%d,%d,%d,%f,%f,%f,%f,%f,%s\n", 0, t, 1, r.ntimes, r.count, r.times[t],
-                    first ? r.plan_time : 0.0, first ? r.mpi_time : 0.0, first ? r.transfer / 1e9 : 0.0,
+            fprintf(f, "%d,%d,%d,%d,%d,%f,%f,%f,%f,%f,%s\n", op_mpi_rank(), t, op_mpi_nranks(), r.ntimes, r.count,
+                    r.times[t], first ? r.plan_time : 0.0, first ? r.mpi_time : 0.0, first ? r.transfer / 1e9 : 0.0,
                     first ? r.transfer2 / 1e9 : 0.0, r.name);
         }
     }

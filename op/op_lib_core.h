@@ -19,11 +19,14 @@ struct op_set_core {
     int index;         ///< position in OP_set_list, in order of declaration
     int size;          ///< number of elements
     char const* name;  ///< owned copy of the declared name
-    int core_size;     ///< equals size (single process)
-    int exec_size;     ///< imported executed elements: 0 in a single-process run
-    int nonexec_size;  ///< imported non-executed elements: 0
+    int core_size;     ///< equals size (owned elements)
+    int exec_size;     ///< imported executed elements: always 0 (no element is computed twice)
+    int nonexec_size;  ///< imported (halo) elements after the owned ones: 0 in a single-process run
 };
 typedef op_set_core* op_set;
+
+/// Elements held by this process: owned, then imported. Data arrays and map targets span this many elements.
+inline int op_local_extent(op_set set) { return set->size + set->exec_size + set->nonexec_size; }
 
 /// A fixed-width table from the elements of `from` to elements of `to`, row-major: map[e * dim + k].
 struct op_map_core {
@@ -47,6 +50,7 @@ struct op_dat_core {
     char const* type;  ///< owned copy of the component type name ("float", "int", "double", ...)
     char const* name;  ///< owned copy of the name
     int dirty_hd;      ///< 0 (no device copies)
+    int dirtybit;      ///< 1: written since its imported elements were last brought up to date (distributed runs)
     int user_managed;  ///< 1: caller storage, never freed here; 0: temporary data owned by the framework
 };
 typedef op_dat_core* op_dat;
@@ -91,7 +95,7 @@ struct op_kernel {
     float plan_time;   ///< seconds spent planning
     float transfer;    ///< estimated bytes moved (used bytes)
     float transfer2;   ///< estimated bytes moved in whole cache lines (indirect loops)
-    float mpi_time;    ///< always 0
+    float mpi_time;    ///< seconds spent exchanging imported elements and combining reductions (0: one process)
 };
 
 struct op_plan;
@@ -159,6 +163,26 @@ void op_timings_to_csv(char const* outputFileName);
 void op_timing_output_2_file(char const* outputFileName);
 void op_compute_moment(double t, double* first, double* second);
 void op_compute_moment_across_times(double* times, int ntimes, bool ignore_zero_times, double* first, double* second);
+
+// ---- distributed runs (fixed results in a single-process run) ----
+/// Gathers the owned elements of `dat` from every process to rank 0 in the original element order: 1 on rank 0,
+/// with *dest a new op_malloc'd array of *rows elements (the caller frees it); 0 on the other processes; -1 when the
+/// run is not distributed (nothing gathered, nothing written).
+int op_mpi_gather(op_dat dat, char** dest, int* rows);
+/// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
+double op_mpi_max_sum(double value, double* sum);
+int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
+int op_mpi_rank();    ///< this process's rank: 0 in a single-process run
+/// Once the sets are divided: the original number of each of the set's local elements (owned, then imported), their
+/// count in *local and the whole set's size in *global; null before the division and in a single-process run.
+const int* op_mpi_global_ids(op_set set, int* local, int* global);
+/// Once the sets are divided: a new op_malloc'd array of the local elements' rows of `global`, an array over the whole
+/// set of `bytes` a row; null before the division, in a single-process run and for a null `global`.
+char* op_mpi_local_rows(op_set set, size_t bytes, const char* global);
+/// Halo messages this process has sent and their bytes (0 in a single-process run).
+void op_mpi_sent(double* messages, double* bytes);
+/// Distributed runs: a failing process other than rank 0 reports its standard output from this point on.
+void op_mpi_mark_output();
 
 // ---- printing and allocation used by the framework ----
 void op_printf(char const* format, ...) __attribute__((format(printf, 1, 2)));

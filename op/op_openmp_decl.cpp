@@ -41,7 +41,13 @@ op_map op_decl_map(op_set from, op_set to, int dim, int* imap, char const* name)
 
 op_dat op_decl_dat_char(op_set set, int dim, char const* type, int type_size, char* data, char const* name)
 {
-    return op_decl_dat_core(set, dim, type, type_size, data, name);
+    // Declared after the division of a distributed run: the caller's array spans the whole set, the framework keeps
+    // a copy of the process's rows (and the caller keeps its array).
+    char* rows = set != nullptr && dim > 0 ? op_mpi_local_rows(set, (size_t)dim * type_size, data) : nullptr;
+    if (rows == nullptr) return op_decl_dat_core(set, dim, type, type_size, data, name);
+    op_dat dat = op_decl_dat_core(set, dim, type, type_size, rows, name);
+    dat->user_managed = 0;
+    return dat;
 }
 
 op_dat op_decl_dat_temp_char(op_set set, int dim, char const* type, int type_size, char const* name)

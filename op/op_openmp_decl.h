@@ -109,12 +109,29 @@ void op_mpi_reduce(op_arg* args, T* data)
     (void)args;
     (void)data;
 }
+/// Distributed runs: partitions `prime_set` with the partitioner `lib_name` ("METIS"; `lib_routine` "KWAY" or
+/// "RECURSIVE", empty for KWAY) over the graph of `prime_map` (a map from the prime set to itself, or a map of width
+/// 2 or more into it whose columns join elements), lets every other set follow its maps, and replaces every declared
+/// map and datum by this process's owned elements and one layer of imported ones. Call it once, after every set and
+/// map is declared and before the first loop; data declared afterwards (by op_decl_dat over the whole set, or by
+/// op_decl_dat_hdf5) keep this process's elements only. A single-process run is left as it is. `coords` is unused.
 void op_partition(char const* lib_name, char const* lib_routine, op_set prime_set, op_map prime_map, op_dat coords);
+/// Names the map whose column-0 target decides, in op_partition, which process owns each element of map->from
+/// (default: the first declared map from that set whose target set is already placed).
+void op_partition_follow(op_map map);
+/// Keeps every element of `set` on rank 0 in op_partition (a loop over it then runs in the order of one process).
+void op_partition_whole(op_set set);
+/// In op_partition, every target of the map's rows goes to the process owning the row's element: a loop over
+/// map->from that writes through the map then writes only owned elements. The map's source set must be the prime
+/// set or one kept whole.
+void op_partition_pull(op_map map);
+int op_mpi_rank();    ///< this process's rank: 0 in a single-process run
+int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
 void op_partition_reverse();
 void op_renumber(op_map base);
 void op_upload_all();
 void deviceSync();
-int op_is_root();                                        ///< 1
+int op_is_root();                                        ///< 1 on rank 0 (every single-process run)
 double op_mpi_perf_time(char const* name, double time);  ///< returns time unchanged
 int getSetSizeFromOpArg(op_arg* arg);                    ///< arg->dat->set->size when in use, else 0
 int getHybridGPU();                                      ///< OP_hybrid_gpu

@@ -20,7 +20,10 @@
 // arrives as a null pointer (or an array of null pointers) that the kernel must not dereference.
 //
 // Read globals are copied once per call and reduction partials are kept per thread while it runs its elements, so the
-// kernel's pointer refers to a thread-local value; partials are combined in thread order after the parallel region.
+// kernel's pointer refers to a thread-local value; partials are combined in thread order after the parallel region,
+// and then across the processes of a distributed run (op_mpi_reduce_combined; minima and maxima are exact in any
+// order). Data read through a map have their imported elements brought up to date before the loop when they were
+// written since (op_mpi_halo_exchanges), and every argument the loop writes is marked so (op_mpi_set_dirtybit).
 //
 // Worked example: a loop over edges that adds a flux to the two cells of each edge (edge->cell map of width 2),
 // reads an edge length directly, and finds the minimum of a float over the edges:
@@ -573,6 +576,7 @@ void run_direct(int k, char const* name, op_set set, F& kernel, std::index_seque
     }
     (a.combine(std::get<I>(accs), nthreads), ...);
 
+    op_mpi_reduce_combined(args, nargs);
     op_mpi_set_dirtybit(nargs, args);
     op_timers_core(&cpu_t2, &wall_t2);
     op_kernel& rec = OP_kernels[k];
@@ -675,6 +679,7 @@ void run_indirect(int k, char const* name, op_set set, const int (&declInds)[NI]
     }
 
     op_mpi_wait_all(nargs, args);
+    op_mpi_reduce_combined(args, nargs);
     op_mpi_set_dirtybit(nargs, args);
     op_timers_core(&cpu_t2, &wall_t2);
     op_kernel& rec = OP_kernels[k];

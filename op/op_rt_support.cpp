@@ -275,7 +275,7 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
         const auto& cols = columns[d];
         int targetSize = 0;
         for (int m : indArgs)
-            if (canon[inds[m]] == d) targetSize = std::max(targetSize, args[m].dat->set->size);
+            if (canon[inds[m]] == d) targetSize = std::max(targetSize, op_local_extent(args[m].dat->set));
         listed.assign(((size_t)targetSize + 63) / 64, 0);
         pos.resize(targetSize);
         // The tables are built in place in their final storage, so that no copy of them is ever held twice.
@@ -355,7 +355,7 @@ op_plan* op_plan_core(const char* name, op_set set, int part_size, int nargs, op
         if (it == workDats.end()) workDats.push_back(args[m].dat);
     }
     std::vector<std::vector<unsigned int>> work(workDats.size());
-    for (size_t w = 0; w < workDats.size(); ++w) work[w].assign(workDats[w]->set->size, 0u);
+    for (size_t w = 0; w < workDats.size(); ++w) work[w].assign(op_local_extent(workDats[w]->set), 0u);
 
     // Element colours within each block, in passes of 32 colours. A loop that modifies nothing through a map
     // colours every element 0: the pool's table of zeros serves it without a new table.
@@ -634,7 +634,7 @@ void op_plan_check(op_plan const& plan, int ninds, int* inds)
         int rep = -1;
         for (int m = 0; m < plan.nargs; ++m)
             if (inds[m] == d && plan.loc_maps[m] != nullptr) rep = m;
-        const int limit = rep >= 0 ? plan.dats[rep]->set->size : 0;
+        const int limit = rep >= 0 ? op_local_extent(plan.dats[rep]->set) : 0;
         for (int b = 0; b < nblocks; ++b) {
             const int* tl = plan.ind_maps[d] + plan.ind_offs[(size_t)b * ninds + d];
             const int n = plan.ind_sizes[(size_t)b * ninds + d];

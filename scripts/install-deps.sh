@@ -12,7 +12,9 @@ packages=(
   libcairo2-dev libxml2-utils libxml2-dev
   libgdal-dev gdal-bin  # GIS layers and rasters (GDAL/OGR, PROJ); gdal_translate in the GIS example
   libgmsh-dev  # the triangulation of meshes from GIS layers
+  openmpi-bin libopenmpi-dev libmetis-dev  # distributed runs: mpirun, MPI, the cell-graph partitioner
   python3  # the river-flood example's mesh script, the example tests, bench/run.sh
+  clang libclang-rt-dev  # libFuzzer and AddressSanitizer of the fuzz harnesses (scripts/fuzz.sh)
 )
 
 missing=()

@@ -4,14 +4,17 @@
 
 #include "common/TerraException.hpp"
 
-HydrovaCmdLine::HydrovaCmdLine(const std::string& message) : TCLAP::CmdLine(message, ' ', HYDROVA_VERSION, true)
+HydrovaCmdLine::HydrovaCmdLine(const std::string& message, bool withArchive)
+    : TCLAP::CmdLine(message, ' ', HYDROVA_VERSION, true)
 {
     printHeader();
     setExceptionHandling(true);
     fileArg = new TCLAP::ValueArg<std::string>("f", "file", "the configuration file", true, "", "string", *this);
     logArg = new TCLAP::ValueArg<int>("l", "log", "level of debug messages", false, 0, "int", *this);
     nthreadsArg = new TCLAP::ValueArg<int>("n", "nthreads", "number of threads", false, 1, "int", *this);
-    archiveArg = new TCLAP::ValueArg<std::string>("a", "archive", "restore the archive", false, "", "string", *this);
+    if (withArchive)
+        archiveArg =
+            new TCLAP::ValueArg<std::string>("a", "archive", "restore the archive", false, "", "string", *this);
 }
 
 HydrovaCmdLine::~HydrovaCmdLine()
@@ -26,7 +29,7 @@ HydrovaCmdLine::~HydrovaCmdLine()
 std::string HydrovaCmdLine::getJsonFile() const { return fileArg->getValue(); }
 int HydrovaCmdLine::getLogLevel() const { return logArg->getValue(); }
 int HydrovaCmdLine::getNthreads() const { return nthreadsArg->getValue(); }
-std::string HydrovaCmdLine::getArchive() const { return archiveArg->getValue(); }
+std::string HydrovaCmdLine::getArchive() const { return archiveArg != nullptr ? archiveArg->getValue() : ""; }
 
 void HydrovaCmdLine::printHeader()
 {

@@ -7,8 +7,9 @@
 
 class HydrovaCmdLine : public TCLAP::CmdLine {
 public:
-    /// Prints the header before any argument is defined, then adds -f, -l, -n and -a.
-    explicit HydrovaCmdLine(const std::string& message);
+    /// Prints the header before any argument is defined, then adds -f, -l, -n and, for the programs that restore
+    /// an archived file (withArchive), -a.
+    explicit HydrovaCmdLine(const std::string& message, bool withArchive = true);
     /// Deletes the arguments and prints the closing lines: reached only when the run ended normally.
     ~HydrovaCmdLine() override;
 
@@ -18,6 +19,7 @@ public:
     std::string getJsonFile() const;
     int getLogLevel() const;
     int getNthreads() const;
+    /// The -a value; empty when it was not given or the program has no -a.
     std::string getArchive() const;
 
     static void printHeader();
@@ -27,5 +29,5 @@ protected:
     TCLAP::ValueArg<std::string>* fileArg;
     TCLAP::ValueArg<int>* logArg;
     TCLAP::ValueArg<int>* nthreadsArg;
-    TCLAP::ValueArg<std::string>* archiveArg;
+    TCLAP::ValueArg<std::string>* archiveArg = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "HydrovaMain.hpp"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -16,7 +18,7 @@ std::string describe(const char* name)
 }
 }  // namespace
 
-HydrovaMain::HydrovaMain(const char* name) : HydrovaCmdLine(describe(name)) {}
+HydrovaMain::HydrovaMain(const char* name, bool withArchive) : HydrovaCmdLine(describe(name), withArchive) {}
 
 void HydrovaMain::parseCmdLine(int argc, char** argv)
 {
@@ -53,6 +55,12 @@ int HydrovaMain::go()
 
 void HydrovaMain::validateJSONfile(const std::string& configFile, const char* schema)
 {
+    struct stat info {};
+    if (::stat(configFile.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        std::cerr << " -> "
+                  << "configuration file is not a regular file: " << configFile << std::endl;
+        throw TerraException();
+    }
     std::ifstream config(configFile);
     if (!config) {
         std::cerr << " -> "

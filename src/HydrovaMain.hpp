@@ -8,8 +8,8 @@
 
 class HydrovaMain : public HydrovaCmdLine {
 public:
-    /// `name` is the program's short name ("simulation", "setup", "results").
-    explicit HydrovaMain(const char* name);
+    /// `name` is the program's short name ("simulation", "setup", "results"); withArchive: the program has -a.
+    explicit HydrovaMain(const char* name, bool withArchive = true);
 
     virtual void addArguments() = 0;
     /// True when go() is to validate the configuration file first.

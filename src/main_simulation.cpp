@@ -1,4 +1,6 @@
 // Entry of the simulation program: its arguments, its configuration check and the hand-over to the driver.
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iostream>
 
@@ -7,6 +9,7 @@
 #include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
 #include "dataio/H5FileNameDefinitions.hpp"
+#include "op/op_openmp_decl.h"
 #include "simulation/TERRAdomain_op.hpp"
 
 class HydrovaSimulation : public HydrovaMain {
@@ -47,7 +50,12 @@ public:
         }
         const std::string results = dataio::H5FileNameDefinitions::getResultFileName(outputArg->getValue());
         hydrova::refuseSameFile("results file", results, inputs);
-        hydrova::refuseFileInUse(results);
+        // Rank 0 alone asks: the processes of a distributed run would see each other's short-lived test locks.
+        if (op_is_root()) hydrova::refuseFileInUse(results);
+        if (getNthreads() < 1) {
+            std::cerr << " -> the number of threads (-n) must be at least 1, not " << getNthreads() << std::endl;
+            throw TerraException();
+        }
         return true;
     }
 
@@ -57,6 +65,15 @@ public:
         // library's failure to open it.
         if (!std::ifstream(runArg->getValue())) {
             std::cerr << " -> " << "runfile not found: " << runArg->getValue() << std::endl;
+            throw TerraException();
+        }
+        // A results folder that does not exist would otherwise surface as the HDF5 library's failure to create.
+        const std::string& output = outputArg->getValue();
+        const std::string folder =
+            output.find('/') == std::string::npos ? "." : output.substr(0, output.rfind('/') + 1);
+        struct stat info {};
+        if (getArchive().empty() && (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+            std::cerr << " -> the folder of the results file does not exist: " << folder << std::endl;
             throw TerraException();
         }
         // The domain object is the driver; it composes the model and opens both input files on construction.

@@ -1,5 +1,8 @@
 #include "setup/CommandFile.hpp"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -27,7 +30,9 @@ const json* find(const json& object, const char* key)
 double number(const json& value, const std::string& pointer)
 {
     if (!value.is_number()) throw SetupError(pointer + ": this value must be a number");
-    return value.get<double>();
+    const double x = value.get<double>();
+    if (!std::isfinite(x)) throw SetupError(pointer + ": this value must be a finite number");
+    return x;
 }
 
 bool boolean(const json& value, const std::string& pointer)
@@ -48,8 +53,14 @@ std::vector<int> materialList(const json& value, const std::string& pointer)
         throw SetupError(pointer + ": a non-empty list of material ids is required");
     std::vector<int> ids;
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (!value[i].is_number_integer()) throw SetupError(child(pointer, i) + ": a material id must be an integer");
-        ids.push_back(value[i].get<int>());
+        const json& v = value[i];
+        // Unsigned or non-negative: a material id is a whole number from 0 to the largest int, never wrapped.
+        const bool fits = v.is_number_unsigned() ? v.get<std::uint64_t>() <= std::numeric_limits<int>::max()
+                                                 : v.is_number_integer() && v.get<std::int64_t>() >= 0;
+        if (!fits)
+            throw SetupError(child(pointer, i) + ": a material id must be a whole number from 0 to " +
+                             std::to_string(std::numeric_limits<int>::max()));
+        ids.push_back(v.get<int>());
     }
     return ids;
 }
@@ -131,7 +142,8 @@ void readGeometry(const json& geometry, const std::string& pointer, const std::s
     }
 }
 
-void readParameters(const json& block, const std::string& pointer, HydraulicParameters& p)
+void readParameters(const json& block, const std::string& pointer, HydraulicParameters& p,
+                    std::vector<std::string>& warnings)
 {
     if (const json* v = find(block, "CFL")) p.cfl = number(*v, child(pointer, "CFL"));
     if (const json* v = find(block, "max_time_step")) p.maxTimeStep = number(*v, child(pointer, "max_time_step"));
@@ -139,10 +151,18 @@ void readParameters(const json& block, const std::string& pointer, HydraulicPara
         p.minimumWaterDepth = number(*v, child(pointer, "minimum_water_depth"));
     if (const json* v = find(block, "gravity")) p.gravity = number(*v, child(pointer, "gravity"));
     if (const json* v = find(block, "safe_mode")) p.safeMode = boolean(*v, child(pointer, "safe_mode"));
-    if (!(p.cfl > 0.0)) throw SetupError(child(pointer, "CFL") + ": the CFL number must be greater than 0");
+    if (!(p.cfl > 0.0 && p.cfl <= 1.0)) throw SetupError(child(pointer, "CFL") + ": the CFL number must lie in (0, 1]");
+    if (p.cfl > kStableCfl) {
+        std::ostringstream msg;
+        msg << child(pointer, "CFL") << ": Warning: CFL " << p.cfl << " is above " << kStableCfl
+            << ", the largest CFL measured stable; the run may oscillate, lose water or stall";
+        warnings.push_back(msg.str());
+    }
     if (!(p.maxTimeStep > 0.0)) throw SetupError(child(pointer, "max_time_step") + ": must be greater than 0");
-    if (!(p.minimumWaterDepth > 0.0))
-        throw SetupError(child(pointer, "minimum_water_depth") + ": must be greater than 0");
+    // Below 1e-6 m the float depths of wet cells lose their meaning; above 0.1 m the cells that count as dry
+    // hold water that the momentum equations no longer move.
+    if (!(p.minimumWaterDepth >= 1e-6 && p.minimumWaterDepth <= 0.1))
+        throw SetupError(child(pointer, "minimum_water_depth") + ": must lie in [1e-06, 0.1] m");
     if (!(p.gravity > 0.0)) throw SetupError(child(pointer, "gravity") + ": must be greater than 0");
 }
 
@@ -188,17 +208,28 @@ void readFriction(const json& block, const std::string& pointer, FrictionSpec& f
     const auto code = kCodes.find(type);
     if (code == kCodes.end()) throw SetupError(child(pointer, "type") + ": unknown friction type '" + type + "'");
     f.type = code->second;
-    f.defaultValue =
-        nonNegative(number(required(block, "default_friction", pointer), child(pointer, "default_friction")),
-                    "FRICTION: default_friction");
+    // Manning's n = 0 or Strickler's k = 0 would be read as infinite friction; a roughness height of 0 is smooth.
+    const bool strictlyPositive = f.type == 1 || f.type == 2;
+    const auto value = [&](const json& v, const std::string& at, const std::string& what) {
+        const double x = number(v, at);
+        if (strictlyPositive && x <= 0.0) {
+            std::ostringstream msg;
+            msg << what << " must be greater than 0 for " << type << " friction (" << x
+                << "); leave FRICTION out for a frictionless run";
+            throw SetupError(msg.str());
+        }
+        return nonNegative(x, what);
+    };
+    f.defaultValue = value(required(block, "default_friction", pointer), child(pointer, "default_friction"),
+                           "FRICTION: default_friction");
     if (const json* regions = find(block, "regions")) {
         const std::string p = child(pointer, "regions");
         for (std::size_t i = 0; i < regions->size(); ++i) {
             const std::string pi = child(p, i);
             FrictionSpec::Region r;
             r.materials = materialList(required((*regions)[i], "index", pi), child(pi, "index"));
-            r.value = nonNegative(number(required((*regions)[i], "friction", pi), child(pi, "friction")),
-                                  "FRICTION: friction of regions entry " + std::to_string(i));
+            r.value = value(required((*regions)[i], "friction", pi), child(pi, "friction"),
+                            "FRICTION: friction of regions entry " + std::to_string(i));
             f.regions.push_back(r);
         }
     }
@@ -575,7 +606,7 @@ SetupDescription readCommandFile(const json& doc, const std::string& baseDir)
     readGeometry(required(*lamina, "GEOMETRY", kRoot), kRoot + "/GEOMETRY", baseDir, d);
     const std::string hp = kRoot + "/HYDRAULICS";
     const json& hyd = required(*lamina, "HYDRAULICS", kRoot);
-    if (const json* v = find(hyd, "PARAMETER")) readParameters(*v, hp + "/PARAMETER", d.parameters);
+    if (const json* v = find(hyd, "PARAMETER")) readParameters(*v, hp + "/PARAMETER", d.parameters, d.warnings);
     if (const json* v = find(hyd, "INITIAL")) readInitial(*v, hp + "/INITIAL", d.initial);
     if (const json* v = find(hyd, "FRICTION")) readFriction(*v, hp + "/FRICTION", d.friction);
     if (const json* v = find(hyd, "BOUNDARY")) readBoundaries(*v, hp + "/BOUNDARY", baseDir, d);

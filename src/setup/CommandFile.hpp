@@ -29,10 +29,14 @@ struct RegionDef {
     std::vector<int> materials;  ///< material ids of the cells that make up the region
 };
 
+/// Largest CFL number at which the time step was measured stable on meshes of right-angled triangles (0.7 is not;
+/// Delaunay meshes stay stable up to 0.8), docs/stability.md; the set-up warns above it.
+constexpr double kStableCfl = 0.65;
+
 /// HYDRAULICS/PARAMETER with the defaults used when the command file is silent.
 struct HydraulicParameters {
-    double cfl = 0.9;
-    double maxTimeStep = 100.0;        ///< [s]
+    double cfl = 0.5;
+    double maxTimeStep = 2.0;          ///< [s]; CFL x this is the step of a dry domain (docs/stability.md)
     double minimumWaterDepth = 0.001;  ///< [m]
     double gravity = 9.81;             ///< [m/s^2]
     bool safeMode = false;             ///< true: a mass-balance failure ends the run

@@ -27,7 +27,8 @@ std::string at(double x, double y)
 
 /// A cell mesh of a results file: node coordinates, cell nodes, cell bed, and a state record.
 struct StoredState {
-    std::vector<float> coord, bed, state;
+    std::vector<double> coord;
+    std::vector<float> bed, state;
     std::vector<int> topology;
     int nCells = 0;
 };
@@ -123,7 +124,13 @@ StoredState readStored(const std::string& path, double time)
             throw SetupError(msg.str());
         }
         s.state = readDataset<float>(file, group + "/" + search.match, H5T_NATIVE_FLOAT, path);
-        s.coord = readDataset<float>(file, "/NodesAll/Coordnts", H5T_NATIVE_FLOAT, path);
+        // The double copy of the mesh file's coordinates where the results file has one (older files: floats).
+        if (H5Lexists(file, "/NodesAll", H5P_DEFAULT) > 0 && H5Lexists(file, "/NodesAll/CoordDbl", H5P_DEFAULT) > 0) {
+            s.coord = readDataset<double>(file, "/NodesAll/CoordDbl", H5T_NATIVE_DOUBLE, path);
+        } else {
+            const std::vector<float> single = readDataset<float>(file, "/NodesAll/Coordnts", H5T_NATIVE_FLOAT, path);
+            s.coord.assign(single.begin(), single.end());
+        }
         s.topology = readDataset<int>(file, "/CellsAll/Topology", H5T_NATIVE_INT, path);
         s.nCells = static_cast<int>(s.topology.size() / 3);
         if (H5Lexists(file, "/CellsAll", H5P_DEFAULT) > 0 && H5Lexists(file, "/CellsAll/BottomEl", H5P_DEFAULT) > 0)
@@ -209,8 +216,8 @@ void hotStart(const InitialData& data, const TriMesh& mesh, const MeshGeometry& 
         cy[c] = (sy[a] + sy[b] + sy[d]) / 3;
         area[c] = 0.5 * std::fabs((sx[b] - sx[a]) * (sy[d] - sy[a]) - (sx[d] - sx[a]) * (sy[b] - sy[a]));
     }
-    // The stored coordinates are single precision, too coarse for the areas of small cells far from the origin:
-    // the areas the simulation used come from the results file's model file when it is given.
+    // The areas the simulation used (from node coordinates in float where the results file is older than its double
+    // copy) come from the results file's model file when it is given.
     if (!data.model.empty()) {
         const std::vector<float> a = readModelColumn(data.model, "/CellsAll/GeomArea", s.nCells, data.file);
         area.assign(a.begin(), a.end());

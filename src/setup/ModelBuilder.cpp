@@ -268,6 +268,13 @@ void ContentBuilder::gauges()
 
 void ContentBuilder::initialState()
 {
+    for (std::size_t e = 0; e < d.initial.entries.size(); ++e)
+        for (int m : d.initial.entries[e].materials)
+            if (materials.count(m) == 0) {
+                std::ostringstream msg;
+                msg << "INITIAL: values entry " << e << " names material id " << m << ", which no triangle has";
+                throw SetupError(msg.str());
+            }
     std::vector<float> state(3 * static_cast<std::size_t>(g.nCells), 0.0f);
     for (int cell = 0; cell < g.nCells; ++cell) {
         const double zb = g.bottomEl[cell];

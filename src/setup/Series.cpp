@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "setup/SetupError.hpp"
+#include "setup/mesh/TextInput.hpp"
 
 namespace setup {
 
@@ -24,8 +25,15 @@ std::vector<std::pair<double, double>> parseSeriesText(std::istream& in, const s
     std::vector<std::pair<double, double>> points;
     std::string line;
     int lineNo = 0;
-    while (std::getline(in, line)) {
+    for (;;) {
+        const LineRead status = readBoundedLine(in, line);
+        if (status == LineRead::End) break;
         ++lineNo;
+        if (status == LineRead::TooLong) {
+            std::ostringstream msg;
+            msg << label << ": line " << lineNo << " of <" << source << "> is longer than 1 MB";
+            throw SetupError(msg.str());
+        }
         for (char& c : line)
             if (c == ',' || c == '\t' || c == '\r') c = ' ';
         const auto first = line.find_first_not_of(' ');
@@ -90,6 +98,8 @@ Series readSeries(const nlohmann::json& value, const std::string& baseDir, const
         }
     } else if (value.is_object() && value.size() == 1 && value.contains("file") && value["file"].is_string()) {
         const std::string path = joinPath(baseDir, value["file"].get<std::string>());
+        if (!isRegularFileOrMissing(path))
+            throw SetupError(label + ": the series file <" + path + "> is not a regular file");
         std::ifstream in(path);
         if (!in) throw SetupError(label + ": cannot read the series file <" + path + ">");
         series.points = parseSeriesText(in, path, label);

@@ -119,12 +119,12 @@ const char* const commandFileSchema = R"json({
                       "description": "Numerical and physical parameters.",
                       "optional": ["CFL", "max_time_step", "minimum_water_depth", "gravity", "safe_mode"],
                       "properties": {
-                        "CFL": {"type": "number", "description": "CFL number.", "minimum": 0.0,
-                                "exclusiveMinimum": true, "default": 0.9},
+                        "CFL": {"type": "number", "description": "CFL number (measured stable up to 0.65).",
+                                "minimum": 0.0, "exclusiveMinimum": true, "maximum": 1.0, "default": 0.5},
                         "max_time_step": {"type": "number", "description": "Largest time step [s].", "minimum": 0.0,
-                                          "exclusiveMinimum": true, "default": 100.0},
+                                          "exclusiveMinimum": true, "default": 2.0},
                         "minimum_water_depth": {"type": "number", "description": "Wet/dry threshold depth [m].",
-                                                "minimum": 0.0, "exclusiveMinimum": true, "default": 0.001},
+                                                "minimum": 1e-6, "maximum": 0.1, "default": 0.001},
                         "gravity": {"type": "number", "description": "Gravitational acceleration [m/s2].",
                                     "minimum": 0.0, "exclusiveMinimum": true, "default": 9.81},
                         "safe_mode": {"description": "true: a mass-balance problem ends the run."}

@@ -6,7 +6,9 @@
 
 class HydrovaSetup : public HydrovaMain {
 public:
-    HydrovaSetup() : HydrovaMain("setup") {}
+    // No -a: the archived command text of a model file is restored by hydrova_simulation -a (or hydrova_results -a
+    // from a results file); the set-up has nothing to restore from before it has written the model file.
+    HydrovaSetup() : HydrovaMain("setup", false) {}
     ~HydrovaSetup() override { delete outputArg; }
 
     void addArguments() override

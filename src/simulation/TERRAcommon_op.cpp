@@ -25,6 +25,7 @@
 #include "model/IModel.hpp"
 #include "op/op_hdf5.h"
 #include "op/op_openmp_decl.h"
+#include "simulation/Distribution.hpp"
 #include "simulation/Factory.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
@@ -66,6 +67,13 @@ void sortUnique(std::vector<ID>& ids)
 {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+/// The size of the whole set: in a distributed run the sum over the processes, else the set's own size.
+int wholeSize(op_set set)
+{
+    int local = 0, whole = 0;
+    return op_mpi_global_ids(set, &local, &whole) != nullptr ? whole : set->size;
 }
 
 }  // namespace
@@ -146,8 +154,13 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
         std::cout << " -> results records compressed (shuffle, deflate 1)" << std::endl;
 
     const std::string name = h5Reader->getFilename();
+    resultsFileName = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
+    checkModelFileShapes(name);
     initializeSetsAndKernels(name);
     initializeMaps(name);
+    // The processes of an mpirun run divide the model once its sets and maps are known, so that each reads only its
+    // part of the data, and before a results file is created (a failed division leaves none).
+    distributeModel(sets, maps);
     initializeSolutionData();
     initializeOutputData();
     const bool isReRun = startTime() > 0.0;
@@ -282,6 +295,7 @@ void TERRAcommon::run()
             std::cout << " -> time step smaller than allowed minimal " << dtMinimum << ". check for stability..."
                       << std::endl;
         }
+        guardStep(dtMinimum);
         advance(target, limit);
         reportProgress(wallStart, dt);
         writeDueOutputs();
@@ -398,6 +412,7 @@ void TERRAcommon::initializeData(const std::string& file, const bool& isReRun)
             }
         }
     }
+    checkModelFileContents();
 }
 
 template <typename T>
@@ -465,6 +480,7 @@ void TERRAcommon::initializeVariables()
 
 void TERRAcommon::initializeResultsFile(const std::string& outputFile)
 {
+    if (!op_is_root()) return;  // a distributed run writes its results from rank 0
     const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
     if (logLevel > 1)
         std::cout << " -> creating a new file container to store the simulation results: " << name << std::endl;
@@ -549,6 +565,7 @@ void TERRAcommon::copySetupOutput(Element* element, const int& rows, const int& 
 
 void TERRAcommon::copyMinDepthParameter()
 {
+    if (!op_is_root()) return;
     const std::string path = "Parameters/MinWaterDepth";
     h5Writer->writeDoubleScalar(path, h5Reader->readDoubleScalar(path));
 }
@@ -582,11 +599,13 @@ void TERRAcommon::checkRoomForRecords(const double& t) const
 {
     // A write that fills the disk leaves the file's end beyond what reached it, and the library then refuses the
     // whole file: the room for the records (with a margin for the library's own data) is asked for first.
+    if (!op_is_root()) return;  // a distributed run writes its results from rank 0
     std::uintmax_t needed = 1u << 20;
     for (const auto* list : {&regularOutputs, &trackedOutputs})
         for (const model::DataID id : *list) {
             const op_dat d = data.at(id);
-            if (d != nullptr) needed += 2u * static_cast<std::uintmax_t>(d->size) * static_cast<std::uintmax_t>(d->set->size);
+            if (d != nullptr)
+                needed += 2u * static_cast<std::uintmax_t>(d->size) * static_cast<std::uintmax_t>(wholeSize(d->set));
         }
     const std::string file = h5Writer->getFilename();
     std::error_code error;
@@ -620,11 +639,12 @@ void TERRAcommon::writeRegularOutput(const double& t)
 void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
 {
     const std::string path = dataio::ResultReader::getOutputPath(model->getData(id)->getH5Path(), index);
-    const std::string file = h5Writer->getFilename();
+    const std::string& file = resultsFileName;
     try {
+        // Every process of a distributed run takes part in gathering the record; rank 0 writes it.
         op_fetch_data_hdf5_file_path(data.at(id), file.c_str(), path.c_str());
         // The time goes on last and flushes the file: a record without it was not completely written.
-        h5Writer->attachAttributeDouble(path, "t", t);
+        if (op_is_root()) h5Writer->attachAttributeDouble(path, "t", t);
     } catch (const std::exception& e) {
         const int code = errno;
         // The library must not retry the file at exit. (A write that failed half-way may leave the file's end
@@ -654,8 +674,8 @@ void TERRAcommon::checkSameMesh(api::IResultReader* reader) const
     const std::string cells = "CellsAll/set";
     if (!reader->existDataset(cells)) fail("it has no cell count");
     const int stored = reader->readIntScalar(cells);
-    if (stored != sets.at(model::SetID::CellsAll)->size)
-        fail(std::to_string(stored) + " cells against " + std::to_string(sets.at(model::SetID::CellsAll)->size));
+    const int own = wholeSize(sets.at(model::SetID::CellsAll));
+    if (stored != own) fail(std::to_string(stored) + " cells against " + std::to_string(own));
     const std::string coordinates = "NodesAll/Coordnts";
     if (reader->existDataset(coordinates) && h5Reader->existDataset(coordinates) &&
         reader->readDoubleVecVec(coordinates) != h5Reader->readDoubleVecVec(coordinates))
@@ -674,13 +694,31 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
     if (logLevel > 1)
         std::cout << " -> opening the existing solution file <" << name << "> to setup the RE-RUN simulation"
                   << std::endl;
-    std::unique_ptr<api::IResultReader> reader(dataio::Factory::createResultReader(name));
-    checkSameMesh(reader.get());
-
     std::vector<std::string> paths;
     for (const model::DataID id : solutionData) paths.push_back(model->getData(id)->getH5Path());
 
+    // The processes of a distributed run read the file one after another (HDF5 locks an open file), rank 0 first;
+    // each declares the data of its own part.
     double stored = restartTime;
+    int index = -1;
+    for (int turn = 0; turn < op_mpi_nranks(); ++turn) {
+        if (turn == op_mpi_rank()) index = readReRunState(name, paths, restartTime, stored);
+        op_mpi_barrier();
+    }
+    // The record at the restart time stays as stored; the run writes from the next index on.
+    reRun = true;
+    runStart = stored;
+    outputCounter = index + 1;
+    // The uninterrupted run had left its first step behind at this point.
+    firstTimeStep = false;
+    std::cout << " -> Re-run properly set at " << dataio::ResultReader::timeText(stored) << " [s]" << std::endl;
+}
+
+int TERRAcommon::readReRunState(const std::string& name, const std::vector<std::string>& paths,
+                                const double& restartTime, double& stored)
+{
+    std::unique_ptr<api::IResultReader> reader(dataio::Factory::createResultReader(name));
+    checkSameMesh(reader.get());
     const int index = reader->findRestartTime(paths, restartTime, stored);
     if (index < 0) {
         std::cout << " -> Restart time " << restartTime
@@ -689,13 +727,6 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
         std::cerr << " -> impossible to setup proper Re-Run Initial Conditions" << std::endl;
         throw TerraException();
     }
-    // The record at the restart time stays as stored; the run writes from the next index on.
-    reRun = true;
-    runStart = stored;
-    outputCounter = index + 1;
-    // The uninterrupted run had left its first step behind at this point.
-    firstTimeStep = false;
-
     for (const model::DataID id : solutionData) {
         api::IData* d = model->getData(id);
         const std::string path = dataio::ResultReader::getOutputPath(d->getH5Path(), index);
@@ -717,11 +748,12 @@ void TERRAcommon::initializeReRunData(const std::string& outputFile, const doubl
                                     path.c_str());
         restoredData.insert(id);
     }
-    std::cout << " -> Re-run properly set at " << dataio::ResultReader::timeText(stored) << " [s]" << std::endl;
+    return index;
 }
 
 void TERRAcommon::openResultsForReRun(const std::string& outputFile)
 {
+    if (!op_is_root()) return;  // a distributed run writes its results from rank 0
     // Only now, with the model file and the configuration read, the records after the restart time are marked
     // invalid (they are written again): a re-run that fails before loses none of them.
     const std::string name = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
@@ -754,6 +786,14 @@ void TERRAcommon::initializeGauges()
     using Names = dataio::H5FileNameDefinitions;
     gaugeInterval = commandFileReader->getOptionalDouble("SIMULATION/GAUGES/interval", 0.0);
     if (!h5Reader->existDataset(Names::GAUGECELLS)) return;
+    // The gauges read their cells in the whole model's numbering, which the processes of a distributed run divide.
+    if (op_mpi_nranks() > 1) {
+        std::cerr << " -> the model file <" << h5Reader->getFilename()
+                  << "> has gauges (Gauges/Cells), which a distributed run does not record yet: run it on one "
+                     "process (threads with -n)"
+                  << std::endl;
+        throw TerraException();
+    }
     gaugeMinDepth = h5Reader->readDoubleScalar("Parameters/MinWaterDepth");
     const int cells = sets.at(model::SetID::CellsAll)->size;
     for (const auto& row : h5Reader->readIntVecVec(Names::GAUGECELLS)) {
@@ -856,6 +896,7 @@ void TERRAcommon::writeGaugeBlock(const double& t, const int& index)
 
 void TERRAcommon::archive()
 {
+    if (!op_is_root()) return;
     const std::string text = dataio::Archive::getModel(h5Reader);
     dataio::Archive::addModel(h5Writer, text);
     dataio::Archive::addSimulation(h5Writer, commandFileReader->getHash());
@@ -868,7 +909,7 @@ void TERRAcommon::archive()
 void TERRAcommon::printHash(const std::string& file)
 {
     std::cout << " -> restoring the model configuration to file <" << file << ">" << std::endl;
-    dataio::Archive::restore(h5Reader, file);
+    if (op_is_root()) dataio::Archive::restore(h5Reader, file);  // one writer under mpirun
 }
 
 }  // namespace simulation

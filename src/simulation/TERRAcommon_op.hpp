@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -64,6 +65,16 @@ public:
 
 protected:
     // ---- model set-up from the model file ----
+    /// Before anything is declared: set sizes, the shapes of maps and data against their sets and the catalogue,
+    /// the kernel schedule. A failure names the item and ends the run (TerraException).
+    void checkModelFileShapes(const std::string& file);
+    /// Part of the above: parameters finite (in single precision), the step, gravity and the wet/dry threshold
+    /// positive, CFL in (0, 1], vector parameters one row of their length, and the friction and morphology switches
+    /// consistent with the composition.
+    void checkModelFileParameters(const std::string& file);
+    /// After the declarations, before the results file: map targets within their target set, node-string sizes
+    /// within the map width, real numbers finite and areas, lengths and sizes positive.
+    void checkModelFileContents() const;
     void initializeSetsAndKernels(const std::string& file);
     void initializeMaps(const std::string& file);
     void initializeSolutionData();
@@ -98,6 +109,10 @@ protected:
     void initializeReRunData(const std::string& outputFile, const double& restartTime);
     /// Marks the records after the restart time invalid and opens the results file for writing.
     void openResultsForReRun(const std::string& outputFile);
+    /// One process's reading of a re-run's state: checks the mesh, finds the stored time (returns its index, the
+    /// stored time in `stored`) and declares the restored data.
+    int readReRunState(const std::string& name, const std::vector<std::string>& paths, const double& restartTime,
+                       double& stored);
     /// Fatal unless the results file holds the model's mesh (cell count and node coordinates).
     void checkSameMesh(api::IResultReader* reader) const;
     void archive();
@@ -123,6 +138,15 @@ protected:
     void writeDueOutputs();
     /// The progress line, when at least one hundredth of the run was passed since the last one.
     void reportProgress(const long long& wallStartNs, const double& shownDt);
+    /// Called once per step after the kernels: stops the run (last state written, TerraException) when the time
+    /// step has stayed below dtMinimum or the state is not finite.
+    void guardStep(const double& dtMinimum);
+    /// Index of the first cell whose state or bed is NaN or infinite, or -1.
+    int firstNonFiniteCell() const;
+    /// Index of the cell that admits the smallest time step, or -1.
+    int limitingCell() const;
+    /// "cell N (centroid x = .., y = ..): water surface .., bed .., depth .., discharge (.., ..)".
+    std::string describeCell(int cell) const;
     void printProgressMessage(const double& increment, const long long& wallStartNs, const double& shownDt);
 
     // Members in the order of the design; all pointers owned unless noted.
@@ -160,6 +184,13 @@ protected:
     double runStart = 0.0;
     std::unique_ptr<api::IExecutionPlan> outputPlan;
     std::unique_ptr<api::IExecutionPlan> progressPlan;
+    /// The results file's name (every process of a distributed run knows it; only rank 0 opens the file).
+    std::string resultsFileName;
+    /// The step the time-step kernel admitted in the last pass, before any output time shortened it [s].
+    double stableStep = std::numeric_limits<double>::infinity();
+    /// Passes the guard has seen, and how many of the latest in a row had stableStep below the minimum.
+    long guardPasses = 0;
+    long stalledPasses = 0;
     bool compressionRequested = false;
     /// Output records written by this run and the wall-clock time they took [ns].
     int recordsWritten = 0;

@@ -1,6 +1,7 @@
 // Kernel wrappers of the domain: each looks up the loop set, maps and data of its kernel in the driver's registries
 // by catalogue identifier, builds one loop argument per kernel parameter, runs the kernel's loop function and
 // post-processes reduced values (time step, mass-conservation flags, fixed-bed iteration).
+#include <algorithm>
 #include <iostream>
 #include <map>
 
@@ -11,6 +12,7 @@
 #include "simulation/TERRAdomain_op.hpp"
 #include "simulation/kernels/DomainRules.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
+#include "simulation/kernels/KernelMessages.hpp"
 #include "simulation/kernels/MorphologyFixedBed.hpp"
 
 namespace simulation {
@@ -129,8 +131,10 @@ void TERRAdomain::kernel_HYDRAULICS_TimeStep()
         r.through(DataID::IsWetted, 1, lr, 1, I, OP_READ), r.through(DataID::HydState, 0, lr, 3, F, OP_READ),
         r.through(DataID::HydState, 1, lr, 3, F, OP_READ), r.through(DataID::BottomEl, 0, lr, 1, F, OP_READ),
         r.through(DataID::BottomEl, 1, lr, 1, F, OP_READ), op_arg_gbl(&edgeMinimum, 1, F, OP_MIN));
-    dt = hydraulics::limitedTimeStep(dt, edgeMinimum, firstTimeStep, dtInit, G_REAL[slot::DTmax],
-                                     G_REAL[slot::CFLnumber]);
+    const float stable =
+        hydraulics::stableTimeStep(edgeMinimum, firstTimeStep, dtInit, G_REAL[slot::DTmax], G_REAL[slot::CFLnumber]);
+    stableStep = static_cast<double>(stable);
+    dt = static_cast<double>(std::min(static_cast<float>(dt), stable));
 }
 
 void TERRAdomain::kernel_TOPOLOGY_NodeStringStates()
@@ -338,6 +342,7 @@ void TERRAdomain::kernel_MORPHOLOGY_FixedBedCorrection()
     const MapID cell = MapID::CellsFix_CellsAll;
     const MapID edges = MapID::CellsFix_EdgesAll;
     auto correctionPass = [&] {
+        const kernelmessages::LoopCall messages("kernel_MORPHOLOGY_FixedBedCorrection");
         op_par_loop_kernel_MORPHOLOGY_FixedBedCorrection(
             loopName(KernelID::MorFixBedCorrection), fixedCells,
             op_opt_arg_dat(G_Debug, r.enumerator(SetID::CellsAll), 0, r.map(cell), 1, I, OP_READ),
@@ -362,6 +367,7 @@ void TERRAdomain::kernel_GLOBAL_Update()
     float step = static_cast<float>(dt);
     int morphologyOn = morphologySwitch(time);
     int massOk = 1;
+    const kernelmessages::LoopCall messages("kernel_GLOBAL_Update");
     const MapID edges = MapID::CellsAll_EdgesAll;
     op_par_loop_kernel_GLOBAL_Update(loopName(KernelID::Update), r.set(SetID::CellsAll),
                                      op_opt_arg_dat(G_Debug, r.enumerator(SetID::CellsAll), -1, OP_ID, 1, I, OP_READ),
@@ -401,6 +407,7 @@ void TERRAdomain::kernel_HYDRAULICS_Source()
     const Registry r(sets, maps, data, enumeratorData);
     float step = static_cast<float>(dt);
     int massOk = 1;
+    const kernelmessages::LoopCall messages("kernel_HYDRAULICS_Source");
     const MapID cells = MapID::ClHydSrc_CellsAll;
     op_par_loop_kernel_HYDRAULICS_Source(
         loopName(KernelID::HydSource), r.set(SetID::ClHydSrc), op_arg_gbl(&step, 1, F, OP_READ),
@@ -416,6 +423,7 @@ void TERRAdomain::kernel_MORPHOLOGY_Source()
     const Registry r(sets, maps, data, enumeratorData);
     float step = static_cast<float>(dt);
     int massOk = 1;
+    const kernelmessages::LoopCall messages("kernel_MORPHOLOGY_Source");
     const MapID cells = MapID::ClMorSrc_CellsAll;
     op_par_loop_kernel_MORPHOLOGY_Source(
         loopName(KernelID::MorSource), r.set(SetID::ClMorSrc), op_arg_gbl(&step, 1, F, OP_READ),

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "setup/mesh/Mesh2dm.hpp"
+#include "setup/mesh/TextInput.hpp"
 #include "support/ScratchDir.hpp"
 
 using setup::MeshError;
@@ -39,8 +40,8 @@ TEST(Mesh2dmReader, ReadsSparseIdsElementsBeforeNodesAndReorientsClockwiseTriang
         "MESH2D\n"
         "MESHNAME \"demo\"\n"
         "# a comment\n"
-        "E3T 10 5 7 9 3\n"  // counter-clockwise
-        "E3T 20 5 7 11\n"   // clockwise and without material id
+        "E3T 10 5 7 9 3\n"   // counter-clockwise
+        "E3T 20 5 7 11 1\n"  // clockwise
         "ND 5 0.0 0.0 1.5\n"
         "ND 7 2.0 0.0 1.0\n"
         "ND 9 0.0 2.0 2.0\n"
@@ -69,7 +70,8 @@ TEST(Mesh2dmReader, ReadsSparseIdsElementsBeforeNodesAndReorientsClockwiseTriang
     EXPECT_EQ(m.strings[0].line, 10);
 
     // Windows line endings and blank-padded cards.
-    std::istringstream crlf("MESH2D\r\n  E3T 1 1 2 3\r\nND 1 0 0 0\r\nND 2 1 0 0\r\nND 3 0 1 0\r\n\r\nNS 1 -2 in\r\n");
+    std::istringstream crlf(
+        "MESH2D\r\n  E3T 1 1 2 3 1\r\nND 1 0 0 0\r\nND 2 1 0 0\r\nND 3 0 1 0\r\n\r\nNS 1 -2 in\r\n");
     const TriMesh w = parse2dm(crlf, "crlf.2dm");
     EXPECT_EQ(w.cellCount(), 1);
     ASSERT_EQ(w.strings.size(), 1u);
@@ -99,7 +101,31 @@ TEST(Mesh2dmReader, BadFilesNameTheFileLineAndElement)
     EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\n" + nodes + "NS 1 2 outlet\n"),
               "bad.2dm:7: node string: \"outlet\" is not a node id (a name must follow the negative id that ends the "
               "string)");
-    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 x 1\n" + nodes), "bad.2dm:2: E3T card needs an id and three node ids");
+    // Numbers: ids and materials whole, in the range of int and not negative (never truncated or wrapped),
+    // coordinates finite, every field present.
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 x 1\n" + nodes),
+              "bad.2dm:2: E3T card: the third node id \"x\" is not a positive whole number within the range of int");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 4294967297 2 3 1\n" + nodes),
+              "bad.2dm:2: E3T card: the first node id \"4294967297\" is not a positive whole number within the range "
+              "of int");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1.5\n" + nodes),
+              "bad.2dm:2: E3T card: the material id \"1.5\" is not a non-negative whole number within the range of "
+              "int");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 -2\n" + nodes),
+              "bad.2dm:2: E3T card: the material id \"-2\" is not a non-negative whole number within the range of "
+              "int");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3\n" + nodes), "bad.2dm:2: E3T card: the material id is missing");
+    EXPECT_EQ(errorOf("MESH2D\nE3T -1 1 2 3 1\n" + nodes),
+              "bad.2dm:2: E3T card: the element id \"-1\" is not a positive whole number within the range of int");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\nND 1 0 nan 0\n"),
+              "bad.2dm:3: ND card: the y coordinate \"nan\" is not a finite number");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\nND 1 0 0 -inf\n"),
+              "bad.2dm:3: ND card: the elevation \"-inf\" is not a finite number");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\nND 1 0 0\n"), "bad.2dm:3: ND card: the elevation is missing");
+    EXPECT_EQ(errorOf("MESH2D\nE3T 1 1 2 3 1\n" + nodes + "NS 1 -4294967298 edge\n"),
+              "bad.2dm:7: NS card: the node id \"-4294967298\" is not a whole number within the range of int");
+    EXPECT_EQ(errorOf("MESH2D\n" + std::string(setup::kMaxLineLength + 1, ' ') + "\n"),
+              "bad.2dm:2: the line is longer than 1 MB: this is not a 2DM mesh");
     EXPECT_EQ(errorOf("MESH2D\n" + nodes), "bad.2dm: the mesh has no E3T triangles");
     EXPECT_EQ(errorOf(""), "bad.2dm: empty file, expected a MESH2D mesh");
 }
@@ -126,4 +152,14 @@ TEST(Mesh2dmReader, WrittenMeshReadsBackUnchanged)
     EXPECT_EQ(b.strings[0].nodes, a.strings[0].nodes);  // 12 ids: written over two NS lines
 
     EXPECT_THROW(setup::read2dm(dir.file("missing.2dm")), MeshError);
+    // A device or a folder is refused before a byte is read (/dev/zero would be one endless line).
+    for (const std::string& path : {std::string("/dev/zero"), dir.path()}) {
+        try {
+            setup::read2dm(path);
+            ADD_FAILURE() << path;
+        } catch (const MeshError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      path + ": not a regular file (a folder or a device cannot be a mesh file)");
+        }
+    }
 }

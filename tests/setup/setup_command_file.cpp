@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "setup/CommandFile.hpp"
 #include "setup/SetupError.hpp"
@@ -40,8 +42,8 @@ TEST(SetupCommandFile, DefaultsAndResolvedPaths)
 {
     const auto d = readCommandFile(baseDocument(), "/case");
     EXPECT_EQ(d.meshFile, "/case/channel.2dm");
-    EXPECT_DOUBLE_EQ(d.parameters.cfl, 0.9);
-    EXPECT_DOUBLE_EQ(d.parameters.maxTimeStep, 100.0);
+    EXPECT_DOUBLE_EQ(d.parameters.cfl, 0.5);
+    EXPECT_DOUBLE_EQ(d.parameters.maxTimeStep, 2.0);
     EXPECT_DOUBLE_EQ(d.parameters.minimumWaterDepth, 0.001);
     EXPECT_DOUBLE_EQ(d.parameters.gravity, 9.81);
     EXPECT_FALSE(d.parameters.safeMode);
@@ -103,6 +105,24 @@ TEST(SetupCommandFile, KeysAnotherTypeUsesAreLocatedWarnings)
                               "will not be used."}));
 }
 
+TEST(SetupCommandFile, CflAboveTheMeasuredLimitIsALocatedWarning)
+{
+    for (const double cfl : {setup::kStableCfl, 0.9}) {
+        json doc = baseDocument();
+        hydraulics(doc)["PARAMETER"] = {{"CFL", cfl}};
+        const auto d = readCommandFile(doc, "");
+        EXPECT_DOUBLE_EQ(d.parameters.cfl, cfl);
+        if (cfl == setup::kStableCfl) {
+            EXPECT_TRUE(d.warnings.empty());
+        } else {
+            EXPECT_EQ(d.warnings,
+                      (std::vector<std::string>{
+                          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Warning: CFL 0.9 is above 0.65, "
+                          "the largest CFL measured stable; the run may oscillate, lose water or stall"}));
+        }
+    }
+}
+
 TEST(SetupCommandFile, ErrorsNameTheItem)
 {
     auto withBoundaries = [](const char* list) {
@@ -130,11 +150,20 @@ TEST(SetupCommandFile, ErrorsNameTheItem)
               "boundary <a> is defined twice");
 
     json doc = baseDocument();
-    hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "manning", "default_friction": -0.01})");
+    hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "log_law", "default_friction": -0.01})");
     EXPECT_EQ(errorOf(doc), "FRICTION: default_friction must not be negative (-0.01)");
+    // Manning's n and Strickler's k of 0 would act as infinite friction; a log-law roughness of 0 is smooth.
+    hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "strickler", "default_friction": 0})");
+    EXPECT_EQ(errorOf(doc),
+              "FRICTION: default_friction must be greater than 0 for strickler friction (0); leave "
+              "FRICTION out for a frictionless run");
     hydraulics(doc)["FRICTION"] =
-        json::parse(R"({"type": "manning", "default_friction": 0.01, "regions": [{"index": [1], "friction": -2}]})");
-    EXPECT_EQ(errorOf(doc), "FRICTION: friction of regions entry 0 must not be negative (-2)");
+        json::parse(R"({"type": "manning", "default_friction": 0.01, "regions": [{"index": [1], "friction": 0}]})");
+    EXPECT_EQ(errorOf(doc),
+              "FRICTION: friction of regions entry 0 must be greater than 0 for manning friction (0); "
+              "leave FRICTION out for a frictionless run");
+    hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "log_law", "default_friction": 0})");
+    EXPECT_EQ(errorOf(doc), "");
     hydraulics(doc)["FRICTION"] = json::parse(R"({"type": "chezy", "default_friction": 0.01})");
     EXPECT_EQ(errorOf(doc), "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/FRICTION/type: unknown friction type 'chezy'");
 
@@ -147,6 +176,27 @@ TEST(SetupCommandFile, ErrorsNameTheItem)
     hydraulics(doc)["SOURCE"] =
         json::parse(R"([{"name": "r", "type": "rain", "region": "all", "intensity": [[5, 1], [1, 0]]}])");
     EXPECT_EQ(errorOf(doc), "source <r>: intensity: the abscissae must increase, but pair 1 has x = 1 after x = 5");
+
+    // Parameters outside the ranges the scheme runs in; material ids that are not whole numbers of int.
+    const std::string parameter = "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/";
+    for (const auto& [key, value, message] : std::vector<std::tuple<std::string, double, std::string>>{
+             {"CFL", 0.0, "CFL: the CFL number must lie in (0, 1]"},
+             {"CFL", 1.01, "CFL: the CFL number must lie in (0, 1]"},
+             {"minimum_water_depth", 1e-9, "minimum_water_depth: must lie in [1e-06, 0.1] m"},
+             {"minimum_water_depth", 0.11, "minimum_water_depth: must lie in [1e-06, 0.1] m"},
+             {"max_time_step", 0.0, "max_time_step: must be greater than 0"}}) {
+        doc = baseDocument();
+        hydraulics(doc)["PARAMETER"][key] = value;
+        EXPECT_EQ(errorOf(doc), parameter + message) << key << " = " << value;
+    }
+    for (const auto& [id, message] : std::vector<std::pair<std::string, std::string>>{
+             {"-1", "a material id must be a whole number from 0 to 2147483647"},
+             {"99999999999", "a material id must be a whole number from 0 to 2147483647"},
+             {"1.5", "a material id must be a whole number from 0 to 2147483647"}}) {
+        doc = baseDocument();
+        doc["SETUP"]["DOMAIN"]["LAMINA_2D"]["GEOMETRY"]["REGIONDEF"][0]["index"] = json::parse("[1, " + id + "]");
+        EXPECT_EQ(errorOf(doc), "/SETUP/DOMAIN/LAMINA_2D/GEOMETRY/REGIONDEF/0/index/1: " + message) << id;
+    }
 
     doc = baseDocument();
     doc["SETUP"]["DOMAIN"]["LAMINA_2D"]["MORPHOLOGY"] = json::object();

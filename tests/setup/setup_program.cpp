@@ -188,6 +188,7 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
         bool bySchema = false;  ///< found by the schema check: a located line on standard output
     };
     const std::string strings = R"("STRINGDEF": [{"name": "left"}, {"name": "right"}, {"name": "inner"}])";
+    const std::string plain = R"("STRINGDEF": [{"name": "left"}])";
     const std::vector<Case> cases = {
         {R"({"BOUNDARY": [{"name": "a", "type": "wall", "string": "inner"}]})", strings,
          "boundary <a>: string <inner> does not exist in the mesh <"},
@@ -203,6 +204,24 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/FRICTION/regions/0/friction: Error: This value must be greater than or "
          "equal to 0.000000.\n",
          true},
+        {R"({"PARAMETER": {"CFL": 1.5}})", plain,
+         "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Error: This value must be less than or equal to "
+         "1.000000.\n",
+         true},
+        {R"({"PARAMETER": {"minimum_water_depth": 10}})", plain,
+         "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/minimum_water_depth: Error: This value must be less than or "
+         "equal to 0.100000.\n",
+         true},
+        {R"({"FRICTION": {"type": "manning", "default_friction": 0}})", plain,
+         "FRICTION: default_friction must be greater than 0 for manning friction (0); leave FRICTION out for a "
+         "frictionless run"},
+        {R"({"INITIAL": {"type": "index_table", "values": [{"index": [7], "water_surface": 1}]}})", plain,
+         "INITIAL: values entry 0 names material id 7, which no triangle has"},
+        {"{}", R"("REGIONDEF": [{"name": "lake", "index": [99999999999]}])",
+         "/SETUP/DOMAIN/LAMINA_2D/GEOMETRY/REGIONDEF/0/index/0: a material id must be a whole number from 0 to "
+         "2147483647"},
+        {"{}", R"("STRINGDEF": [], "REGIONDEF": [], "STRINGDEF": [{"name": "left"}])",
+         "/SETUP/DOMAIN/LAMINA_2D/GEOMETRY/STRINGDEF: this key appears twice in its object; give it once"},
     };
     for (const auto& c : cases) {
         ScratchDir dir("setup-program");
@@ -251,6 +270,15 @@ TEST(SetupProgram, SchemaAndFileErrorsAreReportedBeforeAnythingIsWritten)
     r = runSetup(dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, " -> GEOMETRY: cannot read the mesh file <channel.2dm>\n" + kKilled);
+    EXPECT_FALSE(exists(dir.file("model.h5")));
+
+    // A mesh of one triangle, which the simulation could not run; a folder given as the command file.
+    writeCase(dir, "{}");
+    dir.write("channel.2dm", "MESH2D\nE3T 1 1 2 3 1\nND 1 0 0 0\nND 2 1 0 0\nND 3 0 1 0\n");
+    r = runSetup(dir);
+    EXPECT_EQ(r.err, " -> channel.2dm: the mesh has 1 triangle; the simulation needs at least 2\n" + kKilled);
+    r = runProcess(program("hydrova_setup") + " -f . -o model.h5", dir.path());
+    EXPECT_EQ(r.err, " -> configuration file is not a regular file: .\n" + kKilled);
     EXPECT_FALSE(exists(dir.file("model.h5")));
 
     // A model file that cannot be created.

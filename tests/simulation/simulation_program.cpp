@@ -297,3 +297,31 @@ TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndReadersUseEveryComple
     const auto rerun = simulate(config(1.0, 2.0, 1.0), "-o results.h5");
     EXPECT_EQ(rerun.status, 0) << rerun.out << rerun.err;
 }
+
+TEST_F(SimulationProgram, OrdinaryMistakesGetAPlainMessageAndWriteNothing)
+{
+    drivertest::writeModelFile(modelFile, drivertest::ModelFileSpec{});
+    const std::string conf = config(0.0, 1.0, 1.0);
+    struct Mistake {
+        std::string command;
+        std::string message;
+    };
+    const std::vector<Mistake> mistakes = {
+        {"-f " + shellQuote(conf) + " -n 0", " -> the number of threads (-n) must be at least 1, not 0\n"},
+        {"-f " + shellQuote(conf) + " -n -1", " -> the number of threads (-n) must be at least 1, not -1\n"},
+        {"-f " + shellQuote(conf) + " -o nofolder/results.h5",
+         " -> the folder of the results file does not exist: nofolder/\n"},
+        {"-f .", " -> configuration file is not a regular file: .\n"},
+    };
+    for (const Mistake& m : mistakes) {
+        const auto r =
+            runProcess(program("hydrova_simulation") + " -r " + shellQuote(modelFile) + " " + m.command, dir.path());
+        EXPECT_EQ(r.status, 1) << m.command;
+        EXPECT_EQ(r.err, m.message + " -> ... unfortunately HYDROVA is killed!\n") << m.command;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("results.h5"))) << m.command;
+    }
+    // The set-up program has no archive to restore: -a is an unknown argument there.
+    const auto r = runProcess(program("hydrova_setup") + " -f " + shellQuote(conf) + " -a restored.json", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("PARSE ERROR: Argument: -a", 0), 0u) << r.err;
+}

@@ -6,9 +6,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "simulation/ModelFile.hpp"
+#include "support/H5Data.hpp"
+#include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
@@ -77,11 +83,121 @@ TEST(WholeRunWrapperRules, SafeModeEndsTheRunOnLostMassAndOtherwiseTheRunGoesOn)
     {
         Case c("sinkon");
         prepareSink(c, false);
-        const auto r = c.simulate(config(30.0, 30.0, 0.01), "results.h5");
+        const auto r = c.simulate(config(30.0, 30.0, 0.01), "results.h5", 1, "-l 3");
         EXPECT_EQ(r.status, 0) << r.out << r.err;
-        EXPECT_NE(r.out.find("MASS BALANCE PROBLEM"), std::string::npos) << r.out;
         EXPECT_EQ(r.err.find("not conserved"), std::string::npos) << r.err;
         EXPECT_EQ(c.outputs("results.h5"), 2);
+        // The 50 cells of the pit report in many steps, but each of the two reporting loops prints at most 10 of
+        // them per step and then one line with the number it left out.
+        int mostInAStep = 0;
+        std::size_t begin = 0;
+        for (std::size_t end = r.out.find(" -> time: "); end != std::string::npos;
+             begin = end, end = r.out.find(" -> time: ", end + 1))
+            mostInAStep = std::max(mostInAStep, testsupport::countOf(r.out.substr(begin, end - begin), "MASS BALANCE"));
+        EXPECT_EQ(mostInAStep, 20);
+        EXPECT_NE(r.out.find(" more such messages of kernel_HYDRAULICS_Source in this step not shown\n"),
+                  std::string::npos);
+    }
+}
+
+/// A run that cannot go on stops with a located message and status 1, its last state written as a record: a time
+/// step that stays below TIMESTEP/minimum (here raised above the step the lake admits) and a state that is no longer
+/// finite (an inflow of 1e38 m^3/s overflows the single-precision state).
+TEST(WholeRunWrapperRules, RunsThatCannotGoOnStopWithTheCellAndTheLastState)
+{
+    struct Stop {
+        const char* tag;
+        double minimum;
+        double inflow;
+        const char* reason;
+    };
+    for (const Stop& s : {Stop{"stalled", 0.5, 0.0,
+                               "the time step has stayed below SIMULATION/TIMESTEP/minimum = 0.5 s "
+                               "for 100 steps"},
+                          Stop{"nan", 0.0001, 1e38, "the state of a cell is no longer a finite number"}}) {
+        Case c(s.tag);
+        c.mesh("--size 20 10 --cells 10 5 --material 0:10:1,10:20:2");
+        std::ostringstream setup;
+        setup << R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm",
+            "REGIONDEF": [{"name": "pit", "index": [1]}]}, "HYDRAULICS": {"INITIAL": {"type": "water_surface",
+            "value": 1.0}, "SOURCE": [{"name": "q", "type": "inflow", "region": "pit", "discharge": [[0, )"
+              << s.inflow << "], [1000, " << s.inflow << "]]}]}}}}}";
+        c.setup(setup.str());
+        const std::string conf = R"({"SIMULATION": {"TIME": {"start": 0, "end": 100, "out": 50}, "TIMESTEP": )"
+                                 R"({"init": 0.02, "minimum": )" +
+                                 std::to_string(s.minimum) + R"(}, "OUTPUT": ["water_depth"]}})";
+        const auto r = c.simulate(conf, "results.h5");
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(r.err.rfind(" -> run stopped at t = ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(s.reason), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(" (centroid x = "), std::string::npos) << r.err;
+        // The last record: after the first (t = 0), at the time the message gives.
+        ASSERT_EQ(c.outputs("results.h5"), 2) << r.err;
+        const double last = c.timeOf("results.h5", 1);
+        EXPECT_GT(last, 0.0);
+        EXPECT_LT(last, 50.0);
+        std::ostringstream written;
+        written << "is written as the last record, at t = " << last << " s\n";
+        EXPECT_NE(r.err.find(written.str()), std::string::npos) << r.err;
+        const auto state = c.state("results.h5", 1);
+        EXPECT_EQ(std::any_of(state.begin(), state.end(), [](double v) { return std::isnan(v); }), s.inflow > 0.0);
+    }
+}
+
+/// A damaged model file is refused with the item and its first bad element before the results file is touched
+/// (here an earlier results file, which must survive unchanged).
+TEST(WholeRunWrapperRules, DamagedModelFilesAreRefusedBeforeTheResultsFileIsTouched)
+{
+    using drivertest::overwriteValues;
+    using drivertest::readValues;
+    struct Damage {
+        const char* tag;
+        std::function<void(const std::string& model)> apply;
+        std::string message;
+    };
+    const auto set = [](const char* path, std::size_t k, double value) {
+        return [=](const std::string& model) {
+            auto v = readValues(model, path);
+            v.at(k) = value;
+            overwriteValues(model, path, v);
+        };
+    };
+    const std::vector<Damage> damages = {
+        {"target", set("EdgesAll/CellsAll", 5, 100),
+         "EdgesAll/CellsAll: element 2 maps to 100, outside its target set of 100 elements"},
+        {"short",
+         [](const std::string& model) {
+             auto v = readValues(model, "CellsAll/BottomEl");
+             v.pop_back();
+             testsupport::H5Output::open(model).doubles("CellsAll/BottomEl", static_cast<int>(v.size()), 1, v);
+         },
+         "CellsAll/BottomEl: the data have 99 x 1 values where the set and the catalogue give 100 x 1"},
+        {"string", set("NodeStrg/ListSize", 0, 1000), "NodeStrg/ListSize: element 0 lists 1000 edges, at most 40 fit"},
+        {"kernel", set("kernels/ID", 0, 99), "kernels/ID: row 0 names no kernel of the catalogue (ids 0 to 25)"},
+        {"area", set("CellsAll/GeomArea", 3, 0.0),
+         "CellsAll/GeomArea: element 3 holds 0, which is not a positive finite number"},
+        {"nan", set("CellsAll/HydState", 4, std::nan("")),
+         "CellsAll/HydState: element 1 holds nan, which is not a finite number"},
+        {"switch", set("Parameters/MorphStart", 0, 0.0),
+         "Parameters/MorphStart: morphology would start at t = 0 s, but the model has no morphology"},
+    };
+    for (const Damage& d : damages) {
+        Case c(d.tag);
+        c.mesh("--size 20 10 --cells 10 5");
+        c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm",
+            "STRINGDEF": [{"name": "right"}]}, "HYDRAULICS": {"INITIAL": {"type": "water_surface", "value": 1.0},
+            "BOUNDARY": [{"name": "out", "type": "free_outflow", "string": "right"}]}}}}})");
+        d.apply(c.model());
+        c.dir().write("results.h5", "earlier results");
+        const auto r = c.simulate(config(1.0, 1.0, 0.01), "results.h5");
+        EXPECT_EQ(r.status, 1) << d.tag << r.out << r.err;
+        EXPECT_NE(r.err.find(">: " + d.message + "\n -> ... unfortunately HYDROVA is killed!\n"), std::string::npos)
+            << d.tag << "\n"
+            << r.err;
+        std::ifstream kept(c.dir().file("results.h5"));
+        std::string text;
+        std::getline(kept, text);
+        EXPECT_EQ(text, "earlier results") << d.tag;
     }
 }
 

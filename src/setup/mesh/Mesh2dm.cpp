@@ -10,9 +10,12 @@
 #include <cstring>
 #include <fstream>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <sstream>
 #include <utility>
+
+#include "setup/mesh/TextInput.hpp"
 
 namespace setup {
 namespace {
@@ -31,28 +34,74 @@ bool isElementCard(const std::string& card)
     return true;
 }
 
-/// Reads the next blank-separated integer of `p`; false at the end of the line or on a non-integer token.
-bool nextInt(const char*& p, long& value)
+/// Outcome of reading one number of a card.
+enum class Token { Ok, End, Bad };
+
+/// Skips the blanks before the next token of `p`; false at the end of the line.
+bool atToken(const char*& p)
 {
     while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
-    if (*p == '\0' || *p == '\n') return false;
+    return *p != '\0' && *p != '\n';
+}
+
+/// Reads the next blank-separated integer of `p`. Bad: a token that is not a whole number in the range of int
+/// (a fraction, an exponent, 2^32 + 1, ...): ids and materials are never truncated or wrapped.
+Token nextInt(const char*& p, long& value)
+{
+    if (!atToken(p)) return Token::End;
     char* end = nullptr;
     errno = 0;
     value = std::strtol(p, &end, 10);
-    if (end == p || errno != 0 || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end)))) return false;
+    if (end == p || errno != 0 || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))) ||
+        value > std::numeric_limits<int>::max() || value < -std::numeric_limits<int>::max())
+        return Token::Bad;
     p = end;
-    return true;
+    return Token::Ok;
 }
 
-bool nextDouble(const char*& p, double& value)
+/// Reads the next blank-separated finite number of `p` (NaN and infinities are Bad).
+Token nextDouble(const char*& p, double& value)
 {
-    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
-    if (*p == '\0' || *p == '\n') return false;
+    if (!atToken(p)) return Token::End;
     char* end = nullptr;
     value = std::strtod(p, &end);
-    if (end == p || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end)))) return false;
+    if (end == p || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))) || !std::isfinite(value))
+        return Token::Bad;
     p = end;
-    return true;
+    return Token::Ok;
+}
+
+/// The text of the token at `p` for messages (at most 40 characters).
+std::string tokenText(const char* p)
+{
+    while (*p == ' ' || *p == '\t') ++p;
+    const char* end = p;
+    while (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end)) && end - p < 40) ++end;
+    return std::string(p, end);
+}
+
+/// Reads the positive id or non-negative material of a card; `what` names it in the message.
+int cardInt(const char*& p, const std::string& at, const char* card, const char* what, long minimum)
+{
+    long value = 0;
+    const char* start = p;
+    const Token t = nextInt(p, value);
+    if (t == Token::End) throw MeshError(at + card + " card: the " + what + " is missing");
+    if (t == Token::Bad || value < minimum)
+        throw MeshError(at + card + " card: the " + what + " \"" + tokenText(start) + "\" is not " +
+                        (minimum > 0 ? "a positive" : "a non-negative") + " whole number within the range of int");
+    return static_cast<int>(value);
+}
+
+double cardCoordinate(const char*& p, const std::string& at, const char* what)
+{
+    double value = 0.0;
+    const char* start = p;
+    const Token t = nextDouble(p, value);
+    if (t == Token::End) throw MeshError(at + "ND card: the " + what + " is missing");
+    if (t == Token::Bad)
+        throw MeshError(at + "ND card: the " + what + " \"" + tokenText(start) + "\" is not a finite number");
+    return value;
 }
 
 std::string trimmed(const char* p)
@@ -107,8 +156,12 @@ TriMesh parse2dm(std::istream& in, const std::string& source)
     std::string text;
     long lineNo = 0;
     bool headerSeen = false;
-    while (std::getline(in, text)) {
+    for (;;) {
+        const LineRead status = readBoundedLine(in, text);
+        if (status == LineRead::End) break;
         ++lineNo;
+        if (status == LineRead::TooLong)
+            throw MeshError(where(source, lineNo) + "the line is longer than 1 MB: this is not a 2DM mesh");
         const char* p = text.c_str();
         while (*p == ' ' || *p == '\t') ++p;
         if (*p == '\0' || *p == '\r' || *p == '#') continue;
@@ -125,28 +178,25 @@ TriMesh parse2dm(std::istream& in, const std::string& source)
             continue;
         }
         if (card == "ND") {
-            long id;
-            double x, y, z;
-            if (!nextInt(p, id) || !nextDouble(p, x) || !nextDouble(p, y) || !nextDouble(p, z))
-                throw MeshError(where(source, lineNo) + "ND card needs an id and three coordinates");
-            mesh.nodeId.push_back(static_cast<int>(id));
-            mesh.x.push_back(x);
-            mesh.y.push_back(y);
-            mesh.z.push_back(z);
+            const std::string at = where(source, lineNo);
+            mesh.nodeId.push_back(cardInt(p, at, "ND", "node id", 1));
+            mesh.x.push_back(cardCoordinate(p, at, "x coordinate"));
+            mesh.y.push_back(cardCoordinate(p, at, "y coordinate"));
+            mesh.z.push_back(cardCoordinate(p, at, "elevation"));
             nodeLine.push_back(static_cast<int>(lineNo));
         } else if (card == "E3T") {
-            long id, n[3], mat = 1;
-            if (!nextInt(p, id) || !nextInt(p, n[0]) || !nextInt(p, n[1]) || !nextInt(p, n[2]))
-                throw MeshError(where(source, lineNo) + "E3T card needs an id and three node ids");
-            if (!nextInt(p, mat)) mat = 1;
-            mesh.cellId.push_back(static_cast<int>(id));
-            for (long v : n) mesh.cellNodes.push_back(static_cast<int>(v));  // file ids for now
-            mesh.material.push_back(static_cast<int>(mat));
+            const std::string at = where(source, lineNo);
+            mesh.cellId.push_back(cardInt(p, at, "E3T", "element id", 1));
+            for (const char* what : {"first node id", "second node id", "third node id"})
+                mesh.cellNodes.push_back(cardInt(p, at, "E3T", what, 1));  // file ids for now
+            mesh.material.push_back(cardInt(p, at, "E3T", "material id", 0));
             mesh.cellLine.push_back(static_cast<int>(lineNo));
         } else if (card == "NS") {
             long id;
             bool ended = false;
-            while (nextInt(p, id)) {
+            const char* start = p;
+            Token t;
+            while ((t = nextInt(p, id)) == Token::Ok) {
                 if (!inString) {
                     inString = true;
                     stringStart = rawStringIds.size();
@@ -154,6 +204,7 @@ TriMesh parse2dm(std::istream& in, const std::string& source)
                 }
                 if (id == 0) throw MeshError(where(source, lineNo) + "node string with node id 0");
                 rawStringIds.push_back(id < 0 ? -id : id);
+                start = p;
                 if (id < 0) {
                     NodeString ns;
                     ns.name = trimmed(p);
@@ -165,6 +216,9 @@ TriMesh parse2dm(std::istream& in, const std::string& source)
                     break;
                 }
             }
+            if (!ended && t == Token::Bad && tokenText(start).find_first_not_of("+-0123456789") == std::string::npos)
+                throw MeshError(where(source, lineNo) + "NS card: the node id \"" + tokenText(start) +
+                                "\" is not a whole number within the range of int");
             if (!ended && !trimmed(p).empty())
                 throw MeshError(where(source, lineNo) + "node string: \"" + trimmed(p) +
                                 "\" is not a node id (a name must follow the negative id that ends the string)");
@@ -226,6 +280,8 @@ TriMesh parse2dm(std::istream& in, const std::string& source)
 
 TriMesh read2dm(const std::string& path)
 {
+    if (!isRegularFileOrMissing(path))
+        throw MeshError(path + ": not a regular file (a folder or a device cannot be a mesh file)");
     std::ifstream in(path);
     if (!in) throw MeshError(path + ": cannot open the mesh file");
     return parse2dm(in, path);

@@ -40,10 +40,12 @@ struct TriMesh {
     int cellCount() const { return static_cast<int>(cellId.size()); }
 };
 
-/// Reads a 2DM file. Cards: MESH2D (first), ND id x y z, E3T id n1 n2 n3 [matid] (matid defaults to 1),
-/// NS n1 n2 ... -nk [name] (a string may span several NS lines). Other element cards (E4Q, E6T, ...) are
-/// errors; other cards (MESHNAME, NUM_MATERIALS_PER_ELEM, comments "#") are skipped. Clockwise triangles are
-/// reoriented; unknown or duplicate ids, zero-area triangles and strings with unknown nodes throw MeshError.
+/// Reads a 2DM file. Cards: MESH2D (first), ND id x y z, E3T id n1 n2 n3 matid, NS n1 n2 ... -nk [name] (a
+/// string may span several NS lines). Ids are positive and material ids non-negative whole numbers within the
+/// range of int, coordinates finite numbers. Other element cards (E4Q, E6T, ...) are errors; other cards
+/// (MESHNAME, NUM_MATERIALS_PER_ELEM, comments "#") are skipped. Clockwise triangles are reoriented; unknown or
+/// duplicate ids, zero-area triangles, strings with unknown nodes, lines over 1 MB and paths that are not regular
+/// files throw MeshError.
 TriMesh read2dm(const std::string& path);
 
 /// Same as read2dm on an open stream; `source` names the stream in messages.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "simulation/kernels/GlobalConstants.hpp"
+#include "simulation/kernels/KernelMessages.hpp"
 
 namespace hydraulics {
 
@@ -120,9 +121,10 @@ inline float chezySquared(float d, float r)
     }
 }
 
-/// Prints the mass-balance message of a cell whose depth h [m] fell below -1e-6 m.
+/// Prints the mass-balance message of a cell whose depth h [m] fell below -1e-6 m (within the loop call's bound).
 inline void reportNegativeDepth(float h, const int* cellId)
 {
+    if (!kernelmessages::allow()) return;
     std::printf("MASS BALANCE PROBLEM: h = %g < 0.0\n", static_cast<double>(h));
     if (G_Debug == 1 && cellId != nullptr) std::printf("... in cell %i\n", *cellId);
 }

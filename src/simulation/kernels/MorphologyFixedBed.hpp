@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "simulation/kernels/GlobalConstants.hpp"
+#include "simulation/kernels/KernelMessages.hpp"
 
 namespace morphology {
 
@@ -74,7 +75,8 @@ inline void kernel_MORPHOLOGY_FixedBedCorrection(const int* cellId, const float*
 
     const float overshoot = *fixBedEl - zNew;
     if (!(overshoot > 0.0f)) return;
-    if (G_Debug == 1) std::printf("overdraft in cell %i by dz = %f [m]\n", *cellId, static_cast<double>(overshoot));
+    if (G_Debug == 1 && kernelmessages::allow())
+        std::printf("overdraft in cell %i by dz = %f [m]\n", *cellId, static_cast<double>(overshoot));
     // Without outflow (W = 0) the factor is 0, which changes nothing since no edge is outgoing.
     const float wr = outflow * r;
     const float k = wr > 0.0f ? std::clamp(1.0f - overshoot / wr, 0.0f, 1.0f) : 0.0f;
@@ -119,8 +121,9 @@ inline void kernel_MORPHOLOGY_Source(const float* dt, const float* cellData, con
     hydState[0] = static_cast<float>(static_cast<double>(hydState[0]) + static_cast<double>(dz));
 
     if (static_cast<double>(*bottomEl) - static_cast<double>(zFix) < -1.0e-6) {
-        std::printf("MASS BALANCE PROBLEM: z = %g < zFix = %g\n", static_cast<double>(*bottomEl),
-                    static_cast<double>(zFix));
+        if (kernelmessages::allow())
+            std::printf("MASS BALANCE PROBLEM: z = %g < zFix = %g\n", static_cast<double>(*bottomEl),
+                        static_cast<double>(zFix));
         *massOk = std::min(*massOk, 0);
         return;
     }

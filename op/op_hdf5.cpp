@@ -2,6 +2,8 @@
 #include "op/op_hdf5.h"
 
 #include <hdf5.h>
+
+#include <algorithm>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -403,8 +405,11 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
 }
 
 namespace {
+int compressionLevel = 0;
 void write_dat(op_dat dat, const char* file, const char* path);
-}
+}  // namespace
+
+void op_hdf5_set_compression(int level) { compressionLevel = level < 0 ? 0 : level > 9 ? 9 : level; }
 
 void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
 {
@@ -516,7 +521,16 @@ void write_dat(op_dat dat, const char* file, const char* path)
     }
     hsize_t dims[2] = {rows, cols};
     H5Id space(H5Screate_simple(2, dims, nullptr), H5Sclose);
-    H5Id dset(H5Dcreate2(fid.get(), path, memtype, space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Dclose);
+    // Compressed: whole rows in chunks of about 1 MiB of 4-byte values, the bytes of each value grouped by
+    // significance (shuffle) before deflate, which is what makes slowly varying floats compress.
+    H5Id dcpl(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
+    if (compressionLevel > 0 && rows * cols > 0) {
+        const hsize_t chunk[2] = {std::min<hsize_t>(rows, std::max<hsize_t>(1, (hsize_t(1) << 18) / cols)), cols};
+        H5Pset_chunk(dcpl.get(), 2, chunk);
+        H5Pset_shuffle(dcpl.get());
+        H5Pset_deflate(dcpl.get(), static_cast<unsigned>(compressionLevel));
+    }
+    H5Id dset(H5Dcreate2(fid.get(), path, memtype, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT), H5Dclose);
     if (!dset.valid()) {
         op_printf("Could not create dataset '%s' in file '%s'\n", path, file);
         exit(2);

@@ -15,6 +15,9 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, char const* type, char const* file,
 /// Writes `dat` to dataset `path` of `file` ([set size][dim] with attributes "size", "dim", "type"), creating the
 /// file, intermediate groups and the dataset as needed, or updating an existing dataset in place.
 void op_fetch_data_hdf5(op_dat dat, char const* file, char const* path);
+/// Datasets that op_fetch_data_hdf5 creates from now on are stored in chunks through HDF5's shuffle and deflate
+/// filters at `level` (1-9); 0 (the default) stores them contiguous and unfiltered. Readers see the same values.
+void op_hdf5_set_compression(int level);
 void op_fetch_data_hdf5_file(op_dat dat, char const* file);
 void op_fetch_data_hdf5_file_path(op_dat dat, char const* file, char const* path);
 

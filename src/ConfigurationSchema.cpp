@@ -12,7 +12,7 @@ const char* const configurationSchema = R"json({
       "type": "object",
       "description": "Parameters required for the numerical simulation.",
       "required": ["TIME", "OUTPUT"],
-      "optional": ["TIMESTEP"],
+      "optional": ["TIMESTEP", "GAUGES", "COMPRESS"],
       "properties": {
         "TIME": {
           "type": "object",
@@ -54,6 +54,22 @@ const char* const configurationSchema = R"json({
               "minimum": 0.0,
               "exclusiveMinimum": true,
               "default": 0.0001
+            }
+          }
+        },
+        "COMPRESS": {
+          "description": "true: the results records are stored compressed (HDF5 shuffle and deflate), as with --compress."
+        },
+        "GAUGES": {
+          "type": "object",
+          "description": "Recording of the gauges of the model file (GAUGEDEF of the set-up).",
+          "optional": ["interval"],
+          "properties": {
+            "interval": {
+              "type": "number",
+              "description": "Time between two samples of the gauges [s]; 0 records every step; otherwise linear in time within the step that passes a sampling time.",
+              "minimum": 0.0,
+              "default": 0.0
             }
           }
         },

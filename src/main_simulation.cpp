@@ -21,6 +21,7 @@ public:
         delete progressArg;
         delete debugArg;
         delete outputArg;
+        delete compressArg;
     }
 
     void addArguments() override
@@ -32,6 +33,9 @@ public:
         outputArg = new TCLAP::ValueArg<std::string>("o", "output",
                                                      "name of .h5 file for storing results (must contain ending .h5)",
                                                      false, "results.h5", "string", *this);
+        compressArg = new TCLAP::SwitchArg("c", "compress",
+                                           "store the results records compressed (HDF5 shuffle and deflate)", *this,
+                                           false);
     }
 
     /// No output may overwrite an input, and the results file must not be open in another program (a second
@@ -78,6 +82,7 @@ public:
             domain->printHash(getArchive());
         } else {
             domain->setParallel(getNthreads());
+            if (compressArg->getValue()) domain->requestCompression();
             domain->init(getLogLevel(), progressArg->getValue(), debugArg->getValue(), outputArg->getValue());
             domain->run();
         }
@@ -89,6 +94,7 @@ private:
     TCLAP::SwitchArg* progressArg = nullptr;
     TCLAP::SwitchArg* debugArg = nullptr;
     TCLAP::ValueArg<std::string>* outputArg = nullptr;
+    TCLAP::SwitchArg* compressArg = nullptr;
 };
 
 int main(int argc, char** argv)

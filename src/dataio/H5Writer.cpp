@@ -145,4 +145,11 @@ void H5Writer::writeStringVec(const std::string& path, const int& n, const std::
     writeValues<const char*>(path, {count}, pointers.data());
 }
 
+void H5Writer::removeDataset(const std::string& path)
+{
+    if (!existDataset(path)) return;
+    SilenceHDF5 silence;
+    check(H5Ldelete(fileId(), path.c_str(), H5P_DEFAULT), "Unable to remove the dataset \"" + path + "\":");
+}
+
 }  // namespace dataio

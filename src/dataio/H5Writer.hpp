@@ -23,6 +23,7 @@ public:
                           const double* const* data) override;
     void writeIntVecVec(const std::string& path, const std::vector<std::vector<int>>& table) override;
     void writeDoubleVecVec(const std::string& path, const std::vector<std::vector<double>>& table) override;
+    void removeDataset(const std::string& path) override;
     void writeStringVec(const std::string& path, const int& n, const std::vector<std::string>& strings) override;
 
     /// The path splitting of the base (the templated overload below does not hide it).

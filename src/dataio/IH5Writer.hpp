@@ -26,6 +26,8 @@ public:
     virtual void writeDoubleVecVec(const std::string& path, const std::vector<std::vector<double>>& table) = 0;
     /// Dataset of extent {n} holding strings[0..n-1].
     virtual void writeStringVec(const std::string& path, const int& n, const std::vector<std::string>& strings) = 0;
+    /// Removes the dataset at `path` when there is one (so that it can be written again with other extents).
+    virtual void removeDataset(const std::string& path) = 0;
 };
 
 }  // namespace api

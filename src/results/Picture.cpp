@@ -96,7 +96,27 @@ std::vector<double> ticks(double lo, double hi, int n)
     return t;
 }
 
+/// A coordinate label with as many decimals as the tick step needs (map coordinates can have seven digits).
+std::string coordinate(double v, double step)
+{
+    const int decimals = step >= 1.0 ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    char text[40];
+    std::snprintf(text, sizeof(text), "%.*f", decimals, std::fabs(v) < 1e-12 ? 0.0 : v);
+    return text;
+}
+
 }  // namespace
+
+double scaleBarLength(double width)
+{
+    if (!(width > 0.0)) return 0.0;
+    const double quarter = width / 4.0;
+    const double mag = std::pow(10.0, std::floor(std::log10(quarter)));
+    double length = mag;
+    for (const double m : {2.0, 5.0})
+        if (m * mag <= quarter) length = m * mag;
+    return length;
+}
 
 std::array<double, 3> colourAt(ColourMap map, double s)
 {
@@ -140,14 +160,15 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
     // The colour bar needs minHeight pixels; a flat domain leaves no more room below it.
     const int plotWidth = 760, maxHeight = 700, minHeight = 180;
     f.scale = std::min(plotWidth / dx, maxHeight / dy);
-    f.left = 30;
+    f.left = 90;
     f.top = 60;
     f.xMin = xMin;
     f.yMax = yMax;
     const int meshWidth = static_cast<int>(std::ceil(dx * f.scale));
     const int meshHeight = static_cast<int>(std::ceil(dy * f.scale));
-    f.width = f.left + std::max(meshWidth, 300) + 170;
-    f.height = f.top + std::max(meshHeight, minHeight) + 30;
+    f.width = f.left + std::max(meshWidth, 300) + 200;
+    // Below the mesh: the x coordinates and the scale bar.
+    f.height = f.top + std::max(meshHeight, minHeight) + 80;
 
     // Range of the drawn values.
     double lo = std::numeric_limits<double>::max(), hi = -lo;
@@ -161,6 +182,10 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
         const double m = std::max(std::fabs(lo), std::fabs(hi));
         lo = -m;
         hi = m;
+    }
+    if (style.fixedRange) {
+        lo = style.rangeMin;
+        hi = style.rangeMax;
     }
     if (hi - lo <= 1e-12 * std::max(1.0, std::fabs(hi))) {
         const double pad = std::max(0.5, 0.05 * std::fabs(hi));
@@ -202,6 +227,68 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
     }
     cairo_stroke(cr);
 
+    // Node strings as dark lines, gauges as ringed points, each with its name.
+    for (const Overlay& o : style.overlays) {
+        if (o.points.empty()) continue;
+        const auto first = f.pixel(o.points[0][0], o.points[0][1]);
+        cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+        if (o.points.size() == 1) {
+            cairo_set_line_width(cr, 2.0);
+            cairo_new_path(cr);
+            cairo_arc(cr, first[0], first[1], 4.0, 0.0, 2.0 * M_PI);
+            cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+            cairo_fill_preserve(cr);
+            cairo_set_source_rgb(cr, 0.8, 0.0, 0.0);
+            cairo_stroke(cr);
+        } else {
+            cairo_set_line_width(cr, 2.5);
+            cairo_new_path(cr);
+            for (std::size_t k = 0; k < o.points.size(); ++k) {
+                const auto p = f.pixel(o.points[k][0], o.points[k][1]);
+                k == 0 ? cairo_move_to(cr, p[0], p[1]) : cairo_line_to(cr, p[0], p[1]);
+            }
+            cairo_stroke(cr);
+        }
+        s.text(first[0] + 6, first[1] - 6, o.name, 12);
+    }
+
+    // Map coordinates along the bottom and the left side of the mesh's box.
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1.0);
+    const double boxBottom = f.top + dy * f.scale;
+    const std::vector<double> xTicks = ticks(xMin, xMax, 5), yTicks = ticks(yMin, yMax, 5);
+    const double xStep = xTicks.size() > 1 ? xTicks[1] - xTicks[0] : dx;
+    const double yStep = yTicks.size() > 1 ? yTicks[1] - yTicks[0] : dy;
+    for (const double x : xTicks) {
+        const double px = f.pixel(x, yMin)[0];
+        cairo_move_to(cr, px, boxBottom);
+        cairo_line_to(cr, px, boxBottom + 5);
+        cairo_stroke(cr);
+        s.text(px, boxBottom + 18, coordinate(x, xStep), 11, 0.5);
+    }
+    for (const double y : yTicks) {
+        const double py = f.pixel(xMin, y)[1];
+        cairo_move_to(cr, f.left - 5, py);
+        cairo_line_to(cr, f.left, py);
+        cairo_stroke(cr);
+        s.text(f.left - 8, py + 4, coordinate(y, yStep), 11, 1.0);
+    }
+    // Scale bar under the coordinates.
+    const double bar = scaleBarLength(dx);
+    if (bar > 0.0) {
+        const double x0 = f.left, y0 = boxBottom + 40, w = bar * f.scale;
+        cairo_rectangle(cr, x0, y0, w / 2, 5);
+        cairo_fill(cr);
+        cairo_rectangle(cr, x0, y0, w, 5);
+        cairo_stroke(cr);
+        char label[40];
+        if (bar >= 1000.0)
+            std::snprintf(label, sizeof label, "%g km", bar / 1000.0);
+        else
+            std::snprintf(label, sizeof label, "%g m", bar);
+        s.text(x0 + w + 8, y0 + 6, label, 12);
+    }
+
     // Colour bar.
     const double barX = f.width - 140, barTop = f.top, barHeight = std::min(360, std::max(meshHeight, minHeight));
     const int steps = 200;
@@ -230,7 +317,7 @@ PictureFrame renderField(const std::vector<std::array<double, 3>>& nodes, const 
 
 void renderLines(const std::vector<double>& times, const std::vector<std::vector<double>>& series,
                  const std::vector<std::string>& names, const std::string& title, const std::string& yLabel,
-                 const std::string& pngFile)
+                 const std::string& pngFile, bool includeZero)
 {
     const int width = 900, height = 520, left = 80, right = 180, top = 50, bottom = 60;
     const double plotW = width - left - right, plotH = height - top - bottom;
@@ -244,11 +331,13 @@ void renderLines(const std::vector<double>& times, const std::vector<std::vector
                 hi = std::max(hi, v);
             }
     if (lo > hi) lo = hi = 0.0;
-    lo = std::min(lo, 0.0);
-    hi = std::max(hi, 0.0);
+    if (includeZero) {
+        lo = std::min(lo, 0.0);
+        hi = std::max(hi, 0.0);
+    }
     if (hi - lo <= 1e-12) hi = lo + 1.0;
     const double pad = 0.05 * (hi - lo);
-    lo = lo < 0.0 ? lo - pad : lo;
+    lo = lo < 0.0 || !includeZero ? lo - pad : lo;
     hi += pad;
     auto px = [&](double t) { return left + (t - tLo) / (tHi - tLo) * plotW; };
     auto py = [&](double v) { return top + (hi - v) / (hi - lo) * plotH; };

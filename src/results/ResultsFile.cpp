@@ -362,4 +362,66 @@ bool ResultsFile::isElevation(const std::string& outputName)
 
 bool ResultsFile::hasMorphology() const { return model_->getComponent(model::AggregateID::morphology_aggr); }
 
+std::vector<std::string> ResultsFile::gaugeNames() const
+{
+    const std::string path = "/" + dataio::H5FileNameDefinitions::GAUGENAMES;
+    return exists(path) ? reader_->readStrVec(path) : std::vector<std::string>();
+}
+
+std::vector<std::vector<double>> ResultsFile::gaugeSamples() const
+{
+    std::vector<std::vector<double>> samples;
+    const std::string group = "/" + dataio::H5FileNameDefinitions::GAUGESERIES;
+    if (!exists(group)) return samples;
+    const std::size_t columns = 1 + 4 * gaugeNames().size();
+    const int n = reader_->getNumberObjs(group);
+    for (int i = 0; i < n; ++i) {
+        char path[64];
+        std::snprintf(path, sizeof path, "%s/%07i", group.c_str(), i);
+        if (!exists(path) || !reader_->existAttribute(path, "t") || reader_->readAttributeDouble(path, "t") < 0.0)
+            continue;
+        int rows = 0, cols = 0;
+        reader_->readDataset(path, rows, cols);
+        if (rows == 0) continue;
+        for (auto& row : reader_->readDoubleVecVec(path)) {
+            if (row.size() != columns)
+                fail("the gauge block <" + std::string(path) + "> has " + std::to_string(row.size()) +
+                     " columns for " + std::to_string(columns));
+            for (std::size_t g = 1; g < columns; g += 4) row[g] += elevationOffset_;
+            samples.push_back(std::move(row));
+        }
+    }
+    return samples;
+}
+
+std::vector<std::pair<std::string, std::array<double, 2>>> ResultsFile::gaugePoints() const
+{
+    std::vector<std::pair<std::string, std::array<double, 2>>> points;
+    const std::vector<std::string> names = gaugeNames();
+    if (names.empty()) return points;
+    const auto rows = reader_->readDoubleVecVec("/" + dataio::H5FileNameDefinitions::GAUGEPOINTS);
+    for (std::size_t g = 0; g < names.size() && g < rows.size(); ++g)
+        points.push_back({names[g], {rows[g].at(0), rows[g].at(1)}});
+    return points;
+}
+
+std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> ResultsFile::stringLines() const
+{
+    std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> lines;
+    const std::string names = "/" + dataio::H5FileNameDefinitions::STRINGLINENAMES;
+    if (!exists(names)) return lines;
+    for (const std::string& name : reader_->readStrVec(names)) lines.push_back({name, {}});
+    for (const auto& row : reader_->readDoubleVecVec("/" + dataio::H5FileNameDefinitions::STRINGLINEPOINTS)) {
+        const auto index = static_cast<std::size_t>(row.at(0));
+        if (index < lines.size()) lines[index].second.push_back({row.at(1), row.at(2)});
+    }
+    return lines;
+}
+
+std::string ResultsFile::crsWkt() const
+{
+    const std::string path = "/" + dataio::Archive::ROOT + "/crs";
+    return exists(path) ? dataio::Archive::getHash(reader_.get(), path) : std::string();
+}
+
 }  // namespace results

@@ -95,6 +95,16 @@ public:
     const std::vector<std::string>& stringNames() const { return stringNames_; }
     /// Column `column` of the dataset at path, one value per row.
     std::vector<double> readColumn(const std::string& path, int column) const;
+    /// Gauge names of the run (empty without gauges) and their recorded samples in time order: t, then surface,
+    /// depth, u, v per gauge (surfaces with the elevation offset added); blocks of invalidated records left out.
+    std::vector<std::string> gaugeNames() const;
+    /// The model's coordinate system as WKT (".config/crs"), empty when the run records none.
+    std::string crsWkt() const;
+    std::vector<std::vector<double>> gaugeSamples() const;
+    /// The gauges' points (name, x, y) and the node strings' lines (name, points), for pictures; empty when the
+    /// run has none.
+    std::vector<std::pair<std::string, std::array<double, 2>>> gaugePoints() const;
+    std::vector<std::pair<std::string, std::vector<std::array<double, 2>>>> stringLines() const;
     bool hasMorphology() const;
     api::IModel& model() const { return *model_; }
 

@@ -9,6 +9,7 @@
 
 #include "common/FileChecks.hpp"
 #include "common/TerraException.hpp"
+#include "results/RasterExport.hpp"
 #include "dataio/ResultReader.hpp"
 #include "results/XdmfExport.hpp"
 
@@ -99,8 +100,22 @@ void printInfo(const ResultsFile& file)
 }
 
 std::vector<PictureFile> writePictures(const ResultsFile& file, const std::string& requested,
-                                       const std::vector<double>& times, int component, const std::string& stem)
+                                       const std::vector<double>& times, int component, const std::string& stem,
+                                       const RunOptions& options)
 {
+    std::vector<Overlay> overlays;
+    if (options.drawStrings) {
+        const auto lines = file.stringLines();
+        if (lines.empty()) fail("results file <" + file.fileName() + "> holds no node-string lines to draw");
+        for (const auto& line : lines) overlays.push_back({line.first, line.second});
+    }
+    if (options.drawGauges) {
+        const auto points = file.gaugePoints();
+        if (points.empty()) fail("results file <" + file.fileName() + "> holds no gauges to draw");
+        for (const auto& point : points) overlays.push_back({point.first, {point.second}});
+    }
+    if (options.fixedRange && !(options.rangeMax > options.rangeMin))
+        fail("--range needs MIN below MAX");
     // A tracked flood variable by its own name (as the XDMF file calls it) is that component of flood_tracking.
     std::string name = requested;
     std::string floodName;
@@ -161,6 +176,10 @@ std::vector<PictureFile> writePictures(const ResultsFile& file, const std::strin
         style.title = o->isTracking() ? label + " over the whole run" : label + " at t = " + timeText(step.time) + " s";
         style.unit = q.unit;
         style.map = q.map;
+        style.fixedRange = options.fixedRange;
+        style.rangeMin = options.rangeMin;
+        style.rangeMax = options.rangeMax;
+        style.overlays = overlays;
         const std::string png =
             stem + "_" +
             (floodName.empty() ? name + (component >= 0 && dim > 1 ? std::to_string(component) : "") : floodName) +
@@ -246,6 +265,44 @@ std::vector<std::string> writeHydrographs(const ResultsFile& file, const std::st
     return written;
 }
 
+std::vector<std::string> writeGauges(const ResultsFile& file, const std::string& stem)
+{
+    const std::vector<std::string> names = file.gaugeNames();
+    if (names.empty()) return {};
+    const std::vector<std::vector<double>> samples = file.gaugeSamples();
+    if (samples.empty()) {
+        std::cout << " -> the gauges of <" << file.fileName() << "> hold no valid samples" << std::endl;
+        return {};
+    }
+    const std::string csv = stem + "_gauges.csv";
+    std::ofstream out(csv);
+    out << "time_s";
+    for (const std::string& n : names)
+        for (const char* q : {"_surface_m", "_depth_m", "_u_m_s", "_v_m_s"}) out << ',' << csvField(n + q);
+    out << '\n';
+    char text[40];
+    std::vector<double> times;
+    std::vector<std::vector<double>> surfaces(names.size());
+    for (const auto& row : samples) {
+        // Enough digits to read back every stored double as it is.
+        std::snprintf(text, sizeof(text), "%.17g", row[0]);
+        out << text;
+        for (std::size_t k = 1; k < row.size(); ++k) {
+            std::snprintf(text, sizeof(text), "%.17g", row[k]);
+            out << ',' << text;
+        }
+        out << '\n';
+        times.push_back(row[0]);
+        for (std::size_t g = 0; g < names.size(); ++g) surfaces[g].push_back(row[1 + 4 * g]);
+    }
+    out.close();
+    if (!out) fail("cannot write <" + csv + ">");
+    const std::string png = stem + "_gauges.png";
+    renderLines(times, surfaces, names, "Water surface at the gauges", "surface [m]", png, false);
+    std::cout << " -> gauges written: " << csv << ", " << png << " (" << samples.size() << " samples)" << std::endl;
+    return {csv, png};
+}
+
 void runResults(const RunOptions& options)
 {
     const ResultsFile file(options.resultsFile);
@@ -269,8 +326,11 @@ void runResults(const RunOptions& options)
                 fail("picture <" + picture + ">: the component must be a number");
             component = std::stoi(digits);
         }
-        writePictures(file, name, options.times, component, stem);
+        writePictures(file, name, options.times, component, stem, options);
     }
+
+    if (!options.rasterStem.empty())
+        writeRasters(file, options.rasterStem, options.rasterCell, options.times.empty() ? -1.0 : options.times.front());
 
     const std::string xdmf = options.xdmfFile.empty() ? defaultXdmfName(options.resultsFile) : options.xdmfFile;
     hydrova::refuseSameFile("file of derived values", derivedFileName(xdmf), {{"results file", options.resultsFile}});
@@ -281,6 +341,7 @@ void runResults(const RunOptions& options)
     if (options.hydrographs && file.stringNames().empty())
         fail("results file <" + options.resultsFile + "> holds no node strings");
     writeHydrographs(file, stem);
+    writeGauges(file, stem);
 }
 
 }  // namespace results

@@ -1,8 +1,12 @@
 // Entry of the results program: XDMF description, pictures and hydrographs of a results file.
+#include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "HydrovaMain.hpp"
 #include "common/FileChecks.hpp"
+#include "common/TerraException.hpp"
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
 #include "results/ResultsRun.hpp"
@@ -19,6 +23,11 @@ public:
         delete componentArg;
         delete hydrographArg;
         delete folderArg;
+        delete rangeArg;
+        delete stringsArg;
+        delete gaugesArg;
+        delete rasterArg;
+        delete cellArg;
     }
 
     void addArguments() override
@@ -37,6 +46,14 @@ public:
         hydrographArg = new TCLAP::SwitchArg("g", "hydrograph", "require node-string hydrographs", *this, false);
         folderArg = new TCLAP::ValueArg<std::string>("d", "dir", "folder of pictures and hydrographs", false, "",
                                                      "string", *this);
+        rangeArg = new TCLAP::MultiArg<double>("R", "range", "colour range of the pictures: --range MIN MAX", false,
+                                               "double", *this);
+        stringsArg = new TCLAP::SwitchArg("s", "strings", "draw the node strings on the pictures", *this, false);
+        gaugesArg = new TCLAP::SwitchArg("G", "gauges", "draw the gauges on the pictures", *this, false);
+        rasterArg = new TCLAP::ValueArg<std::string>(
+            "", "raster", "GeoTIFF rasters OUTPUT_<quantity>.tif at the time of -t (default: the last)", false, "",
+            "OUTPUT", *this);
+        cellArg = new TCLAP::ValueArg<double>("", "cell", "cell size of the rasters [m]", false, 0.0, "SIZE", *this);
     }
 
     /// The file given with -f is a results file, not a JSON configuration.
@@ -64,6 +81,24 @@ public:
         options.hydrographs = hydrographArg->getValue();
         options.outputFolder = folderArg->getValue();
         options.logLevel = getLogLevel();
+        const std::vector<double> range = rangeArg->getValue();
+        if (!range.empty()) {
+            if (range.size() != 2) {
+                std::cerr << " -> --range takes two values, MIN and MAX" << std::endl;
+                throw TerraException();
+            }
+            options.fixedRange = true;
+            options.rangeMin = range[0];
+            options.rangeMax = range[1];
+        }
+        options.drawStrings = stringsArg->getValue();
+        options.drawGauges = gaugesArg->getValue();
+        options.rasterStem = rasterArg->getValue();
+        options.rasterCell = cellArg->getValue();
+        if (!options.rasterStem.empty() && !(options.rasterCell > 0.0)) {
+            std::cerr << " -> --raster needs --cell SIZE greater than 0" << std::endl;
+            throw TerraException();
+        }
         results::runResults(options);
     }
 
@@ -75,11 +110,25 @@ private:
     TCLAP::ValueArg<int>* componentArg = nullptr;
     TCLAP::SwitchArg* hydrographArg = nullptr;
     TCLAP::ValueArg<std::string>* folderArg = nullptr;
+    TCLAP::MultiArg<double>* rangeArg = nullptr;
+    TCLAP::SwitchArg* stringsArg = nullptr;
+    TCLAP::SwitchArg* gaugesArg = nullptr;
+    TCLAP::ValueArg<std::string>* rasterArg = nullptr;
+    TCLAP::ValueArg<double>* cellArg = nullptr;
 };
 
 int main(int argc, char** argv)
 {
+    // "--range MIN MAX" (or -R) reaches the parser as "--range MIN --range MAX", the form a repeatable value takes.
+    std::vector<std::string> words(argv, argv + argc);
+    for (std::size_t i = 1; i + 2 < words.size(); ++i)
+        if (words[i] == "--range" || words[i] == "-R") {
+            words.insert(words.begin() + static_cast<std::ptrdiff_t>(i) + 2, words[i]);
+            i += 3;
+        }
+    std::vector<char*> arguments;
+    for (auto& w : words) arguments.push_back(w.data());
     HydrovaResults application;
-    application.parseCmdLine(argc, argv);
+    application.parseCmdLine(static_cast<int>(arguments.size()), arguments.data());
     return application.go();
 }

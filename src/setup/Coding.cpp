@@ -31,6 +31,12 @@ BoundaryCoding codeBoundary(const BoundarySpec& b, bool frictionOn)
             c.values[1] = b.allowInflow ? 1.0f : 0.0f;
             c.interpolations.push_back({KeyTime, 0});
             break;
+        case BoundaryType::IncidentWave:
+            // Row: [0] level of the arriving wave [m] from the series, [1] still water level [m].
+            c.code = CodeIncidentWave;
+            c.values[1] = static_cast<float>(b.stillLevel);
+            c.interpolations.push_back({KeyTime, 0});
+            break;
         case BoundaryType::RatingCurve:
             // Row: [0] water surface [m] looked up with the string's current outflow, [1] 0: outflow only.
             c.code = CodeWaterLevel;

@@ -33,6 +33,7 @@ enum BoundaryCode : int {
     CodeNormalOutflow = 104,
     CodeFreeOutflow = 112,
     CodeWaterLevel = 114,
+    CodeIncidentWave = 116,  ///< a wave's level over a still level, entering through the outgoing characteristic
 };
 
 /// A series lookup writing position `position` of the condition's data row.

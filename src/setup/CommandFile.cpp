@@ -108,6 +108,25 @@ void readGeometry(const json& geometry, const std::string& pointer, const std::s
             d.strings.push_back(def);
         }
     }
+    std::set<std::string> gaugeNames;
+    if (const json* gauges = find(geometry, "GAUGEDEF")) {
+        const std::string p = child(pointer, "GAUGEDEF");
+        for (std::size_t i = 0; i < gauges->size(); ++i) {
+            const json& g = (*gauges)[i];
+            const std::string pi = child(p, i);
+            GaugeDef def;
+            def.name = text(required(g, "name", pi), child(pi, "name"));
+            def.x = number(required(g, "x", pi), child(pi, "x"));
+            def.y = number(required(g, "y", pi), child(pi, "y"));
+            def.pointer = pi;
+            // The name heads a column of the gauge table and names the series in the results file.
+            if (def.name.empty() || def.name.find_first_of("/,\"\n") != std::string::npos)
+                throw SetupError(child(pi, "name") + ": a gauge name must be non-empty and hold no '/', ',', '\"'");
+            if (!gaugeNames.insert(def.name).second)
+                throw SetupError(child(pi, "name") + ": gauge <" + def.name + "> is defined twice in GAUGEDEF");
+            d.gauges.push_back(def);
+        }
+    }
     std::set<std::string> regionNames;
     if (const json* regions = find(geometry, "REGIONDEF")) {
         const std::string p = child(pointer, "REGIONDEF");
@@ -286,6 +305,7 @@ const std::vector<BoundaryTypeInfo>& boundaryTypes()
         {BoundaryType::RatingCurve, "rating_curve", "rating", {"rating"}},
         {BoundaryType::NormalOutflow, "normal_outflow", nullptr, {"slope"}},
         {BoundaryType::FreeOutflow, "free_outflow", nullptr, {}},
+        {BoundaryType::IncidentWave, "incident_wave", "water_surface", {"water_surface", "still_level"}},
     };
     return kTypes;
 }
@@ -321,6 +341,8 @@ void readBoundaries(const json& list, const std::string& pointer, const std::str
         }
         if (spec.type == BoundaryType::WaterLevel)
             if (const json* v = find(b, "allow_inflow")) spec.allowInflow = boolean(*v, child(pi, "allow_inflow"));
+        if (spec.type == BoundaryType::IncidentWave)
+            spec.stillLevel = number(required(b, "still_level", pi), child(pi, "still_level"));
         d.boundaries.push_back(spec);
     }
 }

@@ -17,6 +17,13 @@ struct StringDef {
     UpstreamSide upstream = UpstreamSide::Automatic;  ///< Left/Right only for strings inside the domain
 };
 
+/// A named point whose cell the simulation records as a time series.
+struct GaugeDef {
+    std::string name;
+    double x = 0.0, y = 0.0;  ///< [m], in the mesh's coordinates
+    std::string pointer;      ///< JSON pointer of its entry, for messages about it
+};
+
 struct RegionDef {
     std::string name;
     std::vector<int> materials;  ///< material ids of the cells that make up the region
@@ -58,7 +65,7 @@ struct FrictionSpec {
     std::vector<Region> regions;  ///< later entries override earlier ones
 };
 
-enum class BoundaryType { Wall, DischargeInflow, WaterLevel, RatingCurve, NormalOutflow, FreeOutflow };
+enum class BoundaryType { Wall, DischargeInflow, WaterLevel, RatingCurve, NormalOutflow, FreeOutflow, IncidentWave };
 
 struct BoundarySpec {
     std::string name;
@@ -68,6 +75,7 @@ struct BoundarySpec {
     std::optional<Series> series;  ///< discharge, water_surface or rating, by type
     double slope = 0.0;            ///< bed slope for the normal depth [-]
     bool allowInflow = true;       ///< water_level only
+    double stillLevel = 0.0;       ///< incident_wave: the water surface at rest [m]
 };
 
 enum class SourceType { Rain, Inflow };
@@ -148,6 +156,7 @@ struct SetupDescription {
     std::string meshFile;  ///< resolved against the command file's folder
     std::vector<StringDef> strings;
     std::vector<RegionDef> regions;
+    std::vector<GaugeDef> gauges;
     HydraulicParameters parameters;
     InitialCondition initial;
     FrictionSpec friction;

@@ -123,6 +123,7 @@ public:
     {
         checkStrings(mesh, g, d);
         meshTables();
+        gauges();
         initialState();
         friction();
         regions();
@@ -141,6 +142,9 @@ public:
 private:
     /// Nodes, cells and edges.
     void meshTables();
+    /// The cell of every gauge; a point outside the mesh is an error naming the gauge's entry. Also the lines of
+    /// the node strings, which pictures draw with them.
+    void gauges();
     /// Initial state (H, qx, qy): a level below the bed leaves the cell dry and at rest.
     void initialState();
     /// Friction value per cell: the default, overridden by the region entries in their order.
@@ -223,6 +227,43 @@ void ContentBuilder::meshTables()
     c.data[DataID::CharSize] = Table::ofFloats(g.nEdges, 2, g.charSize);
     c.data[DataID::UnitCent] = Table::ofFloats(g.nEdges, 2, g.unitCent);
     c.data[DataID::DistCent] = Table::ofFloats(g.nEdges, 1, g.distCent);
+}
+
+void ContentBuilder::gauges()
+{
+    for (const StringDef& def : d.strings)
+        if (const NodeString* s = meshString(mesh, def.name)) {
+            const double index = static_cast<double>(c.lineNames.size());
+            c.lineNames.push_back(def.name);
+            for (const int n : s->nodes) c.linePoints.push_back({index, mesh.x[n], mesh.y[n]});
+        }
+    for (const GaugeDef& def : d.gauges) {
+        ModelContent::Gauge gauge{def.name, def.x, def.y, -1};
+        // The first cell (in the model's numbering) whose closed triangle holds the point: a point on an edge or a
+        // node belongs to one of its cells whatever the mesh file's order. The tolerance is relative to the
+        // triangle's size, so that a point on an edge is not lost to rounding.
+        for (int cell = 0; cell < g.nCells && gauge.cell < 0; ++cell) {
+            const int* n = &g.topology[3 * static_cast<std::size_t>(cell)];
+            const double x0 = mesh.x[n[0]], y0 = mesh.y[n[0]];
+            const double ax = mesh.x[n[1]] - x0, ay = mesh.y[n[1]] - y0;
+            const double bx = mesh.x[n[2]] - x0, by = mesh.y[n[2]] - y0;
+            const double px = def.x - x0, py = def.y - y0;
+            const double twiceArea = ax * by - ay * bx;
+            if (twiceArea == 0.0) continue;
+            const double s = (px * by - py * bx) / twiceArea;
+            const double t = (ax * py - ay * px) / twiceArea;
+            constexpr double tolerance = 1.0e-9;
+            if (s >= -tolerance && t >= -tolerance && s + t <= 1.0 + tolerance) gauge.cell = cell;
+        }
+        if (gauge.cell < 0) {
+            std::ostringstream msg;
+            msg.precision(15);
+            msg << def.pointer << ": gauge <" << def.name << "> at (" << def.x << ", " << def.y
+                << ") lies outside the mesh <" << d.meshFile << ">";
+            throw SetupError(msg.str());
+        }
+        c.gauges.push_back(gauge);
+    }
 }
 
 void ContentBuilder::initialState()

@@ -42,6 +42,16 @@ struct ModelContent {
     /// written beside it for what users see (results file, XDMF, pictures).
     std::vector<double> nodeCoordinates;
     std::map<model::ParameterID, ParameterValue> parameters;
+    /// The gauges of GAUGEDEF with the cell (model numbering) that holds each point.
+    struct Gauge {
+        std::string name;
+        double x = 0.0, y = 0.0;
+        int cell = -1;
+    };
+    std::vector<Gauge> gauges;
+    /// The node strings of STRINGDEF as lines: their names and rows (string index, x, y) of their nodes.
+    std::vector<std::string> lineNames;
+    std::vector<std::vector<double>> linePoints;
     std::string crsWkt;  ///< the model's coordinate reference system (".config/crs"), empty when none is known
 };
 

@@ -69,6 +69,24 @@ void writeThroughDataLayer(const std::string& file, const api::IModel& model, co
         writer->writeDoubleVecVec(model::Kernel::kernelTimingPath, timing);
     }
     dataio::Archive::addModel(writer.get(), commandText);
+    if (!content.gauges.empty()) {
+        std::vector<std::string> names;
+        std::vector<std::vector<double>> points;
+        std::vector<std::vector<int>> cells;
+        for (const auto& gauge : content.gauges) {
+            names.push_back(gauge.name);
+            points.push_back({gauge.x, gauge.y});
+            cells.push_back({gauge.cell});
+        }
+        writer->writeStringVec(dataio::H5FileNameDefinitions::GAUGENAMES, static_cast<int>(names.size()), names);
+        writer->writeDoubleVecVec(dataio::H5FileNameDefinitions::GAUGEPOINTS, points);
+        writer->writeIntVecVec(dataio::H5FileNameDefinitions::GAUGECELLS, cells);
+    }
+    if (!content.linePoints.empty()) {
+        writer->writeStringVec(dataio::H5FileNameDefinitions::STRINGLINENAMES,
+                               static_cast<int>(content.lineNames.size()), content.lineNames);
+        writer->writeDoubleVecVec(dataio::H5FileNameDefinitions::STRINGLINEPOINTS, content.linePoints);
+    }
     if (!content.nodeCoordinates.empty()) {
         std::vector<const double*> rows;
         for (std::size_t i = 0; i < content.nodeCoordinates.size(); i += 3) rows.push_back(&content.nodeCoordinates[i]);

@@ -30,7 +30,7 @@ const char* const commandFileSchema = R"json({
                   "type": "object",
                   "description": "Mesh file, node strings and regions of the model.",
                   "required": ["mesh_file"],
-                  "optional": ["STRINGDEF", "REGIONDEF", "bed_raster", "cell_bed", "crs", "material_polygons"],
+                  "optional": ["STRINGDEF", "REGIONDEF", "GAUGEDEF", "bed_raster", "cell_bed", "crs", "material_polygons"],
                   "properties": {
                     "material_polygons": {
                       "type": "object",
@@ -73,6 +73,20 @@ const char* const commandFileSchema = R"json({
                             "description": "Upstream side of a string inside the domain, seen from its first node.",
                             "enum": ["left", "right"]
                           }
+                        }
+                      }
+                    },
+                    "GAUGEDEF": {
+                      "type": "array",
+                      "description": "Named points whose cells the simulation records as time series.",
+                      "items": {
+                        "type": "object",
+                        "description": "One gauge.",
+                        "required": ["name", "x", "y"],
+                        "properties": {
+                          "name": {"type": "string", "description": "Name of the gauge."},
+                          "x": {"type": "number", "description": "Abscissa [m] in the mesh's coordinates."},
+                          "y": {"type": "number", "description": "Ordinate [m] in the mesh's coordinates."}
                         }
                       }
                     },
@@ -207,18 +221,20 @@ const char* const commandFileSchema = R"json({
                         "type": "object",
                         "description": "One boundary condition.",
                         "required": ["name", "type", "string"],
-                        "optional": ["discharge", "slope", "water_surface", "allow_inflow", "rating"],
+                        "optional": ["discharge", "slope", "water_surface", "allow_inflow", "rating", "still_level"],
                         "properties": {
                           "name": {"type": "string", "description": "Name of the condition."},
                           "type": {"type": "string", "description": "Kind of condition.",
                                    "enum": ["wall", "discharge_inflow", "water_level", "rating_curve",
-                                            "normal_outflow", "free_outflow"]},
+                                            "normal_outflow", "free_outflow", "incident_wave"]},
                           "string": {"type": "string", "description": "Node string of STRINGDEF."},
                           "discharge": {"description": "Series of the inflow [m3/s] over time [s]."},
                           "slope": {"type": "number", "description": "Bed slope for the normal depth [-].",
                                     "minimum": 0.0, "exclusiveMinimum": true},
                           "water_surface": {"description": "Series of the water surface [m] over time [s]."},
                           "allow_inflow": {"description": "false: water may only leave."},
+                          "still_level": {"type": "number",
+                                          "description": "Water surface at rest under an incident wave [m]."},
                           "rating": {"description": "Series of the water surface [m] over the outflow [m3/s]."}
                         }
                       }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <cstdint>
 #include <cstdlib>
@@ -129,6 +130,17 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
         G_Debug = 0;
     }
     op_init(0, nullptr, logLevel);
+    // SIMULATION/COMPRESS is true or false; any other value reads as its fallback, whichever that is.
+    const bool compressKey = commandFileReader->getOptionalBool("SIMULATION/COMPRESS", false);
+    if (commandFileReader->checkPaths({"SIMULATION/COMPRESS"}) &&
+        compressKey != commandFileReader->getOptionalBool("SIMULATION/COMPRESS", true)) {
+        std::cerr << " -> /SIMULATION/COMPRESS: this value must be true or false" << std::endl;
+        throw TerraException();
+    }
+    // Deflate level 1: nearly the size of the higher levels at a fraction of their time on float fields.
+    op_hdf5_set_compression(compressKey || compressionRequested ? 1 : 0);
+    if (logLevel > 0 && (compressKey || compressionRequested))
+        std::cout << " -> results records compressed (shuffle, deflate 1)" << std::endl;
 
     const std::string name = h5Reader->getFilename();
     resultsFileName = dataio::H5FileNameDefinitions::getResultFileName(outputFile);
@@ -145,6 +157,7 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeData(name, isReRun);
     initializeParameters();
     initializeVariables();
+    initializeGauges();
     // A new results file replaces an old one, a re-run rewrites its records, only once the model file and the
     // configuration have been read.
     if (isReRun)
@@ -209,8 +222,13 @@ void TERRAcommon::advance(const double& target, const double& limit)
 
 void TERRAcommon::writeDueOutputs()
 {
-    if (!outputPlan->execute(time)) return;
-    if (!keepRecordAt(time)) writeRegularOutput(time);
+    const bool output = outputPlan->execute(time);
+    if (!gaugeCells.empty()) sampleGauges(output);
+    if (!output) return;
+    if (keepRecordAt(time))
+        gaugeSamples.clear();  // the record a re-run starts from keeps its gauge block as stored
+    else
+        writeRegularOutput(time);
     writeTrackedOutput();
 }
 
@@ -241,6 +259,9 @@ void TERRAcommon::run()
     progressPlan.reset(progress ? Factory::createExecutionPlan(t0, (tEnd - t0) / progressCount, tEnd, true, t0)
                                 : Factory::createExecutionPlan(t0, tEnd, tEnd));
     initKernelPlans(t0);
+    // Gauge times are multiples of the interval from time 0, as output times are.
+    gaugeIndex = gaugeInterval > 0.0 ? static_cast<long long>(std::ceil(t0 / gaugeInterval - 1e-9)) : 0;
+    lastGaugeState.clear();
 
     time = t0;
     dt = kUnlimitedStep;
@@ -271,6 +292,9 @@ void TERRAcommon::run()
 
     std::cout << " -> simulation finished! (cpu-time = " << static_cast<double>(wallClockNs() - wallStart) / 1e9 << "s)"
               << std::endl;
+    if (logLevel > 0)
+        std::cout << " -> " << recordsWritten << " output records written in "
+                  << static_cast<double>(recordWriteNs) / 1e9 << " s" << std::endl;
     op_timing_output();
     outputPlan.reset();
     progressPlan.reset();
@@ -472,6 +496,7 @@ void TERRAcommon::initializeResultsFile(const std::string& outputFile)
     const std::string& coordinates = dataio::H5FileNameDefinitions::NODECOORDINATES;
     if (h5Reader->existDataset(coordinates))
         h5Writer->writeDoubleVecVec(coordinates, h5Reader->readDoubleVecVec(coordinates));
+    writeGaugeDefinitions();
 }
 
 void TERRAcommon::writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer)
@@ -590,10 +615,14 @@ void TERRAcommon::checkRoomForRecords(const double& t) const
 
 void TERRAcommon::writeRegularOutput(const double& t)
 {
+    const long long start = wallClockNs();
     checkRoomForRecords(t);
     if (logLevel > 1) std::cout << " -> writing output at t = " << t << " ..." << std::endl;
     for (const model::DataID id : regularOutputs) writeOutput(t, id, outputCounter);
+    writeGaugeBlock(t, outputCounter);
     ++outputCounter;
+    ++recordsWritten;
+    recordWriteNs += wallClockNs() - start;
 }
 
 void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
@@ -726,6 +755,132 @@ void TERRAcommon::openResultsForReRun(const std::string& outputFile)
         }
     }
     h5Writer = dataio::Factory::createH5Writer(name, "rw");
+    // The gauge blocks after the restart time are written again with their records.
+    const std::string& series = dataio::H5FileNameDefinitions::GAUGESERIES;
+    if (!gaugeCells.empty() && h5Writer->existGroup(series)) {
+        const int n = h5Writer->getNumberObjs(series);
+        for (int i = outputCounter; i < n; ++i) {
+            char path[64];
+            std::snprintf(path, sizeof path, "%s/%07i", series.c_str(), i);
+            if (h5Writer->existDataset(path))
+                h5Writer->attachAttributeDouble(path, "t", dataio::ResultReader::NONVALIDRESULTTIME);
+        }
+    }
+}
+
+// ------------------------------------------------------------------------------------------------ gauges
+
+void TERRAcommon::initializeGauges()
+{
+    using Names = dataio::H5FileNameDefinitions;
+    gaugeInterval = commandFileReader->getOptionalDouble("SIMULATION/GAUGES/interval", 0.0);
+    if (!h5Reader->existDataset(Names::GAUGECELLS)) return;
+    // The gauges read their cells in the whole model's numbering, which the processes of a distributed run divide.
+    if (op_mpi_nranks() > 1) {
+        std::cerr << " -> the model file <" << h5Reader->getFilename()
+                  << "> has gauges (Gauges/Cells), which a distributed run does not record yet: run it on one "
+                     "process (threads with -n)"
+                  << std::endl;
+        throw TerraException();
+    }
+    gaugeMinDepth = h5Reader->readDoubleScalar("Parameters/MinWaterDepth");
+    const int cells = sets.at(model::SetID::CellsAll)->size;
+    for (const auto& row : h5Reader->readIntVecVec(Names::GAUGECELLS)) {
+        const int cell = row.at(0);
+        if (cell < 0 || cell >= cells) {
+            std::cerr << " -> the model file <" << h5Reader->getFilename() << "> names the cell " << cell
+                      << " for gauge " << gaugeCells.size() << " in " << Names::GAUGECELLS << ", of " << cells
+                      << " cells" << std::endl;
+            throw TerraException();
+        }
+        gaugeCells.push_back(cell);
+    }
+    if (logLevel > 0)
+        std::cout << " -> recording " << gaugeCells.size() << " gauges "
+                  << (gaugeInterval > 0.0 ? "every " + dataio::ResultReader::timeText(gaugeInterval) + " s"
+                                          : std::string("every step"))
+                  << std::endl;
+}
+
+void TERRAcommon::writeGaugeDefinitions()
+{
+    using Names = dataio::H5FileNameDefinitions;
+    if (h5Reader->existDataset(Names::STRINGLINEPOINTS)) {
+        const std::vector<std::string> lines = h5Reader->readStrVec(Names::STRINGLINENAMES);
+        h5Writer->writeStringVec(Names::STRINGLINENAMES, static_cast<int>(lines.size()), lines);
+        h5Writer->writeDoubleVecVec(Names::STRINGLINEPOINTS, h5Reader->readDoubleVecVec(Names::STRINGLINEPOINTS));
+    }
+    if (gaugeCells.empty()) return;
+    const std::vector<std::string> names = h5Reader->readStrVec(Names::GAUGENAMES);
+    h5Writer->writeStringVec(Names::GAUGENAMES, static_cast<int>(names.size()), names);
+    h5Writer->writeDoubleVecVec(Names::GAUGEPOINTS, h5Reader->readDoubleVecVec(Names::GAUGEPOINTS));
+    h5Writer->writeIntVecVec(Names::GAUGECELLS, h5Reader->readIntVecVec(Names::GAUGECELLS));
+}
+
+void TERRAcommon::sampleGauges(const bool& output)
+{
+    // The values as the full field holds them: surface and discharges are the stored floats, depth and velocity
+    // follow from them in double as the results program derives them (0 velocity on cells not deeper than the
+    // minimum water depth).
+    const float* state = reinterpret_cast<const float*>(data.at(model::DataID::HydState)->data);
+    const float* bed = reinterpret_cast<const float*>(data.at(model::DataID::BottomEl)->data);
+    const double hmin = gaugeMinDepth;
+    std::vector<double> row;
+    row.reserve(1 + 4 * gaugeCells.size());
+    row.push_back(time);
+    for (const int cell : gaugeCells) {
+        const double H = state[3 * cell];
+        const double h = H - static_cast<double>(bed[cell]);
+        const bool wet = !(hmin > h);
+        row.push_back(H);
+        row.push_back(h);
+        row.push_back(wet ? state[3 * cell + 1] / h : 0.0);
+        row.push_back(wet ? state[3 * cell + 2] / h : 0.0);
+    }
+    // Every step (interval 0), or at the gauge times the step passed, linearly between the states at its start and
+    // end, so that the steps need not end on them; a gauge time the step ends on, and every output time, with the
+    // state itself.
+    bool taken = false;
+    if (gaugeInterval <= 0.0) {
+        gaugeSamples.push_back(row);
+        taken = true;
+    } else {
+        for (double t = static_cast<double>(gaugeIndex) * gaugeInterval; t <= time;
+             t = static_cast<double>(++gaugeIndex) * gaugeInterval) {
+            if (t == time || lastGaugeState.empty()) {
+                gaugeSamples.push_back(row);
+                gaugeSamples.back()[0] = t;
+                taken = t == time;
+                continue;
+            }
+            const double f = (t - lastGaugeState[0]) / (time - lastGaugeState[0]);
+            std::vector<double> between(row.size());
+            between[0] = t;
+            for (std::size_t k = 1; k < row.size(); ++k)
+                between[k] = lastGaugeState[k] + f * (row[k] - lastGaugeState[k]);
+            gaugeSamples.push_back(std::move(between));
+        }
+    }
+    if (output && !taken) gaugeSamples.push_back(row);
+    lastGaugeState = std::move(row);
+}
+
+void TERRAcommon::writeGaugeBlock(const double& t, const int& index)
+{
+    if (gaugeCells.empty()) return;
+    char path[64];
+    std::snprintf(path, sizeof path, "%s/%07i", dataio::H5FileNameDefinitions::GAUGESERIES.c_str(), index);
+    try {
+        h5Writer->removeDataset(path);
+        h5Writer->writeDoubleVecVec(path, gaugeSamples);
+        h5Writer->attachAttributeDouble(path, "t", t);
+    } catch (const std::exception& e) {
+        hydrova::abandonOpenFilesAtExit();
+        std::cerr << " -> cannot write the gauges into the results file <" << h5Writer->getFilename()
+                  << "> at t = " << t << " s: " << e.what() << std::endl;
+        throw TerraException();
+    }
+    gaugeSamples.clear();
 }
 
 void TERRAcommon::archive()

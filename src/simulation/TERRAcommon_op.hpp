@@ -48,6 +48,8 @@ public:
     /// Starts the mesh framework and declares everything from the model file; creates (or, for a start time
     /// above 0, re-opens) the results file; loads the parameters.
     virtual void init(const int& logLevel, const bool& progress, const bool& debug, const std::string& outputFile);
+    /// Compressed results records (shuffle and deflate) also when the configuration does not ask for them.
+    void requestCompression() { compressionRequested = true; }
     /// The time loop from the start to the end time of the configuration.
     virtual void run();
     /// Derives further global constants once the parameters are loaded.
@@ -115,6 +117,16 @@ protected:
     void checkSameMesh(api::IResultReader* reader) const;
     void archive();
 
+    // ---- gauges ----
+    /// Reads the gauges' cells from the model file and their interval from the configuration.
+    void initializeGauges();
+    /// Copies the gauge names, points and cells and the node-string lines into a new results file.
+    void writeGaugeDefinitions();
+    /// The samples of every gauge due at `time` (and at an output time its state), kept until the next record.
+    void sampleGauges(const bool& output);
+    /// The samples since the last output record as the gauge block of record `index`.
+    void writeGaugeBlock(const double& t, const int& index);
+
     // ---- time loop helpers, one per part of a pass ----
     void initKernelPlans(const double& t0);
     /// Every kernel whose plan is due at `time`, in ascending identifier.
@@ -179,6 +191,21 @@ protected:
     /// Passes the guard has seen, and how many of the latest in a row had stableStep below the minimum.
     long guardPasses = 0;
     long stalledPasses = 0;
+    bool compressionRequested = false;
+    /// Output records written by this run and the wall-clock time they took [ns].
+    int recordsWritten = 0;
+    long long recordWriteNs = 0;
+    /// Cell of every gauge (model numbering); empty when the model has no gauges.
+    std::vector<int> gaugeCells;
+    /// Sampling interval of the gauges [s]; 0 samples every step.
+    double gaugeInterval = 0.0;
+    /// The minimum water depth as the model file holds it (double): cells below it have no velocity.
+    double gaugeMinDepth = 0.0;
+    /// Index k of the next gauge time k x interval, and the gauge values at the end of the step before.
+    long long gaugeIndex = 0;
+    std::vector<double> lastGaugeState;
+    /// Samples not yet written: t, then surface, depth, u, v per gauge.
+    std::vector<std::vector<double>> gaugeSamples;
     /// Host buffers handed to the mesh framework as caller storage (enumerators, simulation-only data).
     std::vector<void*> localBuffers;
 };

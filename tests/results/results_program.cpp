@@ -4,10 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "TinyResults.hpp"
+#include "dataio/Factory.hpp"
 #include "results/Picture.hpp"
 #include "results/ResultsFile.hpp"
 #include "results/ResultsRun.hpp"
@@ -144,12 +146,45 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
         expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Terrain, 0.0));
     }
 
+    // A chosen range (through the program's "--range MIN MAX") colours by it; a gauge on request is a white point
+    // ringed in red over the dry cell 2, which would be white alone.
+    std::filesystem::copy_file(dir.file("pic.h5"), dir.file("ranged.h5"));
+    {
+        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(dir.file("ranged.h5"), "rw"));
+        w->writeStringVec("Gauges/Names", 1, {"g"});
+        w->writeDoubleVecVec("Gauges/Points", {{CX[2], CY[2]}});
+    }
+    results::RunOptions chosen;
+    chosen.fixedRange = true;
+    chosen.rangeMin = 0.0;
+    chosen.rangeMax = 4.0;
+    chosen.drawGauges = true;
+    const auto ranged = results::writePictures(results::ResultsFile(dir.file("ranged.h5")), "water_depth", {}, -1,
+                                               dir.file("ranged"), chosen);
+    ASSERT_EQ(ranged.size(), 1u);
+    EXPECT_EQ(ranged[0].frame.vMin, 0.0);
+    EXPECT_EQ(ranged[0].frame.vMax, 4.0);
+    {
+        Png png(ranged[0].file);
+        const auto& f = ranged[0].frame;
+        const auto p0 = f.pixel(CX[0], CY[0]), p1 = f.pixel(CX[1], CY[1]), p2 = f.pixel(CX[2], CY[2]);
+        expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Blues, 0.25));
+        expectColour(png.at(p1[0], p1[1]), expected(results::ColourMap::Blues, 0.5));
+        expectColour(png.at(p2[0], p2[1]), WHITE);
+        const auto ring = png.at(p2[0] + 4, p2[1]);
+        EXPECT_GT(ring[0], 150);
+        EXPECT_LT(ring[1], 100);
+    }
+    // Scale bars: the largest 1, 2 or 5 x 10^k within a quarter of the width.
+    const double bars[][2] = {{100, 20}, {2, 0.5}, {5488, 1000}, {7.9, 1}, {40000, 10000}, {0.37, 0.05}};
+    for (const auto& b : bars) EXPECT_DOUBLE_EQ(results::scaleBarLength(b[0]), b[1]) << b[0];
+
     // The same through the program, with the time in the file name.
-    const auto run = runResults("-f " + dir.file("pic.h5") + " -p water_depth -t 0 -t 10");
+    const auto run = runResults("-f " + dir.file("ranged.h5") + " -p water_depth -t 0 -t 10 --range 0 4 -G");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(Png(dir.file("pic_water_depth_t0.png")).ok());
-    EXPECT_TRUE(Png(dir.file("pic_water_depth_t10.png")).ok());
-    EXPECT_THAT(readFile(dir.file("pic.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
+    EXPECT_TRUE(Png(dir.file("ranged_water_depth_t0.png")).ok());
+    EXPECT_TRUE(Png(dir.file("ranged_water_depth_t10.png")).ok());
+    EXPECT_THAT(readFile(dir.file("ranged.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
 }
 
 TEST(ResultsProgram, FloodVariablesAreDrawnByTheirOwnNamesOnceForTheRun)

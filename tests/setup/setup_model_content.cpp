@@ -297,3 +297,49 @@ TEST(SetupModelContent, LongStringsAreCutButKeepTheirWholeLength)
     EXPECT_EQ(c.sets.at(SetID::EdgeData), 1);
     EXPECT_EQ(c.stringNames.front(), "left");
 }
+
+/// Gauges inside a triangle, on an inner edge, on an inner node and on the domain's corners each get a cell whose
+/// triangle holds the point (its three sub-triangles fill the cell's area); a point just outside the mesh and a
+/// name given twice are errors naming the entry.
+TEST(SetupModelContent, GaugesFindTheCellHoldingTheirPointAndAPointOutsideIsNamed)
+{
+    const TriMesh mesh = channel();
+    const MeshGeometry g = computeGeometry(mesh);
+    const auto gaugesAt = [&](const char* points) {
+        json doc = lamina("{}");
+        doc["SETUP"]["DOMAIN"]["LAMINA_2D"]["GEOMETRY"]["GAUGEDEF"] = json::parse(points);
+        return buildModelContent(mesh, g, readCommandFile(doc, "")).gauges;
+    };
+    const auto found = gaugesAt(R"([{"name": "in", "x": 2.3, "y": 0.4}, {"name": "edge", "x": 5, "y": 0.5},
+                                    {"name": "node", "x": 4, "y": 1}, {"name": "low", "x": 0, "y": 0},
+                                    {"name": "high", "x": 10, "y": 2}])");
+    ASSERT_EQ(found.size(), 5u);
+    const auto twiceArea = [](double ax, double ay, double bx, double by, double cx, double cy) {
+        return std::abs((bx - ax) * (cy - ay) - (by - ay) * (cx - ax));
+    };
+    for (const auto& gauge : found) {
+        ASSERT_GE(gauge.cell, 0) << gauge.name;
+        ASSERT_LT(gauge.cell, g.nCells) << gauge.name;
+        const int* n = &g.topology[3 * static_cast<std::size_t>(gauge.cell)];
+        double x[3], y[3];
+        for (int k = 0; k < 3; ++k) x[k] = mesh.x[n[k]], y[k] = mesh.y[n[k]];
+        const double whole = twiceArea(x[0], y[0], x[1], y[1], x[2], y[2]);
+        double parts = 0.0;
+        for (int k = 0; k < 3; ++k)
+            parts += twiceArea(gauge.x, gauge.y, x[k], y[k], x[(k + 1) % 3], y[(k + 1) % 3]);
+        EXPECT_NEAR(parts, whole, 1e-12 * whole) << gauge.name;
+    }
+    const auto errorFor = [&](const char* points) {
+        try {
+            gaugesAt(points);
+        } catch (const SetupError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(errorFor(R"([{"name": "in", "x": 2, "y": 1}, {"name": "far", "x": 10.001, "y": 1}])"),
+              "/SETUP/DOMAIN/LAMINA_2D/GEOMETRY/GAUGEDEF/1: gauge <far> at (10.001, 1) lies outside the mesh "
+              "<channel.2dm>");
+    EXPECT_EQ(errorFor(R"([{"name": "a", "x": 2, "y": 1}, {"name": "a", "x": 3, "y": 1}])"),
+              "/SETUP/DOMAIN/LAMINA_2D/GEOMETRY/GAUGEDEF/1/name: gauge <a> is defined twice in GAUGEDEF");
+}

@@ -58,11 +58,13 @@ std::set<std::string> datasetsOf(const std::string& file)
 
 /// Every path the model file must hold for `model`: its sets, the non-simulation maps, data and parameters,
 /// the kernel schedule and the archived command text.
-std::set<std::string> expectedPaths(const api::IModel& model)
+std::set<std::string> expectedPaths(const api::IModel& model, bool stringLines = false)
 {
-    // Besides the model's items: the double-precision copy of the node coordinates.
+    // Besides the model's items: the double-precision copy of the node coordinates, and the lines of the node
+    // strings of STRINGDEF for pictures.
     std::set<std::string> paths = {model::Kernel::kernelPath, model::Kernel::kernelTimingPath, ".config/model",
                                    "NodesAll/CoordDbl"};
+    if (stringLines) paths.insert({"StringLines/Names", "StringLines/Points"});
     for (const auto* s : model.getSets()) paths.insert(s->getH5Path());
     for (const auto* m : model.getMaps()) paths.insert(m->getH5Path());
     for (const auto* d : model.getDats())
@@ -99,7 +101,7 @@ TEST(SetupProgram, ModelFileHoldsExactlyTheComposedModel)
     EXPECT_EQ(aggregates, (std::set<AggregateID>{AggregateID::hydraulics_aggr, AggregateID::hyd_boundary_aggr,
                                                  AggregateID::hyd_friction_aggr, AggregateID::hyd_source_aggr,
                                                  AggregateID::hyd_flood_aggr}));
-    EXPECT_EQ(datasetsOf(dir.file("model.h5")), expectedPaths(*model));
+    EXPECT_EQ(datasetsOf(dir.file("model.h5")), expectedPaths(*model, true));
 
     std::unique_ptr<api::IH5Reader> reader(dataio::Factory::createH5Reader(dir.file("model.h5")));
     EXPECT_EQ(reader->readIntScalar("CellsAll/set"), 40);
@@ -245,7 +247,7 @@ TEST(SetupProgram, SchemaAndFileErrorsAreReportedBeforeAnythingIsWritten)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/BOUNDARY/0/type: Error: This value must be equal to one "
                          "of the following: 'wall', 'discharge_inflow', 'water_level', 'rating_curve', "
-                         "'normal_outflow', 'free_outflow'."),
+                         "'normal_outflow', 'free_outflow', 'incident_wave'."),
               std::string::npos)
         << r.out;
     EXPECT_FALSE(exists(dir.file("model.h5")));

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "simulation/ModelFile.hpp"
 #include "support/Process.hpp"
@@ -284,3 +286,182 @@ TEST(WholeRun, EveryOutputTimeIsStoredExactlyAndTheEndStateIsTheLastRecord)
     }
 }
 
+
+/// Gauges in a dam break (320 triangles): one wet from the start, one reached by the front, one on a cell edge.
+/// Sampled every step, the series holds one sample per step besides the start, and at every output time the
+/// value of its cell in the stored field, bit for bit (surface, depth, velocity as hydrova_results derives them),
+/// and recording leaves the fields as they are without gauges (stored compressed there: the same values, records
+/// through the shuffle and deflate filters). At an interval of 0.3 s the samples are the
+/// multiples of 0.3 s and the output times (1 s), nothing else, those between two steps interpolated linearly
+/// between the every-step samples (the steps are the same).
+TEST(WholeRun, GaugesHoldTheirCellsValuesOfTheStoredFieldsAtEveryOutputTime)
+{
+    const char* setup = R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"%s},
+        "HYDRAULICS": {"PARAMETER": {"CFL": 0.5, "minimum_water_depth": 0.001},
+          "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]}}}}}})";
+    const auto text = [&](const char* gauges) {
+        std::vector<char> buffer(2048);
+        std::snprintf(buffer.data(), buffer.size(), setup, gauges);
+        return std::string(buffer.data());
+    };
+    Case plain("gauges_none");
+    plain.mesh("--size 400 40 --cells 40 4 --material 0:200:1,200:400:2");
+    plain.setup(text(""));
+    ASSERT_EQ(plain.simulate(config(0.0, 6.0, 1.0, 0.01), "results.h5", 1, "--compress").status, 0);
+    const auto dump = testsupport::runProcess("h5dump -p -H -d /RESULTS/CellsAll/HydState/0000006 results.h5",
+                                              plain.dir().path());
+    EXPECT_NE(dump.out.find("SHUFFLE"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("COMPRESSION DEFLATE"), std::string::npos) << dump.out;
+
+    Case c("gauges");
+    c.mesh("--size 400 40 --cells 40 4 --material 0:200:1,200:400:2");
+    c.setup(text(R"(, "GAUGEDEF": [{"name": "lake", "x": 150, "y": 13}, {"name": "front", "x": 215.3, "y": 21.7},
+                                   {"name": "edge", "x": 200, "y": 25}])"));
+    const auto cells = c.cells();
+    const auto bed = c.bed();
+    std::vector<int> gaugeCells;
+    for (const double cell : drivertest::readValues(c.model(), "Gauges/Cells")) gaugeCells.push_back(static_cast<int>(cell));
+    ASSERT_EQ(gaugeCells.size(), 3u);
+    const double minDepth = drivertest::readValues(c.model(), "Parameters/MinWaterDepth").at(0);
+
+    const auto samplesOf = [&](const std::string& gauging, const std::string& extra) {
+        std::string configuration = config(0.0, 6.0, 1.0, 0.01);
+        configuration.insert(configuration.find("\"OUTPUT\""), gauging);
+        const auto r = c.simulate(configuration, "results.h5", 1, extra);
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        const auto x = testsupport::runProcess(testsupport::program("hydrova_results") + " -f results.h5", c.dir().path());
+        EXPECT_EQ(x.status, 0) << x.err;
+        std::ifstream csv(c.dir().file("results_gauges.csv"));
+        std::string line;
+        std::getline(csv, line);
+        EXPECT_EQ(line, "time_s,lake_surface_m,lake_depth_m,lake_u_m_s,lake_v_m_s,front_surface_m,front_depth_m,"
+                        "front_u_m_s,front_v_m_s,edge_surface_m,edge_depth_m,edge_u_m_s,edge_v_m_s");
+        std::vector<std::vector<double>> samples;
+        while (std::getline(csv, line)) {
+            std::vector<double> row;
+            std::istringstream fields(line);
+            for (std::string f; std::getline(fields, f, ',');) row.push_back(std::stod(f));
+            samples.push_back(row);
+        }
+        EXPECT_TRUE(std::ifstream(c.dir().file("results_gauges.png")).good());
+        return std::make_pair(samples, countOf(r.out, " -> time: "));
+    };
+
+    const auto [everyStep, steps] = samplesOf("", "-l 3");
+    ASSERT_EQ(static_cast<int>(everyStep.size()), steps + 1);
+    int matched = 0;
+    for (int k = 0; k < c.outputs("results.h5"); ++k) {
+        const double t = c.timeOf("results.h5", k);
+        const auto state = c.state("results.h5", k);
+        EXPECT_EQ(state, plain.state("results.h5", k)) << "recording gauges changed the field at t = " << t;
+        for (const auto& row : everyStep) {
+            if (row[0] != t) continue;
+            ++matched;
+            for (int g = 0; g < 3; ++g) {
+                const std::size_t i = static_cast<std::size_t>(gaugeCells[g]);
+                const double H = state[3 * i], h = H - bed[i];
+                const double u = minDepth > h ? 0.0 : state[3 * i + 1] / h, v = minDepth > h ? 0.0 : state[3 * i + 2] / h;
+                EXPECT_EQ(std::vector<double>(row.begin() + 1 + 4 * g, row.begin() + 5 + 4 * g),
+                          (std::vector<double>{H, h, u, v}))
+                    << "gauge " << g << " at t = " << t;
+            }
+        }
+    }
+    EXPECT_EQ(matched, 7);
+    // The lake gauge lies in the reservoir, the front one is dry until the wave arrives.
+    EXPECT_GT(everyStep.front()[2], 0.99);
+    EXPECT_EQ(everyStep.front()[6], 0.0);
+    EXPECT_GT(everyStep.back()[6], 0.1);
+    for (int g = 0; g < 3; ++g) {
+        const double x = cells.x[gaugeCells[g]], y = cells.y[gaugeCells[g]];
+        EXPECT_LT(std::hypot(x - (g == 0 ? 150 : g == 1 ? 215.3 : 200), y - (g == 0 ? 13 : g == 1 ? 21.7 : 25)), 10.0);
+    }
+
+    const auto [timed, unused] = samplesOf(R"("GAUGES": {"interval": 0.3}, )", "");
+    EXPECT_EQ(c.state("results.h5", 6), plain.state("results.h5", 6)) << "sampling at an interval changed the steps";
+    std::vector<double> expected;
+    for (int k = 0; k * 0.3 < 6.0; ++k) expected.push_back(k * 0.3);
+    for (int k = 1; k <= 6; ++k) expected.push_back(k);
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    std::vector<double> times;
+    for (const auto& row : timed) times.push_back(row[0]);
+    EXPECT_EQ(times, expected);
+    for (const auto& row : timed) {
+        const auto after = std::lower_bound(everyStep.begin(), everyStep.end(), row[0],
+                                            [](const std::vector<double>& s, double t) { return s[0] < t; });
+        ASSERT_NE(after, everyStep.end());
+        const auto& b = *after;
+        const auto& a = after == everyStep.begin() ? b : *(after - 1);
+        const double f = b[0] == row[0] ? 1.0 : (row[0] - a[0]) / (b[0] - a[0]);
+        for (std::size_t k = 1; k < row.size(); ++k)
+            EXPECT_NEAR(row[k], a[k] + f * (b[k] - a[k]), 1e-12) << "t = " << row[0] << ", column " << k;
+    }
+}
+
+/// A lake at rest on a plane bed rising to the left (dry left of x = 25 m), in ETRS89 / UTM 32N, as GeoTIFF rasters
+/// of 3 m cells (not aligned with the 10 m squares of the mesh), read back by GDAL's own programs: the maximum depth
+/// has the model's coordinate system, the geotransform of the mesh's box, no data where no water came and outside
+/// the mesh, and at every centre inside a triangle that triangle's stored value.
+TEST(WholeRun, RastersOfTheFloodMaximaHoldTheCellValuesAtTheirCentresWithTheModelsCoordinateSystem)
+{
+    if (testsupport::runProcess("command -v gdalinfo && command -v gdal_translate").status != 0)
+        GTEST_SKIP() << "gdalinfo and gdal_translate (Debian package gdal-bin) are not installed";
+    Case c("rasters");
+    c.mesh("--size 100 50 --cells 10 5 --origin 500000 5400000 --bed slope:0.004");
+    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm", "crs": "EPSG:25832"},
+        "HYDRAULICS": {"INITIAL": {"type": "water_surface", "value": 0.3}, "FLOOD": {}}}}}})");
+    ASSERT_EQ(c.simulate(config(0.0, 2.0, 1.0, 0.01), "results.h5").status, 0);
+    const auto r = testsupport::runProcess(
+        testsupport::program("hydrova_results") + " -f results.h5 --raster lake --cell 3", c.dir().path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto info = testsupport::runProcess("gdalinfo lake_max_depth.tif", c.dir().path());
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Size is 34, 17"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Origin = (500000.000000000000000,5400050.000000000000000)"), std::string::npos);
+    EXPECT_NE(info.out.find("Pixel Size = (3.000000000000000,-3.000000000000000)"), std::string::npos);
+    EXPECT_NE(info.out.find("ETRS89 / UTM zone 32N"), std::string::npos);
+    EXPECT_NE(info.out.find("NoData Value=-9999"), std::string::npos);
+    ASSERT_EQ(testsupport::runProcess("gdal_translate -q -of XYZ lake_max_depth.tif lake.xyz", c.dir().path()).status, 0);
+
+    const std::string results = c.dir().file("results.h5");
+    const auto xyz = drivertest::readValues(results, "NodesAll/CoordDbl");
+    const auto topology = drivertest::readValues(results, "CellsAll/Topology");
+    const auto flood = drivertest::readValues(results, "RESULTS/CellsAll/FloodVar/0000000");
+    const double minDepth = drivertest::readValues(results, "Parameters/MinWaterDepth").at(0);
+    std::ifstream in(c.dir().file("lake.xyz"));
+    int inside = 0, dry = 0, outside = 0;
+    for (double x, y, v; in >> x >> y >> v;) {
+        // The triangle holding the centre, at least 1 mm inside it.
+        int holder = -1;
+        for (std::size_t t = 0; t < topology.size() / 3 && holder < 0; ++t) {
+            double px[3], py[3];
+            for (int k = 0; k < 3; ++k) {
+                const auto n = static_cast<std::size_t>(topology[3 * t + k]);
+                px[k] = xyz[3 * n];
+                py[k] = xyz[3 * n + 1];
+            }
+            bool in = true;
+            for (int k = 0; k < 3 && in; ++k) {
+                const double ex = px[(k + 1) % 3] - px[k], ey = py[(k + 1) % 3] - py[k];
+                in = (ex * (y - py[k]) - ey * (x - px[k])) / std::hypot(ex, ey) > 1e-3;
+            }
+            if (in) holder = static_cast<int>(t);
+        }
+        if (x > 500100.0) {
+            EXPECT_EQ(v, -9999.0) << x << " " << y;
+            ++outside;
+        } else if (holder < 0) {
+            continue;  // on an edge: either neighbour
+        } else if (flood[4 * holder + 1] > minDepth) {
+            EXPECT_EQ(v, static_cast<double>(static_cast<float>(flood[4 * holder + 1]))) << x << " " << y;
+            ++inside;
+        } else {
+            EXPECT_EQ(v, -9999.0) << x << " " << y;
+            ++dry;
+        }
+    }
+    EXPECT_GT(inside, 300);
+    EXPECT_GT(dry, 80);
+    EXPECT_EQ(outside, 17);
+}

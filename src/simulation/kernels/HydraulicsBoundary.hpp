@@ -22,6 +22,7 @@ enum : int {
     OutflowVelocityDepth = 110,
     FreeOutflow = 112,
     WaterLevel = 114,
+    IncidentWave = 116,
     CoupledVelocity = 216,
     CoupledSolver = 218,
     CoupledClosed = 220,
@@ -212,6 +213,32 @@ inline void kernel_HYDRAULICS_Boundary(const int* hydBType, const float* edgeDat
             }
             const float ghost[3] = {D[0], qn <= 0.0f ? 0.0f : qx, qn <= 0.0f ? 0.0f : qy};
             hydrodynamic_solver(n, hydStateL, zL, wetL, ghost, zL, 1, fluxesHy);
+            break;
+        }
+        case bc::IncidentWave: {
+            // The series D[0] is the level of the wave arriving from outside over the still level D[1]. The
+            // ghost state keeps the Riemann invariant that leaves the domain (u_n + 2c of the inner cell) and takes
+            // the entering one (u_n - 2c) from that wave alone, a simple wave on still water of depth D[1] - zb:
+            // the wave enters at its full height and what the domain sends back passes out unhindered.
+            const float h0 = D[1] - zL;
+            if (h0 <= hmin) {
+                wall();
+                break;
+            }
+            const float c0 = std::sqrt(g * h0);
+            const float cIn = std::sqrt(g * std::max(D[0] - zL, 0.0f));
+            const float cL = wetL ? std::sqrt(g * h) : 0.0f;
+            const float unL = wetL ? qn * ibCell : 0.0f;
+            const float outgoing = unL + 2.0f * cL;
+            const float incoming = 2.0f * c0 - 4.0f * cIn;
+            const float cB = std::max(0.25f * (outgoing - incoming), 0.0f);
+            const float unB = 0.5f * (outgoing + incoming);
+            const float hB = cB * cB / g;
+            const float qnB = unB * hB;
+            // Tangential flow leaves with the inner cell's velocity and enters without one.
+            const float qtB = unB > 0.0f ? qt * ibCell * hB : 0.0f;
+            const float ghost[3] = {zL + hB, n[0] * qnB - n[1] * qtB, n[1] * qnB + n[0] * qtB};
+            hydrodynamic_solver(n, hydStateL, zL, wetL, ghost, zL, hB > hmin ? 1 : 0, fluxesHy);
             break;
         }
         case bc::CoupledVelocity: {

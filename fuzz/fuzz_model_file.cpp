@@ -1,11 +1,13 @@
 // A model file damaged by the fuzzer's bytes, through the simulation's start and a short run: every damage must end
-// in a refusal (TerraException, after a message) or a run, never in a crash, a hang or unbounded memory.
+// in a refusal (TerraException, after a message) or a run, never in a crash, a hang, unbounded memory or a leak
+// (a refused file and a run the guard stops free everything once the domain is deleted).
 //
 // Once per process a model file is set up from a 10 m x 5 m channel (wet, Manning friction, a discharge inflow, a
 // free outflow, rain; every dataset the simulation reads). Each input is a list of 8-byte edits applied to a copy:
 // byte 0 picks the dataset (modulo their number), byte 1 the kind of damage, bytes 2-3 the element, bytes 4-7 the
 // value (an int for integer datasets, the bits of a float otherwise). Damages: set one value; drop the last row;
-// add a row.
+// add a row. The seeds guard_* make the run's state non-finite (a discharge of 3e38) or its step vanish (gravity
+// 3e38), so that the guard stops the run.
 #include <hdf5.h>
 #include <unistd.h>
 

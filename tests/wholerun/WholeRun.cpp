@@ -347,10 +347,10 @@ double volume(const Cells& cells, const std::vector<double>& state, const std::v
 }
 
 double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,
-                          const std::function<double(double x)>& exact)
+                          const std::function<double(double x)>& exact, int rows)
 {
     Case c(tag);
-    const int ny = std::max(1, nx / 50);
+    const int ny = rows > 0 ? rows : std::max(1, nx / 50);
     c.mesh("--size 100 2 --cells " + std::to_string(nx) + " " + std::to_string(ny) + " --material 0:50:1,50:100:2");
     c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"}, "HYDRAULICS": )" +
             hydraulics + "}}}}");
@@ -366,17 +366,17 @@ double damBreakDepthError(const std::string& tag, int nx, const std::string& hyd
     return error / 2.0;
 }
 
-Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf)
+Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf, int nx0)
 {
-    const int nx[3] = {100, 200, 400};
+    const int nx[3] = {nx0, 2 * nx0, 4 * nx0};
     Refinement r;
     for (int k = 0; k < 3; ++k) r.error[k] = errorOf(nx[k]);
     r.order1 = std::log2(r.error[0] / r.error[1]);
     r.order2 = std::log2(r.error[1] / r.error[2]);
     std::printf(
-        "%s, L1 depth error per metre width [m^2]: dx = 1 m: %.5f, 0.5 m: %.5f, 0.25 m: %.5f; "
+        "%s, L1 depth error per metre width [m^2]: dx = %g m: %.5f, %g m: %.5f, %g m: %.5f; "
         "observed order %.2f, %.2f\n",
-        title, r.error[0], r.error[1], r.error[2], r.order1, r.order2);
+        title, 100.0 / nx[0], r.error[0], 100.0 / nx[1], r.error[1], 100.0 / nx[2], r.error[2], r.order1, r.order2);
     return r;
 }
 

@@ -99,18 +99,18 @@ void Case::reshapeBed(F f)
 double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed);
 
 /// L1 error of the depth per metre width [m^2] at the first output after the start of a 100 m x 2 m channel with nx
-/// cells along it (nx / 50 across) and a dam at x = 50 m (material 1 upstream, 2 downstream): `hydraulics` is the
-/// HYDRAULICS block of the set-up, `config` the simulation configuration, `exact` the depth at abscissa x. A failed
-/// run is reported and gives 1e9.
+/// cells along it (`rows` across, nx / 50 when 0) and a dam at x = 50 m (material 1 upstream, 2 downstream):
+/// `hydraulics` is the HYDRAULICS block of the set-up, `config` the simulation configuration, `exact` the depth at
+/// abscissa x. A failed run is reported and gives 1e9.
 double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,
-                          const std::function<double(double x)>& exact);
+                          const std::function<double(double x)>& exact, int rows = 0);
 
-/// A dam-break case's L1 depth error per metre width [m^2] on 1, 0.5 and 0.25 m meshes (100, 200, 400 cells along
-/// the channel) and the observed orders between them, printed on one line that starts with `title`.
+/// A dam-break case's L1 depth error per metre width [m^2] with nx0, 2 nx0 and 4 nx0 cells along the channel and
+/// the observed orders between them, printed on one line that starts with `title`.
 struct Refinement {
     double error[3];
     double order1, order2;  ///< log2 of the coarse/middle and middle/fine error ratios
 };
-Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf);
+Refinement damBreakRefinement(const char* title, const std::function<double(int nx)>& errorOf, int nx0 = 100);
 
 }  // namespace wholerun

@@ -40,6 +40,8 @@ int op_mpi_gather(op_dat, char**, int*) { return -1; }
 void op_mpi_mark_output() {}
 const int* op_mpi_global_ids(op_set, int*, int*) { return nullptr; }
 char* op_mpi_local_rows(op_set, size_t, const char*) { return nullptr; }
+int op_mpi_defers_maps() { return 0; }
+void op_mpi_defer_map(op_map, const char*, const char*) {}
 void op_mpi_sent(double* messages, double* bytes)
 {
     *messages = 0.0;

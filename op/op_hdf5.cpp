@@ -341,6 +341,12 @@ op_map op_decl_map_hdf5(op_set from, op_set to, int dim, const char* file, const
         op_printf("Unknown type in file %s for map %s\n", file, name);
         exit(2);
     }
+    // A run divided over processes reads the table after the division, each process the rows of its own elements.
+    if (op_mpi_defers_maps()) {
+        op_map map = op_decl_map(from, to, dim, nullptr, name);
+        op_mpi_defer_map(map, file, name);
+        return map;
+    }
     // Every integer width is read as 4-byte native int: map tables hold int element numbers.
     int* table = (int*)xmalloc((size_t)from->size * dim * sizeof(int));
     if (!read_rows(dset, H5T_NATIVE_INT, from->size, props.count, dim, table)) {
@@ -400,6 +406,25 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
     op_dat dat = op_decl_dat_core(set, dim, type, typeSize, data, name);
     dat->user_managed = 0;
     return dat;
+}
+
+int* op_read_map_rows_hdf5(const char* file, const char* name, int dim, const int* ids, int n)
+{
+    open_library();
+    QuietErrors quiet;
+    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+    H5Id dset(fid.valid() && path_exists(fid.get(), name) ? H5Dopen2(fid.get(), name, H5P_DEFAULT) : -1, H5Dclose);
+    DatasetProps props;
+    if (!dset.valid() || !get_properties(dset.get(), name, props) || props.dim != dim) return nullptr;
+    int* table = (int*)xmalloc(std::max<size_t>((size_t)n * dim * sizeof(int), 1));
+    const bool read = ids != nullptr ? read_local_rows(dset.get(), H5T_NATIVE_INT, props.count, dim,
+                                                       (size_t)dim * sizeof(int), ids, n, (char*)table)
+                                     : read_rows(dset.get(), H5T_NATIVE_INT, n, props.count, dim, table);
+    if (!read) {
+        free(table);
+        return nullptr;
+    }
+    return table;
 }
 
 namespace {

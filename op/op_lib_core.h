@@ -179,6 +179,11 @@ const int* op_mpi_global_ids(op_set set, int* local, int* global);
 /// Once the sets are divided: a new op_malloc'd array of the local elements' rows of `global`, an array over the whole
 /// set of `bytes` a row; null before the division, in a single-process run and for a null `global`.
 char* op_mpi_local_rows(op_set set, size_t bytes, const char* global);
+/// True in a run of several processes before the division: maps declared from a file are read afterwards, each
+/// process the rows of its own elements (op_mpi_defer_map records where).
+int op_mpi_defers_maps();
+/// Records the file and dataset of a map declared without its table, read when the sets are divided.
+void op_mpi_defer_map(op_map map, const char* file, const char* name);
 /// Halo messages this process has sent and their bytes (0 in a single-process run).
 void op_mpi_sent(double* messages, double* bytes);
 /// Distributed runs: a failing process other than rank 0 reports its standard output from this point on.

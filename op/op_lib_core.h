@@ -165,10 +165,12 @@ void op_compute_moment(double t, double* first, double* second);
 void op_compute_moment_across_times(double* times, int ntimes, bool ignore_zero_times, double* first, double* second);
 
 // ---- distributed runs (fixed results in a single-process run) ----
-/// Gathers the owned elements of `dat` from every process to rank 0 in the original element order: 1 on rank 0,
-/// with *dest a new op_malloc'd array of *rows elements (the caller frees it); 0 on the other processes; -1 when the
-/// run is not distributed (nothing gathered, nothing written).
-int op_mpi_gather(op_dat dat, char** dest, int* rows);
+/// Gathers the owned elements of `dat` from every process to rank 0 in the original element order, a slice of
+/// consecutive elements at a time: rank 0 calls write(rows, first, count, context) for elements first to
+/// first + count - 1, in order. 1 on rank 0, 0 on the other processes; -1 when the run is not distributed (nothing
+/// gathered, nothing written).
+int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, int count, void* context),
+                         void* context);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run

@@ -30,7 +30,8 @@
 // write an imported element ends the run). A datum written by a loop is marked dirty; a loop that reads it through a
 // map first receives its imported elements from their owners (one message per neighbouring process and datum).
 // Minimum and maximum reductions are combined across processes after the threads' partials: the result is the same
-// bits on any number of processes. Output data are gathered on rank 0 in the original element order.
+// bits on any number of processes. Output data are gathered on rank 0 in the original element order, a slice of
+// consecutive elements at a time.
 #include <fcntl.h>
 #include <metis.h>
 #include <mpi.h>
@@ -66,9 +67,6 @@ struct Layout {
     std::vector<int> recvCount;           ///< per process: imported elements it owns
     std::vector<int> recvStart;           ///< per process: their first position among the imported elements
     std::vector<std::vector<int>> sends;  ///< per process: local numbers of owned elements it imports
-    bool gathered = false;                ///< gatherCount and gatherOrder are known (after the set's first gather)
-    std::vector<int> gatherCount;         ///< rank 0: owned elements of each process
-    std::vector<int> gatherOrder;         ///< rank 0: original numbers, process by process, each in local order
 };
 std::vector<Layout> g_layout;  // by set index
 std::vector<op_map> g_follow;  // maps named by op_partition_follow
@@ -703,52 +701,54 @@ void op_mpi_reduce_double(op_arg* args, double*) { op_mpi_reduce_combined(args, 
 void op_mpi_reduce_int(op_arg* args, int*) { op_mpi_reduce_combined(args, 1); }
 void op_mpi_reduce_bool(op_arg* args, bool*) { op_mpi_reduce_combined(args, 1); }
 
-int op_mpi_gather(op_dat dat, char** dest, int* rows)
+int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, int count, void* context),
+                         void* context)
 {
     if (!g_partitioned) return -1;
-    Layout& L = g_layout[(size_t)dat->set->index];
-    const size_t bytes = (size_t)dat->size;
-    const int tag = kHaloTag + 1;
-    if (!L.gathered) {
-        // The first gather of a set: rank 0 learns which original numbers each process owns (only sets that are
-        // written out cost rank 0 this table).
-        int mine = dat->set->size;
-        if (g_rank == 0) L.gatherCount.assign((size_t)g_nranks, 0);
-        MPI_Gather(&mine, 1, MPI_INT, L.gatherCount.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
-        std::vector<int> start;
-        if (g_rank == 0) {
-            start.assign((size_t)g_nranks, 0);
-            for (int q = 1; q < g_nranks; ++q) start[(size_t)q] = start[(size_t)q - 1] + L.gatherCount[(size_t)q - 1];
-            L.gatherOrder.assign((size_t)L.global, 0);
+    const Layout& L = g_layout[(size_t)dat->set->index];
+    const int bytes = dat->size;
+    const int owned = dat->set->size;
+    const bool root = g_rank == 0;
+    // Slices of consecutive original numbers: every process sends its owned elements in the slice (its owned
+    // elements are in original order, so these are consecutive local ones) with their numbers; rank 0 places them
+    // and writes the slice. Rank 0 holds a few slices, never the whole array.
+    const int slice = 1 << 18;
+    std::vector<int> counts(root ? (size_t)g_nranks : 0), starts(counts.size()), byteCounts(counts.size()),
+        byteStarts(counts.size()), ids;
+    std::vector<char> received, rows;
+    int next = 0;
+    for (int first = 0; first < L.global; first += slice) {
+        const int end = std::min(L.global, first + slice);
+        const int begin = next;
+        while (next < owned && L.ids[(size_t)next] < end) ++next;
+        int mine = next - begin;
+        MPI_Gather(&mine, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
+        int total = 0;
+        if (root) {
+            for (int q = 0; q < g_nranks; ++q) {
+                starts[(size_t)q] = total;
+                byteStarts[(size_t)q] = total * bytes;
+                byteCounts[(size_t)q] = counts[(size_t)q] * bytes;
+                total += counts[(size_t)q];
+            }
+            ids.resize((size_t)std::max(total, 1));
+            received.resize((size_t)std::max(total, 1) * bytes);
         }
-        MPI_Gatherv(L.ids.data(), mine, MPI_INT, L.gatherOrder.data(), L.gatherCount.data(), start.data(), MPI_INT, 0,
+        MPI_Gatherv(L.ids.data() + begin, mine, MPI_INT, ids.data(), counts.data(), starts.data(), MPI_INT, 0,
                     MPI_COMM_WORLD);
-        L.gathered = true;
+        MPI_Gatherv(dat->data + (size_t)begin * bytes, mine * bytes, MPI_BYTE, received.data(), byteCounts.data(),
+                    byteStarts.data(), MPI_BYTE, 0, MPI_COMM_WORLD);
+        if (!root) continue;
+        if (total != end - first)
+            fail("op_mpi_gather error -- %d of the %d elements %d to %d of set %s are owned by a process", total,
+                 end - first, first, end - 1, dat->set->name);
+        rows.resize((size_t)(end - first) * bytes);
+        for (int i = 0; i < total; ++i)
+            memcpy(rows.data() + (size_t)(ids[(size_t)i] - first) * bytes, received.data() + (size_t)i * bytes,
+                   (size_t)bytes);
+        write(rows.data(), first, end - first, context);
     }
-    if (g_rank != 0) {
-        MPI_Send(dat->data, (int)(dat->set->size * bytes), MPI_BYTE, 0, tag, MPI_COMM_WORLD);
-        return 0;
-    }
-    // Rank 0 places each process's elements, received one process after another, at their original numbers: the
-    // whole array and one process's part are held, not two whole arrays.
-    char* out = (char*)op_malloc(std::max<size_t>((size_t)L.global * bytes, 1));
-    int most = 0;
-    for (int q = 1; q < g_nranks; ++q) most = std::max(most, L.gatherCount[(size_t)q]);
-    std::vector<char> part((size_t)most * bytes);
-    size_t p = 0;
-    for (int q = 0; q < g_nranks; ++q) {
-        const int count = L.gatherCount[(size_t)q];
-        const char* from = dat->data;
-        if (q > 0) {
-            MPI_Recv(part.data(), (int)(count * bytes), MPI_BYTE, q, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-            from = part.data();
-        }
-        for (int i = 0; i < count; ++i, ++p)
-            memcpy(out + (size_t)L.gatherOrder[p] * bytes, from + (size_t)i * bytes, bytes);
-    }
-    *dest = out;
-    *rows = L.global;
-    return 1;
+    return root ? 1 : 0;
 }
 
 double op_mpi_max_sum(double value, double* sum)

@@ -711,8 +711,10 @@ int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, 
     const bool root = g_rank == 0;
     // Slices of consecutive original numbers: every process sends its owned elements in the slice (its owned
     // elements are in original order, so these are consecutive local ones) with their numbers; rank 0 places them
-    // and writes the slice. Rank 0 holds a few slices, never the whole array.
-    const int slice = 1 << 18;
+    // and writes the slice. Rank 0 holds a few slices, never the whole array. OP_GATHER_SLICE sets the slice's
+    // element count instead.
+    const char* forced = getenv("OP_GATHER_SLICE");
+    const int slice = forced != nullptr && atoi(forced) >= 1 ? atoi(forced) : 1 << 18;
     std::vector<int> counts(root ? (size_t)g_nranks : 0), starts(counts.size()), byteCounts(counts.size()),
         byteStarts(counts.size()), ids;
     std::vector<char> received, rows;

@@ -36,10 +36,12 @@ void op_partition_pull(op_map) {}
 int op_is_root() { return 1; }
 int op_mpi_rank() { return 0; }
 int op_mpi_nranks() { return 1; }
-int op_mpi_gather(op_dat, char**, int*) { return -1; }
+int op_mpi_gather_slices(op_dat, void (*)(const char*, int, int, void*), void*) { return -1; }
 void op_mpi_mark_output() {}
 const int* op_mpi_global_ids(op_set, int*, int*) { return nullptr; }
 char* op_mpi_local_rows(op_set, size_t, const char*) { return nullptr; }
+int op_mpi_defers_maps() { return 0; }
+void op_mpi_defer_map(op_map, const char*, const char*) {}
 void op_mpi_sent(double* messages, double* bytes)
 {
     *messages = 0.0;

@@ -343,6 +343,12 @@ op_map op_decl_map_hdf5(op_set from, op_set to, int dim, const char* file, const
         op_printf("Unknown type in file %s for map %s\n", file, name);
         exit(2);
     }
+    // A run divided over processes reads the table after the division, each process the rows of its own elements.
+    if (op_mpi_defers_maps()) {
+        op_map map = op_decl_map(from, to, dim, nullptr, name);
+        op_mpi_defer_map(map, file, name);
+        return map;
+    }
     // Every integer width is read as 4-byte native int: map tables hold int element numbers.
     int* table = (int*)xmalloc((size_t)from->size * dim * sizeof(int));
     if (!read_rows(dset, H5T_NATIVE_INT, from->size, props.count, dim, table)) {
@@ -404,35 +410,86 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
     return dat;
 }
 
+int* op_read_map_rows_hdf5(const char* file, const char* name, int dim, const int* ids, int n)
+{
+    open_library();
+    QuietErrors quiet;
+    H5Id fid(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+    H5Id dset(fid.valid() && path_exists(fid.get(), name) ? H5Dopen2(fid.get(), name, H5P_DEFAULT) : -1, H5Dclose);
+    DatasetProps props;
+    if (!dset.valid() || !get_properties(dset.get(), name, props) || props.dim != dim) return nullptr;
+    int* table = (int*)xmalloc(std::max<size_t>((size_t)n * dim * sizeof(int), 1));
+    const bool read = ids != nullptr ? read_local_rows(dset.get(), H5T_NATIVE_INT, props.count, dim,
+                                                       (size_t)dim * sizeof(int), ids, n, (char*)table)
+                                     : read_rows(dset.get(), H5T_NATIVE_INT, n, props.count, dim, table);
+    if (!read) {
+        free(table);
+        return nullptr;
+    }
+    return table;
+}
+
 namespace {
 int compressionLevel = 0;
-void write_dat(op_dat dat, const char* file, const char* path);
 }  // namespace
 
 void op_hdf5_set_compression(int level) { compressionLevel = level < 0 ? 0 : level > 9 ? 9 : level; }
 
+namespace {
+/// Fills the rows of an open dataset `dset` in memory type `memtype`; false when a write failed.
+using RowWriter = bool (*)(hid_t dset, hid_t memtype, op_dat dat);
+void write_dat(op_dat dat, hsize_t rows, const char* file, const char* path, RowWriter fill);
+
+/// A distributed run's rank 0: the slices of the gathered data item into rows of the dataset.
+struct Slices {
+    hid_t dset;
+    hid_t memtype;
+    op_dat dat;
+    bool failed;
+};
+
+void write_slice(const char* rows, int first, int count, void* context)
+{
+    Slices& out = *(Slices*)context;
+    if (out.failed || count <= 0) return;
+    const hsize_t start[2] = {(hsize_t)first, 0};
+    const hsize_t extent[2] = {(hsize_t)count, (hsize_t)out.dat->dim};
+    H5Id memory(H5Screate_simple(2, extent, nullptr), H5Sclose);
+    H5Id space(H5Dget_space(out.dset), H5Sclose);
+    out.failed = H5Sselect_hyperslab(space.get(), H5S_SELECT_SET, start, nullptr, extent, nullptr) < 0 ||
+                 H5Dwrite(out.dset, out.memtype, memory.get(), space.get(), H5P_DEFAULT, rows) < 0;
+}
+}  // namespace
+
 void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
 {
-    // A distributed run writes from rank 0 alone, the elements of every process in their original order: the file
-    // is the one a single process writes.
-    char* whole = nullptr;
-    int rows = 0;
-    const int gathered = op_mpi_gather(dat, &whole, &rows);
-    if (gathered < 0) {
-        write_dat(dat, file, path);
-    } else if (gathered == 1) {
-        op_set_core set = *dat->set;
-        set.size = rows;
-        op_dat_core copy = *dat;
-        copy.set = &set;
-        copy.data = whole;
-        write_dat(&copy, file, path);
-        op_free(whole);
+    // A distributed run writes from rank 0 alone, the elements of every process in their original order, a slice
+    // at a time: the file is the one a single process writes.
+    // (A process may hold no element of a set: its ids are null then, but the whole set's size is set.)
+    int local = 0, global = -1;
+    op_mpi_global_ids(dat->set, &local, &global);
+    if (global < 0) {
+        write_dat(dat, (hsize_t)dat->set->size, file, path, [](hid_t dset, hid_t memtype, op_dat d) {
+            return H5Dwrite(dset, memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, d->data) >= 0;
+        });
+        return;
     }
+    if (!op_is_root()) {
+        op_mpi_gather_slices(dat, write_slice, nullptr);
+        return;
+    }
+    write_dat(dat, (hsize_t)global, file, path, [](hid_t dset, hid_t memtype, op_dat d) {
+        // Every slice is gathered, also after a failed write: the other processes take part in each.
+        Slices out{dset, memtype, d, false};
+        op_mpi_gather_slices(d, write_slice, &out);
+        return !out.failed;
+    });
 }
 
 namespace {
-void write_dat(op_dat dat, const char* file, const char* path)
+/// Opens the dataset `path` of `file` for `rows` rows of `dat` (an existing one checked against it) or creates it
+/// with its groups, has `fill` write the rows, and adds the attributes of a new dataset.
+void write_dat(op_dat dat, hsize_t rows, const char* file, const char* path, RowWriter fill)
 {
     op_printf("Writing '%s' to file '%s'\n", path, file);
     open_library();
@@ -440,7 +497,6 @@ void write_dat(op_dat dat, const char* file, const char* path)
     // file reports it.
     QuietErrors quietClose;
     const int componentBytes = dat->size / dat->dim;
-    const hsize_t rows = (hsize_t)dat->set->size;
     const hsize_t cols = (hsize_t)dat->dim;
 
     const bool exists = file_exist(file) != 0;
@@ -494,7 +550,7 @@ void write_dat(op_dat dat, const char* file, const char* path)
             op_printf("Unknown type for data elements\n");
             exit(2);
         }
-        if (rows * cols > 0 && H5Dwrite(dset.get(), memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, dat->data) < 0) {
+        if (rows * cols > 0 && !fill(dset.get(), memtype, dat)) {
             op_printf("Could not write dataset '%s' in file '%s'\n", path, file);
             exit(2);
         }
@@ -535,7 +591,7 @@ void write_dat(op_dat dat, const char* file, const char* path)
         op_printf("Could not create dataset '%s' in file '%s'\n", path, file);
         exit(2);
     }
-    if (rows * cols > 0) H5Dwrite(dset.get(), memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, dat->data);
+    if (rows * cols > 0) fill(dset.get(), memtype, dat);
     write_int_attribute(dset.get(), "size", dat->size);
     write_int_attribute(dset.get(), "dim", dat->dim);
     write_string_attribute(dset.get(), "type", dat->type);

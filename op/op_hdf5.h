@@ -9,6 +9,9 @@ op_set op_decl_set_hdf5(char const* file, char const* name);
 op_set op_decl_set_hdf5_infer_size(char const* file, char const* name, char const* dataset);
 /// Map read from dataset `name` ([from->size][dim], int/long/long long); null when the dataset does not exist.
 op_map op_decl_map_hdf5(op_set from, op_set to, int dim, char const* file, char const* name);
+/// Rows `ids` (n of them, in that order; all n first rows for null ids) of the map table in dataset `name`, as a new
+/// xmalloc'd int array; null when the dataset cannot be read or has not `dim` columns.
+int* op_read_map_rows_hdf5(char const* file, char const* name, int dim, const int* ids, int n);
 /// Data read from dataset `name` converted to `type`; null when the dataset does not exist.
 op_dat op_decl_dat_hdf5(op_set set, int dim, char const* type, char const* file, char const* name);
 

@@ -165,10 +165,12 @@ void op_compute_moment(double t, double* first, double* second);
 void op_compute_moment_across_times(double* times, int ntimes, bool ignore_zero_times, double* first, double* second);
 
 // ---- distributed runs (fixed results in a single-process run) ----
-/// Gathers the owned elements of `dat` from every process to rank 0 in the original element order: 1 on rank 0,
-/// with *dest a new op_malloc'd array of *rows elements (the caller frees it); 0 on the other processes; -1 when the
-/// run is not distributed (nothing gathered, nothing written).
-int op_mpi_gather(op_dat dat, char** dest, int* rows);
+/// Gathers the owned elements of `dat` from every process to rank 0 in the original element order, a slice of
+/// consecutive elements at a time: rank 0 calls write(rows, first, count, context) for elements first to
+/// first + count - 1, in order. 1 on rank 0, 0 on the other processes; -1 when the run is not distributed (nothing
+/// gathered, nothing written).
+int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, int count, void* context),
+                         void* context);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
@@ -179,6 +181,11 @@ const int* op_mpi_global_ids(op_set set, int* local, int* global);
 /// Once the sets are divided: a new op_malloc'd array of the local elements' rows of `global`, an array over the whole
 /// set of `bytes` a row; null before the division, in a single-process run and for a null `global`.
 char* op_mpi_local_rows(op_set set, size_t bytes, const char* global);
+/// True in a run of several processes before the division: maps declared from a file are read afterwards, each
+/// process the rows of its own elements (op_mpi_defer_map records where).
+int op_mpi_defers_maps();
+/// Records the file and dataset of a map declared without its table, read when the sets are divided.
+void op_mpi_defer_map(op_map map, const char* file, const char* name);
 /// Halo messages this process has sent and their bytes (0 in a single-process run).
 void op_mpi_sent(double* messages, double* bytes);
 /// Distributed runs: a failing process other than rank 0 reports its standard output from this point on.

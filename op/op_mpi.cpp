@@ -7,9 +7,12 @@
 // output to standard error, so that no process waits for a partner that has gone and the failing process's message
 // is seen. A program started without mpirun never touches MPI and runs exactly as the single-process build.
 //
-// Partitioning (op_partition, once, after the sets and maps are declared): every process has read the maps; rank 0
-// divides the prime set (the cells) with METIS over the graph of elements joined by the prime map into 8 parts a
-// process (OP_PARTS_PER_PROCESS), dealt out to the processes in turn, and sends the division to all. Sets without
+// Partitioning (op_partition, once, after the sets and maps are declared): maps declared from a file in a run of
+// several processes are not read at declaration. Rank 0 reads the whole tables of the maps the division needs (the
+// prime map, the maps other sets follow and those named by op_partition_pull), divides the prime set (the cells)
+// with METIS over the graph of elements joined by the prime map into 8 parts a process (OP_PARTS_PER_PROCESS),
+// dealt out to the processes in turn, places the other sets, releases those tables and sends every element's owner
+// to all. Each process then reads from the file the map rows of its owned elements alone. Sets without
 // maps of their own (series, records, regions: small) and sets named by op_partition_whole stay whole on rank 0.
 // Every other set follows a map into an already placed set: element e goes where the column-0 target of its row
 // goes (op_partition_follow names the map, else the first declared one whose target is placed). The targets of a
@@ -27,7 +30,8 @@
 // write an imported element ends the run). A datum written by a loop is marked dirty; a loop that reads it through a
 // map first receives its imported elements from their owners (one message per neighbouring process and datum).
 // Minimum and maximum reductions are combined across processes after the threads' partials: the result is the same
-// bits on any number of processes. Output data are gathered on rank 0 in the original element order.
+// bits on any number of processes. Output data are gathered on rank 0 in the original element order, a slice of
+// consecutive elements at a time.
 #include <fcntl.h>
 #include <metis.h>
 #include <mpi.h>
@@ -38,11 +42,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "op/op_hdf5.h"
 #include "op/op_openmp_decl.h"
 
 namespace {
@@ -61,14 +67,13 @@ struct Layout {
     std::vector<int> recvCount;           ///< per process: imported elements it owns
     std::vector<int> recvStart;           ///< per process: their first position among the imported elements
     std::vector<std::vector<int>> sends;  ///< per process: local numbers of owned elements it imports
-    bool gathered = false;                ///< gatherCount and gatherOrder are known (after the set's first gather)
-    std::vector<int> gatherCount;         ///< rank 0: owned elements of each process
-    std::vector<int> gatherOrder;         ///< rank 0: original numbers, process by process, each in local order
 };
 std::vector<Layout> g_layout;  // by set index
 std::vector<op_map> g_follow;  // maps named by op_partition_follow
 std::vector<op_set> g_whole;   // sets named by op_partition_whole
 std::vector<op_map> g_pull;    // maps named by op_partition_pull
+/// Maps declared from a file before the division, by map index: file and dataset, read when the sets are divided.
+std::map<int, std::pair<std::string, std::string>> g_deferred;
 std::set<std::pair<op_map, int>> g_checkedWrites;
 std::vector<char> g_sendBuffer;
 double g_sentMessages = 0.0;  // halo messages this process sent
@@ -154,12 +159,42 @@ void fail(const char* format, ...)
 
 bool valid(int t, int n) { return t >= 0 && t < n; }
 
+/// Rank 0 during the division: the whole tables of the maps the division reads (the prime map, the maps other sets
+/// follow, the maps named by op_partition_pull), read from the file on first use and released at the end. A map
+/// declared from memory has its table already. `failed` names the first map that could not be read.
+class WholeTables {
+public:
+    WholeTables() = default;
+    WholeTables(const WholeTables&) = delete;
+    WholeTables& operator=(const WholeTables&) = delete;
+    ~WholeTables()
+    {
+        for (auto& entry : read_) free(entry.second);
+    }
+    /// The table of `m` ([from->size][dim], original numbers); null when it could not be read.
+    const int* operator()(op_map m)
+    {
+        if (m->map != nullptr) return m->map;
+        auto found = read_.find(m->index);
+        if (found != read_.end()) return found->second;
+        const auto& where = g_deferred.at(m->index);
+        int* table = op_read_map_rows_hdf5(where.first.c_str(), where.second.c_str(), m->dim, nullptr, m->from->size);
+        if (table == nullptr && failed == nullptr) failed = m;
+        read_[m->index] = table;
+        return table;
+    }
+    op_map failed = nullptr;
+
+private:
+    std::map<int, int*> read_;
+};
+
 /// The graph METIS divides, in compressed rows (xadj, adjncy, adjwgt), from a map of the prime set to itself or into
 /// it: every pair of distinct elements in one row is joined. Elements are taken in groups of `group` consecutive
 /// ones (vertex e / group): the set-up numbers cells along a Hilbert curve, so a group is a compact patch, and METIS
 /// divides a graph `group` times smaller (an edge's weight counts the element pairs it stands for).
-void build_graph(op_set prime, op_map map, int group, std::vector<idx_t>& xadj, std::vector<idx_t>& adjncy,
-                 std::vector<idx_t>& adjwgt)
+void build_graph(op_set prime, op_map map, const int* table, int group, std::vector<idx_t>& xadj,
+                 std::vector<idx_t>& adjncy, std::vector<idx_t>& adjwgt)
 {
     const int n = prime->size;
     const int nv = (n + group - 1) / group;
@@ -171,7 +206,7 @@ void build_graph(op_set prime, op_map map, int group, std::vector<idx_t>& xadj, 
     // Calls add(u, v) for the vertices of every joined pair of a row (a self-map's row element with its entries).
     auto pairs = [&](auto&& add) {
         for (int r = 0; r < rows; ++r) {
-            const int* row = map->map + (size_t)r * dim;
+            const int* row = table + (size_t)r * dim;
             for (int a = self ? -1 : 0; a < dim; ++a)
                 for (int b = a + 1; b < dim; ++b) {
                     const int s = a < 0 ? r : row[a], t = row[b];
@@ -220,67 +255,53 @@ int parts_per_process()
     return n >= 1 && n <= 256 ? n : kPartsPerProcess;
 }
 
-/// Rank 0 divides the prime set; every process receives the division. A partitioner error ends every process.
-std::vector<int> divide(const char* lib, const char* routine, op_set prime, op_map map)
+/// Rank 0: divides the prime set over the processes (`part`, the owner of each element). Returns 0, or 3 when the
+/// partitioner failed, 4 when the prime map could not be read.
+int divide(const char* routine, op_set prime, op_map map, WholeTables& table, std::vector<int>& part)
 {
     const int n = prime->size;
-    std::vector<int> part((size_t)n, 0);
-    // 0 ok, 1 unknown partitioner, 2 unknown routine, 3 partitioner failed
-    int status = 0;
-    if (strcmp(lib, "METIS") != 0)
-        status = 1;
-    else if (routine != nullptr && routine[0] != '\0' && strcmp(routine, "KWAY") != 0 &&
-             strcmp(routine, "RECURSIVE") != 0)
-        status = 2;
-    if (status == 0 && g_rank == 0 && n > 0) {
-        // Several parts a process, dealt out in turn: METIS numbers neighbouring parts alike, so each process gets
-        // pieces from all over the domain, as each thread does from the set-up's tiles, and a dam break's wet half
-        // is no longer one process's work. Each piece adds its boundary to the imported elements.
-        const int spread = parts_per_process();
-        const long parts = (long)g_nranks * spread;
-        // About kVerticesPerPart vertices a part are plenty for METIS; larger sets are divided in groups.
-        // OP_PARTITION_GROUP sets the group size instead.
-        const long most = parts * kVerticesPerPart;
-        const char* forced = getenv("OP_PARTITION_GROUP");
-        const int group = forced != nullptr && atoi(forced) >= 1 ? std::min(atoi(forced), std::max(n, 1))
-                          : n > most                             ? (int)((n + most - 1) / most)
-                                                                 : 1;
-        std::vector<idx_t> xadj, adjncy, adjwgt;
-        build_graph(prime, map, group, xadj, adjncy, adjwgt);
-        const int nv = (n + group - 1) / group;
-        std::vector<idx_t> vwgt((size_t)nv, group);
-        vwgt[(size_t)nv - 1] = n - (idx_t)(nv - 1) * group;
-        idx_t nvtxs = nv, ncon = 1, nparts = (idx_t)parts, objval = 0;
-        std::vector<idx_t> where((size_t)nv, 0);
-        idx_t options[METIS_NOPTIONS];
-        METIS_SetDefaultOptions(options);
-        options[METIS_OPTION_NUMBERING] = 0;
-        const bool recursive = routine != nullptr && strcmp(routine, "RECURSIVE") == 0;
-        const int rc = recursive ? METIS_PartGraphRecursive(&nvtxs, &ncon, xadj.data(), adjncy.data(), vwgt.data(),
-                                                            nullptr, adjwgt.data(), &nparts, nullptr, nullptr, options,
-                                                            &objval, where.data())
-                                 : METIS_PartGraphKway(&nvtxs, &ncon, xadj.data(), adjncy.data(), vwgt.data(), nullptr,
-                                                       adjwgt.data(), &nparts, nullptr, nullptr, options, &objval,
-                                                       where.data());
-        if (rc != METIS_OK)
-            status = 3;
-        else
-            for (int e = 0; e < n; ++e) part[(size_t)e] = (int)(where[(size_t)(e / group)] % g_nranks);
-    }
-    MPI_Bcast(&status, 1, MPI_INT, 0, MPI_COMM_WORLD);
-    if (status == 1) fail("op_partition error -- partitioner %s is not available (METIS is)", lib);
-    if (status == 2) fail("op_partition error -- METIS has no routine %s (KWAY, RECURSIVE)", routine);
-    if (status == 3)
-        fail("op_partition error -- METIS failed to divide set %s (%d elements) into %d parts", prime->name, n,
-             g_nranks);
-    if (n > 0) MPI_Bcast(part.data(), n, MPI_INT, 0, MPI_COMM_WORLD);
-    return part;
+    part.assign((size_t)n, 0);
+    if (n == 0) return 0;
+    const int* rows = table(map);
+    if (rows == nullptr) return 4;
+    // Several parts a process, dealt out in turn: METIS numbers neighbouring parts alike, so each process gets
+    // pieces from all over the domain, as each thread does from the set-up's tiles, and a dam break's wet half
+    // is no longer one process's work. Each piece adds its boundary to the imported elements.
+    const int spread = parts_per_process();
+    const long parts = (long)g_nranks * spread;
+    // About kVerticesPerPart vertices a part are plenty for METIS; larger sets are divided in groups.
+    // OP_PARTITION_GROUP sets the group size instead.
+    const long most = parts * kVerticesPerPart;
+    const char* forced = getenv("OP_PARTITION_GROUP");
+    const int group = forced != nullptr && atoi(forced) >= 1 ? std::min(atoi(forced), std::max(n, 1))
+                      : n > most                             ? (int)((n + most - 1) / most)
+                                                             : 1;
+    std::vector<idx_t> xadj, adjncy, adjwgt;
+    build_graph(prime, map, rows, group, xadj, adjncy, adjwgt);
+    const int nv = (n + group - 1) / group;
+    std::vector<idx_t> vwgt((size_t)nv, group);
+    vwgt[(size_t)nv - 1] = n - (idx_t)(nv - 1) * group;
+    idx_t nvtxs = nv, ncon = 1, nparts = (idx_t)parts, objval = 0;
+    std::vector<idx_t> where((size_t)nv, 0);
+    idx_t options[METIS_NOPTIONS];
+    METIS_SetDefaultOptions(options);
+    options[METIS_OPTION_NUMBERING] = 0;
+    const bool recursive = routine != nullptr && strcmp(routine, "RECURSIVE") == 0;
+    const int rc = recursive ? METIS_PartGraphRecursive(&nvtxs, &ncon, xadj.data(), adjncy.data(), vwgt.data(),
+                                                        nullptr, adjwgt.data(), &nparts, nullptr, nullptr, options,
+                                                        &objval, where.data())
+                             : METIS_PartGraphKway(&nvtxs, &ncon, xadj.data(), adjncy.data(), vwgt.data(), nullptr,
+                                                   adjwgt.data(), &nparts, nullptr, nullptr, options, &objval,
+                                                   where.data());
+    if (rc != METIS_OK) return 3;
+    for (int e = 0; e < n; ++e) part[(size_t)e] = (int)(where[(size_t)(e / group)] % g_nranks);
+    return 0;
 }
 
 /// Every set's owners: the prime set's division; sets without maps and sets named by op_partition_whole on rank 0;
 /// then sets following a map into a placed set (a set that never finds one stays on rank 0). The targets of maps
 /// named by op_partition_pull then go to their row element's owner, and the sets that follow are placed again.
-std::vector<std::vector<int>> place(op_set prime, std::vector<int> part)
+std::vector<std::vector<int>> place(op_set prime, std::vector<int> part, WholeTables& table)
 {
     const int nsets = OP_set_index;
     std::vector<std::vector<int>> owner((size_t)nsets);
@@ -313,12 +334,14 @@ std::vector<std::vector<int>> place(op_set prime, std::vector<int> part)
                     continue;
                 }
                 if (chosen == nullptr) continue;
+                const int* rows = table(chosen);
+                if (rows == nullptr) return;
                 const op_set from = chosen->from;
                 const std::vector<int>& target = owner[(size_t)chosen->to->index];
                 std::vector<int>& own = owner[(size_t)s];
                 own.assign((size_t)from->size, 0);
                 for (int e = 0; e < from->size; ++e) {
-                    const int t = chosen->map[(size_t)e * chosen->dim];
+                    const int t = rows[(size_t)e * chosen->dim];
                     own[(size_t)e] = valid(t, chosen->to->size) ? target[(size_t)t] : 0;
                 }
                 placed[(size_t)s] = 1;
@@ -332,11 +355,13 @@ std::vector<std::vector<int>> place(op_set prime, std::vector<int> part)
     if (!g_pull.empty()) {
         for (op_map m : g_pull) fixed[(size_t)m->from->index] = 1;
         for (op_map m : g_pull) {
+            const int* rows = table(m);
+            if (rows == nullptr) break;
             const std::vector<int>& from = owner[(size_t)m->from->index];
             std::vector<int>& target = owner[(size_t)m->to->index];
             for (int e = 0; e < m->from->size; ++e)
                 for (int k = 0; k < m->dim; ++k) {
-                    const int t = m->map[(size_t)e * m->dim + k];
+                    const int t = rows[(size_t)e * m->dim + k];
                     if (valid(t, m->to->size)) target[(size_t)t] = from[(size_t)e];
                 }
             fixed[(size_t)m->to->index] = 1;
@@ -467,6 +492,13 @@ void op_partition_pull(op_map map)
     if (map != nullptr) g_pull.push_back(map);
 }
 
+int op_mpi_defers_maps() { return g_mpi && g_nranks > 1 && !g_partitioned ? 1 : 0; }
+
+void op_mpi_defer_map(op_map map, const char* file, const char* name)
+{
+    if (map != nullptr) g_deferred[map->index] = {file, name};
+}
+
 void op_partition(char const* lib_name, char const* lib_routine, op_set prime_set, op_map prime_map, op_dat coords)
 {
     (void)coords;
@@ -476,9 +508,45 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
     if (prime_set == nullptr || prime_map == nullptr) fail("op_partition error -- no prime set or map given");
     const int P = g_nranks, me = g_rank;
     const int nsets = OP_set_index;
-    std::vector<std::vector<int>> owner = place(prime_set, divide(lib_name, lib_routine, prime_set, prime_map));
 
-    // Owned elements in original order, and the elements that the owned rows of every map reach elsewhere.
+    // Rank 0 divides the prime set and places every other set, reading the whole tables of the maps it needs for
+    // that; the others receive the owner of every element. 0 ok, 1 unknown partitioner, 2 unknown routine,
+    // 3 partitioner failed, 4 a map could not be read (its index follows).
+    int status[2] = {0, -1};
+    if (strcmp(lib_name, "METIS") != 0)
+        status[0] = 1;
+    else if (lib_routine != nullptr && lib_routine[0] != '\0' && strcmp(lib_routine, "KWAY") != 0 &&
+             strcmp(lib_routine, "RECURSIVE") != 0)
+        status[0] = 2;
+    std::vector<std::vector<int>> owner((size_t)nsets);
+    if (status[0] == 0 && me == 0) {
+        WholeTables tables;
+        std::vector<int> part;
+        status[0] = divide(lib_routine, prime_set, prime_map, tables, part);
+        if (status[0] == 0) owner = place(prime_set, std::move(part), tables);
+        if (tables.failed != nullptr) status[0] = 4;
+        if (status[0] == 4) status[1] = tables.failed != nullptr ? tables.failed->index : prime_map->index;
+    }
+    MPI_Bcast(status, 2, MPI_INT, 0, MPI_COMM_WORLD);
+    if (status[0] == 1) fail("op_partition error -- partitioner %s is not available (METIS is)", lib_name);
+    if (status[0] == 2) fail("op_partition error -- METIS has no routine %s (KWAY, RECURSIVE)", lib_routine);
+    if (status[0] == 3)
+        fail("op_partition error -- METIS failed to divide set %s (%d elements) into %d parts", prime_set->name,
+             prime_set->size, P);
+    if (status[0] == 4) {
+        const op_map m = OP_map_list[status[1]];
+        const auto where = g_deferred.find(m->index);
+        fail("op_partition error -- map %s could not be read from file %s", m->name,
+             where != g_deferred.end() ? where->second.first.c_str() : "(memory)");
+    }
+    for (int s = 0; s < nsets; ++s) {
+        std::vector<int>& own = owner[(size_t)s];
+        own.resize((size_t)OP_set_list[s]->size, 0);
+        if (!own.empty()) MPI_Bcast(own.data(), (int)own.size(), MPI_INT, 0, MPI_COMM_WORLD);
+    }
+
+    // Owned elements in original order; the rows of their maps, read from the file for this process's elements
+    // alone; the elements that these rows reach elsewhere.
     std::vector<std::vector<int>> ids((size_t)nsets), haloOwner((size_t)nsets);
     std::vector<std::vector<char>> reached((size_t)nsets);
     for (int s = 0; s < nsets; ++s) {
@@ -486,18 +554,29 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
         for (int e = 0; e < (int)own.size(); ++e)
             if (own[(size_t)e] == me) ids[(size_t)s].push_back(e);
     }
+    std::vector<int*> tables((size_t)OP_map_index, nullptr);
     for (int i = 0; i < OP_map_index; ++i) {
         const op_map m = OP_map_list[i];
-        const std::vector<int>& fromOwner = owner[(size_t)m->from->index];
+        const std::vector<int>& rows = ids[(size_t)m->from->index];
+        int*& table = tables[(size_t)i];
+        const auto where = g_deferred.find(m->index);
+        if (where != g_deferred.end()) {
+            table = op_read_map_rows_hdf5(where->second.first.c_str(), where->second.second.c_str(), m->dim,
+                                          rows.data(), (int)rows.size());
+            if (table == nullptr)
+                fail("op_partition error -- process %d could not read its rows of map %s from file %s", me, m->name,
+                     where->second.first.c_str());
+        } else {
+            table = (int*)op_malloc(std::max<size_t>(rows.size() * m->dim, 1) * sizeof(int));
+            for (size_t r = 0; r < rows.size(); ++r)
+                memcpy(table + r * m->dim, m->map + (size_t)rows[r] * m->dim, sizeof(int) * m->dim);
+        }
         const std::vector<int>& toOwner = owner[(size_t)m->to->index];
         std::vector<char>& mark = reached[(size_t)m->to->index];
         if (mark.empty()) mark.assign((size_t)m->to->size, 0);
-        for (int e = 0; e < m->from->size; ++e) {
-            if (fromOwner[(size_t)e] != me) continue;
-            for (int k = 0; k < m->dim; ++k) {
-                const int t = m->map[(size_t)e * m->dim + k];
-                if (valid(t, m->to->size) && toOwner[(size_t)t] != me) mark[(size_t)t] = 1;
-            }
+        for (size_t k = 0; k < rows.size() * m->dim; ++k) {
+            const int t = table[k];
+            if (valid(t, m->to->size) && toOwner[(size_t)t] != me) mark[(size_t)t] = 1;
         }
     }
     std::vector<std::vector<int>> local((size_t)nsets);
@@ -529,10 +608,10 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
         const op_map m = OP_map_list[i];
         const std::vector<int>& rows = ids[(size_t)m->from->index];
         const std::vector<int>& loc = local[(size_t)m->to->index];
-        int* table = (int*)op_malloc(std::max<size_t>(rows.size() * m->dim, 1) * sizeof(int));
+        int* table = tables[(size_t)i];
         for (size_t r = 0; r < rows.size(); ++r)
             for (int k = 0; k < m->dim; ++k) {
-                const int t = m->map[(size_t)rows[r] * m->dim + k];
+                const int t = table[r * m->dim + k];
                 table[r * m->dim + k] = valid(t, m->to->size) ? loc[(size_t)t] : t;
             }
         if (!m->user_managed) op_free(m->map);
@@ -622,52 +701,56 @@ void op_mpi_reduce_double(op_arg* args, double*) { op_mpi_reduce_combined(args, 
 void op_mpi_reduce_int(op_arg* args, int*) { op_mpi_reduce_combined(args, 1); }
 void op_mpi_reduce_bool(op_arg* args, bool*) { op_mpi_reduce_combined(args, 1); }
 
-int op_mpi_gather(op_dat dat, char** dest, int* rows)
+int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, int count, void* context),
+                         void* context)
 {
     if (!g_partitioned) return -1;
-    Layout& L = g_layout[(size_t)dat->set->index];
-    const size_t bytes = (size_t)dat->size;
-    const int tag = kHaloTag + 1;
-    if (!L.gathered) {
-        // The first gather of a set: rank 0 learns which original numbers each process owns (only sets that are
-        // written out cost rank 0 this table).
-        int mine = dat->set->size;
-        if (g_rank == 0) L.gatherCount.assign((size_t)g_nranks, 0);
-        MPI_Gather(&mine, 1, MPI_INT, L.gatherCount.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
-        std::vector<int> start;
-        if (g_rank == 0) {
-            start.assign((size_t)g_nranks, 0);
-            for (int q = 1; q < g_nranks; ++q) start[(size_t)q] = start[(size_t)q - 1] + L.gatherCount[(size_t)q - 1];
-            L.gatherOrder.assign((size_t)L.global, 0);
+    const Layout& L = g_layout[(size_t)dat->set->index];
+    const int bytes = dat->size;
+    const int owned = dat->set->size;
+    const bool root = g_rank == 0;
+    // Slices of consecutive original numbers: every process sends its owned elements in the slice (its owned
+    // elements are in original order, so these are consecutive local ones) with their numbers; rank 0 places them
+    // and writes the slice. Rank 0 holds a few slices, never the whole array. OP_GATHER_SLICE sets the slice's
+    // element count instead.
+    const char* forced = getenv("OP_GATHER_SLICE");
+    const int slice = forced != nullptr && atoi(forced) >= 1 ? atoi(forced) : 1 << 18;
+    std::vector<int> counts(root ? (size_t)g_nranks : 0), starts(counts.size()), byteCounts(counts.size()),
+        byteStarts(counts.size()), ids;
+    std::vector<char> received, rows;
+    int next = 0;
+    for (int first = 0; first < L.global; first += slice) {
+        const int end = std::min(L.global, first + slice);
+        const int begin = next;
+        while (next < owned && L.ids[(size_t)next] < end) ++next;
+        int mine = next - begin;
+        MPI_Gather(&mine, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
+        int total = 0;
+        if (root) {
+            for (int q = 0; q < g_nranks; ++q) {
+                starts[(size_t)q] = total;
+                byteStarts[(size_t)q] = total * bytes;
+                byteCounts[(size_t)q] = counts[(size_t)q] * bytes;
+                total += counts[(size_t)q];
+            }
+            ids.resize((size_t)std::max(total, 1));
+            received.resize((size_t)std::max(total, 1) * bytes);
         }
-        MPI_Gatherv(L.ids.data(), mine, MPI_INT, L.gatherOrder.data(), L.gatherCount.data(), start.data(), MPI_INT, 0,
+        MPI_Gatherv(L.ids.data() + begin, mine, MPI_INT, ids.data(), counts.data(), starts.data(), MPI_INT, 0,
                     MPI_COMM_WORLD);
-        L.gathered = true;
+        MPI_Gatherv(dat->data + (size_t)begin * bytes, mine * bytes, MPI_BYTE, received.data(), byteCounts.data(),
+                    byteStarts.data(), MPI_BYTE, 0, MPI_COMM_WORLD);
+        if (!root) continue;
+        if (total != end - first)
+            fail("op_mpi_gather error -- %d of the %d elements %d to %d of set %s are owned by a process", total,
+                 end - first, first, end - 1, dat->set->name);
+        rows.resize((size_t)(end - first) * bytes);
+        for (int i = 0; i < total; ++i)
+            memcpy(rows.data() + (size_t)(ids[(size_t)i] - first) * bytes, received.data() + (size_t)i * bytes,
+                   (size_t)bytes);
+        write(rows.data(), first, end - first, context);
     }
-    if (g_rank != 0) {
-        MPI_Send(dat->data, (int)(dat->set->size * bytes), MPI_BYTE, 0, tag, MPI_COMM_WORLD);
-        return 0;
-    }
-    // Rank 0 places each process's elements, received one process after another, at their original numbers: the
-    // whole array and one process's part are held, not two whole arrays.
-    char* out = (char*)op_malloc(std::max<size_t>((size_t)L.global * bytes, 1));
-    int most = 0;
-    for (int q = 1; q < g_nranks; ++q) most = std::max(most, L.gatherCount[(size_t)q]);
-    std::vector<char> part((size_t)most * bytes);
-    size_t p = 0;
-    for (int q = 0; q < g_nranks; ++q) {
-        const int count = L.gatherCount[(size_t)q];
-        const char* from = dat->data;
-        if (q > 0) {
-            MPI_Recv(part.data(), (int)(count * bytes), MPI_BYTE, q, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-            from = part.data();
-        }
-        for (int i = 0; i < count; ++i, ++p)
-            memcpy(out + (size_t)L.gatherOrder[p] * bytes, from + (size_t)i * bytes, bytes);
-    }
-    *dest = out;
-    *rows = L.global;
-    return 1;
+    return root ? 1 : 0;
 }
 
 double op_mpi_max_sum(double value, double* sum)

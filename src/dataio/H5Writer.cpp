@@ -1,5 +1,7 @@
 #include "dataio/H5Writer.hpp"
 
+#include <algorithm>
+
 #include "common/TerraException.hpp"
 #include "dataio/H5Detail.hpp"
 
@@ -132,6 +134,55 @@ void H5Writer::writeDoubleVecVec(const std::string& path, const std::vector<std:
 {
     const auto flat = flattenRows(path, table);
     writeValues<double>(path, {table.size(), table.empty() ? 0u : table[0].size()}, flat.data());
+}
+
+template <typename T>
+void H5Writer::copyValues(const std::string& path, const std::string& source)
+{
+    H5Handle file;
+    H5Handle from;
+    {
+        SilenceHDF5 silence;
+        file = check(H5Fopen(source.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), "Unable to open the file \"" + source + "\":");
+        from = check(H5Dopen2(file.id(), path.c_str(), H5P_DEFAULT),
+                     "Unable to open the dataset \"" + path + "\" of \"" + source + "\":");
+    }
+    const auto dims = extents(from);
+    if (dims.size() != 2)
+        throw H5Exception("Dataset \"" + path + "\" of \"" + source + "\" is not two-dimensional: " + describe(dims));
+    createGroup(path);
+    H5Handle to = getDataset<T>(path, dims);
+    // About a megabyte a slice.
+    const hsize_t cols = dims[1] > 0 ? dims[1] : 1;
+    const hsize_t slice = std::max<hsize_t>(1, (1u << 20) / (cols * sizeof(T)));
+    std::vector<T> buffer(static_cast<std::size_t>(std::min<hsize_t>(slice, dims[0]) * dims[1]));
+    SilenceHDF5 silence;
+    H5Handle type = valueType<T>();
+    H5Handle fromSpace = check(H5Dget_space(from.id()), "Unable to get the data space of \"" + path + "\":");
+    H5Handle toSpace = check(H5Dget_space(to.id()), "Unable to get the data space of \"" + path + "\":");
+    for (hsize_t first = 0; first < dims[0] && dims[1] > 0; first += slice) {
+        const hsize_t start[2] = {first, 0};
+        const hsize_t count[2] = {std::min(slice, dims[0] - first), dims[1]};
+        H5Handle memory = check(H5Screate_simple(2, count, nullptr), "Unable to create a data space");
+        check(H5Sselect_hyperslab(fromSpace.id(), H5S_SELECT_SET, start, nullptr, count, nullptr),
+              "Unable to select rows of \"" + path + "\":");
+        check(H5Sselect_hyperslab(toSpace.id(), H5S_SELECT_SET, start, nullptr, count, nullptr),
+              "Unable to select rows of \"" + path + "\":");
+        check(H5Dread(from.id(), type.id(), memory.id(), fromSpace.id(), H5P_DEFAULT, buffer.data()),
+              "Error during HDF5 Read of \"" + path + "\":");
+        check(H5Dwrite(to.id(), type.id(), memory.id(), toSpace.id(), H5P_DEFAULT, buffer.data()),
+              "Error writing to the dataset \"" + path + "\":");
+    }
+    to.reset();
+    attachAttributeInt(path, "size", static_cast<int>(dims[0] * dims[1]));
+}
+
+void H5Writer::copyTable(const std::string& path, const std::string& source, const bool& integer)
+{
+    if (integer)
+        copyValues<int>(path, source);
+    else
+        copyValues<double>(path, source);
 }
 
 void H5Writer::writeStringVec(const std::string& path, const int& n, const std::vector<std::string>& strings)

@@ -25,6 +25,7 @@ public:
     void writeDoubleVecVec(const std::string& path, const std::vector<std::vector<double>>& table) override;
     void removeDataset(const std::string& path) override;
     void writeStringVec(const std::string& path, const int& n, const std::vector<std::string>& strings) override;
+    void copyTable(const std::string& path, const std::string& source, const bool& integer) override;
 
     /// The path splitting of the base (the templated overload below does not hide it).
     using H5Base::getDataset;
@@ -36,6 +37,8 @@ private:
     H5Handle getDataset(const std::string& path, const std::vector<std::uint64_t>& dims);
     template <typename T>
     void writeValues(const std::string& path, const std::vector<std::uint64_t>& dims, const T* values);
+    template <typename T>
+    void copyValues(const std::string& path, const std::string& source);
 };
 
 }  // namespace dataio

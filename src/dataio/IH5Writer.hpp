@@ -25,6 +25,10 @@ public:
     virtual void writeIntVecVec(const std::string& path, const std::vector<std::vector<int>>& table) = 0;
     virtual void writeDoubleVecVec(const std::string& path, const std::vector<std::vector<double>>& table) = 0;
     /// Dataset of extent {n} holding strings[0..n-1].
+    /// Copies the two-dimensional dataset `path` of the HDF5 file `source` to the same path here as native int
+    /// (`integer`) or double values, a slice of rows at a time: the dataset that writeIntVecVec or
+    /// writeDoubleVecVec writes from the whole table read, without holding the table.
+    virtual void copyTable(const std::string& path, const std::string& source, const bool& integer) = 0;
     virtual void writeStringVec(const std::string& path, const int& n, const std::vector<std::string>& strings) = 0;
     /// Removes the dataset at `path` when there is one (so that it can be written again with other extents).
     virtual void removeDataset(const std::string& path) = 0;

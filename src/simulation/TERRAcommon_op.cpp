@@ -408,12 +408,9 @@ template <typename T>
 op_dat TERRAcommon::createLocalData(api::IData* d)
 {
     static_assert(sizeof(T) == 4, "local data are 4-byte int or float");
-    const int n = d->getSize() * d->getSet()->getSize();
-    T* buffer = n > 0 ? static_cast<T*>(std::calloc(static_cast<std::size_t>(n), sizeof(T))) : nullptr;
-    // Declared as caller storage, which the framework never frees: the driver releases it after op_exit.
-    localBuffers.push_back(buffer);
-    return op_decl_dat_char(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), 4,
-                            reinterpret_cast<char*>(buffer), d->getH5Path().c_str());
+    // Zeros, allocated by the framework for the elements the process holds (a distributed run's part alone).
+    return op_decl_dat_temp_char(sets[d->getSet()->getID()], d->getSize(), d->getType().c_str(), 4,
+                                 d->getH5Path().c_str());
 }
 
 template op_dat TERRAcommon::createLocalData<int>(api::IData*);
@@ -475,8 +472,9 @@ void TERRAcommon::initializeResultsFile(const std::string& outputFile)
         std::cout << " -> creating a new file container to store the simulation results: " << name << std::endl;
     h5Writer = dataio::Factory::createH5Writer(name);
 
-    // Set-up-only data and the constant data that outputs refer to are copied once; time-varying data are
-    // written at every output time.
+    // Set-up-only data and the constant data that outputs refer to are copied once, file to file a slice at a time
+    // (a million cells' topology would otherwise be held whole, row by row); time-varying data are written at every
+    // output time.
     std::vector<model::DataID> setupIds;
     for (const auto& entry : model->getDats()) {
         const model::DataID id = idOf(entry);
@@ -495,7 +493,7 @@ void TERRAcommon::initializeResultsFile(const std::string& outputFile)
     }
     const std::string& coordinates = dataio::H5FileNameDefinitions::NODECOORDINATES;
     if (h5Reader->existDataset(coordinates))
-        h5Writer->writeDoubleVecVec(coordinates, h5Reader->readDoubleVecVec(coordinates));
+        h5Writer->copyTable(coordinates, h5Reader->getFilename(), false);
     writeGaugeDefinitions();
 }
 
@@ -535,12 +533,12 @@ void TERRAcommon::copySetupOutput(Element* element, const int& rows, const int& 
         if (rows < 2 && columns < 2)
             writer->writeIntScalar(path, reader->readIntScalar(path));
         else
-            writer->writeIntVecVec(path, reader->readIntVecVec(path));
+            writer->copyTable(path, reader->getFilename(), true);
     } else if (type == "float") {
         if (rows < 2 && columns < 2)
             writer->writeDoubleScalar(path, reader->readDoubleScalar(path));
         else
-            writer->writeDoubleVecVec(path, reader->readDoubleVecVec(path));
+            writer->copyTable(path, reader->getFilename(), false);
     } else if (type == "string") {
         if (rows >= 1 && columns == 1) {
             const std::vector<std::string> strings = reader->readStrVec(path);

@@ -1,10 +1,10 @@
 // Loaded with LD_PRELOAD into a program under test: one file behaves as on a disk that is full beyond a given
 // size, whatever the program asked for before. HYDROVA_FULL_FILE names the file (its last path component),
-// HYDROVA_FULL_AT the size in bytes; a write or an allocation of that file reaching beyond it fails with ENOSPC.
+// HYDROVA_FULL_AT the size in bytes; a positioned write or an allocation of that file reaching beyond it fails
+// with ENOSPC.
 // The disk filled by another program between a program's room check and its writes, without a mount.
 #include <dlfcn.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
@@ -50,16 +50,6 @@ ssize_t pwrite(int fd, const void* buffer, size_t n, off_t offset)
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t n, off_t offset) { return pwrite(fd, buffer, n, offset); }
-
-ssize_t write(int fd, const void* buffer, size_t n)
-{
-    if (full(fd, lseek(fd, 0, SEEK_CUR), (off_t)n)) {
-        errno = ENOSPC;
-        return -1;
-    }
-    static auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
-    return real(fd, buffer, n);
-}
 
 int posix_fallocate(int fd, off_t offset, off_t length)
 {

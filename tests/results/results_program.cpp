@@ -225,16 +225,15 @@ TEST(ResultsProgram, ATimeNamesTheStoredTimeWithinAMicrosecondOrTheOneThatAloneR
     for (const double t : {1.0, 1.0005, 1.001, 22.45000033, 30.0, 30.0004}) c.records.push_back(resultstest::record(t));
     resultstest::write(dir.file("times.h5"), c);
     const results::ResultsFile file(dir.file("times.h5"));
-    const struct {
-        double typed;
-        double found;  ///< negative: refused
-    } cases[] = {{1.0005, 1.0005},     {1.0005000004, 1.0005}, {1.0004999996, 1.0005}, {1.001, 1.001}, {0.9999996, 1.0},
-                 {22.45, 22.45000033}, {22.4504, 22.45000033}, {30.0004, 30.0004},     {30.0001, -1},  {2.0, -1}};
-    for (const auto& k : cases) {
-        if (k.found < 0)
-            EXPECT_ANY_THROW(file.findTime(k.typed)) << k.typed;
+    // Typed time and the stored time it names (negative: refused).
+    const std::vector<std::pair<double, double>> cases = {
+        {1.0005, 1.0005},     {1.0005000004, 1.0005}, {1.0004999996, 1.0005}, {1.001, 1.001}, {0.9999996, 1.0},
+        {22.45, 22.45000033}, {22.4504, 22.45000033}, {30.0004, 30.0004},     {30.0001, -1},  {2.0, -1}};
+    for (const auto& [typed, found] : cases) {
+        if (found < 0)
+            EXPECT_ANY_THROW(file.findTime(typed)) << typed;
         else
-            EXPECT_EQ(file.findTime(k.typed).time, k.found) << k.typed;
+            EXPECT_EQ(file.findTime(typed).time, found) << typed;
     }
 }
 

@@ -49,14 +49,10 @@ ssize_t pwrite(int fd, const void* buffer, size_t n, off_t offset)
     return real(fd, buffer, n, offset);
 }
 
-ssize_t pwrite64(int fd, const void* buffer, size_t n, off_t offset) { return pwrite(fd, buffer, n, offset); }
-
 int posix_fallocate(int fd, off_t offset, off_t length)
 {
     if (full(fd, offset, length)) return ENOSPC;
     static auto real = next<int (*)(int, off_t, off_t)>("posix_fallocate");
     return real(fd, offset, length);
 }
-
-int posix_fallocate64(int fd, off_t offset, off_t length) { return posix_fallocate(fd, offset, length); }
 }

@@ -1,12 +1,15 @@
 // Sets, maps and data declared from HDF5 datasets, and data items written to HDF5 files, on the HDF5 C API.
 #include "op/op_hdf5.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <hdf5.h>
-
-#include <algorithm>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -30,6 +33,13 @@ public:
     H5Id& operator=(const H5Id&) = delete;
     hid_t get() const { return id_; }
     bool valid() const { return id_ >= 0; }
+    /// Gives the identifier up without closing it.
+    hid_t release()
+    {
+        const hid_t id = id_;
+        id_ = -1;
+        return id;
+    }
 
 private:
     hid_t id_;
@@ -186,22 +196,22 @@ bool read_string_attribute(hid_t dset, const char* name, std::string* value)
     return true;
 }
 
-void write_int_attribute(hid_t dset, const char* name, int value)
+bool write_int_attribute(hid_t dset, const char* name, int value)
 {
     hsize_t one = 1;
     H5Id space1(H5Screate_simple(1, &one, nullptr), H5Sclose);
     H5Id attr(H5Acreate2(dset, name, H5T_NATIVE_INT, space1.get(), H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    H5Awrite(attr.get(), H5T_NATIVE_INT, &value);
+    return attr.valid() && H5Awrite(attr.get(), H5T_NATIVE_INT, &value) >= 0;
 }
 
-void write_string_attribute(hid_t dset, const char* name, const char* value)
+bool write_string_attribute(hid_t dset, const char* name, const char* value)
 {
     H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
     H5Tset_size(type.get(), strlen(value) > 0 ? strlen(value) : 1);
     H5Tset_strpad(type.get(), H5T_STR_NULLPAD);
     H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
     H5Id attr(H5Acreate2(dset, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    H5Awrite(attr.get(), type.get(), value);
+    return attr.valid() && H5Awrite(attr.get(), type.get(), value) >= 0;
 }
 
 /// Reads `rows` x `cols` elements from row `first` on (or fewer rows when the dataset has fewer) into `buffer`,
@@ -234,8 +244,8 @@ bool read_local_rows(hid_t dset, hid_t memtype, long fileRows, int cols, size_t 
         const long first = order[i].first;
         if (!read_rows(dset, memtype, slice, fileRows, cols, rows.data(), first)) return false;
         for (; i < order.size() && order[i].first < first + slice && order[i].first < fileRows; ++i)
-            memcpy(buffer + (size_t)order[i].second * rowBytes, rows.data() + (size_t)(order[i].first - first) * rowBytes,
-                   rowBytes);
+            memcpy(buffer + (size_t)order[i].second * rowBytes,
+                   rows.data() + (size_t)(order[i].first - first) * rowBytes, rowBytes);
     }
     return true;
 }
@@ -436,9 +446,59 @@ int compressionLevel = 0;
 void op_hdf5_set_compression(int level) { compressionLevel = level < 0 ? 0 : level > 9 ? 9 : level; }
 
 namespace {
+
+/// The descriptor, size and end of allocation of a file the library keeps as a plain descriptor.
+bool file_extent(hid_t fid, int& fd, off_t& size, off_t& eoa)
+{
+    QuietErrors quiet;
+    haddr_t end = 0;
+    void* handle = nullptr;
+    struct stat st;
+    if (H5Fget_eoa(fid, &end) < 0 || H5Fget_vfd_handle(fid, H5P_DEFAULT, &handle) < 0 || handle == nullptr)
+        return false;
+    fd = *static_cast<int*>(handle);
+    if (fstat(fd, &st) != 0) return false;
+    size = st.st_size;
+    eoa = (off_t)end;
+    return true;
+}
+
+/// Allocates the file's blocks up to the library's end of allocation plus `extra` bytes, so that the library's
+/// writes there cannot fail for want of room (a full disk, a quota, a size limit) half-way: metadata updated in
+/// place would then point at data that never reached the disk. Returns 0 or the system's error number; file
+/// systems without allocation are left as they are.
+int allocate_file(hid_t fid, off_t extra)
+{
+    int fd = -1;
+    off_t size = 0, eoa = 0;
+    if (!file_extent(fid, fd, size, eoa) || eoa + extra <= size) return 0;
+    const int code = posix_fallocate(fd, size, eoa + extra - size);
+    return code == EINVAL || code == EOPNOTSUPP ? 0 : code;
+}
+
+/// Sets the file's length to the library's end of allocation: after a failed write lengthened (without
+/// allocating), so that a superblock that went out with a larger end never makes the library refuse the file as
+/// truncated; after a flush shortened, giving the room allocated beyond back.
+void fit_file(hid_t fid, bool lengthen)
+{
+    int fd = -1;
+    off_t size = 0, eoa = 0;
+    if (file_extent(fid, fd, size, eoa) && (lengthen ? size < eoa : size > eoa) && ftruncate(fd, eoa) != 0) return;
+}
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...)
+{
+    char text[1024];
+    va_list args;
+    va_start(args, pattern);
+    vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
 /// Fills the rows of an open dataset `dset` in memory type `memtype`; false when a write failed.
 using RowWriter = bool (*)(hid_t dset, hid_t memtype, op_dat dat);
-void write_dat(op_dat dat, hsize_t rows, const char* file, const char* path, RowWriter fill);
 
 /// A distributed run's rank 0: the slices of the gathered data item into rows of the dataset.
 struct Slices {
@@ -459,43 +519,15 @@ void write_slice(const char* rows, int first, int count, void* context)
     out.failed = H5Sselect_hyperslab(space.get(), H5S_SELECT_SET, start, nullptr, extent, nullptr) < 0 ||
                  H5Dwrite(out.dset, out.memtype, memory.get(), space.get(), H5P_DEFAULT, rows) < 0;
 }
-}  // namespace
 
-void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
-{
-    // A distributed run writes from rank 0 alone, the elements of every process in their original order, a slice
-    // at a time: the file is the one a single process writes.
-    // (A process may hold no element of a set: its ids are null then, but the whole set's size is set.)
-    int local = 0, global = -1;
-    op_mpi_global_ids(dat->set, &local, &global);
-    if (global < 0) {
-        write_dat(dat, (hsize_t)dat->set->size, file, path, [](hid_t dset, hid_t memtype, op_dat d) {
-            return H5Dwrite(dset, memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, d->data) >= 0;
-        });
-        return;
-    }
-    if (!op_is_root()) {
-        op_mpi_gather_slices(dat, write_slice, nullptr);
-        return;
-    }
-    write_dat(dat, (hsize_t)global, file, path, [](hid_t dset, hid_t memtype, op_dat d) {
-        // Every slice is gathered, also after a failed write: the other processes take part in each.
-        Slices out{dset, memtype, d, false};
-        op_mpi_gather_slices(d, write_slice, &out);
-        return !out.failed;
-    });
-}
-
-namespace {
-/// Opens the dataset `path` of `file` for `rows` rows of `dat` (an existing one checked against it) or creates it
-/// with its groups, has `fill` write the rows, and adds the attributes of a new dataset.
-void write_dat(op_dat dat, hsize_t rows, const char* file, const char* path, RowWriter fill)
+/// Writes `rows` rows of `dat` to `path` of `file` (an existing dataset checked against it, a new one created with
+/// its groups and attributes), `fill` writing the rows; returns the reason of a failure, empty on success. After a
+/// failure the file is left open: closing it would flush the library's half-done changes.
+std::string write_dat(op_dat dat, hsize_t rows, const char* file, const char* path, RowWriter fill)
 {
     op_printf("Writing '%s' to file '%s'\n", path, file);
     open_library();
-    // Declared first, destroyed last: a failing close (a full disk) stays silent here; the caller's flush of the
-    // file reports it.
-    QuietErrors quietClose;
+    QuietErrors quiet;
     const int componentBytes = dat->size / dat->dim;
     const hsize_t cols = (hsize_t)dat->dim;
 
@@ -505,98 +537,116 @@ void write_dat(op_dat dat, hsize_t rows, const char* file, const char* path, Row
     } else if (OP_diags > 3) {
         op_printf("File %s does not exist .... creating file\n", file);
     }
+    errno = 0;
     H5Id fid(
         exists ? H5Fopen(file, H5F_ACC_RDWR, H5P_DEFAULT) : H5Fcreate(file, H5F_ACC_EXCL, H5P_DEFAULT, H5P_DEFAULT),
         H5Fclose);
-    if (!fid.valid()) {
-        op_printf("Could not open file '%s' for writing\n", file);
-        exit(2);
+    if (!fid.valid()) return errno != 0 ? strerror(errno) : "the file cannot be opened for writing";
+    // Any failure below: the file stays open (see above), lengthened so that the library can open it again.
+    const auto failed = [&](const std::string& reason) {
+        const int code = errno;
+        fit_file(fid.get(), true);
+        fid.release();
+        return reason.empty() ? std::string(code != 0 ? strerror(code) : "the library refused the write") : reason;
+    };
+    // Room for the data and the library's records of them (64 KiB is far more than those take).
+    const int room = allocate_file(fid.get(), (off_t)(rows * dat->size) + (1 << 16));
+    if (room != 0) {
+        errno = room;
+        return failed("");
     }
+    errno = 0;
     if (exists && path_exists(fid.get(), path)) {
         if (OP_diags > 3) op_printf("dataset '%s' exists in the file ... updating data\n", path);
-        QuietErrors quiet;
         H5Id dset(H5Dopen2(fid.get(), path, H5P_DEFAULT), H5Dclose);
         int size = 0, dim = 0;
         std::string type;
-        if (!read_int_attribute(dset.get(), "size", &size)) {
-            op_printf("data set %s on file %s does not have attribute 'size'", path, file);
-            op_printf(" -- cannot check size ... aborting\n");
-            exit(2);
-        }
-        if (size != dat->size) {
-            op_printf("dat.size %zu in file %s and dim %d do not match ... aborting\n", (size_t)size, file, dat->dim);
-            exit(2);
-        }
-        if (!read_int_attribute(dset.get(), "dim", &dim)) {
-            op_printf("data set %s on file %s does not have attribute 'dim'", path, file);
-            op_printf(" -- cannot check dim ... aborting\n");
-            exit(2);
-        }
-        if (dim != dat->dim) {
-            op_printf("dat.dim %d in file %s and dim %d do not match ... aborting\n", dim, file, dat->dim);
-            exit(2);
-        }
-        if (!read_string_attribute(dset.get(), "type", &type)) {
-            op_printf("data set %s on file %s does not have attribute 'type'", path, file);
-            op_printf(" -- cannot check type ... aborting\n");
-            exit(2);
-        }
-        if (!op_type_equivalence(type.c_str(), dat->type)) {
-            op_printf("dat.type %s in file %s and type %s do not match\n", type.c_str(), file, dat->type);
-            exit(2);
-        }
+        if (!read_int_attribute(dset.get(), "size", &size))
+            return failed(format("dataset %s has no attribute 'size' to check the data against", path));
+        if (size != dat->size)
+            return failed(format("dat.size %d in file %s and dim %d do not match", size, file, dat->dim));
+        if (!read_int_attribute(dset.get(), "dim", &dim))
+            return failed(format("dataset %s has no attribute 'dim' to check the data against", path));
+        if (dim != dat->dim)
+            return failed(format("dat.dim %d in file %s and dim %d do not match", dim, file, dat->dim));
+        if (!read_string_attribute(dset.get(), "type", &type))
+            return failed(format("dataset %s has no attribute 'type' to check the data against", path));
+        if (!op_type_equivalence(type.c_str(), dat->type))
+            return failed(format("dat.type %s in file %s and type %s do not match", type.c_str(), file, dat->type));
         const hid_t memtype = memory_type(dat->type, componentBytes, false);
-        if (memtype < 0) {
-            op_printf("Unknown type for data elements\n");
-            exit(2);
-        }
-        if (rows * cols > 0 && !fill(dset.get(), memtype, dat)) {
-            op_printf("Could not write dataset '%s' in file '%s'\n", path, file);
-            exit(2);
-        }
-        return;
-    }
-    if (exists && OP_diags > 3) op_printf("op_dat %s does not exists in the file ... creating data set\n", path);
-
-    // Intermediate groups of the path.
-    {
-        QuietErrors quiet;
+        if (memtype < 0) return failed(format("unknown type %s of data elements", dat->type));
+        if (rows * cols > 0 && !fill(dset.get(), memtype, dat)) return failed("");
+    } else {
+        if (exists && OP_diags > 3) op_printf("op_dat %s does not exists in the file ... creating data set\n", path);
+        // Intermediate groups of the path.
         std::string p(path);
         for (size_t pos = p.find('/', 1); pos != std::string::npos; pos = p.find('/', pos + 1)) {
             const std::string prefix = p.substr(0, pos);
             if (H5Lexists(fid.get(), prefix.c_str(), H5P_DEFAULT) <= 0) {
                 H5Id group(H5Gcreate2(fid.get(), prefix.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
+                if (!group.valid()) return failed("");
             }
         }
+        const hid_t memtype = memory_type(dat->type, componentBytes, true);
+        if (memtype < 0) return failed(format("unknown type %s of data elements", dat->type));
+        hsize_t dims[2] = {rows, cols};
+        H5Id space(H5Screate_simple(2, dims, nullptr), H5Sclose);
+        // Compressed: whole rows in chunks of about 1 MiB of 4-byte values, the bytes of each value grouped by
+        // significance (shuffle) before deflate, which is what makes slowly varying floats compress.
+        H5Id dcpl(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
+        if (compressionLevel > 0 && rows * cols > 0) {
+            const hsize_t chunk[2] = {std::min<hsize_t>(rows, std::max<hsize_t>(1, (hsize_t(1) << 18) / cols)), cols};
+            H5Pset_chunk(dcpl.get(), 2, chunk);
+            H5Pset_shuffle(dcpl.get());
+            H5Pset_deflate(dcpl.get(), static_cast<unsigned>(compressionLevel));
+        }
+        H5Id dset(H5Dcreate2(fid.get(), path, memtype, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT), H5Dclose);
+        if (!dset.valid()) return failed("");
+        if (rows * cols > 0 && !fill(dset.get(), memtype, dat)) return failed("");
+        if (!write_int_attribute(dset.get(), "size", dat->size) || !write_int_attribute(dset.get(), "dim", dat->dim) ||
+            !write_string_attribute(dset.get(), "type", dat->type))
+            return failed("");
     }
-
-    const hid_t memtype = memory_type(dat->type, componentBytes, true);
-    if (memtype < 0) {
-        op_printf("Unknown type for data elements\n");
-        exit(2);
+    // The room for what the library allocated meanwhile, then the flush (closing would flush too, as the file is
+    // open elsewhere in the process).
+    const int flushRoom = allocate_file(fid.get(), 0);
+    if (flushRoom != 0) {
+        errno = flushRoom;
+        return failed("");
     }
-    hsize_t dims[2] = {rows, cols};
-    H5Id space(H5Screate_simple(2, dims, nullptr), H5Sclose);
-    // Compressed: whole rows in chunks of about 1 MiB of 4-byte values, the bytes of each value grouped by
-    // significance (shuffle) before deflate, which is what makes slowly varying floats compress.
-    H5Id dcpl(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
-    if (compressionLevel > 0 && rows * cols > 0) {
-        const hsize_t chunk[2] = {std::min<hsize_t>(rows, std::max<hsize_t>(1, (hsize_t(1) << 18) / cols)), cols};
-        H5Pset_chunk(dcpl.get(), 2, chunk);
-        H5Pset_shuffle(dcpl.get());
-        H5Pset_deflate(dcpl.get(), static_cast<unsigned>(compressionLevel));
-    }
-    H5Id dset(H5Dcreate2(fid.get(), path, memtype, space.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT), H5Dclose);
-    if (!dset.valid()) {
-        op_printf("Could not create dataset '%s' in file '%s'\n", path, file);
-        exit(2);
-    }
-    if (rows * cols > 0) fill(dset.get(), memtype, dat);
-    write_int_attribute(dset.get(), "size", dat->size);
-    write_int_attribute(dset.get(), "dim", dat->dim);
-    write_string_attribute(dset.get(), "type", dat->type);
+    errno = 0;
+    if (H5Fflush(fid.get(), H5F_SCOPE_LOCAL) < 0) return failed("");
+    // The last holder of the file gives the room allocated beyond the library's end back.
+    if (H5Fget_obj_count(fid.get(), H5F_OBJ_FILE) == 1) fit_file(fid.get(), false);
+    return std::string();
 }
+
 }  // namespace
+
+void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
+{
+    // A distributed run writes from rank 0 alone, the elements of every process in their original order, a slice
+    // at a time: the file is the one a single process writes.
+    // (A process may hold no element of a set: its ids are null then, but the whole set's size is set.)
+    int local = 0, global = -1;
+    op_mpi_global_ids(dat->set, &local, &global);
+    std::string failure;
+    if (global < 0) {
+        failure = write_dat(dat, (hsize_t)dat->set->size, file, path, [](hid_t dset, hid_t memtype, op_dat d) {
+            return H5Dwrite(dset, memtype, H5S_ALL, H5S_ALL, H5P_DEFAULT, d->data) >= 0;
+        });
+    } else if (!op_is_root()) {
+        op_mpi_gather_slices(dat, write_slice, nullptr);
+    } else {
+        failure = write_dat(dat, (hsize_t)global, file, path, [](hid_t dset, hid_t memtype, op_dat d) {
+            // Every slice is gathered, also after a failed write: the other processes take part in each.
+            Slices out{dset, memtype, d, false};
+            op_mpi_gather_slices(d, write_slice, &out);
+            return !out.failed;
+        });
+    }
+    if (!failure.empty()) throw op_write_error(failure);
+}
 
 void op_fetch_data_hdf5_file(op_dat dat, const char* file) { op_fetch_data_hdf5(dat, file, dat->name); }
 

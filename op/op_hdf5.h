@@ -1,7 +1,15 @@
 // Declaring sets, maps and data from datasets of an HDF5 file, and writing data items to a path of an HDF5 file.
 #pragma once
 
+#include <stdexcept>
+
 #include "op/op_lib_core.h"
+
+/// A data item that could not be written to its file: what() is the reason (the system's, or the way the dataset
+/// in the file differs from the data). The file keeps the state of its last flush.
+struct op_write_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 /// Set whose size is the single native int stored in dataset `name`; exits with 2 when the file is missing.
 op_set op_decl_set_hdf5(char const* file, char const* name);
@@ -16,7 +24,10 @@ int* op_read_map_rows_hdf5(char const* file, char const* name, int dim, const in
 op_dat op_decl_dat_hdf5(op_set set, int dim, char const* type, char const* file, char const* name);
 
 /// Writes `dat` to dataset `path` of `file` ([set size][dim] with attributes "size", "dim", "type"), creating the
-/// file, intermediate groups and the dataset as needed, or updating an existing dataset in place.
+/// file, intermediate groups and the dataset as needed, or updating an existing dataset in place. The room the
+/// data need is allocated in the file before the library writes there; on any failure nothing more is written
+/// (the file is not even closed: the caller ends the process without the library's clean-up) and op_write_error
+/// is thrown. In a distributed run rank 0 writes, and only rank 0 can throw.
 void op_fetch_data_hdf5(op_dat dat, char const* file, char const* path);
 /// Datasets that op_fetch_data_hdf5 creates from now on are stored in chunks through HDF5's shuffle and deflate
 /// filters at `level` (1-9); 0 (the default) stores them contiguous and unfiltered. Readers see the same values.

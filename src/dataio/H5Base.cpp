@@ -1,5 +1,7 @@
 #include "dataio/H5Base.hpp"
 
+#include <cerrno>
+
 #include "common/TerraException.hpp"
 #include "dataio/H5Detail.hpp"
 
@@ -39,7 +41,10 @@ H5Base::H5Base(const std::string& fileName, const std::string& mode) : fileName_
     file_ = openFile(fileName, getFileAccess(mode));
 }
 
-H5Base::~H5Base() = default;
+H5Base::~H5Base()
+{
+    if (file_.valid()) detail::trimToEnd(file_.id());
+}
 
 std::string H5Base::getFilename() const { return fileName_; }
 
@@ -107,7 +112,8 @@ bool H5Base::existAttribute(const std::string& path, const std::string& name) co
 void H5Base::readAttribute(const std::string& path, const std::string& name, std::int64_t memType, void* value) const
 {
     // A missing dataset and a dataset without that attribute are the same fatal case for the callers.
-    HYDROVA_ASSERT(existAttribute(path, name), "cannot read attribute to dataset <" << path << "> in file <" << fileName_ << ">");
+    HYDROVA_ASSERT(existAttribute(path, name),
+                   "cannot read attribute to dataset <" << path << "> in file <" << fileName_ << ">");
     SilenceHDF5 silence;
     H5Handle object = check(H5Oopen(fileId(), path.c_str(), H5P_DEFAULT), "Unable to open \"" + path + "\":");
     H5Handle attribute =
@@ -136,7 +142,15 @@ void H5Base::attachAttribute(const std::string& path, const std::string& name, s
     check(H5Awrite(attribute.id(), memType, value), "Error writing attribute \"" + name + "\":");
     attribute.reset();
     object.reset();
-    check(H5Fflush(fileId(), H5F_SCOPE_GLOBAL), "Unable to flush file " + fileName_);
+    // The room for what the library allocated first; after a failure nothing more is written.
+    const int room = detail::allocateToEnd(fileId());
+    errno = room;
+    if (room != 0 || H5Fflush(fileId(), H5F_SCOPE_GLOBAL) < 0) {
+        const int code = errno;
+        detail::lengthenToEnd(fileId());
+        errno = code;
+        detail::fail("Unable to flush file " + fileName_);
+    }
 }
 
 int H5Base::readAttributeInt(const std::string& path, const std::string& name) const

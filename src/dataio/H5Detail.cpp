@@ -1,5 +1,11 @@
 #include "dataio/H5Detail.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace dataio {
 namespace detail {
 
@@ -46,6 +52,53 @@ H5Handle check(hid_t id, const std::string& text)
 void check(herr_t status, const std::string& text)
 {
     if (status < 0) fail(text);
+}
+
+namespace {
+
+/// The descriptor, size and end of allocation of a file the library keeps as a plain descriptor.
+bool fileExtent(hid_t file, int& fd, off_t& size, off_t& end)
+{
+    SilenceHDF5 silence;
+    haddr_t eoa = 0;
+    void* handle = nullptr;
+    struct stat st {};
+    if (H5Fget_eoa(file, &eoa) < 0 || H5Fget_vfd_handle(file, H5P_DEFAULT, &handle) < 0 || handle == nullptr)
+        return false;
+    fd = *static_cast<int*>(handle);
+    if (fstat(fd, &st) != 0) return false;
+    size = st.st_size;
+    end = static_cast<off_t>(eoa);
+    return true;
+}
+
+/// The file's length set to the library's end of allocation, only lengthened or only shortened.
+void fitToEnd(hid_t file, bool lengthen)
+{
+    int fd = -1;
+    off_t size = 0, end = 0;
+    if (fileExtent(file, fd, size, end) && (lengthen ? size < end : size > end) && ftruncate(fd, end) != 0) return;
+}
+
+}  // namespace
+
+int allocateToEnd(hid_t file)
+{
+    int fd = -1;
+    off_t size = 0, end = 0;
+    if (!fileExtent(file, fd, size, end) || end <= size) return 0;
+    const int code = posix_fallocate(fd, size, end - size);
+    return code == EINVAL || code == EOPNOTSUPP ? 0 : code;
+}
+
+void lengthenToEnd(hid_t file) { fitToEnd(file, true); }
+
+void trimToEnd(hid_t file)
+{
+    unsigned intent = 0;
+    SilenceHDF5 silence;
+    if (H5Fget_intent(file, &intent) < 0 || (intent & H5F_ACC_RDWR) == 0 || H5Fflush(file, H5F_SCOPE_LOCAL) < 0) return;
+    fitToEnd(file, false);
 }
 
 std::vector<std::string> components(const std::string& path)

@@ -34,6 +34,19 @@ H5Handle check(hid_t id, const std::string& text);
 /// Throws H5Exception(text ...) when status is negative.
 void check(herr_t status, const std::string& text);
 
+/// Allocates the blocks of the open file up to the library's end of allocation, so that a flush cannot fail
+/// half-way for want of room and leave metadata updated in place pointing at data that never reached the disk.
+/// Returns 0 or the system's error number (file systems without allocation count as done).
+int allocateToEnd(hid_t file);
+
+/// After a failed flush: lengthens the file (without allocating) to the library's end of allocation, so that a
+/// superblock that reached the disk with a larger end never makes the library refuse the file as truncated.
+void lengthenToEnd(hid_t file);
+
+/// Before the last close of a file written: its data flushed and the room allocated beyond the library's end of
+/// allocation given back.
+void trimToEnd(hid_t file);
+
 /// Path components, empty pieces (leading, trailing or doubled "/") dropped.
 std::vector<std::string> components(const std::string& path);
 

@@ -34,6 +34,9 @@ std::string withSlash(const std::string& path) { return path.empty() || path[0] 
 
 long long roundedAt3(double t) { return std::llround(t * 1000.0); }
 
+/// A typed time names a stored one when it is within this of it (a time as --info prints it parses back exactly).
+constexpr double kTimeTolerance = 1.0e-6;
+
 }  // namespace
 
 void ResultsFile::fail(const std::string& message) const
@@ -188,11 +191,23 @@ void ResultsFile::readTimes()
 
 TimeStep ResultsFile::findTime(double t) const
 {
+    // The nearest stored time within a microsecond. Failing that, a time given to the millisecond still names
+    // a record that alone rounds to it (files whose times drifted in the last digits, typed as before).
+    const TimeStep* nearest = nullptr;
     for (const TimeStep& s : times_)
-        if (roundedAt3(s.time) == roundedAt3(t)) return s;
+        if (std::abs(s.time - t) <= kTimeTolerance &&
+            (nearest == nullptr || std::abs(s.time - t) < std::abs(nearest->time - t)))
+            nearest = &s;
+    if (nearest != nullptr) return *nearest;
+    std::vector<const TimeStep*> rounded;
+    for (const TimeStep& s : times_)
+        if (roundedAt3(s.time) == roundedAt3(t)) rounded.push_back(&s);
+    if (rounded.size() == 1) return *rounded.front();
     std::ostringstream valid;
     for (const TimeStep& s : times_) valid << " " << dataio::ResultReader::timeText(s.time);
-    fail("time " + std::to_string(t) + " s is not stored in <" + fileName_ + ">; valid times [s]:" + valid.str());
+    fail("time " + dataio::ResultReader::timeText(t) + " s is not stored in <" + fileName_ + ">" +
+         (rounded.empty() ? "" : " (several stored times round to it; give one as listed)") +
+         "; valid times [s]:" + valid.str());
 }
 
 std::vector<api::IOutput*> ResultsFile::outputs() const

@@ -4,13 +4,13 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <type_traits>
@@ -160,10 +160,12 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeGauges();
     // A new results file replaces an old one, a re-run rewrites its records, only once the model file and the
     // configuration have been read.
-    if (isReRun)
-        openResultsForReRun(outputFile);
-    else
-        initializeResultsFile(outputFile);
+    writingResults("", [&] {
+        if (isReRun)
+            openResultsForReRun(outputFile);
+        else
+            initializeResultsFile(outputFile);
+    });
     op_diagnostic_output();
 }
 
@@ -267,8 +269,10 @@ void TERRAcommon::run()
     dt = kUnlimitedStep;
     dtInit = dtInitial();
 
-    archive();
-    copyMinDepthParameter();
+    writingResults("", [&] {
+        archive();
+        copyMinDepthParameter();
+    });
     writeDueOutputs();
 
     const long long wallStart = wallClockNs();
@@ -623,25 +627,38 @@ void TERRAcommon::writeRegularOutput(const double& t)
     recordWriteNs += wallClockNs() - start;
 }
 
+template <typename Write>
+void TERRAcommon::writingResults(const std::string& when, Write&& write)
+{
+    std::string reason;
+    try {
+        errno = 0;
+        write();
+        return;
+    } catch (const TerraException&) {
+        throw;  // reported already
+    } catch (const op_write_error& e) {
+        reason = e.what();
+    } catch (const std::exception& e) {
+        reason = errno != 0 ? std::strerror(errno) : e.what();
+    }
+    // Nothing more is written: the library must not retry the file at exit either. Every write allocates its room
+    // before the library writes, so the file keeps the records written before.
+    hydrova::abandonOpenFilesAtExit();
+    std::cerr << " -> "
+              << "cannot write the results file <" << resultsFileName << ">" << when << ": " << reason << std::endl;
+    throw TerraException();
+}
+
 void TERRAcommon::writeOutput(const double& t, const model::DataID& id, const int& index)
 {
     const std::string path = dataio::ResultReader::getOutputPath(model->getData(id)->getH5Path(), index);
-    const std::string& file = resultsFileName;
-    try {
+    writingResults(" at t = " + dataio::ResultReader::timeText(t) + " s", [&] {
         // Every process of a distributed run takes part in gathering the record; rank 0 writes it.
-        op_fetch_data_hdf5_file_path(data.at(id), file.c_str(), path.c_str());
+        op_fetch_data_hdf5_file_path(data.at(id), resultsFileName.c_str(), path.c_str());
         // The time goes on last and flushes the file: a record without it was not completely written.
         if (op_is_root()) h5Writer->attachAttributeDouble(path, "t", t);
-    } catch (const std::exception& e) {
-        const int code = errno;
-        // The library must not retry the file at exit. (A write that failed half-way may leave the file's end
-        // beyond its data, which the library then refuses to open: checkRoomForRecords stops a full disk before.)
-        hydrova::abandonOpenFilesAtExit();
-        std::cerr << " -> "
-                  << "cannot write the results file <" << file << "> at t = " << t << " s: "
-                  << (code != 0 ? std::strerror(code) : e.what()) << std::endl;
-        throw TerraException();
-    }
+    });
 }
 
 // ------------------------------------------------------------------------------------------------ re-run, archive

@@ -99,6 +99,10 @@ protected:
     /// True when the record at time t is the one a re-run started from, which stays as stored.
     bool keepRecordAt(const double& t) const { return reRun && t == runStart; }
     void writeOutput(const double& t, const model::DataID& id, const int& index);
+    /// Runs `write` on the results file; a failure ends the run with one line naming the file, `when` and the
+    /// system's reason, and nothing more is written.
+    template <typename Write>
+    void writingResults(const std::string& when, Write&& write);
     void writeSetupOutput(api::IData* d, api::IH5Reader* reader, api::IH5Writer* writer);
     void writeSetupOutput(api::IParameter* p, api::IH5Reader* reader, api::IH5Writer* writer);
     template <typename Element>

@@ -253,6 +253,25 @@ TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
     EXPECT_THAT(xdmf, ::testing::Not(HasSubstr("ns_hyd_discharge")));
 }
 
+TEST(ResultsProgram, ATimeNamesTheStoredTimeWithinAMicrosecondOrTheOneThatAloneRoundsToIt)
+{
+    testsupport::ScratchDir dir("results-times");
+    resultstest::Content c;
+    for (const double t : {1.0, 1.0005, 1.001, 22.45000033, 30.0, 30.0004}) c.records.push_back(resultstest::record(t));
+    resultstest::write(dir.file("times.h5"), c);
+    const results::ResultsFile file(dir.file("times.h5"));
+    // Typed time and the stored time it names (negative: refused).
+    const std::vector<std::pair<double, double>> cases = {
+        {1.0005, 1.0005},     {1.0005000004, 1.0005}, {1.0004999996, 1.0005}, {1.001, 1.001}, {0.9999996, 1.0},
+        {22.45, 22.45000033}, {22.4504, 22.45000033}, {30.0004, 30.0004},     {30.0001, -1},  {2.0, -1}};
+    for (const auto& [typed, found] : cases) {
+        if (found < 0)
+            EXPECT_ANY_THROW(file.findTime(typed)) << typed;
+        else
+            EXPECT_EQ(file.findTime(typed).time, found) << typed;
+    }
+}
+
 TEST(ResultsProgram, BadInputIsRefusedWithAMessageAndStatusOne)
 {
     testsupport::ScratchDir dir("results-bad");
@@ -280,7 +299,7 @@ TEST(ResultsProgram, BadInputIsRefusedWithAMessageAndStatusOne)
         {"-f " + dir.file("empty.h5"), "holds no output records"},
         {"-f " + dir.file("invalid.h5"), "holds no valid output record"},
         {"-f " + dir.file("good.h5") + " -p friction_chezy", "output <friction_chezy> cannot be computed"},
-        {"-f " + dir.file("good.h5") + " -p water_depth -t 5", "time 5.000000 s is not stored"},
+        {"-f " + dir.file("good.h5") + " -p water_depth -t 5", "time 5 s is not stored"},
         {"-f " + dir.file("good.h5") + " -p water_depth -c 1", "output <water_depth> has 1 component(s)"},
         {"-f " + dir.file("good.h5") + " -g", "holds no node strings"},
     };

@@ -1,10 +1,9 @@
 // The simulation program run as a process on hand-made model files: archive mode, re-run failures, progress and
 // kernel de-activation as a user sees them. The model files schedule no kernel with a numerical loop (except one
 // on an empty set), so these runs exercise the driver and the program frame only.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <hdf5.h>
-
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -218,8 +217,9 @@ TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHolds
          "the model file <./setup.json> is the same file as the set-up command file <setup.json>"},
         {"hydrova_simulation", "-f config.json -r model.h5 -o ./config.json", configFile,
          "the results file <./config.json> is the same file as the configuration file <config.json>"},
-        {"hydrova_simulation", "-f config.json -r model.h5 -o ../" + std::filesystem::path(dir.path()).filename().string() +
-             "/model.h5", modelFile, "is the same file as the model file <model.h5>"},
+        {"hydrova_simulation",
+         "-f config.json -r model.h5 -o ../" + std::filesystem::path(dir.path()).filename().string() + "/model.h5",
+         modelFile, "is the same file as the model file <model.h5>"},
         {"hydrova_simulation", "-f config.json -r model.h5 -a ./model.h5", modelFile,
          "the archive file <./model.h5> is the same file as the model file <model.h5>"},
         {"hydrova_results", "-f results.h5 -x ./results.h5", results,
@@ -261,7 +261,7 @@ TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndReadersUseEveryComple
     // as on a full disk.
     drivertest::writeModelFile(modelFile, drivertest::ModelFileSpec{});
     config(0.0, 1000.0, 1.0);
-    const auto r = runProcess("sh -c \"trap '' XFSZ; ulimit -f 2200; exec " + program("hydrova_simulation") +
+    const auto r = runProcess("sh -c \"trap '' XFSZ; ulimit -f 2400; exec " + program("hydrova_simulation") +
                                   " -f config.json -r model.h5 -o results.h5\"",
                               dir.path());
     EXPECT_EQ(r.status, 1) << r.out << r.err;
@@ -296,6 +296,35 @@ TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndReadersUseEveryComple
         << cut.out;
     const auto rerun = simulate(config(1.0, 2.0, 1.0), "-o results.h5");
     EXPECT_EQ(rerun.status, 0) << rerun.out << rerun.err;
+
+    // A disk that fills up after the room check (another program's files): the room each write allocates before
+    // the library writes runs out at any of a few sizes between the first record and the last; the run ends
+    // alike and every record before stays readable.
+    const auto sizeUntil = [&](double end) {
+        simulate(config(0.0, end, 1.0), "-o sized.h5");
+        return static_cast<double>(std::filesystem::file_size(dir.file("sized.h5")));
+    };
+    const double first = sizeUntil(0.0);
+    const double whole = sizeUntil(12.0);
+    for (const double share : {0.3, 0.5, 0.7, 0.9}) {
+        std::filesystem::remove(dir.file("results.h5"));
+        // A record's writes ask for 64 KiB of room beyond their data.
+        const long at = std::lround(first + share * (whole - first)) + 65536;
+        const auto full = runProcess("HYDROVA_FULL_FILE=results.h5 HYDROVA_FULL_AT=" + std::to_string(at) +
+                                         " ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" HYDROVA_FULL_DISK " " +
+                                         program("hydrova_simulation") + " -f config.json -r model.h5 -o results.h5",
+                                     dir.path());
+        std::smatch when;
+        ASSERT_TRUE(std::regex_match(full.err, when,
+                                     std::regex(" -> cannot write the results file <results.h5> at t = ([0-9]+) s: "
+                                                "No space left on device\n -> ... unfortunately HYDROVA is killed!\n")))
+            << share << ": " << full.err;
+        const int failedAt = std::stoi(when[1]);
+        EXPECT_GT(failedAt, 0) << share;
+        const auto kept = runProcess(program("hydrova_results") + " -f results.h5 --info", dir.path());
+        EXPECT_EQ(kept.status, 0) << share << ": " << kept.err;
+        EXPECT_EQ(countOf(kept.out, " ->   t[s]: "), failedAt) << share << ": " << kept.out;
+    }
 }
 
 TEST_F(SimulationProgram, OrdinaryMistakesGetAPlainMessageAndWriteNothing)

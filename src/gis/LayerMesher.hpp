@@ -25,6 +25,7 @@ struct MeshLayers {
     double size = 0;     ///< default element size [m]
     double snap = -1;    ///< distance below which lines are merged with the domain edge [m]; < 0: size / 2
     double grading = 0.3;  ///< growth of the element size per metre away from a refinement polygon [-]
+    int smoothing = 0;     ///< smoothing passes after meshing
     int threads = 1;
 };
 

@@ -286,6 +286,7 @@ setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source)
             OGRLineString l;
             for (const Point& p : f.points) l.addPoint(p.x, p.y);
             Geometry clipped(l.Intersection(inner.get()));
+            if (!clipped) throw GisError("breakline " + std::to_string(f.fid) + ": cannot be clipped to the domain");
             if (snap > 0 && !lines.empty()) {
                 OGRMultiLineString earlier;
                 for (const auto& e : lines) {
@@ -295,6 +296,8 @@ setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source)
                 }
                 Geometry zone(earlier.Buffer(snap, 8));
                 clipped.reset(clipped->Difference(zone.get()));
+                if (!clipped)
+                    throw GisError("breakline " + std::to_string(f.fid) + ": cannot be cut near the lines before it");
             }
             std::vector<std::vector<Point>> parts;
             collectLines(clipped.get(), parts);

@@ -25,6 +25,7 @@ struct MeshLayers {
     double size = 0;     ///< default element size [m]
     double snap = -1;    ///< distance below which lines are merged with the domain edge [m]; < 0: size / 2
     double grading = 0.3;  ///< growth of the element size per metre away from a refinement polygon [-]
+    int smoothing = 0;     ///< smoothing passes after meshing
     int threads = 1;
 };
 
@@ -52,7 +53,8 @@ private:
 
 /// Meshes the layers. Lines closer than `snap` to the domain edge (a breakline running along it or meeting it at
 /// a small angle) are cut where they come that close and joined to the edge at a right angle, so that no thin
-/// wedge of triangles forms between them. Boundary lines must lie on the domain edge to 1/100 of the smallest
+/// wedge of triangles forms between them; a breakline is treated so against the breaklines before it, too (lines
+/// crossing at a small angle, running side by side or ending just short of one another). Boundary lines must lie on the domain edge to 1/100 of the smallest
 /// element size (as lines snapped to it in a GIS do). Throws GisError for a boundary line off the domain edge, an empty
 /// domain, or a geometry Gmsh cannot mesh.
 setup::TriMesh meshLayers(const MeshLayers& layers, const std::string& source);

@@ -159,20 +159,45 @@ TEST(GisMesh, BuildingsBreaklinesAndRefinementMeetTheBounds)
     EXPECT_EQ(mesh.y[mesh.strings[1].nodes.front()], Y0 + 500);  // outflow is walked downwards
 }
 
-TEST(GisMesh, LinesMeetingTheEdgeAtSmallAnglesLeaveNoSliver)
+TEST(GisMesh, LinesMeetingAtSmallAnglesLeaveNoSliver)
 {
     ScratchDir dir("gis-sliver");
-    gis::MeshLayers L;
-    L.size = 20;
     dir.write("domain.geojson", layer({polygon(rect(0, 0, 1000, 500))}));
-    // A road edge reaching the domain edge at 14 degrees.
-    dir.write("road.geojson", layer({line({{100, 200}, {100 + 200 / std::tan(14 * M_PI / 180), 0}})}));
-    L.domain = gis::VectorLayer(gis::LayerRef::parse(dir.file("domain.geojson")), "domain").polygons();
-    L.breaklines = gis::VectorLayer(gis::LayerRef::parse(dir.file("road.geojson")), "breaklines").lines();
-    L.snap = 0;
-    EXPECT_LT(gis::meshQuality(gis::meshLayers(L, "road")).minAngle, 15.0);  // taken as drawn: the wedge is there
-    L.snap = -1;
-    EXPECT_GE(gis::meshQuality(gis::meshLayers(L, "road")).minAngle, 20.0);
+    const std::vector<Point> levee = {{100, 250}, {900, 250}};
+    struct Case {
+        const char* what;
+        std::vector<std::vector<Point>> lines;
+    };
+    const Case cases[] = {
+        {"a road edge reaching the domain edge at 14 degrees", {{{100, 200}, {100 + 200 / std::tan(14 * M_PI / 180), 0}}}},
+        {"two lines crossing at 4 degrees", {levee, {{100, 220}, {900, 280}}}},
+        {"two lines 8 to 12 m apart", {levee, {{100, 258}, {900, 262}}}},
+        {"a line ending 3 m short of another", {levee, {{500, 450}, {500, 253}}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> features;
+        for (const auto& l : c.lines) features.push_back(line(l));
+        dir.write("lines.geojson", layer(features));
+        gis::MeshLayers L;
+        L.size = 20;
+        L.domain = gis::VectorLayer(gis::LayerRef::parse(dir.file("domain.geojson")), "domain").polygons();
+        L.breaklines = gis::VectorLayer(gis::LayerRef::parse(dir.file("lines.geojson")), "breaklines").lines();
+        L.snap = 0;
+        EXPECT_LT(gis::meshQuality(gis::meshLayers(L, "lines")).minAngle, 20.0) << c.what << ", taken as drawn";
+        L.snap = -1;
+        const setup::TriMesh mesh = gis::meshLayers(L, "lines");
+        EXPECT_GE(gis::meshQuality(mesh).minAngle, 20.0) << c.what;
+        // The first line stays a line of mesh edges: no edge crosses it (beyond the strip along the domain edge).
+        const setup::MeshGeometry g = setup::computeGeometry(mesh);
+        int crossings = 0;
+        for (int e = 0; e < g.nEdges; ++e) {
+            const Point a{mesh.x[g.edgeNodes[2 * e]] - X0, mesh.y[g.edgeNodes[2 * e]] - Y0};
+            const Point b{mesh.x[g.edgeNodes[2 * e + 1]] - X0, mesh.y[g.edgeNodes[2 * e + 1]] - Y0};
+            if (std::min({a.y, b.y, 500 - a.y, 500 - b.y}) < L.size) continue;
+            for (size_t k = 1; k < c.lines[0].size(); ++k) crossings += crosses(a, b, c.lines[0][k - 1], c.lines[0][k]);
+        }
+        EXPECT_EQ(crossings, 0) << c.what;
+    }
 }
 
 TEST(GisRaster, PlaneIsExactAndEveryFormatGivesTheSameBed)

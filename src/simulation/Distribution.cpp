@@ -35,4 +35,10 @@ long fileIndex(op_set set, long local)
     return ids != nullptr && local < count ? ids[local] : local;
 }
 
+int wholeSize(op_set set)
+{
+    int local = 0, whole = 0;
+    return op_mpi_global_ids(set, &local, &whole) != nullptr ? whole : set->size;
+}
+
 }  // namespace simulation

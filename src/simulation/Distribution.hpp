@@ -18,4 +18,7 @@ void distributeModel(const std::map<model::SetID, op_set>& sets, const std::map<
 /// The number in the model file of a set's element `local`: a process of a distributed run numbers its part anew.
 long fileIndex(op_set set, long local);
 
+/// The size of the whole set: in a distributed run the sum over the processes, else the set's own size.
+int wholeSize(op_set set);
+
 }  // namespace simulation

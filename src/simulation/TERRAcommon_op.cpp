@@ -58,13 +58,6 @@ void sortUnique(std::vector<ID>& ids)
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
 }
 
-/// The size of the whole set: in a distributed run the sum over the processes, else the set's own size.
-int wholeSize(op_set set)
-{
-    int local = 0, whole = 0;
-    return op_mpi_global_ids(set, &local, &whole) != nullptr ? whole : set->size;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------------------------------ lifecycle

@@ -8,6 +8,7 @@
 
 #include "setup/Coding.hpp"
 #include "setup/SetupError.hpp"
+#include "setup/mesh/TriangleLocator.hpp"
 
 namespace setup {
 
@@ -237,24 +238,12 @@ void ContentBuilder::gauges()
             c.lineNames.push_back(def.name);
             for (const int n : s->nodes) c.linePoints.push_back({index, mesh.x[n], mesh.y[n]});
         }
+    if (d.gauges.empty()) return;
+    // The first cell (in the model's numbering) whose closed triangle holds the point: a point on an edge or a
+    // node belongs to one of its cells whatever the mesh file's order.
+    const Locator locator(mesh.x, mesh.y, g.topology);
     for (const GaugeDef& def : d.gauges) {
-        ModelContent::Gauge gauge{def.name, def.x, def.y, -1};
-        // The first cell (in the model's numbering) whose closed triangle holds the point: a point on an edge or a
-        // node belongs to one of its cells whatever the mesh file's order. The tolerance is relative to the
-        // triangle's size, so that a point on an edge is not lost to rounding.
-        for (int cell = 0; cell < g.nCells && gauge.cell < 0; ++cell) {
-            const int* n = &g.topology[3 * static_cast<std::size_t>(cell)];
-            const double x0 = mesh.x[n[0]], y0 = mesh.y[n[0]];
-            const double ax = mesh.x[n[1]] - x0, ay = mesh.y[n[1]] - y0;
-            const double bx = mesh.x[n[2]] - x0, by = mesh.y[n[2]] - y0;
-            const double px = def.x - x0, py = def.y - y0;
-            const double twiceArea = ax * by - ay * bx;
-            if (twiceArea == 0.0) continue;
-            const double s = (px * by - py * bx) / twiceArea;
-            const double t = (ax * py - ay * px) / twiceArea;
-            constexpr double tolerance = 1.0e-9;
-            if (s >= -tolerance && t >= -tolerance && s + t <= 1.0 + tolerance) gauge.cell = cell;
-        }
+        ModelContent::Gauge gauge{def.name, def.x, def.y, locator.find(def.x, def.y)};
         if (gauge.cell < 0) {
             std::ostringstream msg;
             msg.precision(15);

@@ -421,6 +421,7 @@ void readBedMaterial(const json& block, const std::string& pointer, MorphologySp
         else
             throw SetupError(child(p, "type") + ": unknown fixed-bed type '" + type + "'");
         const json& regions = required(*fixed, "regions", p);
+        if (!regions.is_array()) throw SetupError(child(p, "regions") + ": a list of regions is required");
         for (std::size_t i = 0; i < regions.size(); ++i) {
             const std::string pi = child(child(p, "regions"), i);
             MaterialValues::Region r;

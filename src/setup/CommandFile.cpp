@@ -47,6 +47,12 @@ std::string text(const json& value, const std::string& pointer)
     return value.get<std::string>();
 }
 
+/// Fatal unless `value` is a list (a command file read without the schema may hold anything there).
+void expectList(const json& value, const std::string& pointer)
+{
+    if (!value.is_array()) throw SetupError(pointer + ": a list is required");
+}
+
 std::vector<int> materialList(const json& value, const std::string& pointer)
 {
     if (!value.is_array() || value.empty())
@@ -178,6 +184,7 @@ void readInitial(const json& block, const std::string& pointer, InitialCondition
         ini.kind = InitialCondition::Kind::IndexTable;
         const std::string p = child(pointer, "values");
         const json& values = required(block, "values", pointer);
+        expectList(values, p);
         for (std::size_t i = 0; i < values.size(); ++i) {
             const json& v = values[i];
             const std::string pi = child(p, i);
@@ -312,6 +319,7 @@ const std::vector<BoundaryTypeInfo>& boundaryTypes()
 
 void readBoundaries(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
 {
+    expectList(list, pointer);
     std::set<std::string> names;
     std::map<std::string, std::string> stringOwner;
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -349,6 +357,7 @@ void readBoundaries(const json& list, const std::string& pointer, const std::str
 
 void readSources(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
 {
+    expectList(list, pointer);
     std::set<std::string> names;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const json& s = list[i];
@@ -421,7 +430,7 @@ void readBedMaterial(const json& block, const std::string& pointer, MorphologySp
         else
             throw SetupError(child(p, "type") + ": unknown fixed-bed type '" + type + "'");
         const json& regions = required(*fixed, "regions", p);
-        if (!regions.is_array()) throw SetupError(child(p, "regions") + ": a list of regions is required");
+        expectList(regions, child(p, "regions"));
         for (std::size_t i = 0; i < regions.size(); ++i) {
             const std::string pi = child(child(p, "regions"), i);
             MaterialValues::Region r;
@@ -504,6 +513,7 @@ void readIncipientMotion(const json& block, const std::string& pointer, Morpholo
 
 void readMorBoundaries(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
 {
+    expectList(list, pointer);
     auto& m = d.morphology;
     std::set<std::string> names;
     std::map<std::string, std::string> stringOwner;
@@ -557,6 +567,7 @@ void readMorBoundaries(const json& list, const std::string& pointer, const std::
 
 void readMorSources(const json& list, const std::string& pointer, const std::string& baseDir, SetupDescription& d)
 {
+    expectList(list, pointer);
     std::set<std::string> names;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const json& s = list[i];

@@ -1,4 +1,5 @@
-// Results-file reader (record paths, stored times, restart invalidation), the archive and result-file names.
+// Results-file reader (record paths, stored times, incomplete and invalidated records), the archive and result-file
+// names.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <hdf5.h>
@@ -10,14 +11,12 @@
 #include "Fatal.hpp"
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
-#include "dataio/H5Exception.hpp"
 #include "dataio/H5FileNameDefinitions.hpp"
 #include "dataio/H5Writer.hpp"
 #include "dataio/ResultReader.hpp"
 #include "support/ScratchDir.hpp"
 
 using dataio::ResultReader;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -31,11 +30,17 @@ void writeRecords(api::IH5Writer& w, const std::string& name, const std::vector<
     }
 }
 
+std::string validTimes(const api::IResultReader& r, const std::vector<std::string>& names)
+{
+    ::testing::internal::CaptureStdout();
+    r.printValidTimes(names);
+    return ::testing::internal::GetCapturedStdout();
+}
+
 class ResultFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        file = dir.file("results.h5");
         std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file));
         writeRecords(*w, "water_depth", {0.0, 10.0, 20.0, 30.0, 40.0});
         writeRecords(*w, "flow_velocity", {0.0, 10.0, 20.0, 30.0});
@@ -44,58 +49,41 @@ protected:
     void TearDown() override { EXPECT_EQ(H5Fget_obj_count(H5F_OBJ_ALL, H5F_OBJ_ALL), 0); }
 
     testsupport::ScratchDir dir{"dataio-results"};
-    std::string file;
+    std::string file = dir.file("results.h5");
 };
 
 TEST(ResultPaths, RecordIndexIsSevenDigitsAndResultNameEndsAtTheFirstExtension)
 {
-    EXPECT_EQ(ResultReader::getOutputGroup("water_depth"), "/RESULTS/water_depth");
     EXPECT_EQ(ResultReader::getOutputPath("CellsAll/HydState", 0), "/RESULTS/CellsAll/HydState/0000000");
     EXPECT_EQ(ResultReader::getOutputPath("water_depth", 42), "/RESULTS/water_depth/0000042");
     EXPECT_EQ(ResultReader::getOutputPath("water_depth", 12345678), "/RESULTS/water_depth/12345678");
-    EXPECT_EQ(ResultReader::NONVALIDRESULTTIME, -1.0);
-
-    using dataio::H5FileNameDefinitions;
-    EXPECT_EQ(H5FileNameDefinitions::H5EXTENSION, ".h5");
-    EXPECT_EQ(H5FileNameDefinitions::RESULTSID, "_results");
-    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("results.h5"), "results.h5");
-    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("out/run.h5.bak"), "out/run.h5");
-    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("a.h5b.h5"), "a.h5");
-    EXPECT_EQ(H5FileNameDefinitions::getResultFileName("noext"), "noext");
+    const std::pair<const char*, const char*> names[] = {
+        {"results.h5", "results.h5"}, {"out/run.h5.bak", "out/run.h5"}, {"a.h5b.h5", "a.h5"}, {"noext", "noext"}};
+    for (const auto& [given, result] : names)
+        EXPECT_EQ(dataio::H5FileNameDefinitions::getResultFileName(given), result) << given;
 }
 
-TEST_F(ResultFile, TimesWithPositionStrictAndLenient)
+TEST_F(ResultFile, TimesWithPositionStrictAndLenientAndIncompleteRecordsLeftOut)
 {
+    // A run stopped while writing its record 5 left it without its time.
+    dataio::H5Writer(file, "rw").writeDoubleVecVec(ResultReader::getOutputPath("water_depth", 5), {{5.0}, {50.0}});
     dataio::ResultReader r(file);
     const std::vector<std::string> both = {"water_depth", "flow_velocity"};
     const auto all = r.getAllTimesWithPosition(both);
     ASSERT_EQ(all.size(), 5u);
     EXPECT_EQ(all.at(10.0), (std::vector<int>{1, 1}));
     EXPECT_EQ(all.at(40.0), (std::vector<int>{4}));
-
-    const auto lenient = r.getTimesWithPosition(both, false);
-    EXPECT_EQ(lenient, (std::map<double, int>{{0.0, 0}, {10.0, 1}, {20.0, 2}, {30.0, 3}, {40.0, 4}}));
+    EXPECT_EQ(r.getTimesWithPosition(both, false),
+              (std::map<double, int>{{0.0, 0}, {10.0, 1}, {20.0, 2}, {30.0, 3}, {40.0, 4}}));
     EXPECT_FATAL(r.getTimesWithPosition(both, true),
                  " -> not all needed results are found for t=40s, in file: src/dataio/ResultReader on line ");
     // The same time at different record indices in two outputs.
     EXPECT_FATAL(r.getTimesWithPosition({"water_depth", "shifted"}, false), " -> corrupt result file!");
-}
 
-TEST_F(ResultFile, RecordsWithoutTimeAreLeftOutAndListedAsIncomplete)
-{
-    // A run stopped while writing its record 5 left it without its time.
-    {
-        dataio::H5Writer w(file, "rw");
-        w.writeDoubleVecVec(ResultReader::getOutputPath("water_depth", 5), {{5.0}, {50.0}});
-    }
-    std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
-    EXPECT_EQ(r->getAllTimesWithPosition({"water_depth"}).size(), 5u);
-    EXPECT_EQ(r->incompleteRecords({"water_depth", "flow_velocity"}), std::vector<int>{5});
-    ::testing::internal::CaptureStdout();
-    r->printValidTimes({"water_depth"});
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n -> t[s]: 30\n -> t[s]: 40\n"
-              " -> record 5 is incomplete (no time): left out\n");
+    EXPECT_EQ(r.incompleteRecords(both), std::vector<int>{5});
+    EXPECT_EQ(validTimes(r, {"water_depth"}), " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n -> t[s]: 30\n -> t[s]: 40\n"
+                                              " -> record 5 is incomplete (no time): left out\n");
+    EXPECT_FATAL(dataio::ResultReader(dir.file("none.h5")), "H5: Unable to open file");
 }
 
 TEST_F(ResultFile, RestartTimeMatchesTheNearestStoredTimeWithinAMicrosecondInEveryOutput)
@@ -103,6 +91,7 @@ TEST_F(ResultFile, RestartTimeMatchesTheNearestStoredTimeWithinAMicrosecondInEve
     {
         dataio::H5Writer w(file, "rw");
         writeRecords(w, "drifted", {0.0, 51.400000001, 99.900001488626, 99.9});
+        w.createGroup(ResultReader::getOutputGroup("empty") + "/leaf");
     }
     std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
     struct Row {
@@ -112,19 +101,19 @@ TEST_F(ResultFile, RestartTimeMatchesTheNearestStoredTimeWithinAMicrosecondInEve
         double stored;
     };
     const Row rows[] = {{{"drifted"}, 51.4, 1, 51.400000001},
-                        {{"drifted"}, 99.9, 3, 99.9},             // the nearer of two within the tolerance
+                        {{"drifted"}, 99.9, 3, 99.9},  // the nearer of two within the tolerance
                         {{"drifted"}, 99.9000014, 2, 99.900001488626},
                         {{"drifted"}, 51.401, -1, 0.0},
                         {{"water_depth"}, 30.0000009, 3, 30.0},
                         {{"water_depth", "flow_velocity"}, 40.0, -1, 0.0},  // not in every output
-                        {{"water_depth", "shifted"}, 10.0, -1, 0.0}};      // at different records
+                        {{"water_depth", "shifted"}, 10.0, -1, 0.0},        // at different records
+                        {{"empty"}, 0.0, -1, 0.0}};
     for (const Row& row : rows) {
         double stored = 0.0;
         EXPECT_EQ(r->findRestartTime(row.names, row.typed, stored), row.index) << row.typed;
-        if (row.index >= 0) {
-            EXPECT_EQ(stored, row.stored) << row.typed;
-        }
+        if (row.index >= 0) EXPECT_EQ(stored, row.stored) << row.typed;
     }
+    EXPECT_EQ(validTimes(*r, {"empty"}), "");
     // Times are printed so that they read back as the stored doubles.
     for (const double t : {51.400000001, 99.900001488626, 0.1 * 3, 22.5})
         EXPECT_EQ(std::stod(ResultReader::timeText(t)), t);
@@ -137,9 +126,7 @@ TEST_F(ResultFile, DeletedResultsAreInvalidFromTheirIndexOn)
         std::unique_ptr<api::IResultReader> r(dataio::Factory::createResultReader(file));
         r->deleteResults("water_depth", 3);
         r->deleteResults("flow_velocity", 3);
-        ::testing::internal::CaptureStdout();
-        r->printValidTimes({"water_depth", "flow_velocity"});
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n");
+        EXPECT_EQ(validTimes(*r, {"water_depth", "flow_velocity"}), " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n");
         double stored = 0.0;
         EXPECT_EQ(r->findRestartTime({"water_depth"}, 30.0, stored), -1);
         EXPECT_EQ(r->findRestartTime({"water_depth", "flow_velocity"}, 20.0, stored), 2);
@@ -155,21 +142,6 @@ TEST_F(ResultFile, DeletedResultsAreInvalidFromTheirIndexOn)
     EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("flow_velocity", 2), "t"), 20.0);
 }
 
-TEST_F(ResultFile, NoValidTimesForAnEmptyOutputGroupAndMissingFilesFail)
-{
-    {
-        dataio::H5Writer w(file, "rw");
-        w.createGroup(ResultReader::getOutputGroup("empty") + "/leaf");
-    }
-    dataio::ResultReader r(file);
-    ::testing::internal::CaptureStdout();
-    r.printValidTimes({"empty"});
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    double stored = 0.0;
-    EXPECT_EQ(r.findRestartTime({"empty"}, 0.0, stored), -1);
-    EXPECT_THROW(dataio::ResultReader(dir.file("none.h5")), dataio::H5Exception);
-}
-
 TEST_F(ResultFile, ArchiveKeepsTextsUnchangedAndRestoresTheModel)
 {
     const std::string model = "{\n  \"SETUP\": {\"DOMAIN\": \"\xc3\xbc\"}\n}\n\ttab and trailing  ";
@@ -177,32 +149,24 @@ TEST_F(ResultFile, ArchiveKeepsTextsUnchangedAndRestoresTheModel)
     {
         std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file, "rw"));
         dataio::Archive::addModel(w.get(), model);
-        dataio::Archive::addSimulation(w.get(), simulation);
+        dataio::Archive::addSimulation(w.get(), "{}");
         // Archiving again replaces the text in place.
         dataio::Archive::addSimulation(w.get(), simulation);
     }
     std::unique_ptr<api::IH5Reader> r(dataio::Factory::createH5Reader(file));
-    EXPECT_TRUE(r->existDataset(".config/model"));
     EXPECT_EQ(dataio::Archive::getModel(r.get()), model);
     EXPECT_EQ(dataio::Archive::getSimulation(r.get()), simulation);
-    EXPECT_EQ(dataio::Archive::getHash(r.get(), dataio::Archive::ROOT + "/" + dataio::Archive::SIMULATION), simulation);
-    EXPECT_EQ(r->readAttributeInt(".config/model", "size"), 1);
-
     const std::string restored = dir.file("restored.json");
     dataio::Archive::restore(r.get(), restored);
     std::ifstream in(restored, std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
     EXPECT_EQ(content.str(), model);
-
     EXPECT_FATAL(dataio::Archive::restore(r.get(), dir.file("no/such/dir/x.json")), "x.json");
     // A file without archive fails in the reader.
-    const std::string bare = dir.file("bare.h5");
-    {
-        dataio::H5Writer(bare).writeIntScalar("x", 1);
-    }
-    std::unique_ptr<api::IH5Reader> bareReader(dataio::Factory::createH5Reader(bare));
-    EXPECT_THROW(dataio::Archive::getModel(bareReader.get()), dataio::H5Exception);
+    dataio::H5Writer(dir.file("bare.h5")).writeIntScalar("x", 1);
+    std::unique_ptr<api::IH5Reader> bare(dataio::Factory::createH5Reader(dir.file("bare.h5")));
+    EXPECT_FATAL(dataio::Archive::getModel(bare.get()), "H5: ");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,41 +35,42 @@ std::string readFile(const std::string& name)
     return s.str();
 }
 
-/// RGB of one pixel of a PNG, 0..255.
-struct Png {
-    explicit Png(const std::string& file) : surface(cairo_image_surface_create_from_png(file.c_str())) {}
-    ~Png() { cairo_surface_destroy(surface); }
-    Png(const Png&) = delete;
-    Png& operator=(const Png&) = delete;
-    bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
-    std::array<int, 3> at(double x, double y) const
-    {
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        const auto* px =
-            reinterpret_cast<const std::uint32_t*>(data + static_cast<int>(y) * stride) + static_cast<int>(x);
-        return {static_cast<int>((*px >> 16) & 0xff), static_cast<int>((*px >> 8) & 0xff),
-                static_cast<int>(*px & 0xff)};
-    }
-    cairo_surface_t* surface;
-};
-
-std::array<int, 3> expected(results::ColourMap map, double s)
+/// Whether a PNG file can be read.
+bool pngOk(const std::string& file)
 {
-    const auto c = results::colourAt(map, s);
-    return {static_cast<int>(c[0] * 255 + 0.5), static_cast<int>(c[1] * 255 + 0.5), static_cast<int>(c[2] * 255 + 0.5)};
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(file.c_str());
+    const bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok;
 }
-
-void expectColour(const std::array<int, 3>& actual, const std::array<int, 3>& wanted)
-{
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(actual[k], wanted[k], 2) << "channel " << k;
-}
-
-const std::array<int, 3> WHITE = {255, 255, 255};
 
 /// Centroids of the four test cells.
 const double CX[] = {2.0 / 3, 1.0 / 3, 5.0 / 3, 4.0 / 3};
 const double CY[] = {1.0 / 3, 2.0 / 3, 1.0 / 3, 2.0 / 3};
+
+/// RGB (0..255) of a picture at map point (x, y) shifted by dx pixels.
+std::array<int, 3> colourAt(const results::PictureFile& picture, double x, double y, int dx = 0)
+{
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(picture.file.c_str());
+    EXPECT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS) << picture.file;
+    const auto p = picture.frame.pixel(x, y);
+    const auto* row = cairo_image_surface_get_data(surface) + static_cast<int>(p[1]) * cairo_image_surface_get_stride(surface);
+    const std::uint32_t px = reinterpret_cast<const std::uint32_t*>(row)[static_cast<int>(p[0]) + dx];
+    cairo_surface_destroy(surface);
+    return {static_cast<int>((px >> 16) & 0xff), static_cast<int>((px >> 8) & 0xff), static_cast<int>(px & 0xff)};
+}
+
+/// The colours of the cells in a picture: scale positions of `map` (0..1), or NAN for blank (white).
+void expectCells(const results::PictureFile& picture, results::ColourMap map, const std::vector<double>& positions)
+{
+    for (std::size_t cell = 0; cell < positions.size(); ++cell) {
+        const auto c = results::colourAt(map, std::isnan(positions[cell]) ? 0.0 : positions[cell]);
+        const auto actual = colourAt(picture, CX[cell], CY[cell]);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(actual[k], std::isnan(positions[cell]) ? 255 : static_cast<int>(c[k] * 255 + 0.5), 2)
+                << picture.file << " cell " << cell << " channel " << k;
+    }
+}
 
 TEST(ResultsProgram, InfoListsOutputsTimesAndMesh)
 {
@@ -97,55 +100,26 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
     testsupport::ScratchDir dir("results-picture");
     resultstest::Content c;
     c.outputs = {"water_depth", "flow_velocity", "bottom_elevation"};
-    auto r0 = resultstest::record(0);
-    auto r1 = resultstest::record(10);
-    r1.hydState[1][0] = 2.0;  // cell 1 twice as deep as cell 0
-    c.records = {r0, r1};
+    c.records = {resultstest::record(0), resultstest::record(10)};
+    c.records[1].hydState[1][0] = 2.0;  // cell 1 twice as deep as cell 0
     resultstest::write(dir.file("pic.h5"), c);
-    const results::ResultsFile file(dir.file("pic.h5"));
-
-    // Default time: the last one.
-    const auto depth = results::writePictures(file, "water_depth", {}, -1, dir.file("pic"));
-    ASSERT_EQ(depth.size(), 1u);
-    EXPECT_EQ(depth[0].file, dir.file("pic_water_depth_t10.png"));
-    EXPECT_EQ(depth[0].frame.vMin, 1.0);
-    EXPECT_EQ(depth[0].frame.vMax, 2.0);
+    using results::ColourMap;
     {
-        Png png(depth[0].file);
-        ASSERT_TRUE(png.ok());
-        const auto& f = depth[0].frame;
-        auto at = [&](int cell) {
-            const auto p = f.pixel(CX[cell], CY[cell]);
-            return png.at(p[0], p[1]);
-        };
-        expectColour(at(0), expected(results::ColourMap::Blues, 0.0));
-        expectColour(at(1), expected(results::ColourMap::Blues, 1.0));
-        expectColour(at(2), WHITE);
-        expectColour(at(3), WHITE);
+        const results::ResultsFile file(dir.file("pic.h5"));
+        // Default time: the last one.
+        const auto depth = results::writePictures(file, "water_depth", {}, -1, dir.file("pic"));
+        ASSERT_EQ(depth.size(), 1u);
+        EXPECT_EQ(depth[0].file, dir.file("pic_water_depth_t10.png"));
+        EXPECT_EQ(std::make_pair(depth[0].frame.vMin, depth[0].frame.vMax), std::make_pair(1.0, 2.0));
+        expectCells(depth[0], ColourMap::Blues, {0.0, 1.0, NAN, NAN});
+        // Velocity magnitude at t = 0: both wet cells |(0.5, -0.2)|, dry cells blank.
+        const auto speed = results::writePictures(file, "flow_velocity", {0.0}, -1, dir.file("pic"));
+        EXPECT_NEAR(speed.at(0).frame.vMin + 0.5, std::hypot(0.5, 0.2), 1e-9);
+        expectCells(speed[0], ColourMap::Viridis, {0.5, 0.5, NAN, NAN});
+        // The bed is drawn everywhere, dry or wet: the higher right square at the top of the scale.
+        expectCells(results::writePictures(file, "bottom_elevation", {10.0}, -1, dir.file("pic")).at(0),
+                    ColourMap::Terrain, {0.0, 0.0, 1.0, 1.0});
     }
-
-    // Velocity magnitude at t = 0: both wet cells |(0.5, -0.2)|, dry cells blank.
-    const auto speed = results::writePictures(file, "flow_velocity", {0.0}, -1, dir.file("pic"));
-    ASSERT_EQ(speed.size(), 1u);
-    EXPECT_NEAR(speed[0].frame.vMin + 0.5, std::hypot(0.5, 0.2), 1e-9);
-    {
-        Png png(speed[0].file);
-        const auto p0 = speed[0].frame.pixel(CX[0], CY[0]);
-        const auto p2 = speed[0].frame.pixel(CX[2], CY[2]);
-        expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Viridis, 0.5));
-        expectColour(png.at(p2[0], p2[1]), WHITE);
-    }
-
-    // The bed is drawn everywhere, dry or wet: the higher right square at the top of the scale.
-    const auto bed = results::writePictures(file, "bottom_elevation", {10.0}, -1, dir.file("pic"));
-    {
-        Png png(bed[0].file);
-        const auto p2 = bed[0].frame.pixel(CX[2], CY[2]);
-        const auto p0 = bed[0].frame.pixel(CX[0], CY[0]);
-        expectColour(png.at(p2[0], p2[1]), expected(results::ColourMap::Terrain, 1.0));
-        expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Terrain, 0.0));
-    }
-
     // A chosen range (through the program's "--range MIN MAX") colours by it; a gauge on request is a white point
     // ringed in red over the dry cell 2, which would be white alone.
     std::filesystem::copy_file(dir.file("pic.h5"), dir.file("ranged.h5"));
@@ -155,26 +129,16 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
         w->writeDoubleVecVec("Gauges/Points", {{CX[2], CY[2]}});
     }
     results::RunOptions chosen;
-    chosen.fixedRange = true;
+    chosen.fixedRange = chosen.drawGauges = true;
     chosen.rangeMin = 0.0;
     chosen.rangeMax = 4.0;
-    chosen.drawGauges = true;
     const auto ranged = results::writePictures(results::ResultsFile(dir.file("ranged.h5")), "water_depth", {}, -1,
                                                dir.file("ranged"), chosen);
     ASSERT_EQ(ranged.size(), 1u);
-    EXPECT_EQ(ranged[0].frame.vMin, 0.0);
-    EXPECT_EQ(ranged[0].frame.vMax, 4.0);
-    {
-        Png png(ranged[0].file);
-        const auto& f = ranged[0].frame;
-        const auto p0 = f.pixel(CX[0], CY[0]), p1 = f.pixel(CX[1], CY[1]), p2 = f.pixel(CX[2], CY[2]);
-        expectColour(png.at(p0[0], p0[1]), expected(results::ColourMap::Blues, 0.25));
-        expectColour(png.at(p1[0], p1[1]), expected(results::ColourMap::Blues, 0.5));
-        expectColour(png.at(p2[0], p2[1]), WHITE);
-        const auto ring = png.at(p2[0] + 4, p2[1]);
-        EXPECT_GT(ring[0], 150);
-        EXPECT_LT(ring[1], 100);
-    }
+    EXPECT_EQ(std::make_pair(ranged[0].frame.vMin, ranged[0].frame.vMax), std::make_pair(0.0, 4.0));
+    expectCells(ranged[0], ColourMap::Blues, {0.25, 0.5, NAN});
+    const auto ring = colourAt(ranged[0], CX[2], CY[2], 4);
+    EXPECT_TRUE(ring[0] > 150 && ring[1] < 100) << "no red ring around the gauge";
     // Scale bars: the largest 1, 2 or 5 x 10^k within a quarter of the width.
     const double bars[][2] = {{100, 20}, {2, 0.5}, {5488, 1000}, {7.9, 1}, {40000, 10000}, {0.37, 0.05}};
     for (const auto& b : bars) EXPECT_DOUBLE_EQ(results::scaleBarLength(b[0]), b[1]) << b[0];
@@ -182,8 +146,7 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
     // The same through the program, with the time in the file name.
     const auto run = runResults("-f " + dir.file("ranged.h5") + " -p water_depth -t 0 -t 10 --range 0 4 -G");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(Png(dir.file("ranged_water_depth_t0.png")).ok());
-    EXPECT_TRUE(Png(dir.file("ranged_water_depth_t10.png")).ok());
+    EXPECT_TRUE(pngOk(dir.file("ranged_water_depth_t0.png")) && pngOk(dir.file("ranged_water_depth_t10.png")));
     EXPECT_THAT(readFile(dir.file("ranged.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
 }
 
@@ -192,7 +155,6 @@ TEST(ResultsProgram, FloodVariablesAreDrawnByTheirOwnNamesOnceForTheRun)
     testsupport::ScratchDir dir("results-flood");
     resultstest::Content c;
     c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"HYDRAULICS":{"FLOOD":{}}}}}})";
-    c.outputs = {"water_depth"};
     c.records = {resultstest::record(0), resultstest::record(10)};
     // Arrival time, maximum depth, velocity, discharge per cell; cells 2 and 3 never wet.
     c.flood = {{4, 1, 2, 3}, {8, 2, 2, 3}, {0, 0, 0, 0}, {0, 0, 0, 0}};
@@ -202,25 +164,14 @@ TEST(ResultsProgram, FloodVariablesAreDrawnByTheirOwnNamesOnceForTheRun)
     const auto depth = results::writePictures(file, "flood_max_depth", {0.0, 10.0}, -1, dir.file("fl"));
     ASSERT_EQ(depth.size(), 1u) << "tracked maxima hold for the whole run: one picture";
     EXPECT_EQ(depth[0].file, dir.file("fl_flood_max_depth.png"));
-    EXPECT_EQ(depth[0].frame.vMin, 1.0);
-    EXPECT_EQ(depth[0].frame.vMax, 2.0);
-    Png png(depth[0].file);
-    ASSERT_TRUE(png.ok());
-    auto at = [&](int cell) {
-        const auto p = depth[0].frame.pixel(CX[cell], CY[cell]);
-        return png.at(p[0], p[1]);
-    };
-    expectColour(at(0), expected(results::ColourMap::Blues, 0.0));
-    expectColour(at(1), expected(results::ColourMap::Blues, 1.0));
-    expectColour(at(2), WHITE);
-
+    EXPECT_EQ(std::make_pair(depth[0].frame.vMin, depth[0].frame.vMax), std::make_pair(1.0, 2.0));
+    expectCells(depth[0], results::ColourMap::Blues, {0.0, 1.0, NAN});
     // The arrival time is component 0, the same as flood_tracking[0].
     const auto arrival = results::writePictures(file, "flood_arrival_time", {}, -1, dir.file("fl"));
     const auto byIndex = results::writePictures(file, "flood_tracking", {}, 0, dir.file("fl"));
-    EXPECT_EQ(arrival[0].file, dir.file("fl_flood_arrival_time.png"));
-    EXPECT_EQ(arrival[0].frame.vMin, 4.0);
-    EXPECT_EQ(arrival[0].frame.vMax, 8.0);
-    EXPECT_EQ(byIndex[0].frame.vMax, arrival[0].frame.vMax);
+    EXPECT_EQ(arrival.at(0).file, dir.file("fl_flood_arrival_time.png"));
+    EXPECT_EQ(std::make_pair(arrival[0].frame.vMin, arrival[0].frame.vMax), std::make_pair(4.0, 8.0));
+    EXPECT_EQ(byIndex.at(0).frame.vMax, arrival[0].frame.vMax);
 }
 
 TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
@@ -245,7 +196,7 @@ TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
     const auto run = runResults("-f " + dir.file("ns.h5") + " -g");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir.file("ns_discharge.csv")), "time_s,\"in, flow\",outflow\n0,2,1\n10,12,6\n20,22,11\n");
-    EXPECT_TRUE(Png(dir.file("ns_discharge.png")).ok());
+    EXPECT_TRUE(pngOk(dir.file("ns_discharge.png")));
     // Without morphology there is no sediment hydrograph; node-string outputs stay out of the cell XDMF.
     EXPECT_TRUE(readFile(dir.file("ns_sediment_discharge.csv")).empty());
     const std::string xdmf = readFile(dir.file("ns.xdmf"));

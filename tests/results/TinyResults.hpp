@@ -13,19 +13,6 @@
 
 namespace resultstest {
 
-/// Cells 0 and 1 form the left unit square, cells 2 and 3 the right one.
-inline const std::vector<std::vector<double>>& nodes()
-{
-    static const std::vector<std::vector<double>> n = {{0, 0, 0.0}, {1, 0, 0.0}, {2, 0, 0.5},
-                                                       {0, 1, 0.0}, {1, 1, 0.0}, {2, 1, 0.5}};
-    return n;
-}
-inline const std::vector<std::vector<int>>& cells()
-{
-    static const std::vector<std::vector<int>> c = {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}};
-    return c;
-}
-
 struct Record {
     double t;
     std::vector<std::vector<double>> hydState;  ///< per cell (H, qx, qy)
@@ -49,10 +36,7 @@ struct Content {
 /// State at time t: left square at H = 1 with qx = 0.5 + 0.1 t, qy = -0.2; right square dry (H = bed).
 inline Record record(double t)
 {
-    Record r;
-    r.t = t;
-    r.hydState = {{1.0, 0.5 + 0.1 * t, -0.2}, {1.0, 0.5 + 0.1 * t, -0.2}, {0.5, 0, 0}, {0.5, 0, 0}};
-    return r;
+    return {t, {{1.0, 0.5 + 0.1 * t, -0.2}, {1.0, 0.5 + 0.1 * t, -0.2}, {0.5, 0, 0}, {0.5, 0, 0}}, {}, {}};
 }
 
 inline void write(const std::string& file, const Content& c)
@@ -63,10 +47,11 @@ inline void write(const std::string& file, const Content& c)
     for (const auto& o : c.outputs) outputs += (outputs.empty() ? "\"" : ",\"") + o + "\"";
     dataio::Archive::addSimulation(
         w.get(), R"({"SIMULATION":{"OUTPUT":[)" + outputs + R"(],"TIME":{"end":20.0,"out":10.0,"start":0.0}}})");
-    w->writeIntScalar("NodesAll/set", static_cast<int>(nodes().size()));
-    w->writeDoubleVecVec("NodesAll/Coordnts", nodes());
-    w->writeIntScalar("CellsAll/set", static_cast<int>(cells().size()));
-    w->writeIntVecVec("CellsAll/Topology", cells());
+    // Cells 0 and 1 form the left unit square, cells 2 and 3 the right one.
+    w->writeIntScalar("NodesAll/set", 6);
+    w->writeDoubleVecVec("NodesAll/Coordnts", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0.5}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0.5}});
+    w->writeIntScalar("CellsAll/set", 4);
+    w->writeIntVecVec("CellsAll/Topology", {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}});
     std::vector<std::vector<double>> bed;
     for (double z : c.bottom) bed.push_back({z});
     w->writeDoubleVecVec("CellsAll/BottomEl", bed);
@@ -76,23 +61,17 @@ inline void write(const std::string& file, const Content& c)
         w->writeIntScalar("NodeStrg/set", static_cast<int>(c.stringNames.size()));
         w->writeStringVec("NodeStrg/StrNames", static_cast<int>(c.stringNames.size()), c.stringNames);
     }
-    if (!c.flood.empty()) {
-        const std::string path = dataio::ResultReader::getOutputPath("CellsAll/FloodVar", 0);
-        w->writeDoubleVecVec(path, c.flood);
-        w->attachAttributeDouble(path, "t", 0.0);
-    }
-    if (!c.writeRecords) return;
-    for (std::size_t i = 0; i < c.records.size(); ++i) {
+    auto put = [&](const std::string& data, int index, double t, const std::vector<std::vector<double>>& table) {
+        if (table.empty()) return;
+        w->writeDoubleVecVec(dataio::ResultReader::getOutputPath(data, index), table);
+        w->attachAttributeDouble(dataio::ResultReader::getOutputPath(data, index), "t", t);
+    };
+    put("CellsAll/FloodVar", 0, 0.0, c.flood);
+    for (std::size_t i = 0; i < c.records.size() && c.writeRecords; ++i) {
         const Record& r = c.records[i];
-        const int index = static_cast<int>(i);
-        auto put = [&](const std::string& data, const std::vector<std::vector<double>>& table) {
-            const std::string path = dataio::ResultReader::getOutputPath(data, index);
-            w->writeDoubleVecVec(path, table);
-            w->attachAttributeDouble(path, "t", r.t);
-        };
-        put("CellsAll/HydState", r.hydState);
-        if (!r.bottom.empty()) put("CellsAll/BottomEl", r.bottom);
-        if (!r.stateVar.empty()) put("NodeStrg/StateVar", r.stateVar);
+        for (const auto& [data, table] : {std::pair{"CellsAll/HydState", &r.hydState},
+                                          {"CellsAll/BottomEl", &r.bottom}, {"NodeStrg/StateVar", &r.stateVar}})
+            put(data, static_cast<int>(i), r.t, *table);
     }
 }
 

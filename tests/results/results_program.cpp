@@ -15,6 +15,7 @@
 #include "results/Picture.hpp"
 #include "results/ResultsFile.hpp"
 #include "results/ResultsRun.hpp"
+#include "common/TerraException.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 
@@ -72,68 +73,61 @@ void expectCells(const results::PictureFile& picture, results::ColourMap map, co
     }
 }
 
-TEST(ResultsProgram, InfoListsOutputsTimesAndMesh)
-{
-    testsupport::ScratchDir dir("results-program");
-    resultstest::Content c;
-    c.outputs = {"water_depth", "flow_velocity"};
-    c.records = {resultstest::record(0), resultstest::record(10), resultstest::record(20)};
-    resultstest::write(dir.file("r.h5"), c);
-    const auto r = runResults("-f " + dir.file("r.h5") + " --info");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_THAT(r.out, HasSubstr(" -> mesh: 6 nodes, 4 cells, 0 node-string pieces"));
-    EXPECT_THAT(r.out, HasSubstr(" ->   water_depth\n ->   flow_velocity\n"));
-    EXPECT_THAT(r.out, HasSubstr(" -> stored times: 3\n ->   t[s]: 0 (record 0)\n ->   t[s]: 10 (record 1)\n"
-                                 " ->   t[s]: 20 (record 2)\n"));
-    // --info writes nothing.
-    EXPECT_TRUE(readFile(dir.file("r.xdmf")).empty());
-
-    // --archive restores the set-up command text the run was made with, and does nothing else.
-    const auto a = runResults("-f " + dir.file("r.h5") + " -a " + dir.file("setup.json"));
-    ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_EQ(readFile(dir.file("setup.json")), c.modelText);
-    EXPECT_TRUE(readFile(dir.file("r.xdmf")).empty());
-}
-
 TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
 {
     testsupport::ScratchDir dir("results-picture");
     resultstest::Content c;
+    c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"HYDRAULICS":{"FLOOD":{}}}}}})";
     c.outputs = {"water_depth", "flow_velocity", "bottom_elevation"};
     c.records = {resultstest::record(0), resultstest::record(10)};
     c.records[1].hydState[1][0] = 2.0;  // cell 1 twice as deep as cell 0
+    // Tracked flood maxima (arrival time, depth, velocity, discharge) per cell; cells 2 and 3 never wet.
+    c.flood = {{4, 1, 2, 3}, {8, 2, 2, 3}, {0, 0, 0, 0}, {0, 0, 0, 0}};
     resultstest::write(dir.file("pic.h5"), c);
-    using results::ColourMap;
     {
-        const results::ResultsFile file(dir.file("pic.h5"));
-        // Default time: the last one.
-        const auto depth = results::writePictures(file, "water_depth", {}, -1, dir.file("pic"));
-        ASSERT_EQ(depth.size(), 1u);
-        EXPECT_EQ(depth[0].file, dir.file("pic_water_depth_t10.png"));
-        EXPECT_EQ(std::make_pair(depth[0].frame.vMin, depth[0].frame.vMax), std::make_pair(1.0, 2.0));
-        expectCells(depth[0], ColourMap::Blues, {0.0, 1.0, NAN, NAN});
-        // Velocity magnitude at t = 0: both wet cells |(0.5, -0.2)|, dry cells blank.
-        const auto speed = results::writePictures(file, "flow_velocity", {0.0}, -1, dir.file("pic"));
-        EXPECT_NEAR(speed.at(0).frame.vMin + 0.5, std::hypot(0.5, 0.2), 1e-9);
-        expectCells(speed[0], ColourMap::Viridis, {0.5, 0.5, NAN, NAN});
-        // The bed is drawn everywhere, dry or wet: the higher right square at the top of the scale.
-        expectCells(results::writePictures(file, "bottom_elevation", {10.0}, -1, dir.file("pic")).at(0),
-                    ColourMap::Terrain, {0.0, 0.0, 1.0, 1.0});
-    }
-    // A chosen range (through the program's "--range MIN MAX") colours by it; a gauge on request is a white point
-    // ringed in red over the dry cell 2, which would be white alone.
-    std::filesystem::copy_file(dir.file("pic.h5"), dir.file("ranged.h5"));
-    {
-        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(dir.file("ranged.h5"), "rw"));
+        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(dir.file("pic.h5"), "rw"));
         w->writeStringVec("Gauges/Names", 1, {"g"});
         w->writeDoubleVecVec("Gauges/Points", {{CX[2], CY[2]}});
     }
+    const results::ResultsFile file(dir.file("pic.h5"));
+    using results::ColourMap;
+    const double speed = std::hypot(0.5, 0.2);
+    const struct {
+        std::string output;
+        std::vector<double> times;  // none: the last one
+        int component;
+        std::string png;  // empty: not checked
+        double vMin, vMax;
+        ColourMap map;
+        std::vector<double> cells;  // scale positions; NAN: blank (white)
+    } cases[] = {
+        {"water_depth", {}, -1, "pic_water_depth_t10.png", 1.0, 2.0, ColourMap::Blues, {0.0, 1.0, NAN, NAN}},
+        // Both wet cells |(0.5, -0.2)|: the range is widened about the one value.
+        {"flow_velocity", {0.0}, -1, "pic_flow_velocity_t0.png", speed - 0.5, speed + 0.5, ColourMap::Viridis,
+         {0.5, 0.5, NAN, NAN}},
+        // The bed is drawn everywhere, dry or wet.
+        {"bottom_elevation", {10.0}, -1, "", 0.0, 0.5, ColourMap::Terrain, {0.0, 0.0, 1.0, 1.0}},
+        // Tracked maxima hold for the whole run: one picture, by their own names or as flood_tracking[k].
+        {"flood_max_depth", {0.0, 10.0}, -1, "pic_flood_max_depth.png", 1.0, 2.0, ColourMap::Blues, {0.0, 1.0, NAN}},
+        {"flood_arrival_time", {}, -1, "pic_flood_arrival_time.png", 4.0, 8.0, ColourMap::Blues, {}},
+        {"flood_tracking", {}, 0, "", 4.0, 8.0, ColourMap::Blues, {}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.output);
+        const auto pictures = results::writePictures(file, k.output, k.times, k.component, dir.file("pic"));
+        ASSERT_EQ(pictures.size(), 1u);
+        if (!k.png.empty()) EXPECT_EQ(pictures[0].file, dir.file(k.png));
+        EXPECT_NEAR(pictures[0].frame.vMin, k.vMin, 1e-9);
+        EXPECT_NEAR(pictures[0].frame.vMax, k.vMax, 1e-9);
+        expectCells(pictures[0], k.map, k.cells);
+    }
+    // A chosen range (through the program's "--range MIN MAX") colours by it; a gauge on request is a white point
+    // ringed in red over the dry cell 2, which would be white alone.
     results::RunOptions chosen;
     chosen.fixedRange = chosen.drawGauges = true;
     chosen.rangeMin = 0.0;
     chosen.rangeMax = 4.0;
-    const auto ranged = results::writePictures(results::ResultsFile(dir.file("ranged.h5")), "water_depth", {}, -1,
-                                               dir.file("ranged"), chosen);
+    const auto ranged = results::writePictures(file, "water_depth", {}, -1, dir.file("ranged"), chosen);
     ASSERT_EQ(ranged.size(), 1u);
     EXPECT_EQ(std::make_pair(ranged[0].frame.vMin, ranged[0].frame.vMax), std::make_pair(0.0, 4.0));
     expectCells(ranged[0], ColourMap::Blues, {0.25, 0.5, NAN});
@@ -144,37 +138,13 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
     for (const auto& b : bars) EXPECT_DOUBLE_EQ(results::scaleBarLength(b[0]), b[1]) << b[0];
 
     // The same through the program, with the time in the file name.
-    const auto run = runResults("-f " + dir.file("ranged.h5") + " -p water_depth -t 0 -t 10 --range 0 4 -G");
+    const auto run = runResults("-f " + dir.file("pic.h5") + " -p water_depth -t 0 -t 10 --range 0 4 -G");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(pngOk(dir.file("ranged_water_depth_t0.png")) && pngOk(dir.file("ranged_water_depth_t10.png")));
-    EXPECT_THAT(readFile(dir.file("ranged.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
+    EXPECT_TRUE(pngOk(dir.file("pic_water_depth_t0.png")) && pngOk(dir.file("pic_water_depth_t10.png")));
+    EXPECT_THAT(readFile(dir.file("pic.xdmf")), HasSubstr("<Xdmf Version=\"2.0\">"));
 }
 
-TEST(ResultsProgram, FloodVariablesAreDrawnByTheirOwnNamesOnceForTheRun)
-{
-    testsupport::ScratchDir dir("results-flood");
-    resultstest::Content c;
-    c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"HYDRAULICS":{"FLOOD":{}}}}}})";
-    c.records = {resultstest::record(0), resultstest::record(10)};
-    // Arrival time, maximum depth, velocity, discharge per cell; cells 2 and 3 never wet.
-    c.flood = {{4, 1, 2, 3}, {8, 2, 2, 3}, {0, 0, 0, 0}, {0, 0, 0, 0}};
-    resultstest::write(dir.file("fl.h5"), c);
-    const results::ResultsFile file(dir.file("fl.h5"));
-
-    const auto depth = results::writePictures(file, "flood_max_depth", {0.0, 10.0}, -1, dir.file("fl"));
-    ASSERT_EQ(depth.size(), 1u) << "tracked maxima hold for the whole run: one picture";
-    EXPECT_EQ(depth[0].file, dir.file("fl_flood_max_depth.png"));
-    EXPECT_EQ(std::make_pair(depth[0].frame.vMin, depth[0].frame.vMax), std::make_pair(1.0, 2.0));
-    expectCells(depth[0], results::ColourMap::Blues, {0.0, 1.0, NAN});
-    // The arrival time is component 0, the same as flood_tracking[0].
-    const auto arrival = results::writePictures(file, "flood_arrival_time", {}, -1, dir.file("fl"));
-    const auto byIndex = results::writePictures(file, "flood_tracking", {}, 0, dir.file("fl"));
-    EXPECT_EQ(arrival.at(0).file, dir.file("fl_flood_arrival_time.png"));
-    EXPECT_EQ(std::make_pair(arrival[0].frame.vMin, arrival[0].frame.vMax), std::make_pair(4.0, 8.0));
-    EXPECT_EQ(byIndex.at(0).frame.vMax, arrival[0].frame.vMax);
-}
-
-TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
+TEST(ResultsProgram, InfoArchiveAndHydrographsThatSumThePiecesOfEachString)
 {
     testsupport::ScratchDir dir("results-hydrograph");
     resultstest::Content c;
@@ -183,16 +153,25 @@ TEST(ResultsProgram, HydrographsSumThePiecesOfEachString)
     c.outputs = {"water_depth", "ns_hyd_discharge"};
     // "outflow" was longer than one piece: its two pieces add up.
     c.stringNames = {"in, flow", "outflow", "outflow"};
-    for (int k = 0; k < 3; ++k) {
-        auto r = resultstest::record(10.0 * k);
-        const double t = 10.0 * k;
-        r.stateVar = std::vector<std::vector<double>>(3, std::vector<double>(10, 7.0));
-        r.stateVar[0][1] = 2.0 + t;
-        r.stateVar[1][1] = 1.0;
-        r.stateVar[2][1] = 0.5 * t;
-        c.records.push_back(r);
+    for (const double t : {0.0, 10.0, 20.0}) {
+        c.records.push_back(resultstest::record(t));
+        auto& s = c.records.back().stateVar = std::vector<std::vector<double>>(3, std::vector<double>(10, 7.0));
+        s[0][1] = 2.0 + t;
+        s[1][1] = 1.0;
+        s[2][1] = 0.5 * t;
     }
     resultstest::write(dir.file("ns.h5"), c);
+    // --info and --archive write nothing else.
+    const auto info = runResults("-f " + dir.file("ns.h5") + " --info");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_THAT(info.out, HasSubstr(" -> mesh: 6 nodes, 4 cells, 3 node-string pieces"));
+    EXPECT_THAT(info.out, HasSubstr(" ->   water_depth\n ->   ns_hyd_discharge\n"));
+    EXPECT_THAT(info.out, HasSubstr(" -> stored times: 3\n ->   t[s]: 0 (record 0)\n ->   t[s]: 10 (record 1)\n"
+                                    " ->   t[s]: 20 (record 2)\n"));
+    ASSERT_EQ(runResults("-f " + dir.file("ns.h5") + " -a " + dir.file("setup.json")).status, 0);
+    EXPECT_EQ(readFile(dir.file("setup.json")), c.modelText);
+    EXPECT_TRUE(readFile(dir.file("ns.xdmf")).empty());
+
     const auto run = runResults("-f " + dir.file("ns.h5") + " -g");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir.file("ns_discharge.csv")), "time_s,\"in, flow\",outflow\n0,2,1\n10,12,6\n20,22,11\n");
@@ -216,10 +195,14 @@ TEST(ResultsProgram, ATimeNamesTheStoredTimeWithinAMicrosecondOrTheOneThatAloneR
         {1.0005, 1.0005},     {1.0005000004, 1.0005}, {1.0004999996, 1.0005}, {1.001, 1.001}, {0.9999996, 1.0},
         {22.45, 22.45000033}, {22.4504, 22.45000033}, {30.0004, 30.0004},     {30.0001, -1},  {2.0, -1}};
     for (const auto& [typed, found] : cases) {
-        if (found < 0)
-            EXPECT_ANY_THROW(file.findTime(typed)) << typed;
-        else
-            EXPECT_EQ(file.findTime(typed).time, found) << typed;
+        double named = -1;
+        ::testing::internal::CaptureStderr();
+        try {
+            named = file.findTime(typed).time;
+        } catch (const TerraException&) {
+        }
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(named, found) << typed;
     }
 }
 
@@ -234,10 +217,7 @@ TEST(ResultsProgram, BadInputIsRefusedWithAMessageAndStatusOne)
     c.writeRecords = true;
     c.records = {resultstest::record(-1.0)};
     resultstest::write(dir.file("invalid.h5"), c);
-    {
-        std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(dir.file("other.h5")));
-        w->writeIntScalar("answer", 42);
-    }
+    std::unique_ptr<api::IH5Writer>(dataio::Factory::createH5Writer(dir.file("other.h5")))->writeIntScalar("x", 42);
     dir.write("text.h5", "not HDF5\n");
 
     const struct {
@@ -256,8 +236,7 @@ TEST(ResultsProgram, BadInputIsRefusedWithAMessageAndStatusOne)
     };
     for (const auto& k : cases) {
         const auto r = runResults(k.args);
-        EXPECT_EQ(r.status, 1) << k.args;
-        EXPECT_THAT(r.err, HasSubstr(k.message)) << k.args;
+        EXPECT_TRUE(r.status == 1 && r.err.find(k.message) != std::string::npos) << k.args << ": " << r.err;
     }
 }
 

@@ -131,15 +131,14 @@ TEST_F(ResultFile, DeletedResultsAreInvalidFromTheirIndexOn)
         EXPECT_EQ(r->findRestartTime({"water_depth"}, 30.0, stored), -1);
         EXPECT_EQ(r->findRestartTime({"water_depth", "flow_velocity"}, 20.0, stored), 2);
     }
-    // The records stay, carrying the invalid time, and are reopened by a writer in "rw".
+    // The records stay, carrying the invalid time from the index on.
     std::unique_ptr<api::IH5Writer> w(dataio::Factory::createH5Writer(file, "rw"));
     EXPECT_EQ(w->getNumberObjs(ResultReader::getOutputGroup("water_depth")), 5);
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("water_depth", i), "t"),
-                  i < 3 ? 10.0 * i : ResultReader::NONVALIDRESULTTIME)
-            << "record " << i;
-    EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("flow_velocity", 3), "t"), -1.0);
-    EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath("flow_velocity", 2), "t"), 20.0);
+        for (const char* name : {"water_depth", "flow_velocity"})
+            if (w->existDataset(ResultReader::getOutputPath(name, i)))
+                EXPECT_EQ(w->readAttributeDouble(ResultReader::getOutputPath(name, i), "t"), i < 3 ? 10.0 * i : -1.0)
+                    << name << " record " << i;
 }
 
 TEST_F(ResultFile, ArchiveKeepsTextsUnchangedAndRestoresTheModel)
@@ -156,12 +155,10 @@ TEST_F(ResultFile, ArchiveKeepsTextsUnchangedAndRestoresTheModel)
     std::unique_ptr<api::IH5Reader> r(dataio::Factory::createH5Reader(file));
     EXPECT_EQ(dataio::Archive::getModel(r.get()), model);
     EXPECT_EQ(dataio::Archive::getSimulation(r.get()), simulation);
-    const std::string restored = dir.file("restored.json");
-    dataio::Archive::restore(r.get(), restored);
-    std::ifstream in(restored, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    EXPECT_EQ(content.str(), model);
+    dataio::Archive::restore(r.get(), dir.file("restored.json"));
+    std::stringstream restored;
+    restored << std::ifstream(dir.file("restored.json"), std::ios::binary).rdbuf();
+    EXPECT_EQ(restored.str(), model);
     EXPECT_FATAL(dataio::Archive::restore(r.get(), dir.file("no/such/dir/x.json")), "x.json");
     // A file without archive fails in the reader.
     dataio::H5Writer(dir.file("bare.h5")).writeIntScalar("x", 1);

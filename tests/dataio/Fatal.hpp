@@ -6,7 +6,6 @@
 #include <gmock/gmock.h>
 
 #include <functional>
-#include <string>
 
 #include "dataio/H5Exception.hpp"
 #include "support/FatalOutput.hpp"

@@ -30,13 +30,11 @@ std::string attr(xmlNode* n, const char* name)
     return s;
 }
 
-std::string content(xmlNode* n)
+std::istringstream text(xmlNode* n)
 {
     xmlChar* v = xmlNodeGetContent(n);
-    std::istringstream in(reinterpret_cast<char*>(v));
+    std::istringstream s(reinterpret_cast<char*>(v));
     xmlFree(v);
-    std::string s, word;
-    while (in >> word) s += (s.empty() ? "" : " ") + word;
     return s;
 }
 
@@ -106,7 +104,9 @@ struct XdmfReader {
     std::pair<dataio::H5Reader*, std::string> hdf(xmlNode* item)
     {
         EXPECT_EQ(attr(item, "Format"), "HDF");
-        const std::string ref = content(item), file = ref.substr(0, ref.find(':')), dataset = ref.substr(ref.find(':') + 1);
+        std::string ref;
+        text(item) >> ref;
+        const std::string file = ref.substr(0, ref.find(':')), dataset = ref.substr(ref.find(':') + 1);
         EXPECT_TRUE(file == results || file == results.substr(0, results.size() - 3) + "_derived.h5") << ref;
         auto& h5 = files[file];
         if (!h5) h5 = std::make_unique<dataio::H5Reader>(folder + "/" + file);
@@ -122,8 +122,8 @@ struct XdmfReader {
     {
         const auto inner = children(item, "DataItem");
         if (attr(item, "ItemType") == "HyperSlab") {
-            std::istringstream in(content(inner.at(0)));
             long sel[6] = {};
+            std::istringstream in = text(inner.at(0));
             for (long& x : sel) in >> x;
             EXPECT_EQ(std::vector<long>({sel[0], sel[2], sel[3], sel[5]}), std::vector<long>({0, 1, 1, 1}));
             const auto [h5, dataset] = hdf(inner.at(1));

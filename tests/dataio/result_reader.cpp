@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 #include <hdf5.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "Fatal.hpp"
 #include "dataio/Archive.hpp"
@@ -82,8 +80,9 @@ TEST_F(ResultFile, TimesWithPositionStrictAndLenientAndIncompleteRecordsLeftOut)
     EXPECT_FATAL(r.getTimesWithPosition({"water_depth", "shifted"}, false), " -> corrupt result file!");
 
     EXPECT_EQ(r.incompleteRecords(both), std::vector<int>{5});
-    EXPECT_EQ(validTimes(r, {"water_depth"}), " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n -> t[s]: 30\n -> t[s]: 40\n"
-                                              " -> record 5 is incomplete (no time): left out\n");
+    EXPECT_EQ(validTimes(r, {"water_depth"}),
+              " -> t[s]: 0\n -> t[s]: 10\n -> t[s]: 20\n -> t[s]: 30\n -> t[s]: 40\n"
+              " -> record 5 is incomplete (no time): left out\n");
     EXPECT_FATAL(dataio::ResultReader(dir.file("none.h5")), "H5: Unable to open file");
 }
 
@@ -148,15 +147,8 @@ TEST_F(ResultFile, ArchiveKeepsTextsUnchangedAndRestoresTheModel)
     std::unique_ptr<api::IH5Reader> r(dataio::Factory::createH5Reader(file));
     EXPECT_EQ(dataio::Archive::getModel(r.get()), model);
     EXPECT_EQ(dataio::Archive::getSimulation(r.get()), simulation);
-    dataio::Archive::restore(r.get(), dir.file("restored.json"));
-    std::stringstream restored;
-    restored << std::ifstream(dir.file("restored.json"), std::ios::binary).rdbuf();
-    EXPECT_EQ(restored.str(), model);
+    // The program restores the model through this (tests/results); a file that cannot be written is fatal.
     EXPECT_FATAL(dataio::Archive::restore(r.get(), dir.file("no/such/dir/x.json")), "x.json");
-    // A file without archive fails in the reader.
-    dataio::H5Writer(dir.file("bare.h5")).writeIntScalar("x", 1);
-    std::unique_ptr<api::IH5Reader> bare(dataio::Factory::createH5Reader(dir.file("bare.h5")));
-    EXPECT_FATAL(dataio::Archive::getModel(bare.get()), "H5: ");
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include "Fatal.hpp"
 #include "dataio/XdmfWriter.hpp"
-#include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
 
@@ -34,7 +33,8 @@ TEST(XdmfWriter, TimeStepsNestAndFunctionsKeepTheirSelectionsInOrder)
     w.addFunctionVector("flow", 4, {"$0/($2-$3)", "$1/($2-$3)"}, {"f.h5", "f.h5", "f.h5", "f.h5"}, {"H", "H", "H", "Z"},
                         {3, 3, 3, 1}, {1, 2, 0, 0});
     EXPECT_FATAL(w.addFunctionScalar("f", 4, "$0", {"a"}, {"b", "c"}, {1, 1}, {0, 0}), "invalid dataset path");
-    EXPECT_FATAL(w.addFunctionVector("u", 4, {"$0"}, {"f", "f"}, {"a", "b"}, {3, 1}, {0, 0}), "two component functions");
+    EXPECT_FATAL(w.addFunctionVector("u", 4, {"$0"}, {"f", "f"}, {"a", "b"}, {3, 1}, {0, 0}),
+                 "two component functions");
     const std::string name = dir.file("series.xdmf");
     w.write(name);
     std::stringstream text;
@@ -58,10 +58,6 @@ TEST(XdmfWriter, TimeStepsNestAndFunctionsKeepTheirSelectionsInOrder)
     EXPECT_THAT(doc, HasSubstr("Name=\"a&amp;b&lt;1&gt;.h5\""));
     EXPECT_THAT(doc, HasSubstr("a&amp;b&lt;1&gt;.h5:CellsAll/Topology"));
     EXPECT_EQ(countOf(doc, "<DataItem"), countOf(doc, "</DataItem>"));
-    if (testsupport::runProcess("command -v xmllint").status == 0) {
-        const auto check = testsupport::runProcess("xmllint --noout " + testsupport::shellQuote(name));
-        EXPECT_EQ(check.status, 0) << check.err;
-    }
 }
 
 }  // namespace

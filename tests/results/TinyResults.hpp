@@ -23,10 +23,7 @@ struct Record {
 struct Content {
     std::string modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"HYDRAULICS":{}}}}})";
     std::vector<std::string> outputs = {"water_depth"};
-    std::vector<double> bottom = {0.0, 0.0, 0.5, 0.5};  ///< constant bed per cell (set-up copy)
-    double minDepth = 0.001;
-    bool refBottomEl = false;
-    double refValue = 0.0;
+    double refValue = 0.0;  ///< Parameters/RefBottomEl; 0: not written
     std::vector<std::string> stringNames;
     std::vector<Record> records;
     std::vector<std::vector<double>> flood;  ///< tracked flood maxima per cell (4 values), written once at record 0
@@ -52,11 +49,9 @@ inline void write(const std::string& file, const Content& c)
     w->writeDoubleVecVec("NodesAll/Coordnts", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0.5}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0.5}});
     w->writeIntScalar("CellsAll/set", 4);
     w->writeIntVecVec("CellsAll/Topology", {{0, 1, 4}, {0, 4, 3}, {1, 2, 5}, {1, 5, 4}});
-    std::vector<std::vector<double>> bed;
-    for (double z : c.bottom) bed.push_back({z});
-    w->writeDoubleVecVec("CellsAll/BottomEl", bed);
-    w->writeDoubleScalar("Parameters/MinWaterDepth", c.minDepth);
-    if (c.refBottomEl) w->writeDoubleScalar("Parameters/RefBottomEl", c.refValue);
+    w->writeDoubleVecVec("CellsAll/BottomEl", {{0.0}, {0.0}, {0.5}, {0.5}});  // the set-up copy
+    w->writeDoubleScalar("Parameters/MinWaterDepth", 0.001);
+    if (c.refValue != 0.0) w->writeDoubleScalar("Parameters/RefBottomEl", c.refValue);
     if (!c.stringNames.empty()) {
         w->writeIntScalar("NodeStrg/set", static_cast<int>(c.stringNames.size()));
         w->writeStringVec("NodeStrg/StrNames", static_cast<int>(c.stringNames.size()), c.stringNames);
@@ -70,7 +65,8 @@ inline void write(const std::string& file, const Content& c)
     for (std::size_t i = 0; i < c.records.size() && c.writeRecords; ++i) {
         const Record& r = c.records[i];
         for (const auto& [data, table] : {std::pair{"CellsAll/HydState", &r.hydState},
-                                          {"CellsAll/BottomEl", &r.bottom}, {"NodeStrg/StateVar", &r.stateVar}})
+                                          {"CellsAll/BottomEl", &r.bottom},
+                                          {"NodeStrg/StateVar", &r.stateVar}})
             put(data, static_cast<int>(i), r.t, *table);
     }
 }

@@ -224,7 +224,6 @@ TEST(XdmfExport, InitialBedTrackedFloodAndRelativeElevations)
     c.modelText = R"({"SETUP":{"DOMAIN":{"LAMINA_2D":{"HYDRAULICS":{"FLOOD":{}},"MORPHOLOGY":{}}}}})";
     c.outputs = {"water_surface", "bottom_elevation", "delta_z", "water_depth"};
     // Elevations stored relative to RefBottomEl = 100: the lowest stored bed is 0.
-    c.refBottomEl = true;
     c.refValue = 100.0;
     for (int k = 0; k < 3; ++k) {
         auto r = resultstest::record(10.0 * k);

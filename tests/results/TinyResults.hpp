@@ -27,7 +27,6 @@ struct Content {
     std::vector<std::string> stringNames;
     std::vector<Record> records;
     std::vector<std::vector<double>> flood;  ///< tracked flood maxima per cell (4 values), written once at record 0
-    bool writeRecords = true;
 };
 
 /// State at time t: left square at H = 1 with qx = 0.5 + 0.1 t, qy = -0.2; right square dry (H = bed).
@@ -62,7 +61,7 @@ inline void write(const std::string& file, const Content& c)
         w->attachAttributeDouble(dataio::ResultReader::getOutputPath(data, index), "t", t);
     };
     put("CellsAll/FloodVar", 0, 0.0, c.flood);
-    for (std::size_t i = 0; i < c.records.size() && c.writeRecords; ++i) {
+    for (std::size_t i = 0; i < c.records.size(); ++i) {
         const Record& r = c.records[i];
         for (const auto& [data, table] : {std::pair{"CellsAll/HydState", &r.hydState},
                                           {"CellsAll/BottomEl", &r.bottom},

@@ -321,6 +321,8 @@ TEST(JSONReader, GettersReturnTheValueOrAFallbackAndReportOnlyMissingRequiredPat
 {
     const JSONReader r(CONFIG);
     const std::string b = "SIMULATION/BOUNDARY";
+    const Ints numbers = {1, 2, -3};  // read as int: 2.5 is cut to 2
+    const Doubles series = {0.0, 1.5, 3.0};
     bool found = false;
     const struct {
         std::function<void()> call;  // checks the value returned
@@ -328,14 +330,8 @@ TEST(JSONReader, GettersReturnTheValueOrAFallbackAndReportOnlyMissingRequiredPat
         std::string err;
     } cases[] = {
         {[&] { EXPECT_EQ(r.getInt("SIMULATION/TIME/end", found), 10); }, 1, ""},
-        {[&] {
-             EXPECT_EQ(r.getIntList("SIMULATION/NUMBERS", found), (Ints{1, 2, -3}));
-         },
-         1, ""},
-        {[&] {
-             EXPECT_EQ(r.getValueListFromArray(b, 0, "series", found), (Doubles{0, 1.5, 3}));
-         },
-         1, ""},
+        {[&] { EXPECT_EQ(r.getIntList("SIMULATION/NUMBERS", found), numbers); }, 1, ""},
+        {[&] { EXPECT_EQ(r.getValueListFromArray(b, 0, "series", found), series); }, 1, ""},
         {[&] { EXPECT_EQ(r.getDoubleFromArray(b, 3, "level", found), 1.25); }, 1, ""},
         // Missing: the fallback and the path in the message.
         {[&] { EXPECT_EQ(r.getInt("SIMULATION/TIME/stop", found), NO_INT); }, 0, " -> path <SIMULATION/TIME/stop> "},

@@ -132,6 +132,11 @@ MUTATIONS = [
 ]
 
 _restore = {}  # path -> original text, while a mutant is applied
+_child = []  # the running build or test process, killed with its group when the check is stopped
+
+# Whole runs, examples and distributed runs are the slow part of the suite: each mutant meets the quick tests first,
+# so a killed mutant is usually known in seconds; the slow tests run only when the quick ones all pass.
+SLOW_LABELS = "wholerun|slow|examples|distributed"
 
 
 def backup_dir(build):
@@ -147,6 +152,11 @@ def restore_all(*_):
 
 
 def on_signal(signum, _frame):
+    for p in _child:
+        try:
+            os.killpg(p.pid, signal.SIGKILL)
+        except OSError:
+            pass
     restore_all()
     sys.stderr.write("mutation check stopped by signal %d; sources restored\n" % signum)
     sys.exit(128 + signum)
@@ -191,10 +201,11 @@ def recover_leftovers(build):
     shutil.rmtree(folder)
 
 
-def run(cmd, timeout=None, log=None):
+def run(cmd, timeout=None, log=None, env=None):
     """Runs cmd in its own process group; returns (status, output); status None on timeout."""
     p = subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                         start_new_session=True)
+                         start_new_session=True, env=env)
+    _child.append(p)
     try:
         out, _ = p.communicate(timeout=timeout)
         status = p.returncode
@@ -202,6 +213,8 @@ def run(cmd, timeout=None, log=None):
         os.killpg(p.pid, signal.SIGKILL)
         out, _ = p.communicate()
         status = None
+    finally:
+        _child.remove(p)
     if log:
         with open(log, "a") as f:
             f.write("$ %s\n%s\n" % (" ".join(cmd), out))
@@ -255,8 +268,16 @@ def main():
     recover_leftovers(build)
     log = os.path.join(build, "mutation-check.log") if os.path.isdir(build) else None
 
+    # The compiler cache turns the rebuild after each restore into cache hits, and a later run in the same folder
+    # (a changed test suite, the same code) into hits for every mutant of the code. Without a base directory, so
+    # that the source paths compiled into messages are those of an ordinary build.
+    build_env = dict(os.environ)
+    build_env.pop("CCACHE_BASEDIR", None)
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
-        st, out = run(["cmake", "-S", ".", "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DHYDROVA_BUILD_TESTS=ON"])
+        configure = ["cmake", "-S", ".", "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DHYDROVA_BUILD_TESTS=ON"]
+        if shutil.which("ccache"):
+            configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        st, out = run(configure, env=build_env)
         if st != 0:
             print(out)
             print("cannot configure %s" % build, file=sys.stderr)
@@ -264,18 +285,28 @@ def main():
     log = os.path.join(build, "mutation-check.log")
     open(log, "w").close()
     build_cmd = ["cmake", "--build", build, "-j", str(args.jobs)]
-    test_cmd = ["ctest", "--test-dir", build, "-j", str(args.jobs), "--stop-on-failure", "--output-on-failure",
-                "--timeout", str(int(args.time_limit))]
+    ctest = ["ctest", "--test-dir", build, "-j", str(args.jobs), "--stop-on-failure", "--output-on-failure",
+             "--timeout", str(int(args.time_limit))]
     if args.exclude:
-        test_cmd += ["-E", args.exclude]
+        ctest += ["-E", args.exclude]
+    phases = [ctest + ["-LE", SLOW_LABELS], ctest + ["-L", SLOW_LABELS]]
 
-    st, out = run(build_cmd, log=log)
+    def run_suite():
+        """Quick tests, then (if they pass) the slow ones; (status, output) of the first phase that fails."""
+        t_end = time.time() + args.time_limit
+        for cmd in phases:
+            st, out = run(cmd, timeout=max(1.0, t_end - time.time()), log=log)
+            if st != 0:
+                return st, out
+        return 0, out
+
+    st, out = run(build_cmd, log=log, env=build_env)
     if st != 0:
         print("the unmutated sources do not build in %s (see %s)" % (build, log), file=sys.stderr)
         return 2
     if not args.no_baseline:
         t0 = time.time()
-        st, out = run(test_cmd, timeout=args.time_limit, log=log)
+        st, out = run_suite()
         if st != 0:
             print("the unmutated suite does not pass (%s): leave the failing tests out with --exclude"
                   % ("time limit" if st is None else first_failed(out) or "a failing test"), file=sys.stderr)
@@ -296,11 +327,11 @@ def main():
             with open(path, "w") as f:
                 f.write(text.replace(old, new, 1))
             try:
-                st, out = run(build_cmd, log=log)
+                st, out = run(build_cmd, log=log, env=build_env)
                 if st != 0:
                     verdict, detail = "not viable", "does not compile"
                 else:
-                    st, out = run(test_cmd, timeout=args.time_limit, log=log)
+                    st, out = run_suite()
                     if st is None:
                         verdict, detail = "killed", "time limit"
                     elif st != 0:
@@ -317,7 +348,7 @@ def main():
     finally:
         restore_all()
     # Leaves the build folder matching the restored sources.
-    run(build_cmd, log=log)
+    run(build_cmd, log=log, env=build_env)
     viable = counts["killed"] + counts["survived"]
     print("killed %d of %d viable mutants (%d survived, %d not viable)"
           % (counts["killed"], viable, counts["survived"], counts["not viable"]))

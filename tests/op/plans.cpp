@@ -122,19 +122,27 @@ TEST_F(OpPlans, RandomMeshesGiveValidPlansForEveryBlockSizeAndAccessPattern)
             d = op_decl_dat(cells, 1, "float", values.emplace_back(mesh.ncells).data(), ("d" + tag).c_str());
         op_arg r = op_arg_dat(dat[0], -1, OP_ID, 1, "float", OP_READ);
         // Datasets 0 and 1 use both columns, dataset 2 only column 0.
-        loops.push_back({"edges" + tag, mesh.nedges(),
-                         {op_arg_dat(dat[0], 0, e2c, 1, "float", OP_READ), op_arg_dat(dat[0], 1, e2c, 1, "float", OP_READ),
-                          op_arg_dat(dat[1], 1, e2c, 1, "float", OP_INC), op_arg_dat(dat[1], 0, e2c, 1, "float", OP_INC),
-                          op_arg_dat(dat[2], 0, e2c, 1, "float", OP_READ)},
-                         {0, 0, 1, 1, 2}, 3});
+        loops.push_back(
+            {"edges" + tag,
+             mesh.nedges(),
+             {op_arg_dat(dat[0], 0, e2c, 1, "float", OP_READ), op_arg_dat(dat[0], 1, e2c, 1, "float", OP_READ),
+              op_arg_dat(dat[1], 1, e2c, 1, "float", OP_INC), op_arg_dat(dat[1], 0, e2c, 1, "float", OP_INC),
+              op_arg_dat(dat[2], 0, e2c, 1, "float", OP_READ)},
+             {0, 0, 1, 1, 2},
+             3});
         loops.push_back({"edgesAgain" + tag, mesh.nedges(), loops.back().args, loops.back().inds, 3});
-        loops.push_back({"cells" + tag, mesh.ncells,
-                         {r, op_arg_dat(dat[1], 0, c2c, 1, "float", OP_RW), op_arg_dat(dat[1], 1, c2c, 1, "float", OP_RW),
-                          op_arg_dat(dat[1], 2, c2c, 1, "float", OP_RW)},
-                         {-1, 0, 0, 0}, 1});
-        loops.push_back({"reads" + tag, mesh.nedges(),
-                         {op_arg_dat(dat[0], 0, e2c, 1, "float", OP_READ), op_arg_dat(dat[0], 1, e2c, 1, "float", OP_READ)},
-                         {0, 0}, 1});
+        loops.push_back({"cells" + tag,
+                         mesh.ncells,
+                         {r, op_arg_dat(dat[1], 0, c2c, 1, "float", OP_RW),
+                          op_arg_dat(dat[1], 1, c2c, 1, "float", OP_RW), op_arg_dat(dat[1], 2, c2c, 1, "float", OP_RW)},
+                         {-1, 0, 0, 0},
+                         1});
+        loops.push_back(
+            {"reads" + tag,
+             mesh.nedges(),
+             {op_arg_dat(dat[0], 0, e2c, 1, "float", OP_READ), op_arg_dat(dat[0], 1, e2c, 1, "float", OP_READ)},
+             {0, 0},
+             1});
         loops.push_back({"direct" + tag, mesh.ncells, {r}, {-1}, 0});
         for (size_t i = loops.size() - 5; i < loops.size(); ++i) {
             PlannedLoop& l = loops[i];
@@ -243,9 +251,9 @@ TEST_F(OpPlans, CacheReturnsTheSamePlanForTheSameLoopAndSelfCheckFindsDamage)
     op_plan* again = op_plan_get("loop", elems, 256, 1, args, 1, inds);
     const std::string out = ::testing::internal::GetCapturedStdout();
     OP_diags = 0;
-    for (const char* line : {" new execution plan #0 for kernel loop\n", " number of blocks       = 4 \n",
-                             " *** OP_plan_check: blkmap   OK \n", " *** OP_plan_check: maps     OK \n",
-                             " old execution plan #0\n"})
+    for (const char* line :
+         {" new execution plan #0 for kernel loop\n", " number of blocks       = 4 \n",
+          " *** OP_plan_check: blkmap   OK \n", " *** OP_plan_check: maps     OK \n", " old execution plan #0\n"})
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
     EXPECT_EQ(again, first);
     EXPECT_EQ(again->count, 2);

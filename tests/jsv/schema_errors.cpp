@@ -27,29 +27,24 @@ TEST(SchemaErrors, EachBrokenKeywordIsNamedWithItsSchemaPointerAndReason)
         {R"({"requiredIn": "no/leading/slash"})", "/requiredIn", "This JSON pointer is invalid."},
         {R"({"requiredIn": "/a/itemProperty/b"})", "/requiredIn", "This JSON pointer is invalid."},
         {R"({"requiredIn": "/a/~2"})", "/requiredIn", "This JSON pointer is invalid."},
+        {"[]", "/", "A schema must be defined by either an object or a boolean."},
+        {"true", "/", "A schema must be defined by either an object or a boolean."},
+        {R"({"properties": {"a": 5}})", "/properties/a", "A schema must be defined by either an object or a boolean."},
+        {R"({"oneOf": ["a", "a"]})", "/oneOf", "The cases must be distinct."},
+        {R"({"oneOf": []})", "/oneOf",
+         "The 'oneOf' keyword requires a non-empty array of item names or of subschemas."},
+        {R"({"oneOf": [{"required": ["a"], "type": "object"}, {"required": ["b"]}]})", "/oneOf/0/type",
+         "Only the keywords 'properties', 'required' and 'oneOf' are supported here."},
+        {R"({"oneOf": [{"required": ["a", "b"]}, {"required": ["b", "a"]}]})", "/oneOf", "The cases must be distinct."},
+        {R"({"oneOf": [{"required": ["a"], "properties": {}}, {"required": ["b"]}]})", "/oneOf",
+         "The 'properties' keyword must be present in either all or none of the subschemas."},
+        // The data has an error and a warning, but only the schema error deeper down is printed.
+        {R"({"required": ["x"], "properties": {"list": {"items": {"type": "vector"}}}})", "/properties/list/items/type",
+         "The provided type is invalid."},
     };
     for (const Case& c : cases) {
-        const auto r = validate("{}", c.schema);
+        const auto r = validate(R"({"extra": 1, "a": 1, "list": [1]})", c.schema);
         EXPECT_EQ(r.verdict, 2) << c.schema;
         EXPECT_EQ(r.printed, schemaFailure(c.pointer, c.reason)) << c.schema;
     }
-}
-
-TEST(SchemaErrors, SchemasMustBeObjectsAtEveryLevelReached)
-{
-    EXPECT_EQ(validate("{}", "[]").printed,
-              schemaFailure("/", "A schema must be defined by either an object or a boolean."));
-    EXPECT_EQ(validate("{}", "true").printed,
-              schemaFailure("/", "A schema must be defined by either an object or a boolean."));
-    EXPECT_EQ(validate(R"({"a": 1})", R"({"properties": {"a": 5}})").printed,
-              schemaFailure("/properties/a", "A schema must be defined by either an object or a boolean."));
-}
-
-TEST(SchemaErrors, ASchemaErrorReplacesTheDataFindings)
-{
-    // The data has an error and a warning, but the schema is broken deeper down: only the schema error is printed.
-    const auto r = validate(R"({"extra": 1, "list": [1]})",
-                            R"({"required": ["x"], "properties": {"list": {"items": {"type": "vector"}}}})");
-    EXPECT_EQ(r.printed, schemaFailure("/properties/list/items/type", "The provided type is invalid."));
-    EXPECT_EQ(r.verdict, 2);
 }

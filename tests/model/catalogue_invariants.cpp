@@ -77,7 +77,7 @@ TEST(CatalogueInvariants, EveryIdentifierHasItsEntryAndEveryRelationLeadsToOne)
 
 TEST(CatalogueInvariants, NamesAndPathsAreWellFormedAndUnique)
 {
-    std::set<std::string> paths, names;
+    std::set<std::string> paths;
     for (const SetID s : cat::sets().ids()) {
         const std::string& name = cat::sets().find(s)->property.name;
         EXPECT_EQ(name.size(), 8u) << name;
@@ -91,14 +91,6 @@ TEST(CatalogueInvariants, NamesAndPathsAreWellFormedAndUnique)
         EXPECT_EQ(cat::maps().find(m)->property.type, DT_INT);
         EXPECT_TRUE(paths.insert(mapPath(m)).second) << mapPath(m);
     }
-    for (const ParameterID p : cat::parameters().ids())
-        EXPECT_TRUE(names.insert("p:" + cat::parameters().find(p)->property.name).second);
-    for (const OutputID o : cat::outputs().ids())
-        EXPECT_TRUE(names.insert("o:" + cat::outputs().find(o)->property.name).second);
-    for (const KernelID k : cat::kernels().ids())
-        EXPECT_TRUE(names.insert("k:" + cat::kernels().find(k)->property.name).second);
-    for (const AggregateID a : cat::aggregates().ids())
-        EXPECT_TRUE(names.insert("a:" + cat::aggregates().find(a)->property.name).second);
     // Same short name on two sets, two distinct data.
     EXPECT_EQ(dataPath(DataID::MatIDRgn_GeomArea), "MatIDRgn/GeomArea");
     EXPECT_EQ(dataPath(DataID::CellsAll_GeomArea), "CellsAll/GeomArea");

@@ -16,11 +16,12 @@
 
 namespace {
 
-inline void kernel_Scale(const float* a, const int* b, float* c, float* lo, int* ihi)
+/// Cell value times its edge count, with the largest value and the smallest count reduced.
+inline void kernel_CellScale(const float* u, const int* deg, float* out, float* maxU, int* minDeg)
 {
-    *c = *a * (float)*b + 1.0f;
-    *lo = std::min(*lo, *c);
-    *ihi = std::max(*ihi, *b);
+    *out = *u * (float)*deg;
+    *maxU = std::max(*maxU, *u);
+    *minDeg = std::min(*minDeg, *deg);
 }
 
 /// Edge flux: the edge weight times the difference of its two cells, added to the left and taken from the right;
@@ -69,48 +70,12 @@ using OpLoopsDeathTest = OpLoops;
 
 }  // namespace
 
-TEST_F(OpLoops, DirectLoopAndReductionsMatchTheSerialReference)
-{
-    for (int size : {1001, 5001}) {  // below and above the size run on the calling thread alone
-        std::vector<float> a(size), ref(size), c(size);
-        std::vector<int> b(size);
-        for (int i = 0; i < size; ++i) {
-            a[i] = 0.5f * (float)((i * 37) % 101) - 20.0f;
-            b[i] = (i * 53) % 97 - 40;
-        }
-        b[size - 1] = 999;  // the extreme in the second thread's range
-        float refLo = 5.0f;
-        int refHi = 7;
-        for (int i = 0; i < size; ++i) kernel_Scale(&a[i], &b[i], &ref[i], &refLo, &refHi);
-        op_set s = op_decl_set(size, "s");
-        op_dat da = op_decl_dat(s, 1, "float", a.data(), "a");
-        op_dat db = op_decl_dat(s, 1, "int", b.data(), "b");
-        op_dat dc = op_decl_dat(s, 1, "float", c.data(), "c");
-        for (int threads : {1, 2}) {
-            SCOPED_TRACE(std::to_string(size) + " elements, " + std::to_string(threads) + " threads");
-            omp_set_num_threads(threads);
-            std::fill(c.begin(), c.end(), 0.0f);
-            float lo = 5.0f;
-            int hi = 7;
-            op_par_loop_direct<kernel_Scale>(1, "kernel_Scale", s,
-                                             op::direct<const float, 1>(op_arg_dat(da, -1, OP_ID, 1, "float", OP_READ)),
-                                             op::direct<const int, 1>(op_arg_dat(db, -1, OP_ID, 1, "int", OP_READ)),
-                                             op::direct<float, 1>(op_arg_dat(dc, -1, OP_ID, 1, "float", OP_WRITE)),
-                                             op::global<float>(op_arg_gbl(&lo, 1, "float", OP_MIN)),
-                                             op::global<int>(op_arg_gbl(&hi, 1, "int", OP_MAX)));
-            EXPECT_EQ(c, ref);
-            EXPECT_EQ(lo, refLo);
-            EXPECT_EQ(hi, 999);
-        }
-    }
-    EXPECT_EQ(OP_kernels[1].count, 4);
-}
-
 TEST_F(OpLoops, RandomMeshesIncrementEveryEdgeOnceWithResultsEqualAcrossThreadsAndBlockSizes)
 {
-    // Shuffled edges with random weights: small meshes run on the calling thread, large ones in the team. The extreme
-    // weights sit on edge 0 (block 0, colour 0) and on the last edge, so a partial reduction that is not carried from
-    // colour to colour, or not written back, loses one of them.
+    // Shuffled edges with random weights, then a direct loop over the cells: small meshes run on the calling thread,
+    // large ones in the team. The extremes sit on edge 0 (block 0, colour 0), on the last edge and on the last cell
+    // (the second thread's range), so a partial reduction that is not carried from colour to colour, or not combined
+    // from every thread, loses one of them.
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
     const int nxs[] = {6, 60, 3, 45, 20, 50};
@@ -120,11 +85,12 @@ TEST_F(OpLoops, RandomMeshesIncrementEveryEdgeOnceWithResultsEqualAcrossThreadsA
         const int part = std::vector<int>{0, 16, 64, 200}[rng() % 4];
         SCOPED_TRACE(std::to_string(nedges) + " edges, part size " + std::to_string(part));
         std::vector<int> e2c = mesh.edgeCells, deg(ncells);
-        std::vector<float> w(nedges), u(ncells), r(ncells);
+        std::vector<float> w(nedges), u(ncells), r(ncells), out(ncells);
         for (float& x : w) x = dist(rng);
         for (float& x : u) x = dist(rng);
         w[0] = 1000.0f;
         w[nedges - 1] = -1000.0f;
+        u[ncells - 1] = 50.0f;
         std::vector<float> refR(ncells, 0.0f);
         std::vector<int> refDeg(ncells, 0);
         for (int e = 0; e < nedges; ++e) {
@@ -141,6 +107,7 @@ TEST_F(OpLoops, RandomMeshesIncrementEveryEdgeOnceWithResultsEqualAcrossThreadsA
         op_dat du = op_decl_dat(cells, 1, "float", u.data(), "u");
         op_dat dr = op_decl_dat(cells, 1, "float", r.data(), "r");
         op_dat ddeg = op_decl_dat(cells, 1, "int", deg.data(), "deg");
+        op_dat dout = op_decl_dat(cells, 1, "float", out.data(), "out");
         static const int inds[7] = {-1, 0, 1, 2, 2, -1, -1};
         OP_part_size = part;
         std::vector<float> firstR;
@@ -164,6 +131,19 @@ TEST_F(OpLoops, RandomMeshesIncrementEveryEdgeOnceWithResultsEqualAcrossThreadsA
             for (int c = 0; c < ncells; ++c) ASSERT_NEAR(r[c], refR[c], 1e-3f) << "cell " << c;
             if (firstR.empty()) firstR = r;
             EXPECT_EQ(std::memcmp(r.data(), firstR.data(), ncells * sizeof(float)), 0) << threads << " threads";
+
+            float maxU = -1e30f;
+            int minDeg = INT_MAX;
+            op_par_loop_direct<kernel_CellScale>(
+                14, "kernel_CellScale", cells,
+                op::direct<const float, 1>(op_arg_dat(du, -1, OP_ID, 1, "float", OP_READ)),
+                op::direct<const int, 1>(op_arg_dat(ddeg, -1, OP_ID, 1, "int", OP_READ)),
+                op::direct<float, 1>(op_arg_dat(dout, -1, OP_ID, 1, "float", OP_WRITE)),
+                op::global<float>(op_arg_gbl(&maxU, 1, "float", OP_MAX)),
+                op::global<int>(op_arg_gbl(&minDeg, 1, "int", OP_MIN)));
+            for (int c = 0; c < ncells; ++c) ASSERT_EQ(out[c], u[c] * (float)deg[c]) << "cell " << c;
+            EXPECT_EQ(maxU, 50.0f) << threads << " threads";
+            EXPECT_EQ(minDeg, *std::min_element(refDeg.begin(), refDeg.end())) << threads << " threads";
         }
         const op_plan& plan = OP_plans[OP_plan_index - 1];
         EXPECT_EQ(plan.exec_length < op::serial_loop_limit, nedges < op::serial_loop_limit);
@@ -172,7 +152,7 @@ TEST_F(OpLoops, RandomMeshesIncrementEveryEdgeOnceWithResultsEqualAcrossThreadsA
         EXPECT_EQ(plan.ninds, 3);
     }
     EXPECT_EQ(OP_kernels[13].count, 18);
-    EXPECT_STREQ(OP_kernels[13].name, "kernel_EdgeFlux");
+    EXPECT_STREQ(OP_kernels[14].name, "kernel_CellScale");
 }
 
 TEST_F(OpLoops, ArgumentsGetTheirOwnColumnsAndWholeRowsOfTheirMap)

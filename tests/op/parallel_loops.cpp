@@ -375,66 +375,42 @@ TEST_F(OpLoopsDeathTest, ArgumentsThatDoNotFitTheirDescriptorStopTheLoopNamingLo
     op_dat dcell = op_decl_dat(cells, 1, "float", cellValue, "cellValue");
     op_dat dedge = op_decl_dat(edges, 1, "float", edgeValue, "edgeValue");
     const op_arg edge = op_arg_dat(dedge, -1, OP_ID, 1, "float", OP_READ);
-    // Two arguments for columns 0 and 1 of one map slot.
-    const auto columns = [&](const char* name, op_arg a, op_arg b) {
+    const auto cell = [&](int col, op_map map) { return op_arg_dat(dcell, col, map, 1, "float", OP_READ); };
+    const auto columns = [&](op_arg a, op_arg b) {  // columns 0 and 1 of one map slot
         static const int inds[2] = {0, 0};
         using LR = op::map_slot<0, 2>;
         op_par_loop_indirect(
-            1, name, edges, inds, [](const float*, const float*) {}, op::indirect<const float, 1, LR, 0>(a),
+            1, "kernel_C", edges, inds, [](const float*, const float*) {}, op::indirect<const float, 1, LR, 0>(a),
             op::indirect<const float, 1, LR, 1>(b));
     };
-    const auto single = [](const float*) {};
-    const auto reduction = [](float*) {};
+    const auto direct = [&](auto descriptor) {
+        op_par_loop_direct(
+            0, "kernel_D", edges, [](auto) {}, descriptor);
+    };
     const std::pair<std::function<void()>, std::string> cases[] = {
-        {[&] { op_par_loop_direct(0, "kernel_Size", edges, single, op::direct<const float, 3>(edge)); },
-         "0 of kernel_Size: elements of 4 bytes, the loop expects 12 (3 components of 4 bytes)"},
-        {[&] {
-             columns("kernel_Column", op_arg_dat(dcell, 0, e2c, 1, "float", OP_READ),
-                     op_arg_dat(dcell, 0, e2c, 1, "float", OP_READ));
-         },
-         "1 of kernel_Column: map column 0 given, the loop reads column 1"},
-        {[&] {
-             columns("kernel_Width", op_arg_dat(dcell, 0, first, 1, "float", OP_READ),
-                     op_arg_dat(dcell, 1, e2c, 1, "float", OP_READ));
-         },
-         "0 of kernel_Width: map first has 1 columns, the loop expects 2"},
-        {[&] {
-             columns("kernel_Slot", op_arg_dat(dcell, 0, e2c, 1, "float", OP_READ),
-                     op_arg_dat(dcell, 1, other, 1, "float", OP_READ));
-         },
-         "1 of kernel_Slot: map other differs from map e2c of the loop's map slot 0"},
-        {[&] {
-             op_par_loop_direct(4, "kernel_Off", edges, single,
-                                op::direct<const float, 1>(op_opt_arg_dat(0, dedge, -1, OP_ID, 1, "float", OP_READ)));
-         },
-         "0 of kernel_Off: switched off (opt 0) but not declared optional"},
-        {[&] {
-             op_par_loop_direct(5, "kernel_ConstMin", edges, single,
-                                op::global<const float>(op_arg_gbl(&x, 1, "float", OP_MIN)));
-         },
-         "0 of kernel_ConstMin: a const global is read (OP_READ)"},
-        {[&] {
-             op_par_loop_direct(6, "kernel_ReadReduction", edges, reduction,
-                                op::global<float>(op_arg_gbl(&x, 1, "float", OP_READ)));
-         },
-         "0 of kernel_ReadReduction: a writable global is a reduction (OP_MIN or OP_MAX)"},
-        {[&] {
-             op_par_loop_direct(7, "kernel_GlobalSize", edges, reduction,
-                                op::global<float, 2>(op_arg_gbl(&x, 1, "float", OP_MAX)));
-         },
-         "0 of kernel_GlobalSize: elements of 4 bytes, the loop expects 8"},
-        {[&] {
-             op_par_loop_direct(8, "kernel_Mapped", edges, single,
-                                op::direct<const float, 1>(op_arg_dat(dcell, 0, e2c, 1, "float", OP_READ)));
-         },
-         "0 of kernel_Mapped"},
+        {[&] { direct(op::direct<const float, 3>(edge)); },
+         "0 of kernel_D: elements of 4 bytes, the loop expects 12 (3 components of 4 bytes)"},
+        {[&] { columns(cell(0, e2c), cell(0, e2c)); }, "1 of kernel_C: map column 0 given, the loop reads column 1"},
+        {[&] { columns(cell(0, first), cell(1, e2c)); }, "0 of kernel_C: map first has 1 columns, the loop expects 2"},
+        {[&] { columns(cell(0, e2c), cell(1, other)); },
+         "1 of kernel_C: map other differs from map e2c of the loop's map slot 0"},
+        {[&] { direct(op::direct<const float, 1>(op_opt_arg_dat(0, dedge, -1, OP_ID, 1, "float", OP_READ))); },
+         "0 of kernel_D: switched off (opt 0) but not declared optional"},
+        {[&] { direct(op::global<const float>(op_arg_gbl(&x, 1, "float", OP_MIN))); },
+         "0 of kernel_D: a const global is read (OP_READ)"},
+        {[&] { direct(op::global<float>(op_arg_gbl(&x, 1, "float", OP_READ))); },
+         "0 of kernel_D: a writable global is a reduction (OP_MIN or OP_MAX)"},
+        {[&] { direct(op::global<float, 2>(op_arg_gbl(&x, 1, "float", OP_MAX))); },
+         "0 of kernel_D: elements of 4 bytes, the loop expects 8"},
+        {[&] { direct(op::direct<const float, 1>(cell(0, e2c))); }, "0 of kernel_D"},
     };
     for (const auto& [run, message] : cases) OP_EXPECT_EXIT(run(), 255, "op_par_loop error -- argument " + message);
     // Data the model file does not hold, passed in use: reported, then the loop stops instead of reading through a
     // null pointer.
     static const int inds[1] = {0};
-    OP_EXPECT_EXIT(op_par_loop_indirect(9, "kernel_Null", edges, inds, single,
-                                        op::indirect<const float, 1, op::map_slot<0, 1>, 0>(
-                                            op_arg_dat(nullptr, 0, first, 1, "float", OP_READ))),
-                   255, "NULL pointer for dataset");
+    OP_EXPECT_EXIT(
+        op_par_loop_indirect(
+            9, "kernel_Null", edges, inds, [](const float*) {},
+            op::indirect<const float, 1, op::map_slot<0, 1>, 0>(op_arg_dat(nullptr, 0, first, 1, "float", OP_READ))),
+        255, "NULL pointer for dataset");
 }

@@ -1,4 +1,4 @@
-// Timing records and reports, and the fixed results of the multi-process entry points.
+// Timing records and their reports on screen and in files.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,7 +9,6 @@
 #include "tests/op/OpFixture.hpp"
 
 using OpReports = optest::OpTest;
-using OpReportsDeathTest = optest::OpTest;
 
 namespace {
 std::string slurp(const std::string& path)
@@ -68,18 +67,4 @@ TEST_F(OpReports, TimingTableAndFilesReportEveryRecordThatRan)
     op_timings_to_csv("/nonexistent/dir/t.csv");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "ERROR: Failed to open file for writing: '/nonexistent/dir/t.csv'\n");
-}
-
-TEST_F(OpReportsDeathTest, SingleProcessEntryPointsHaveFixedResults)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    op_set cells = op_decl_set(7, "cells");
-    float f[7] = {};
-    op_dat d = op_decl_dat(cells, 1, "float", f, "f");
-    op_arg args[1] = {op_arg_dat(d, -1, OP_ID, 1, "float", OP_READ)};
-    EXPECT_EQ(op_mpi_halo_exchanges(cells, 1, args), 7);
-    op_arg off = op_opt_arg_dat(0, d, -1, OP_ID, 1, "float", OP_READ);
-    EXPECT_EQ(getSetSizeFromOpArg(&off), 0);
-    EXPECT_EXIT(op_theta_init(nullptr, nullptr, nullptr, nullptr), ::testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(op_export_data(nullptr, d), ::testing::ExitedWithCode(1), "");
 }

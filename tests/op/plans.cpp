@@ -206,7 +206,7 @@ TEST_F(OpPlans, BlocksFollowPartSizeOrTheIndirectByteRule)
     }
 }
 
-TEST_F(OpPlans, MoreThanThirtyTwoConflictingBlocksOrElementsUseFurtherPasses)
+TEST_F(OpPlans, MoreThanThirtyTwoConflictingBlocksOrElementsUseFurtherPassesAndPlansAreCachedPerLoop)
 {
     const int n = 70;
     op_set elems = op_decl_set(n, "elems");
@@ -230,25 +230,10 @@ TEST_F(OpPlans, MoreThanThirtyTwoConflictingBlocksOrElementsUseFurtherPasses)
     expectValidPlan(p, n, 2, args, inds);
     EXPECT_EQ(p->nthrcol[0], 39);
     EXPECT_EQ(p->thrcol[39], 38);
-}
 
-TEST_F(OpPlans, CacheReturnsTheSamePlanForTheSameLoop)
-{
-    op_set elems = op_decl_set(1000, "elems");
-    std::vector<int> t(1000);
-    for (int i = 0; i < 1000; ++i) t[i] = (i * 7) % 1000;
-    op_map m = op_decl_map(elems, elems, 1, t.data(), "perm");
-    std::vector<float> f(1000);
-    op_dat d = op_decl_dat(elems, 1, "float", f.data(), "f");
-    op_arg args[1] = {op_arg_dat(d, 0, m, 1, "float", OP_INC)};
-    op_arg readArgs[1] = {op_arg_dat(d, 0, m, 1, "float", OP_READ)};
-    int inds[1] = {0};
-
-    op_plan* first = op_plan_get("loop", elems, 256, 1, args, 1, inds);
-    op_plan* again = op_plan_get("loop", elems, 256, 1, args, 1, inds);
-    EXPECT_EQ(again, first);
-    EXPECT_EQ(again->count, 2);
-    op_plan_get("loop", elems, 256, 1, readArgs, 1, inds);
-    op_plan_get("loop", elems, 5, 1, args, 1, inds);
-    EXPECT_EQ(OP_plan_index, 3) << "another access mode or part size is another plan";
+    // The cache returns a plan for the same loop only: another access mode is another plan.
+    EXPECT_EQ(op_plan_get("hubBlock", elems, 40, 2, args, 1, inds), p);
+    args[0].acc = OP_READ;
+    EXPECT_NE(op_plan_get("hubBlock", elems, 40, 2, args, 1, inds), &OP_plans[1]);
+    EXPECT_EQ(OP_plan_index, 3);
 }

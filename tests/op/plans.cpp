@@ -164,48 +164,6 @@ TEST_F(OpPlans, RandomMeshesGiveValidPlansForEveryBlockSizeAndAccessPattern)
     }
 }
 
-TEST_F(OpPlans, BlocksFollowPartSizeOrTheIndirectByteRule)
-{
-    op_set targets = op_decl_set(1000, "targets");
-    op_set many = op_decl_set(3000, "many");
-    std::vector<int> row(3000);
-    for (int i = 0; i < 3000; ++i) row[i] = i % 1000;
-    op_map mm = op_decl_map(many, targets, 1, row.data(), "row");
-    std::vector<float> f6(6000), f1(1000);
-    std::vector<char> c77(77 * 1000);
-    op_dat d6 = op_decl_dat(targets, 6, "float", f6.data(), "d6");
-    op_dat d1 = op_decl_dat(targets, 1, "float", f1.data(), "d1");
-    op_dat d77 = op_decl_dat(targets, 77, "char", c77.data(), "d77");
-    op_arg b28[2] = {op_arg_dat(d6, 0, mm, 6, "float", OP_READ), op_arg_dat(d1, 0, mm, 1, "float", OP_INC)};
-    op_arg b77[1] = {op_arg_dat(d77, 0, mm, 77, "char", OP_READ)};
-    op_arg b24[1] = {op_arg_dat(d6, 0, mm, 6, "float", OP_READ)};
-    op_arg direct[1] = {op_arg_dat(d1, -1, OP_ID, 1, "float", OP_READ)};
-    int inds[2] = {0, 1}, noInds[1] = {-1};
-    struct Case {
-        const char* name;
-        op_set set;
-        int part, nargs, ninds, stage;
-        op_arg* args;
-        int* inds;
-        std::vector<int> lengths;
-    };
-    const Case cases[] = {
-        {"24 bytes: blocks of 1024", many, 0, 1, 1, 2, b24, inds, {1024, 1024, 952}},
-        {"28 bytes: floor(24576 / 1792) * 64", many, 0, 2, 2, 2, b28, inds, {832, 832, 832, 504}},
-        {"staging 1 counts only the 4 incremented bytes", many, 0, 2, 2, 1, b28, inds, {3000}},
-        {"77 bytes", many, 0, 1, 1, 2, b77, inds, std::vector<int>(11, 256)},
-        {"staging 4: one block", many, 0, 1, 1, 4, b77, inds, {3000}},
-        {"direct: 256", targets, 0, 1, 0, 2, direct, noInds, {256, 256, 256, 232}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<int> lengths = c.lengths;
-        if (lengths.size() == 11) lengths.push_back(3000 - 11 * 256);
-        const op_plan* p = op_plan_get_stage(c.name, c.set, c.part, c.nargs, c.args, c.ninds, c.inds, c.stage);
-        EXPECT_EQ(std::vector<int>(p->nelems, p->nelems + p->nblocks), lengths);
-    }
-}
-
 TEST_F(OpPlans, MoreThanThirtyTwoConflictingBlocksOrElementsUseFurtherPassesAndPlansAreCachedPerLoop)
 {
     const int n = 70;

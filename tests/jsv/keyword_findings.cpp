@@ -1,4 +1,5 @@
-// Findings of the keyword validators on data: exact messages, their locations, their order and the verdict.
+// Findings of the keyword validators on data (exact messages, their locations, their order and the verdict), and
+// schemas outside the validator's dialect, reported as schema errors located in the schema.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,11 +7,30 @@
 
 #include "jsv/Annotation.hpp"
 #include "jsv/StreamValidator.hpp"
-#include "tests/jsv/ValidationRun.hpp"
-
-using jsvtest::validate;
 
 namespace {
+
+struct Outcome {
+    int verdict = -1;
+    std::string printed;
+};
+
+/// Runs the stream validator on two JSON texts and keeps what it printed and its verdict.
+Outcome validate(const std::string& data, const std::string& schema)
+{
+    std::ostringstream out;
+    std::istringstream dataStream(data), schemaStream(schema);
+    jsv::StreamValidator validator(&out);
+    const int verdict = validator.validate(dataStream, schemaStream);
+    return {verdict, out.str()};
+}
+
+/// The two lines printed for an invalid schema.
+std::string schemaFailure(const std::string& schemaPointer, const std::string& reason)
+{
+    return "An error occurred while validating the JSON file using the provided schema:\n" + schemaPointer +
+           ": Parsing the schema file failed (" + reason + ").\n";
+}
 
 const char* const kBounds = R"({"optional": ["lo", "xlo", "hi", "xhi", "flagOff"], "properties": {
     "lo": {"minimum": 1.5}, "xlo": {"minimum": 0, "exclusiveMinimum": true}, "hi": {"maximum": -2},
@@ -155,4 +175,47 @@ TEST(KeywordFindings, AValidatorWithoutAStreamKeepsItsFindings)
     EXPECT_EQ(silent.validate(data, schema), 2);
     EXPECT_EQ(jsv::numberOf(jsv::Severity::Error, silent.annotations()), 1u);
     EXPECT_EQ(jsv::numberOf(jsv::Severity::Warning, silent.annotations()), 1u);
+}
+
+TEST(SchemaErrors, EachBrokenKeywordIsNamedWithItsSchemaPointerAndReason)
+{
+    struct Case {
+        const char* schema;
+        const char* pointer;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {R"({"patternProperties": {}})", "/patternProperties", "The keyword 'patternProperties' is not supported."},
+        {R"({"properties": {"x": {"type": "real"}}})", "/properties/x/type", "The provided type is invalid."},
+        {R"({"type": 4})", "/type", "The provided type is invalid."},
+        {R"({"minimum": 0, "exclusiveMinimum": 1})", "/exclusiveMinimum", "This keyword requires a boolean parameter."},
+        {R"({"maximum": 0, "exclusiveMaximum": "yes"})", "/exclusiveMaximum",
+         "This keyword requires a boolean parameter."},
+        {R"({"items": [{"type": "string"}]})", "/items", "Only single items are supported."},
+        {R"({"default": [1, 2]})", "/default", "Only string and numeric default values are supported."},
+        {R"({"default": true})", "/default", "Only string and numeric default values are supported."},
+        {R"({"format": "date-time"})", "/format", "Only the 'uri' format is currently supported."},
+        {R"({"requiredIn": "no/leading/slash"})", "/requiredIn", "This JSON pointer is invalid."},
+        {R"({"requiredIn": "/a/itemProperty/b"})", "/requiredIn", "This JSON pointer is invalid."},
+        {R"({"requiredIn": "/a/~2"})", "/requiredIn", "This JSON pointer is invalid."},
+        {"[]", "/", "A schema must be defined by either an object or a boolean."},
+        {"true", "/", "A schema must be defined by either an object or a boolean."},
+        {R"({"properties": {"a": 5}})", "/properties/a", "A schema must be defined by either an object or a boolean."},
+        {R"({"oneOf": ["a", "a"]})", "/oneOf", "The cases must be distinct."},
+        {R"({"oneOf": []})", "/oneOf",
+         "The 'oneOf' keyword requires a non-empty array of item names or of subschemas."},
+        {R"({"oneOf": [{"required": ["a"], "type": "object"}, {"required": ["b"]}]})", "/oneOf/0/type",
+         "Only the keywords 'properties', 'required' and 'oneOf' are supported here."},
+        {R"({"oneOf": [{"required": ["a", "b"]}, {"required": ["b", "a"]}]})", "/oneOf", "The cases must be distinct."},
+        {R"({"oneOf": [{"required": ["a"], "properties": {}}, {"required": ["b"]}]})", "/oneOf",
+         "The 'properties' keyword must be present in either all or none of the subschemas."},
+        // The data has an error and a warning, but only the schema error deeper down is printed.
+        {R"({"required": ["x"], "properties": {"list": {"items": {"type": "vector"}}}})", "/properties/list/items/type",
+         "The provided type is invalid."},
+    };
+    for (const Case& c : cases) {
+        const auto r = validate(R"({"extra": 1, "a": 1, "list": [1]})", c.schema);
+        EXPECT_EQ(r.verdict, 2) << c.schema;
+        EXPECT_EQ(r.printed, schemaFailure(c.pointer, c.reason)) << c.schema;
+    }
 }

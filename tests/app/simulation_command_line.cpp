@@ -1,6 +1,7 @@
 // The simulation program's command line, banner, configuration check and exit statuses, run as a user would.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -90,8 +91,7 @@ TEST(SimulationCommandLine, EachInvocationPrintsTheBannerThenItsFindingsAndEndsW
         EXPECT_NE((r.out + r.err).find(c.errHas), std::string::npos) << r.out << r.err;
         EXPECT_EQ(r.out.find("successfully processed"), std::string::npos);
         if (c.outHas.empty()) {
-            EXPECT_EQ(r.out.find(": Error: "), std::string::npos) << r.out;
-            EXPECT_EQ(r.out.find(": Warning: "), std::string::npos) << r.out;
+            EXPECT_FALSE(std::regex_search(r.out, std::regex(": (Error|Warning): "))) << r.out;
         }
     }
 }

@@ -10,7 +10,6 @@
 #include <stdexcept>
 
 #include "ConfigurationSchema.hpp"
-#include "model/Aggregate.hpp"
 #include "model/Catalogue.hpp"
 #include "model/Data.hpp"
 #include "model/Kernel.hpp"
@@ -18,7 +17,6 @@
 #include "model/Output.hpp"
 #include "model/Parameter.hpp"
 #include "model/Set.hpp"
-#include "model/Variable.hpp"
 #include "support/FatalOutput.hpp"
 
 using namespace model;
@@ -85,12 +83,6 @@ TEST(CatalogueInvariants, EveryIdentifierHasItsEntryAndEveryRelationLeadsToOne)
         EXPECT_FALSE(a.kernels.empty() || a.cmdFilePaths.empty()) << a.property.name;
         for (const KernelID k : a.kernels) EXPECT_TRUE(cat::kernels().contains(k));
         for (const KernelID k : a.optionalKernels) EXPECT_TRUE(cat::kernels().contains(k));
-    }
-    // Simulation-only data exist because some kernel computes or uses them.
-    for (const DataID d : cat::dataSimulation()) {
-        bool used = false;
-        for (const KernelID k : cat::kernels().ids()) used = used || cat::contains(cat::kernels().find(k)->data, d);
-        EXPECT_TRUE(used && !cat::contains(cat::dataSetup(), d)) << dataPath(d);
     }
 }
 
@@ -177,10 +169,8 @@ TEST(ElementBehaviour, PrintShowsPathsAndDimensionsThatFollowTheSetsSize)
     Map map(MapID::EdgesAll_CellsAll, "CellsAll", "", &edges, &cells, 2);
     Data data(DataID::IsWetted, "IsWetted", "", true, false, DT_INT, &cells, 1, false);
     Parameter parameter(ParameterID::BedloadInts, "BedloadInts", "", false, false, DT_INT, 2);
-    Variable variable(static_cast<VariableID>(0), "Clock", "", true, DT_FLOAT, 1);
     Output output(OutputID::spec_discharge, "spec_discharge", "", DT_FLOAT, &cells, 2, false);
     Kernel kernel(KernelID::TimeStepCalculation, "TimeStepCalculation", "", &edges);
-    Aggregate aggregate(AggregateID::hyd_flood_aggr, "hyd_flood_aggr", "");
     cells.setSize(4);
     edges.setSize(9);
     ::testing::internal::CaptureStdout();
@@ -188,19 +178,15 @@ TEST(ElementBehaviour, PrintShowsPathsAndDimensionsThatFollowTheSetsSize)
     map.print();
     data.print();
     parameter.print();
-    variable.print();
     output.print();
     kernel.print();
-    aggregate.print();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Set: CellsAll/set (N=4)\n"
               "Map: EdgesAll/CellsAll\n -> with dimension (9/2)\n"
               "Data: CellsAll/IsWetted (dtype=int)\n -> with dimension (4/1)\n"
               "Parameter: Parameters/BedloadInts (dtype=int)\n -> with size 2\n"
-              "Variable: Clock (dtype=float)\n -> with size 1\n"
               "Output: CellsAll/spec_discharge (dtype=float)\n -> with dimension (4/2)\n"
-              "Kernel: TimeStepCalculation\n -> on set EdgesAll\n"
-              "Aggregate: hyd_flood_aggr\n");
+              "Kernel: TimeStepCalculation\n -> on set EdgesAll\n");
     EXPECT_EQ(Kernel(KernelID::Update, "Update", "", &cells).getH5Path(), "CellsAll/Update");
     Data orphan(DataID::BottomEl, "BottomEl", "zb", false, false, DT_FLOAT, nullptr, 1, false);
     EXPECT_THROW(orphan.getDimension(), std::out_of_range);

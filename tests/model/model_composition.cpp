@@ -47,14 +47,6 @@ std::vector<std::string> names(const std::vector<T*>& elements)
     return list;
 }
 
-template <typename T, typename ID>
-std::vector<ID> ids(const std::vector<T*>& elements)
-{
-    std::vector<ID> list;
-    for (const T* e : elements) list.push_back(e->getID());
-    return list;
-}
-
 const char* const commandFile = R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
     "HYDRAULICS": {"BOUNDARY": {"LIST": []}, "FRICTION": {"type": 1}},
     "GEOMETRY": {"REGIONDEF": {}}
@@ -97,7 +89,7 @@ TEST(ModelComposition, EmptySpecComposesEveryKernelWithWhatItUsesAndTheSetupData
     EXPECT_THAT(full->getKernel(KernelID::Update)->getOptionalData(), ElementsAre(DataID::FluxesMo));
 }
 
-TEST(ModelComposition, AggregatesAndKernelsComposeTheirClosureInAscendingOrder)
+TEST(ModelComposition, AnAggregateOrAKernelComposesItsClosure)
 {
     std::string out;
     auto hyd = compose("a.0", &out);
@@ -116,13 +108,6 @@ TEST(ModelComposition, AggregatesAndKernelsComposeTheirClosureInAscendingOrder)
     EXPECT_EQ(names(update->getSets()), (std::vector<std::string>{"CellsAll", "EdgesAll"}));
     EXPECT_EQ(names(update->getPars()),
               (std::vector<std::string>{"MinWaterDepth", "Gravity", "MorphStart", "SafeMode"}));
-
-    std::unique_ptr<api::IModel> mixed(Factory::getModelFromAggregates(
-        {AggregateID::hyd_flood_aggr, AggregateID::hydraulics_aggr, AggregateID::hyd_flood_aggr}, false));
-    const auto dataIds = ids<api::IData, DataID>(mixed->getDats());
-    EXPECT_EQ(mixed->getAggregates().size(), 2u);
-    EXPECT_TRUE(std::is_sorted(dataIds.begin(), dataIds.end()));
-    EXPECT_EQ(std::adjacent_find(dataIds.begin(), dataIds.end()), dataIds.end());
 }
 
 TEST(ModelComposition, WhatCannotBeComposedOrFoundIsAFatalMessage)
@@ -133,9 +118,7 @@ TEST(ModelComposition, WhatCannotBeComposedOrFoundIsAFatalMessage)
     // "a.N" and "k.N" count only as whole arguments; other dotted names are paths of files that do not exist.
     const std::pair<std::function<void()>, std::string> cases[] = {
         {[] { compose("b.3"); }, " -> no model definition found\n"},
-        {[] { compose("a.x"); }, " -> no model definition found\n"},
         {[] { compose("a.1/model"); }, " -> no model definition found\n"},
-        {[] { compose("k.2.3"); }, " -> no model definition found\n"},
         {[] { compose("k.99999999999"); }, " -> kernel number out of range: k.99999999999\n"},
         {[] { compose("a.12"); }, " -> aggregate <12> not defined, in file: "},
         {[] { compose("k.26"); }, " -> kernel <26> not defined"},

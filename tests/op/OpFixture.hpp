@@ -82,31 +82,27 @@ inline TriangleMesh makeTriangleMesh(int nx, int ny, unsigned seed = 0)
 {
     TriangleMesh m;
     m.ncells = 2 * nx * ny;
-    m.neighbours.assign(3 * m.ncells, -1);
-    auto lower = [nx](int i, int j) { return 2 * (j * nx + i); };
-    auto link = [&m](int a, int b) {
-        m.edgeCells.push_back(a);
-        m.edgeCells.push_back(b);
-        *std::find(&m.neighbours[3 * a], &m.neighbours[3 * a + 3], -1) = b;
-        *std::find(&m.neighbours[3 * b], &m.neighbours[3 * b + 3], -1) = a;
-    };
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i) {
-            link(lower(i, j), lower(i, j) + 1);
-            if (i + 1 < nx) link(lower(i, j), lower(i + 1, j) + 1);
-            if (j + 1 < ny) link(lower(i, j) + 1, lower(i, j + 1));
+            const int lower = 2 * (j * nx + i);  // its upper triangle is lower + 1
+            m.edgeCells.insert(m.edgeCells.end(), {lower, lower + 1});
+            if (i + 1 < nx) m.edgeCells.insert(m.edgeCells.end(), {lower, lower + 3});
+            if (j + 1 < ny) m.edgeCells.insert(m.edgeCells.end(), {lower + 1, lower + 2 * nx});
         }
-    for (int c = 0; c < m.ncells; ++c)
-        for (int k = 0; k < 3; ++k)
-            if (m.neighbours[3 * c + k] < 0) m.neighbours[3 * c + k] = c;
-    if (seed != 0) {
-        std::vector<int> order(m.nedges());
-        for (int i = 0; i < m.nedges(); ++i) order[i] = i;
-        std::shuffle(order.begin(), order.end(), std::mt19937(seed));
-        std::vector<int> shuffled;
-        for (int e : order) shuffled.insert(shuffled.end(), {m.edgeCells[2 * e], m.edgeCells[2 * e + 1]});
-        m.edgeCells = shuffled;
+    std::vector<int> order(m.nedges());
+    for (int i = 0; i < m.nedges(); ++i) order[i] = i;
+    if (seed != 0) std::shuffle(order.begin(), order.end(), std::mt19937(seed));
+    std::vector<int> edges = m.edgeCells;
+    m.neighbours.assign(3 * m.ncells, -1);
+    for (int i = 0; i < m.nedges(); ++i) {
+        m.edgeCells[2 * i] = edges[2 * order[i]];
+        m.edgeCells[2 * i + 1] = edges[2 * order[i] + 1];
+        for (int side = 0; side < 2; ++side) {
+            const int c = m.edgeCells[2 * i + side];
+            *std::find(&m.neighbours[3 * c], &m.neighbours[3 * c + 3], -1) = m.edgeCells[2 * i + 1 - side];
+        }
     }
+    for (int c = 0; c < m.ncells; ++c) std::replace(&m.neighbours[3 * c], &m.neighbours[3 * c + 3], -1, c);
     return m;
 }
 

@@ -52,35 +52,29 @@ TEST_F(OpDeclarations, RegistriesGrowWithoutMovingRecordsAndOneBasedMapsAreConve
     EXPECT_EQ(std::vector<int>(oneBased, oneBased + 2), (std::vector<int>{0, 2}));
 }
 
-TEST_F(OpDeclarations, OptionWordsAndEnvironmentSetTheFrameworkOptions)
+TEST_F(OpDeclarations, OptionWordsAndEnvironmentSetTheFrameworkOptionsAtStartUp)
 {
+    // Start-up reads the environment and scans argv[1..]; an unsupported maps base is reported and stays stored.
+    op_exit();
+    setenv("OP_HYBRID_BALANCE", "0.25", 1);
+    const char* words[] = {"prog", "OP_PART_SIZE=128", "--xOP_CACHE_LINE_SIZE=64", "OP_BLOCK_SIZE=32",
+                           "OP_MAPS_BASE_INDEX=7"};
     ::testing::internal::CaptureStdout();
-    for (const char* word : {"OP_PART_SIZE=128", "--xOP_CACHE_LINE_SIZE=64", "OP_BLOCK_SIZE=32", "OP_MAPS_BASE_INDEX=7",
-                             "OP_MAPS_BASE_INDEX=1", "OP_MAPS_BASE_INDEX=1"})
-        op_set_args(0, (char*)word);
+    op_init(5, (char**)words, 3);
+    unsetenv("OP_HYBRID_BALANCE");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "\n Initializing OP2\n\n OP_hybrid_balance  = 0.25 \n"
               "\n OP_part_size = 128 \n"
               "\n OP_cache_line_size  = 64 \n"
               "\n OP_block_size = 32 \n"
-              "\n Unsupported OP_maps_base_index : 7 --       reverting to C/C++ style (i.e. 0 besed) indexing \n"
-              "\n OP_maps_base_index  = 1 (Default value 7 overridden)\n")
-        << "an unsupported base stays stored; an unchanged value prints nothing";
-    EXPECT_EQ((std::vector<int>{OP_part_size, OP_cache_line_size, OP_block_size}), (std::vector<int>{128, 64, 32}));
-    set_maps_base(5);
-    EXPECT_EQ(OP_maps_base_index, 1);
-    set_maps_base(0);
-
-    // Start-up reads the environment and scans argv[1..].
-    op_exit();
-    setenv("OP_HYBRID_BALANCE", "0.25", 1);
-    char prog[] = "prog", word[] = "OP_PART_SIZE=512";
-    char* argv[] = {prog, word};
+              "\n Unsupported OP_maps_base_index : 7 --       reverting to C/C++ style (i.e. 0 besed) indexing \n");
+    EXPECT_EQ((std::vector<int>{OP_part_size, OP_cache_line_size, OP_block_size, OP_maps_base_index, OP_diags}),
+              (std::vector<int>{128, 64, 32, 7, 3}));
     ::testing::internal::CaptureStdout();
-    op_init(2, argv, 3);
-    unsetenv("OP_HYBRID_BALANCE");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "\n Initializing OP2\n\n OP_hybrid_balance  = 0.25 \n\n OP_part_size = 512 \n");
-    EXPECT_EQ(OP_diags, 3);
+    op_set_args(0, (char*)"OP_MAPS_BASE_INDEX=1");
+    op_set_args(0, (char*)"OP_MAPS_BASE_INDEX=1");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "\n OP_maps_base_index  = 1 (Default value 7 overridden)\n")
+        << "an unchanged value prints nothing";
     OP_hybrid_balance = 1.0;
     OP_block_size = 64;
     OP_cache_line_size = 128;

@@ -91,18 +91,14 @@ TEST_F(OpDeclarations, ArgumentCheckPrintsEachFindingAndCountsIndirectArguments)
     op_dat cf = op_decl_dat(cells, 1, "float", f, "cf");
     op_dat cd = op_decl_dat(cells, 1, "double", d, "cd");
 
-    op_arg through = op_arg_dat(cf, 1, e2c, 1, "float", OP_INC);
-    EXPECT_EQ(through.map_data, table);
     int ninds = 0;
     float g = 0;
+    // Consistent arguments and switched-off ones pass silently.
     ::testing::internal::CaptureStdout();
-    op_arg_check(edges, 0, through, &ninds, "kernel_A");
-    op_arg_check(edges, 1, op_arg_dat(cf, -2, e2c, 1, "float", OP_READ), &ninds, "kernel_A");
-    op_arg_check(edges, 2, op_arg_dat(cd, 0, e2c, 1, "r8", OP_READ), &ninds, "kernel_A");
-    op_arg_check(edges, 3, op_opt_arg_dat(0, cf, 7, e2c, 9, "int", OP_READ), &ninds, "kernel_A");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "consistent arguments and switched-off ones pass";
-    EXPECT_EQ(ninds, 2);
-    ::testing::internal::CaptureStdout();
+    op_arg_check(edges, 0, op_arg_dat(cf, 1, e2c, 1, "float", OP_INC), &ninds, "kernel_B");
+    op_arg_check(edges, 1, op_arg_dat(cf, -2, e2c, 1, "float", OP_READ), &ninds, "kernel_B");
+    op_arg_check(edges, 2, op_arg_dat(cd, 0, e2c, 1, "r8", OP_READ), &ninds, "kernel_B");
+    op_arg_check(edges, 3, op_opt_arg_dat(0, cf, 7, e2c, 9, "int", OP_READ), &ninds, "kernel_B");
     op_arg_check(edges, 4, op_arg_dat(cf, 0, e2c, 2, "float", OP_READ), &ninds, "kernel_B");
     op_arg_check(cells, 5, op_arg_dat(cf, 2, e2c, 1, "int", OP_READ), &ninds, "kernel_B");
     op_arg_check(edges, 6, op_arg_dat(cf, -1, OP_ID, 1, "float", OP_READ), &ninds, "kernel_B");
@@ -116,24 +112,20 @@ TEST_F(OpDeclarations, ArgumentCheckPrintsEachFindingAndCountsIndirectArguments)
               "error: arg 5 in kernel \"kernel_B\"\ndataset type does not match declared type \n"
               "error: arg 6 in kernel \"kernel_B\"\ndataset set does not match loop set \n"
               "error: arg 7 in kernel \"kernel_B\"\ndimension should be strictly positive \n");
-    EXPECT_EQ(ninds, 4) << "args 4 and 5 have idx >= 0 (arg 5's column is out of range but still counted)";
+    EXPECT_EQ(ninds, 4) << "args 0, 2, 4 and 5 have idx >= 0 (arg 5's column is out of range but still counted)";
 }
 
 TEST_F(OpDeclarations, TemporaryDataFetchesAndDumpsCopyTheElements)
 {
     op_set cells = op_decl_set(2, "cells");
     op_dat tmp = op_decl_dat_temp(cells, 2, "double", (double*)nullptr, "scratch");
-    EXPECT_EQ(tmp->user_managed, 0);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(((double*)tmp->data)[i], 0.0);
+    EXPECT_EQ(std::vector<double>((double*)tmp->data, (double*)tmp->data + 4), std::vector<double>(4, 0.0));
     EXPECT_EQ(search_dat(cells, 2, "double", 8, "scratch"), tmp);
     EXPECT_EQ(search_dat(cells, 2, "float", 8, "scratch"), nullptr);
     op_dat twin = op_decl_dat_temp(cells, 1, "double", (double*)nullptr, "scratch");  // other dim: allowed
     EXPECT_EQ(op_free_dat_temp<double>(tmp), 1);
     EXPECT_EQ(search_dat(cells, 2, "double", 8, "scratch"), nullptr);
     EXPECT_EQ(OP_dat_list->dat, twin);
-    op_dat_core ghost = *twin;
-    ghost.name = "ghost";
-    EXPECT_EQ(op_free_dat_temp_char(&ghost), -1);
 
     float f[4] = {1.5f, 2.0f, -3.0f, 4.25f}, part[2] = {};
     op_dat df = op_decl_dat(cells, 2, "float", f, "f");

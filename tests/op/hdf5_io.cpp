@@ -66,10 +66,8 @@ TEST_F(OpHdf5, SetsMapsAndDataAreReadWithConversion)
     EXPECT_EQ(op_decl_set_hdf5_infer_size(file.c_str(), "Rows", "Cells/Flags")->size, 5);
 
     op_map e2c = op_decl_map_hdf5(edges, cells, 2, file.c_str(), "Edges/EdgeCell");
-    ASSERT_NE(e2c, nullptr);
     EXPECT_EQ(std::vector<int>(e2c->map, e2c->map + 6), (std::vector<int>{0, 1, 1, 2, 2, 3}));
     op_map c2e = op_decl_map_hdf5(cells, edges, 3, file.c_str(), "Cells/CellEdge");
-    ASSERT_NE(c2e, nullptr);
     EXPECT_EQ(std::vector<int>(c2e->map, c2e->map + 12), (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 2, 2, 2, 2, 2}));
 
     ::testing::internal::CaptureStdout();
@@ -80,18 +78,11 @@ TEST_F(OpHdf5, SetsMapsAndDataAreReadWithConversion)
     op_dat missing = op_decl_dat_hdf5(cells, 1, "float", file.c_str(), "Cells/Nothing");
     op_map missingMap = op_decl_map_hdf5(cells, edges, 3, file.c_str(), "Nowhere/CellEdge");
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "dat.type double in file " + file +
-                       " and type float do not match, performing automatic conversion\n"
-                       "dat.type int in file " +
-                       file +
-                       " and type long do not match, performing automatic conversion\n"
-                       "op_dat with name : Cells/Nothing not found in file : " +
-                       file +
-                       " \n"
-                       "op_map with name : Nowhere/CellEdge not found in file : " +
-                       file + " \n");
-    EXPECT_EQ(missing, nullptr);
-    EXPECT_EQ(missingMap, nullptr);
+    const std::string in = " in file " + file, inFile = " not found in file : " + file + " \n";
+    EXPECT_EQ(out, "dat.type double" + in + " and type float do not match, performing automatic conversion\n" +
+                       "dat.type int" + in + " and type long do not match, performing automatic conversion\n" +
+                       "op_dat with name : Cells/Nothing" + inFile + "op_map with name : Nowhere/CellEdge" + inFile);
+    EXPECT_TRUE(missing == nullptr && missingMap == nullptr);
 
     ASSERT_NE(zb, nullptr);
     EXPECT_EQ(zb->size, 8);

@@ -162,32 +162,22 @@ TEST(CatalogueInvariants, OutputOperationsComputeTheirQuantity)
     }
 }
 
-TEST(ElementBehaviour, PrintShowsPathsAndDimensionsThatFollowTheSetsSize)
+TEST(ElementBehaviour, PathsAndDimensionsFollowTheSetTheElementLivesOn)
 {
     Set cells(SetID::CellsAll, "CellsAll", "cells");
     Set edges(SetID::EdgesAll, "EdgesAll", "edges");
     Map map(MapID::EdgesAll_CellsAll, "CellsAll", "", &edges, &cells, 2);
-    Data data(DataID::IsWetted, "IsWetted", "", true, false, DT_INT, &cells, 1, false);
-    Parameter parameter(ParameterID::BedloadInts, "BedloadInts", "", false, false, DT_INT, 2);
-    Output output(OutputID::spec_discharge, "spec_discharge", "", DT_FLOAT, &cells, 2, false);
-    Kernel kernel(KernelID::TimeStepCalculation, "TimeStepCalculation", "", &edges);
+    Data data(DataID::HydState, "HydState", "", false, false, DT_FLOAT, &cells, 3, true);
     cells.setSize(4);
     edges.setSize(9);
-    ::testing::internal::CaptureStdout();
-    cells.print();
-    map.print();
-    data.print();
-    parameter.print();
-    output.print();
-    kernel.print();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Set: CellsAll/set (N=4)\n"
-              "Map: EdgesAll/CellsAll\n -> with dimension (9/2)\n"
-              "Data: CellsAll/IsWetted (dtype=int)\n -> with dimension (4/1)\n"
-              "Parameter: Parameters/BedloadInts (dtype=int)\n -> with size 2\n"
-              "Output: CellsAll/spec_discharge (dtype=float)\n -> with dimension (4/2)\n"
-              "Kernel: TimeStepCalculation\n -> on set EdgesAll\n");
-    EXPECT_EQ(Kernel(KernelID::Update, "Update", "", &cells).getH5Path(), "CellsAll/Update");
+    EXPECT_EQ(map.getDimension(), (std::vector<int>{9, 2}));
+    EXPECT_EQ(data.getDimension(), (std::vector<int>{4, 3})) << "follows a later setSize";
+    EXPECT_EQ(
+        (std::vector<std::string>{cells.getH5Path(), map.getH5Path(), data.getH5Path(),
+                                  Parameter(ParameterID::Gravity, "Gravity", "", false, false, DT_FLOAT, 1).getH5Path(),
+                                  Kernel(KernelID::Update, "Update", "", &cells).getH5Path()}),
+        (std::vector<std::string>{"CellsAll/set", "EdgesAll/CellsAll", "CellsAll/HydState", "Parameters/Gravity",
+                                  "CellsAll/Update"}));
     Data orphan(DataID::BottomEl, "BottomEl", "zb", false, false, DT_FLOAT, nullptr, 1, false);
     EXPECT_THROW(orphan.getDimension(), std::out_of_range);
 }

@@ -1,30 +1,16 @@
-// Declarations, registries, start-up options, loop arguments and their checks, data access, dumps, timing reports
-// and the errors of each declaration.
+// Declarations, registries, start-up options, loop argument checks, the timing and diagnostic tables, and the errors
+// of each declaration.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <vector>
 
 #include "op/op_openmp_decl.h"
-#include "support/ScratchDir.hpp"
 #include "tests/op/OpFixture.hpp"
 
 using OpDeclarations = optest::OpTest;
 using OpDeclarationsDeathTest = optest::OpTest;
-
-namespace {
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-}  // namespace
 
 TEST_F(OpDeclarations, RegistriesGrowWithoutMovingRecordsAndOneBasedMapsAreConvertedInPlace)
 {
@@ -115,34 +101,7 @@ TEST_F(OpDeclarations, ArgumentCheckPrintsEachFindingAndCountsIndirectArguments)
     EXPECT_EQ(ninds, 4) << "args 0, 2, 4 and 5 have idx >= 0 (arg 5's column is out of range but still counted)";
 }
 
-TEST_F(OpDeclarations, TemporaryDataFetchesAndDumpsCopyTheElements)
-{
-    op_set cells = op_decl_set(2, "cells");
-    op_dat tmp = op_decl_dat_temp(cells, 2, "double", (double*)nullptr, "scratch");
-    EXPECT_EQ(std::vector<double>((double*)tmp->data, (double*)tmp->data + 4), std::vector<double>(4, 0.0));
-    EXPECT_EQ(search_dat(cells, 2, "double", 8, "scratch"), tmp);
-    EXPECT_EQ(search_dat(cells, 2, "float", 8, "scratch"), nullptr);
-    op_dat twin = op_decl_dat_temp(cells, 1, "double", (double*)nullptr, "scratch");  // other dim: allowed
-    EXPECT_EQ(op_free_dat_temp<double>(tmp), 1);
-    EXPECT_EQ(search_dat(cells, 2, "double", 8, "scratch"), nullptr);
-    EXPECT_EQ(OP_dat_list->dat, twin);
-
-    float f[4] = {1.5f, 2.0f, -3.0f, 4.25f}, part[2] = {};
-    op_dat df = op_decl_dat(cells, 2, "float", f, "f");
-    op_fetch_data_idx(df, part, 1, 1);
-    EXPECT_EQ(std::vector<float>(part, part + 2), (std::vector<float>{-3.0f, 4.25f}));
-    testsupport::ScratchDir dir("op_dumps");
-    op_print_dat_to_txtfile(df, dir.file("f.txt").c_str());
-    EXPECT_EQ(slurp(dir.file("f.txt")), "2 2\n1.500000 2.000000 \n-3.000000 4.250000 \n");
-    op_print_dat_to_binfile(df, dir.file("f.bin").c_str());
-    const std::string bin = slurp(dir.file("f.bin"));
-    const int header[2] = {2, 2};
-    ASSERT_EQ(bin.size(), sizeof header + sizeof f);
-    EXPECT_EQ(std::memcmp(bin.data(), header, sizeof header), 0);
-    EXPECT_EQ(std::memcmp(bin.data() + sizeof header, f, sizeof f), 0);
-}
-
-TEST_F(OpDeclarations, TimingFilesReportEveryRecordThatRan)
+TEST_F(OpDeclarations, TimingAndDiagnosticTablesListWhatRanAndWhatIsDeclared)
 {
     // Records 0 (direct) and 2 (indirect) ran; record 1 did not and is left out.
     op_timing_realloc(2);
@@ -158,41 +117,41 @@ TEST_F(OpDeclarations, TimingFilesReportEveryRecordThatRan)
     indirect.transfer = 1.0e9f;
     indirect.transfer2 = 2.0e9f;
     OP_plan_time = 0.25;
-
-    testsupport::ScratchDir dir("op_reports");
-    op_timings_to_csv(dir.file("t.csv").c_str());
-    EXPECT_EQ(slurp(dir.file("t.csv")),
-              "rank,thread,nranks,nthreads,count,total time,plan time,mpi time,GB used,GB total,kernel name\n"
-              "0,0,1,1,3,2.000000,0.000000,0.000000,4.000000,0.000000,kernel_direct\n"
-              "0,0,1,1,2,1.000000,0.250000,0.000000,1.000000,2.000000,kernel_indirect\n");
-
-    op_timing_output_2_file(dir.file("t.txt").c_str());
-    EXPECT_EQ(slurp(dir.file("t.txt")),
-              "\n  count     time     GB/s     GB/s   kernel name "
-              "\n ----------------------------------------------- \n"
-              "      3    2.0000   2.0000            kernel_direct \n"
-              "      2    1.0000   1.0000   2.0000   kernel_indirect \n"
-              "Total kernel time = 3.000000\n");
-
     ::testing::internal::CaptureStdout();
-    op_timings_to_csv("/nonexistent/dir/t.csv");
+    op_timing_output();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "ERROR: Failed to open file for writing: '/nonexistent/dir/t.csv'\n");
+              "\n  count   plan time     MPI time(std)        time(std)           GB/s      GB/s   kernel name "
+              "\n -------------------------------------------------------------------------------------------\n"
+              "      3;    0.0000;    0.0000(  0.0000);    2.0000(  0.0000);    2.0000;         ;   kernel_direct \n"
+              "      2;    0.2500;    0.0000(  0.0000);    1.0000(  0.0000);   1.0000;   2.0000;   kernel_indirect \n"
+              "Total plan time:   0.2500\n");
+
+    op_set edges = op_decl_set(2, "edges");
+    op_set cells = op_decl_set(3, "cells");
+    int table[4] = {0, 1, 1, 2};
+    op_decl_map(edges, cells, 2, table, "e2c");
+    float f[3] = {};
+    op_decl_dat(cells, 1, "float", f, "depth");
+    OP_diags = 2;
+    ::testing::internal::CaptureStdout();
+    op_diagnostic_output();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "\n  OP diagnostic output\n  --------------------\n\n       set       size\n  -------------------\n"
+              "     edges          2\n     cells          3\n"
+              "\n       map        dim       from         to\n  -----------------------------------------\n"
+              "       e2c          2      edges      cells\n"
+              "\n       dat        dim        set\n  ------------------------------\n"
+              "     depth          1      cells\n\n");
 }
 
-TEST_F(OpDeclarationsDeathTest, DeclarationAndAccessErrorsStopWithTheirMessages)
+TEST_F(OpDeclarationsDeathTest, DeclarationErrorsStopWithTheirMessages)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     op_set a = op_decl_set(0, "empty");
     op_set two = op_decl_set(2, "two");
     int table[2] = {0, 5};
     float data[2] = {0};
-    char bytes[2] = {1, 2};
-    op_dat d = op_decl_dat(two, 1, "float", data, "v");
-    op_dat odd = op_decl_dat(two, 1, "char", bytes, "odd");
-    op_decl_dat_temp(two, 2, "double", (double*)nullptr, "scratch");
-    testsupport::ScratchDir dir("op_dump_errors");
-    const std::pair<std::function<void()>, std::string> exit255[] = {
+    const std::pair<std::function<void()>, std::string> cases[] = {
         {[&] { op_decl_set(-1, "bad"); }, " op_decl_set error -- negative/zero size for set: bad\n"},
         {[&] { op_decl_map(nullptr, a, 1, table, "m"); }, " op_decl_map error -- invalid 'from' set for map m"},
         {[&] { op_decl_map(a, nullptr, 1, table, "m"); }, "op_decl_map error -- invalid 'to' set for map m"},
@@ -203,15 +162,5 @@ TEST_F(OpDeclarationsDeathTest, DeclarationAndAccessErrorsStopWithTheirMessages)
         {[&] { check_map("checked", two, two, 1, table); },
          "op_decl_map error -- invalid data for map checked\nelement = 1, dimension = 0, map = 5\n"},
     };
-    for (const auto& [run, message] : exit255) OP_EXPECT_EXIT(run(), 255, message);
-    const std::pair<std::function<void()>, std::string> exit2[] = {
-        {[&] { op_decl_dat_temp(two, 2, "double", (double*)nullptr, "scratch"); },
-         "op_dat with name scratch already exists, cannot create temporary op_dat\n"},
-        {[&] { op_fetch_data_idx(d, data, 1, 2); }, "op_fetch_data: Indices not within range of elements held in v\n"},
-        {[&] { op_fetch_data_idx(d, data, -1, 0); }, "Indices not within range"},
-        {[&] { op_print_dat_to_txtfile(odd, dir.file("odd.txt").c_str()); },
-         "Unknown type char, cannot be written to file"},
-        {[&] { op_print_dat_to_binfile(d, "/nonexistent/dir/f.bin"); }, "can't open file /nonexistent/dir/f.bin\n"},
-    };
-    for (const auto& [run, message] : exit2) OP_EXPECT_EXIT(run(), 2, message);
+    for (const auto& [run, message] : cases) OP_EXPECT_EXIT(run(), 255, message);
 }

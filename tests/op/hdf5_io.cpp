@@ -1,4 +1,4 @@
-// Sets, maps and data read from HDF5 files written with the C API, and data written back with their attributes.
+// Sets, maps and data read from HDF5 files written with the C API, with type conversion, and the reader's errors.
 #include <gtest/gtest.h>
 #include <hdf5.h>
 
@@ -8,7 +8,6 @@
 
 #include "op/op_hdf5.h"
 #include "op/op_openmp_decl.h"
-#include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "tests/op/OpFixture.hpp"
 
@@ -119,58 +118,4 @@ TEST_F(OpHdf5DeathTest, ReaderErrorsStopWithCodeTwo)
          optest::aroundFile("Dataset 'Cells/Nothing' not found in file '", "'\n")},
     };
     for (const auto& [run, regex] : cases) OP_EXPECT_EXIT_RE(run(), 2, regex);
-}
-
-TEST_F(OpHdf5, WritingCreatesGroupsAndAttributesAndUpdatesInPlace)
-{
-    testsupport::ScratchDir dir("op_hdf5_write");
-    const std::string file = dir.file("results.h5");
-    op_set cells = op_decl_set(3, "cells");
-    float depth[6] = {0.1f, 0.2f, 1.1f, 1.2f, 2.1f, 2.2f};
-    int ids[3] = {4, 5, 6};
-    op_dat dd = op_decl_dat(cells, 2, "float", depth, "depth");
-    op_dat di = op_decl_dat(cells, 1, "int", ids, "ids");
-
-    // Written where asked (creating file and groups), then updated in place with the attributes kept.
-    op_fetch_data_hdf5_file_path(dd, file.c_str(), "RESULTS/depth/0000001");
-    op_fetch_data_hdf5_file(di, file.c_str());
-    depth[0] = 9.5f;
-    op_fetch_data_hdf5(dd, file.c_str(), "RESULTS/depth/0000001");
-    depth[0] = 0.0f;
-
-    // h5dump shows the dataset's shape and its three attributes with their values.
-    const testsupport::ProcessResult dump =
-        testsupport::runProcess("h5dump -A -d /RESULTS/depth/0000001 " + testsupport::shellQuote(file));
-    ASSERT_EQ(dump.status, 0) << dump.err;
-    for (const char* part : {"DATASPACE  SIMPLE { ( 3, 2 ) / ( 3, 2 ) }", "ATTRIBUTE \"dim\"", "(0): 2",
-                             "ATTRIBUTE \"size\"", "(0): 8", "ATTRIBUTE \"type\"", "STRSIZE 5;", "(0): \"float\""})
-        EXPECT_NE(dump.out.find(part), std::string::npos) << part << "\n" << dump.out;
-
-    // Data of another type or shape are refused with the reason, and the dataset stays as it was.
-    int i2[6] = {};
-    double d1[3] = {};
-    const auto reason = [&](op_dat d) {
-        try {
-            op_fetch_data_hdf5(d, file.c_str(), "RESULTS/depth/0000001");
-        } catch (const op_write_error& error) {
-            return std::string(error.what());
-        }
-        return std::string("written");
-    };
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(reason(op_decl_dat(cells, 2, "int", i2, "b")),
-              "dat.type float in file " + file + " and type int do not match");
-    EXPECT_EQ(reason(op_decl_dat(cells, 1, "int", ids, "e")), "dat.size 8 in file " + file + " and dim 1 do not match");
-    EXPECT_EQ(reason(op_decl_dat(cells, 1, "double", d1, "c")),
-              "dat.dim 2 in file " + file + " and dim 1 do not match");
-    ::testing::internal::GetCapturedStdout();
-
-    // Read back through the framework: the values of the last write.
-    op_dat back = op_decl_dat_hdf5(cells, 2, "float", file.c_str(), "RESULTS/depth/0000001");
-    EXPECT_EQ(std::vector<float>((float*)back->data, (float*)back->data + 6),
-              (std::vector<float>{9.5f, 0.2f, 1.1f, 1.2f, 2.1f, 2.2f}));
-    op_dat backIds = op_decl_dat_hdf5(cells, 1, "int", file.c_str(), "ids");
-    EXPECT_EQ(std::vector<int>((int*)backIds->data, (int*)backIds->data + 3), (std::vector<int>{4, 5, 6}));
-    EXPECT_TRUE(op_type_equivalence("float:soa", "real") && op_type_equivalence("integer", "int"));
-    EXPECT_FALSE(op_type_equivalence("long", "long")) << "long belongs to no group";
 }

@@ -45,7 +45,10 @@ TEST(FatalAssertion, PrintsMessageOrConditionWithSourcePathWithoutExtensionAndLi
     });
     EXPECT_EQ(withoutMessage, " -> cells == 2" + where + std::to_string(line) + ", version v3.0.0\n");
     EXPECT_NO_THROW(HYDROVA_ASSERT(cells == 3, "never printed"));
-    // Only the file name's extension is dropped.
+}
+
+TEST(FatalAssertion, SourcePathDropsOnlyTheExtensionOfTheFileName)
+{
     EXPECT_EQ(hydrova::assertionSourcePath("src/v1.2/main.cpp"), "src/v1.2/main");
     EXPECT_EQ(hydrova::assertionSourcePath("src/v1.2/main"), "src/v1.2/main");
 }

@@ -39,6 +39,9 @@ protected:
     int threads_ = 1;
 };
 
+/// The fixture by the name the loop tests of other folders use (thread counts are restored by OpTest itself).
+using ThreadedOpTest = OpTest;
+
 /// Regular expression matching `text` literally.
 inline std::string literal(const std::string& text)
 {

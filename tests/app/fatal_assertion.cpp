@@ -37,29 +37,18 @@ TEST(FatalAssertion, PrintsMessageOrConditionWithSourcePathWithoutExtensionAndLi
         line = __LINE__ + 1;
         HYDROVA_ASSERT(cells > 4, "only " << cells << " cells");
     });
-    EXPECT_EQ(withMessage, " -> only 3 cells, in file: tests/app/fatal_assertion on line " + std::to_string(line) +
-                               ", version v3.0.0\n");
-
+    const std::string where = ", in file: tests/app/fatal_assertion on line ";
+    EXPECT_EQ(withMessage, " -> only 3 cells" + where + std::to_string(line) + ", version v3.0.0\n");
     const std::string withoutMessage = fatalOutput([&] {
         line = __LINE__ + 1;
         HYDROVA_ASSERT(cells == 2, "");
     });
-    EXPECT_EQ(withoutMessage, " -> cells == 2, in file: tests/app/fatal_assertion on line " + std::to_string(line) +
-                                  ", version v3.0.0\n");
-}
-
-TEST(FatalAssertion, AHoldingConditionDoesNothing)
-{
-    std::ostringstream captured;
-    std::streambuf* const previous = std::cerr.rdbuf(captured.rdbuf());
-    EXPECT_NO_THROW(HYDROVA_ASSERT(1 + 1 == 2, "never printed"));
-    std::cerr.rdbuf(previous);
-    EXPECT_EQ(captured.str(), "");
+    EXPECT_EQ(withoutMessage, " -> cells == 2" + where + std::to_string(line) + ", version v3.0.0\n");
+    EXPECT_NO_THROW(HYDROVA_ASSERT(cells == 3, "never printed"));
 }
 
 TEST(FatalAssertion, SourcePathDropsOnlyTheExtensionOfTheFileName)
 {
-    EXPECT_EQ(hydrova::assertionSourcePath("src/simulation/TERRAcommon_op.cpp"), "src/simulation/TERRAcommon_op");
+    EXPECT_EQ(hydrova::assertionSourcePath("src/v1.2/main.cpp"), "src/v1.2/main");
     EXPECT_EQ(hydrova::assertionSourcePath("src/v1.2/main"), "src/v1.2/main");
-    EXPECT_EQ(hydrova::assertionSourcePath("src/main_simulation.cpp"), "src/main_simulation");
 }

@@ -1,12 +1,14 @@
 // Shared pieces of the mesh-framework tests: a fixture that starts and shuts the framework down around each test,
-// exit-path expectations that see standard output, and a small triangle-strip mesh.
+// exit-path expectations that see standard output, and a triangle-strip mesh with its edges in shuffled order.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <omp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,7 @@
 
 namespace optest {
 
-/// Starts the framework quietly (diagnostics 0) and shuts it down after the test.
+/// Starts the framework quietly (diagnostics 0) and shuts it down after the test, restoring the thread count.
 class OpTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -24,31 +26,21 @@ protected:
         ::testing::internal::GetCapturedStdout();
         OP_part_size = 0;
         OP_maps_base_index = 0;
-    }
-    void TearDown() override
-    {
-        op_exit();
-        OP_diags = 0;
-        OP_part_size = 0;
-        OP_maps_base_index = 0;
-    }
-};
-
-/// OpTest for tests that change the OpenMP thread count: the count is restored afterwards.
-class ThreadedOpTest : public OpTest {
-protected:
-    void SetUp() override
-    {
-        OpTest::SetUp();
         threads_ = omp_get_max_threads();
     }
     void TearDown() override
     {
+        op_exit();
         omp_set_num_threads(threads_);
-        OpTest::TearDown();
+        OP_diags = 0;
+        OP_part_size = 0;
+        OP_maps_base_index = 0;
     }
     int threads_ = 1;
 };
+
+/// The fixture by the name the loop tests of other folders use (thread counts are restored by OpTest itself).
+using ThreadedOpTest = OpTest;
 
 /// Regular expression matching `text` literally.
 inline std::string literal(const std::string& text)
@@ -69,16 +61,6 @@ inline std::string aroundFile(const std::string& before, const std::string& afte
 }
 
 /// Runs `statement` with standard output joined to standard error, so that death-test regexes see printf output.
-#define OP_EXPECT_EXIT(statement, code, message) \
-    EXPECT_EXIT(                                 \
-        {                                        \
-            fflush(stdout);                      \
-            dup2(2, 1);                          \
-            statement;                           \
-        },                                       \
-        ::testing::ExitedWithCode(code), ::optest::literal(message))
-
-/// As OP_EXPECT_EXIT, with a regular expression for the message.
 #define OP_EXPECT_EXIT_RE(statement, code, regex) \
     EXPECT_EXIT(                                  \
         {                                         \
@@ -87,10 +69,11 @@ inline std::string aroundFile(const std::string& before, const std::string& afte
             statement;                            \
         },                                        \
         ::testing::ExitedWithCode(code), regex)
+#define OP_EXPECT_EXIT(statement, code, message) OP_EXPECT_EXIT_RE(statement, code, ::optest::literal(message))
 
-/// Interior edges of a structured nx x ny rectangle of squares, each cut into a lower and an upper triangle
-/// (cells 2*(j*nx+i) and 2*(j*nx+i)+1). Every edge has two cells (left, right); `neighbours` gives three neighbour
-/// cells per cell, the cell itself where it lies on the boundary.
+/// Interior edges of a structured nx x ny rectangle of squares, each cut into a lower and an upper triangle, listed
+/// in an order shuffled by `seed` (none for seed 0). Every edge has two cells (left, right); `neighbours` gives three
+/// neighbour cells per cell, the cell itself where it lies on the boundary.
 struct TriangleMesh {
     int ncells = 0;
     std::vector<int> edgeCells;   ///< 2 per edge
@@ -98,36 +81,31 @@ struct TriangleMesh {
     int nedges() const { return (int)edgeCells.size() / 2; }
 };
 
-inline TriangleMesh makeTriangleMesh(int nx, int ny)
+inline TriangleMesh makeTriangleMesh(int nx, int ny, unsigned seed = 0)
 {
     TriangleMesh m;
     m.ncells = 2 * nx * ny;
-    m.neighbours.assign(3 * m.ncells, -1);
-    auto lower = [nx](int i, int j) { return 2 * (j * nx + i); };
-    auto upper = [nx](int i, int j) { return 2 * (j * nx + i) + 1; };
-    auto link = [&m](int a, int b) {
-        m.edgeCells.push_back(a);
-        m.edgeCells.push_back(b);
-        for (int k = 0; k < 3; ++k)
-            if (m.neighbours[3 * a + k] < 0) {
-                m.neighbours[3 * a + k] = b;
-                break;
-            }
-        for (int k = 0; k < 3; ++k)
-            if (m.neighbours[3 * b + k] < 0) {
-                m.neighbours[3 * b + k] = a;
-                break;
-            }
-    };
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i) {
-            link(lower(i, j), upper(i, j));
-            if (i + 1 < nx) link(lower(i, j), upper(i + 1, j));
-            if (j + 1 < ny) link(upper(i, j), lower(i, j + 1));
+            const int lower = 2 * (j * nx + i);  // its upper triangle is lower + 1
+            m.edgeCells.insert(m.edgeCells.end(), {lower, lower + 1});
+            if (i + 1 < nx) m.edgeCells.insert(m.edgeCells.end(), {lower, lower + 3});
+            if (j + 1 < ny) m.edgeCells.insert(m.edgeCells.end(), {lower + 1, lower + 2 * nx});
         }
-    for (int c = 0; c < m.ncells; ++c)
-        for (int k = 0; k < 3; ++k)
-            if (m.neighbours[3 * c + k] < 0) m.neighbours[3 * c + k] = c;
+    std::vector<int> order(m.nedges());
+    for (int i = 0; i < m.nedges(); ++i) order[i] = i;
+    if (seed != 0) std::shuffle(order.begin(), order.end(), std::mt19937(seed));
+    std::vector<int> edges = m.edgeCells;
+    m.neighbours.assign(3 * m.ncells, -1);
+    for (int i = 0; i < m.nedges(); ++i) {
+        m.edgeCells[2 * i] = edges[2 * order[i]];
+        m.edgeCells[2 * i + 1] = edges[2 * order[i] + 1];
+        for (int side = 0; side < 2; ++side) {
+            const int c = m.edgeCells[2 * i + side];
+            *std::find(&m.neighbours[3 * c], &m.neighbours[3 * c + 3], -1) = m.edgeCells[2 * i + 1 - side];
+        }
+    }
+    for (int c = 0; c < m.ncells; ++c) std::replace(&m.neighbours[3 * c], &m.neighbours[3 * c + 3], -1, c);
     return m;
 }
 

@@ -85,14 +85,30 @@ void writePlaneGrid(const std::string& path, double noDataX = 1e9, double consta
         }
 }
 
-bool crosses(Point a, Point b, Point c, Point d)
+gis::VectorLayer layerOf(const ScratchDir& dir, const std::string& file, const std::string& role)
 {
-    // Orientation as a signed distance, with points within 1 micrometre of a line counted as on it.
+    return gis::VectorLayer(gis::LayerRef::parse(dir.file(file)), role);
+}
+
+/// Mesh edges that cross the lines, leaving out the strip of width `margin` along the bottom and top of the domain
+/// (where lines are joined to its edge). Points within 1 micrometre of a line count as on it.
+int crossings(const setup::TriMesh& mesh, const setup::MeshGeometry& g, const std::vector<std::vector<Point>>& lines,
+              double margin)
+{
     auto side = [](Point p, Point q, Point r) {
         const double o = ((q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x)) / std::hypot(q.x - p.x, q.y - p.y);
         return std::fabs(o) < 1e-6 ? 0 : (o > 0 ? 1 : -1);
     };
-    return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
+    int n = 0;
+    for (int e = 0; e < g.nEdges; ++e) {
+        const Point a{mesh.x[g.edgeNodes[2 * e]] - X0, mesh.y[g.edgeNodes[2 * e]] - Y0};
+        const Point b{mesh.x[g.edgeNodes[2 * e + 1]] - X0, mesh.y[g.edgeNodes[2 * e + 1]] - Y0};
+        if (std::min({a.y, b.y, 500 - a.y, 500 - b.y}) < margin) continue;
+        for (const auto& l : lines)
+            for (size_t k = 1; k < l.size(); ++k)
+                n += side(a, b, l[k - 1]) * side(a, b, l[k]) < 0 && side(l[k - 1], l[k], a) * side(l[k - 1], l[k], b) < 0;
+    }
+    return n;
 }
 
 }  // namespace
@@ -101,15 +117,14 @@ TEST(GisMesh, BuildingsBreaklinesAndRefinementMeetTheBounds)
 {
     ScratchDir dir("gis-mesh");
     writeLayers(dir);
-    using gis::LayerRef;
     gis::MeshLayers L;
     L.size = 20;
-    L.domain = gis::VectorLayer(LayerRef::parse(dir.file("domain.geojson")), "domain").polygons();
-    L.holes = gis::VectorLayer(LayerRef::parse(dir.file("buildings.geojson")), "holes").polygons();
-    L.breaklines = gis::VectorLayer(LayerRef::parse(dir.file("breaklines.geojson")), "breaklines").lines();
-    for (const auto& p : gis::VectorLayer(LayerRef::parse(dir.file("refine.geojson")), "refine").polygons("size", true))
+    L.domain = layerOf(dir, "domain.geojson", "domain").polygons();
+    L.holes = layerOf(dir, "buildings.geojson", "holes").polygons();
+    L.breaklines = layerOf(dir, "breaklines.geojson", "breaklines").lines();
+    for (const auto& p : layerOf(dir, "refine.geojson", "refine").polygons("size", true))
         L.refinement.push_back({p, p.value});
-    L.boundaries = gis::VectorLayer(LayerRef::parse(dir.file("bounds.geojson")), "boundaries").lines("name");
+    L.boundaries = layerOf(dir, "bounds.geojson", "boundaries").lines("name");
     const setup::TriMesh mesh = gis::meshLayers(L, "layers");
 
     const gis::MeshQuality q = gis::meshQuality(mesh);
@@ -136,16 +151,7 @@ TEST(GisMesh, BuildingsBreaklinesAndRefinementMeetTheBounds)
     EXPECT_NEAR(boundary, 2 * (1000 + 500) + 50 * 44, 1e-3);
 
     // Breaklines are mesh edges: no edge crosses them (beyond the strip along the edge where they are joined to it).
-    const std::vector<std::vector<Point>> breaklines = {{{50, 100}, {250, 120}, {280, 450}}, {{700, 20}, {900, 480}}};
-    int crossings = 0;
-    for (int e = 0; e < g.nEdges; ++e) {
-        const Point a{mesh.x[g.edgeNodes[2 * e]] - X0, mesh.y[g.edgeNodes[2 * e]] - Y0};
-        const Point b{mesh.x[g.edgeNodes[2 * e + 1]] - X0, mesh.y[g.edgeNodes[2 * e + 1]] - Y0};
-        if (std::min({a.y, b.y, 500 - a.y, 500 - b.y}) < L.size) continue;
-        for (const auto& bl : breaklines)
-            for (size_t k = 1; k < bl.size(); ++k) crossings += crosses(a, b, bl[k - 1], bl[k]);
-    }
-    EXPECT_EQ(crossings, 0);
+    EXPECT_EQ(crossings(mesh, g, {{{50, 100}, {250, 120}, {280, 450}}, {{700, 20}, {900, 480}}}, L.size), 0);
 
     // Node strings: on the boundary, from the line's first point to its last, 500 m long.
     ASSERT_EQ(mesh.strings.size(), 2u);
@@ -180,23 +186,15 @@ TEST(GisMesh, LinesMeetingAtSmallAnglesLeaveNoSliver)
         dir.write("lines.geojson", layer(features));
         gis::MeshLayers L;
         L.size = 20;
-        L.domain = gis::VectorLayer(gis::LayerRef::parse(dir.file("domain.geojson")), "domain").polygons();
-        L.breaklines = gis::VectorLayer(gis::LayerRef::parse(dir.file("lines.geojson")), "breaklines").lines();
+        L.domain = layerOf(dir, "domain.geojson", "domain").polygons();
+        L.breaklines = layerOf(dir, "lines.geojson", "breaklines").lines();
         L.snap = 0;
         EXPECT_LT(gis::meshQuality(gis::meshLayers(L, "lines")).minAngle, 20.0) << c.what << ", taken as drawn";
         L.snap = -1;
         const setup::TriMesh mesh = gis::meshLayers(L, "lines");
         EXPECT_GE(gis::meshQuality(mesh).minAngle, 20.0) << c.what;
         // The first line stays a line of mesh edges: no edge crosses it (beyond the strip along the domain edge).
-        const setup::MeshGeometry g = setup::computeGeometry(mesh);
-        int crossings = 0;
-        for (int e = 0; e < g.nEdges; ++e) {
-            const Point a{mesh.x[g.edgeNodes[2 * e]] - X0, mesh.y[g.edgeNodes[2 * e]] - Y0};
-            const Point b{mesh.x[g.edgeNodes[2 * e + 1]] - X0, mesh.y[g.edgeNodes[2 * e + 1]] - Y0};
-            if (std::min({a.y, b.y, 500 - a.y, 500 - b.y}) < L.size) continue;
-            for (size_t k = 1; k < c.lines[0].size(); ++k) crossings += crosses(a, b, c.lines[0][k - 1], c.lines[0][k]);
-        }
-        EXPECT_EQ(crossings, 0) << c.what;
+        EXPECT_EQ(crossings(mesh, setup::computeGeometry(mesh), {c.lines[0]}, L.size), 0) << c.what;
     }
 }
 

@@ -8,6 +8,10 @@
 
 namespace setuptest {
 
+/// GEOMETRY keys of the channel's processes: the strings left and right, the region "lake" of material 1.
+inline const std::string kStringsAndLake =
+    R"("STRINGDEF": [{"name": "left"}, {"name": "right"}], "REGIONDEF": [{"name": "lake", "index": [1]}])";
+
 /// Writes `meshFile` in `dir` (20 m x 4 m, 10 x 2 rectangles, flat bed at 0, material 1 for x < 10 m, 2 beyond;
 /// strings left, right, bottom, top) and setup.json naming it, with the GEOMETRY keys `geometryKeys` after the
 /// mesh file and the HYDRAULICS block `hydraulics`.

@@ -1,13 +1,12 @@
 // Model files of the set-up program run by the simulation: the water volume in the domain follows what the
 // boundary conditions and sources of the command file promise.
 #include <gtest/gtest.h>
-#include <hdf5.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "setup/ChannelCase.hpp"
+#include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Tolerance.hpp"
@@ -15,21 +14,9 @@
 using testsupport::program;
 using testsupport::runProcess;
 using testsupport::ScratchDir;
+using testsupport::h5::readValues;
 
 namespace {
-
-std::vector<float> readFloats(hid_t file, const std::string& path)
-{
-    const hid_t d = H5Dopen2(file, path.c_str(), H5P_DEFAULT);
-    EXPECT_GE(d, 0) << path;
-    if (d < 0) return {};
-    const hid_t s = H5Dget_space(d);
-    std::vector<float> values(static_cast<std::size_t>(H5Sget_simple_extent_npoints(s)));
-    H5Dread(d, H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
-    H5Sclose(s);
-    H5Dclose(d);
-    return values;
-}
 
 /// Water volume [m^3] at the start and after `seconds` of a run on a 20 m x 4 m box of 10 x 2
 /// rectangles (flat bed at 0, material 1 for x < 10 m, 2 beyond; strings left, right, bottom, top).
@@ -37,13 +24,10 @@ struct Volumes {
     double first = -1.0, last = -1.0;
 };
 
-Volumes run(const std::string& hydraulics, double seconds,
-            const std::string& strings = R"([{"name": "left"}, {"name": "right"}])")
+Volumes run(const std::string& hydraulics, double seconds)
 {
     ScratchDir dir("setup-whole-run");
-    setuptest::writeChannelCase(dir, "box.2dm",
-                                R"("STRINGDEF": )" + strings + R"(, "REGIONDEF": [{"name": "lake", "index": [1]}])",
-                                hydraulics);
+    setuptest::writeChannelCase(dir, "box.2dm", setuptest::kStringsAndLake, hydraulics);
     // Output at `seconds`; the run goes on beyond it so that the output time is reached whatever the last step.
     dir.write("config.json", R"({"SIMULATION": {"TIME": {"start": 0, "end": )" + std::to_string(1.5 * seconds) +
                                  R"(, "out": )" + std::to_string(seconds) + R"(}, "OUTPUT": ["water_depth"]}})");
@@ -54,20 +38,16 @@ Volumes run(const std::string& hydraulics, double seconds,
     Volumes v;
     if (s.status != 0 || r.status != 0) return v;
 
-    const hid_t model = H5Fopen(dir.file("model.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    const hid_t results = H5Fopen(dir.file("results.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    const auto area = readFloats(model, "CellsAll/GeomArea");
-    const auto bed = readFloats(model, "CellsAll/BottomEl");
+    const auto area = readValues(dir.file("model.h5"), "CellsAll/GeomArea");
+    const auto bed = readValues(dir.file("model.h5"), "CellsAll/BottomEl");
     auto volume = [&](const char* record) {
-        const auto state = readFloats(results, std::string("RESULTS/CellsAll/HydState/") + record);
+        const auto state = readValues(dir.file("results.h5"), std::string("RESULTS/CellsAll/HydState/") + record);
         double sum = 0.0;
         for (std::size_t c = 0; c < area.size() && 3 * c < state.size(); ++c) sum += (state[3 * c] - bed[c]) * area[c];
         return sum;
     };
     v.first = volume("0000000");
     v.last = volume("0000001");
-    H5Fclose(results);
-    H5Fclose(model);
     return v;
 }
 

@@ -1,0 +1,545 @@
+// The mesh of the set-up: 2DM reading and writing, geometry (normals, sizes, signs, neighbours, weights, numbering),
+// node strings cut into pieces, generated rectangles, and the located messages for bad meshes and strings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numeric>
+#include <random>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "setup/mesh/Geometry.hpp"
+#include "setup/mesh/MeshGenerator.hpp"
+#include "setup/mesh/TextInput.hpp"
+#include "support/Process.hpp"
+#include "support/ScratchDir.hpp"
+#include "support/Tolerance.hpp"
+
+using namespace setup;
+
+namespace {
+
+TriMesh parse(const std::string& text, const std::string& name = "test.2dm")
+{
+    std::istringstream in(text);
+    return parse2dm(in, name);
+}
+
+TriMesh rectangle(double lx, double ly, int nx, int ny)
+{
+    RectangleSpec spec;
+    spec.lengthX = lx;
+    spec.lengthY = ly;
+    spec.cellsX = nx;
+    spec.cellsY = ny;
+    return generateRectangle(spec);
+}
+
+/// Edge joining the nodes with file ids a and b (node indices equal ids - 1 in these meshes), or -1.
+int edgeBetween(const MeshGeometry& g, int a, int b)
+{
+    for (int e = 0; e < g.nEdges; ++e) {
+        const int p = g.edgeNodes[2 * e] + 1, q = g.edgeNodes[2 * e + 1] + 1;
+        if ((p == a && q == b) || (p == b && q == a)) return e;
+    }
+    return -1;
+}
+
+int cellAt(const MeshGeometry& g, double x, double y)
+{
+    for (int c = 0; c < g.nCells; ++c)
+        if (std::abs(g.centroid[2 * c] - x) < 1e-9 && std::abs(g.centroid[2 * c + 1] - y) < 1e-9) return c;
+    return -1;
+}
+
+int localOf(const MeshGeometry& g, int c, int e)
+{
+    for (int j = 0; j < 3; ++j)
+        if (g.cellEdges[3 * c + j] == e) return j;
+    return -1;
+}
+
+/// Conventions that hold on any mesh: each cell's boundary is closed by its outward normals, edge j joins nodes j
+/// and j+1, neighbour and sign agree with the edge's cells, normals are unit and point out of the left cell, and
+/// within a tile an inner edge's left cell has the lower number.
+void expectConsistent(const MeshGeometry& g)
+{
+    for (int c = 0; c < g.nCells; ++c) {
+        double sx = 0, sy = 0;
+        int trueNb = 0;
+        for (int j = 0; j < 3; ++j) {
+            const int e = g.cellEdges[3 * c + j], l = g.edgeCells[2 * e], r = g.edgeCells[2 * e + 1];
+            const int s = g.edgeSign[3 * c + j];
+            ASSERT_TRUE(l == c || r == c) << "cell " << c << " edge " << e;
+            EXPECT_EQ(s, l == c ? 1 : -1);
+            EXPECT_EQ(g.nbrCells[3 * c + j], l == c ? r : l);
+            trueNb += (l != r) ? 1 : 0;
+            const int a = g.topology[3 * c + j], b = g.topology[3 * c + (j + 1) % 3];
+            EXPECT_TRUE((g.edgeNodes[2 * e] == a && g.edgeNodes[2 * e + 1] == b) ||
+                        (g.edgeNodes[2 * e] == b && g.edgeNodes[2 * e + 1] == a));
+            sx += s * g.geomLeng[e] * g.normVect[2 * e];
+            sy += s * g.geomLeng[e] * g.normVect[2 * e + 1];
+            const double mx = 0.5 * (g.coordnts[3 * a] + g.coordnts[3 * b]) - g.centroid[2 * c];
+            const double my = 0.5 * (g.coordnts[3 * a + 1] + g.coordnts[3 * b + 1]) - g.centroid[2 * c + 1];
+            EXPECT_GT(s * (g.normVect[2 * e] * mx + g.normVect[2 * e + 1] * my), 0.0);
+        }
+        EXPECT_EQ(g.nrTrueNb[c], trueNb);
+        EXPECT_CLOSE(sx, 0.0, 1e-5, 0.0);
+        EXPECT_CLOSE(sy, 0.0, 1e-5, 0.0);
+        EXPECT_GT(g.geomArea[c], 0.0f);
+    }
+    for (int e = 0; e < g.nEdges; ++e) {
+        const int l = g.edgeCells[2 * e], r = g.edgeCells[2 * e + 1];
+        EXPECT_EQ(g.isBoundary(e), l == r);
+        if (l != r && l / kTileCells == r / kTileCells) EXPECT_LT(l, r);
+        EXPECT_CLOSE(std::hypot(g.normVect[2 * e], g.normVect[2 * e + 1]), 1.0, 1e-6, 0.0);
+    }
+}
+
+}  // namespace
+
+TEST(Mesh2dmReader, ReadsSparseIdsReorientsClockwiseTrianglesAndWritesBackUnchanged)
+{
+    TriMesh m = parse(
+        "MESH2D\nMESHNAME \"demo\"\n# a comment\n"
+        "E3T 10 5 7 9 3\n"   // counter-clockwise
+        "E3T 20 5 7 11 1\n"  // clockwise
+        "ND 5 0.0 0.0 1.5\nND 7 2.0 0.0 1.0\nND 9 0.0 2.0 2.0\nND 11 2.0 -2.0 0.5\n"
+        "NS 9 5\nNS 11 -7 low side\n");
+    EXPECT_EQ(m.nodeId, (std::vector<int>{5, 7, 9, 11}));
+    EXPECT_EQ(m.cellId, (std::vector<int>{10, 20}));
+    EXPECT_EQ(m.material, (std::vector<int>{3, 1}));
+    EXPECT_EQ(m.cellLine, (std::vector<int>{4, 5}));
+    EXPECT_DOUBLE_EQ(m.z[0], 1.5);
+    // The first triangle as given, the second turned counter-clockwise with the same nodes.
+    EXPECT_EQ(std::vector<int>(m.cellNodes.begin(), m.cellNodes.begin() + 3), (std::vector<int>{0, 1, 2}));
+    const int* t = &m.cellNodes[3];
+    EXPECT_GT((m.x[t[1]] - m.x[t[0]]) * (m.y[t[2]] - m.y[t[0]]) - (m.x[t[2]] - m.x[t[0]]) * (m.y[t[1]] - m.y[t[0]]), 0);
+    EXPECT_EQ(std::set<int>(t, t + 3), (std::set<int>{0, 1, 3}));
+    // The string spans two NS lines; its name is the rest of the line after the negative id.
+    ASSERT_EQ(m.strings.size(), 1u);
+    EXPECT_EQ(m.strings[0].name, "low side");
+    EXPECT_EQ(m.strings[0].nodes, (std::vector<int>{2, 0, 3, 1}));
+    EXPECT_EQ(m.strings[0].line, 10);
+    // Windows line endings and blank-padded cards.
+    const TriMesh w = parse("MESH2D\r\n  E3T 1 1 2 3 1\r\nND 1 0 0 0\r\nND 2 1 0 0\r\nND 3 0 1 0\r\n\r\nNS 1 -2 in\r\n");
+    ASSERT_EQ(w.strings.size(), 1u);
+    EXPECT_EQ(w.strings[0].name, "in");
+    EXPECT_EQ(w.strings[0].nodes, (std::vector<int>{0, 1}));
+
+    // Written and read back: a string of 12 ids goes over two NS lines.
+    m.strings[0].nodes = {2, 0, 3, 1, 2, 0, 3, 1, 2, 0, 3, 1};
+    testsupport::ScratchDir dir("mesh_reader");
+    write2dm(m, dir.file("a.2dm"));
+    const TriMesh b = read2dm(dir.file("a.2dm"));
+    EXPECT_EQ(b.nodeId, m.nodeId);
+    EXPECT_EQ(b.x, m.x);
+    EXPECT_EQ(b.y, m.y);
+    EXPECT_EQ(b.z, m.z);
+    EXPECT_EQ(b.cellId, m.cellId);
+    EXPECT_EQ(b.cellNodes, m.cellNodes);
+    EXPECT_EQ(b.material, m.material);
+    ASSERT_EQ(b.strings.size(), 1u);
+    EXPECT_EQ(b.strings[0].name, "low side");
+    EXPECT_EQ(b.strings[0].nodes, m.strings[0].nodes);
+}
+
+/// Every message for a bad mesh file, a bad mesh or a bad node-string request names the file, and the line or the
+/// element where one applies.
+TEST(MeshErrors, NameTheFileLineAndItem)
+{
+    const std::string nodes = "ND 1 0 0 0\nND 2 1 0 0\nND 3 0 1 0\nND 4 1 1 0\n", one = "MESH2D\nE3T 1 1 2 3 1\n";
+    testsupport::ScratchDir dir("mesh_errors");
+    TriMesh strings = rectangle(4.0, 2.0, 4, 2);
+    strings.strings.push_back({"gauge", {2, 7, 12}, 0});
+    strings.strings.push_back({"skew", {1, 5}, 9});  // (1,0) to (0,1): across a cell, not along an edge
+    strings.strings.push_back({"dot", {3}, 11});
+    strings.source = "m.2dm";
+    TriMesh twice = strings;
+    twice.strings.push_back({"left", {0, 5}, 12});
+    twice.strings.push_back({"skew", {0, 5}, 14});
+    const auto cut = [](const TriMesh& m, StringRequest r) { cutNodeStrings(m, computeGeometry(m), {r}); };
+    const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+        {[&] { parse("ND 1 0 0 0\n", "bad.2dm"); },
+         "bad.2dm:1: not a 2DM mesh: the first card is \"ND\", expected MESH2D"},
+        {[&] { parse(one + "E4Q 2 1 2 4 3 1\n" + nodes); },
+         "test.2dm:3: element card E4Q is not supported: the mesh must consist of E3T triangles only"},
+        {[&] { parse("MESH2D\nE6T 1 1 2 3 4 5 6 1\n" + nodes); },
+         "test.2dm:2: element card E6T is not supported: the mesh must consist of E3T triangles only"},
+        {[&] { parse(one + "E3T 7 1 2 8 1\n" + nodes); }, "test.2dm:3: element 7 uses unknown node 8"},
+        {[&] { parse(one + "E3T 9 1 2 5 1\n" + nodes + "ND 5 3 0 0\n"); }, "test.2dm:3: element 9 has zero area"},
+        {[&] { parse("MESH2D\nE3T 4 1 2 2 1\n" + nodes); }, "test.2dm:2: element 4 uses one node twice"},
+        {[&] { parse(one + nodes + "ND 3 5 5 0\n"); }, "test.2dm:7: node id 3 is defined twice"},
+        {[&] { parse(one + "E3T 1 2 4 3 1\n" + nodes); }, "test.2dm:3: element id 1 is defined twice"},
+        {[&] { parse(one + nodes + "NS 1 2\nNS 3 -12 inflow\n"); },
+         "test.2dm:7: node string \"inflow\" uses unknown node 12"},
+        {[&] { parse(one + nodes + "NS 1 2 3\n"); }, "test.2dm:7: node string is not terminated by a negative node id"},
+        {[&] { parse(one + nodes + "NS 1 2 outlet\n"); },
+         "test.2dm:7: node string: \"outlet\" is not a node id (a name must follow the negative id that ends the "
+         "string)"},
+        // Ids and materials whole, within int and not negative (never truncated or wrapped); coordinates finite.
+        {[&] { parse("MESH2D\nE3T 1 1 2 x 1\n" + nodes); },
+         "test.2dm:2: E3T card: the third node id \"x\" is not a positive whole number within the range of int"},
+        {[&] { parse("MESH2D\nE3T 1 4294967297 2 3 1\n" + nodes); },
+         "test.2dm:2: E3T card: the first node id \"4294967297\" is not a positive whole number within the range of "
+         "int"},
+        {[&] { parse("MESH2D\nE3T 1 1 2 3 1.5\n" + nodes); },
+         "test.2dm:2: E3T card: the material id \"1.5\" is not a non-negative whole number within the range of int"},
+        {[&] { parse("MESH2D\nE3T 1 1 2 3 -2\n" + nodes); },
+         "test.2dm:2: E3T card: the material id \"-2\" is not a non-negative whole number within the range of int"},
+        {[&] { parse("MESH2D\nE3T 1 1 2 3\n" + nodes); }, "test.2dm:2: E3T card: the material id is missing"},
+        {[&] { parse("MESH2D\nE3T -1 1 2 3 1\n" + nodes); },
+         "test.2dm:2: E3T card: the element id \"-1\" is not a positive whole number within the range of int"},
+        {[&] { parse(one + "ND 1 0 nan 0\n"); }, "test.2dm:3: ND card: the y coordinate \"nan\" is not a finite number"},
+        {[&] { parse(one + "ND 1 0 0 -inf\n"); }, "test.2dm:3: ND card: the elevation \"-inf\" is not a finite number"},
+        {[&] { parse(one + "ND 1 0 0\n"); }, "test.2dm:3: ND card: the elevation is missing"},
+        {[&] { parse(one + nodes + "NS 1 -4294967298 edge\n"); },
+         "test.2dm:7: NS card: the node id \"-4294967298\" is not a whole number within the range of int"},
+        {[&] { parse("MESH2D\n" + std::string(kMaxLineLength + 1, ' ') + "\n"); },
+         "test.2dm:2: the line is longer than 1 MB: this is not a 2DM mesh"},
+        {[&] { parse("MESH2D\n" + nodes); }, "test.2dm: the mesh has no E3T triangles"},
+        {[&] { parse(""); }, "test.2dm: empty file, expected a MESH2D mesh"},
+        {[&] { read2dm(dir.file("missing.2dm")); }, dir.file("missing.2dm") + ": cannot open the mesh file"},
+        // A device or a folder is refused before a byte is read (/dev/zero would be one endless line).
+        {[&] { read2dm("/dev/zero"); }, "/dev/zero: not a regular file (a folder or a device cannot be a mesh file)"},
+        {[&] { read2dm(dir.path()); }, dir.path() + ": not a regular file (a folder or a device cannot be a mesh file)"},
+        {[&] {
+             computeGeometry(parse(one + "E3T 2 2 1 4 1\nE3T 3 1 2 5 1\n"
+                                         "ND 1 0 0 0\nND 2 1 0 0\nND 3 0 1 0\nND 4 0 -1 0\nND 5 1 1 0\n"));
+         },
+         "test.2dm: the edge between nodes 1 and 2 is shared by more than two elements (element 1 (line 2), element 2 "
+         "(line 3), element 3 (line 4))"},
+        {[&] { computeGeometry(parse(one + "E3T 2 1 2 4 1\n" + nodes)); },
+         "test.2dm: element 1 (line 2) and element 2 (line 3) overlap: they lie on the same side of their common edge"},
+        {[&] { cut(strings, {"gauge"}); },
+         "m.2dm: node string \"gauge\" runs through the inside of the mesh (nodes 3 to 8): its upstream direction, "
+         "left or right, must be given"},
+        {[&] { cut(strings, {"skew", UpstreamSide::Left}); },
+         "m.2dm: node string \"skew\" (line 9) steps from node 2 to node 6, which are not joined by a mesh edge"},
+        {[&] { cut(strings, {"dot"}); }, "m.2dm: node string \"dot\" (line 11) has fewer than two nodes"},
+        {[&] { cut(strings, {"outlet"}); }, "m.2dm: node string \"outlet\" is not defined in the mesh"},
+        {[&] { cut(twice, {"left"}); }, "m.2dm: node string name \"left\" is used twice"},
+        {[&] { cut(twice, {"skew", UpstreamSide::Left}); },
+         "m.2dm: node string name \"skew\" is used twice (lines 9 and 14)"},
+    };
+    for (const auto& [action, message] : cases) {
+        SCOPED_TRACE(message);
+        try {
+            action();
+            ADD_FAILURE() << "no error";
+        } catch (const MeshError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
+
+TEST(MeshGeometry, TwoTrianglesMatchHandComputedValues)
+{
+    // Lower-right and upper-left halves of the square (0,0)-(2,2), cut along its diagonal.
+    const MeshGeometry g = computeGeometry(
+        parse("MESH2D\nE3T 1 1 2 3 1\nE3T 2 1 3 4 7\nND 1 0 0 0\nND 2 2 0 2\nND 3 2 2 4\nND 4 0 2 2\n"));
+    ASSERT_EQ(g.nCells, 2);
+    ASSERT_EQ(g.nEdges, 5);
+    expectConsistent(g);
+    const int lower = cellAt(g, 4.0 / 3, 2.0 / 3), upper = cellAt(g, 2.0 / 3, 4.0 / 3);
+    ASSERT_TRUE(lower >= 0 && upper >= 0);
+    EXPECT_FLOAT_EQ(g.geomArea[lower], 2.0f);
+    EXPECT_EQ(g.material[upper], 7);
+    EXPECT_FLOAT_EQ(g.bottomEl[lower], 2.0f);  // mean of 0, 2, 4
+
+    // The diagonal: length 2 sqrt 2, each centroid sqrt(2)/3 from it, the normal from lower-right to upper-left.
+    const int d = edgeBetween(g, 1, 3);
+    ASSERT_EQ(g.internalEdges, std::vector<int>{d});
+    const int l = g.edgeCells[2 * d];
+    EXPECT_EQ(l, std::min(lower, upper));
+    EXPECT_FLOAT_EQ(g.geomLeng[d], 2 * std::sqrt(2.0f));
+    const float sign = (l == lower) ? 1.0f : -1.0f;
+    EXPECT_FLOAT_EQ(g.normVect[2 * d], -sign / std::sqrt(2.0f));
+    EXPECT_FLOAT_EQ(g.normVect[2 * d + 1], sign / std::sqrt(2.0f));
+    EXPECT_FLOAT_EQ(g.charSize[2 * d], 2 * std::sqrt(2.0f) / 3);
+    EXPECT_FLOAT_EQ(g.charSize[2 * d + 1], 2 * std::sqrt(2.0f) / 3);
+    EXPECT_FLOAT_EQ(g.distCent[d], 2 * std::sqrt(2.0f) / 3);
+    EXPECT_FLOAT_EQ(g.unitCent[2 * d], g.normVect[2 * d]);
+    EXPECT_EQ(g.nbrCells[3 * lower + localOf(g, lower, d)], upper);
+
+    // The bottom boundary: the inner cell in both columns, outward normal, the inner cell mirrored for the sizes.
+    const int b = edgeBetween(g, 1, 2), jb = localOf(g, lower, b);
+    EXPECT_EQ(g.edgeCells[2 * b], lower);
+    EXPECT_EQ(g.edgeCells[2 * b + 1], lower);
+    EXPECT_FLOAT_EQ(g.normVect[2 * b + 1], -1.0f);
+    EXPECT_FLOAT_EQ(g.charSize[2 * b], 4.0f / 3);
+    EXPECT_FLOAT_EQ(g.charSize[2 * b + 1], 4.0f / 3);
+    EXPECT_FLOAT_EQ(g.distCent[b], 4.0f / 3);
+    EXPECT_EQ(g.edgeSign[3 * lower + jb], 1);
+    EXPECT_FLOAT_EQ(g.geomWght[6 * lower + 2 * jb], 0.0f);
+    // One neighbour: the weights give the gradient along the centroid offset (-2/3, 2/3): w = d / |d|^2.
+    const int jd = localOf(g, lower, d);
+    EXPECT_FLOAT_EQ(g.geomWght[6 * lower + 2 * jd], -0.75f);
+    EXPECT_FLOAT_EQ(g.geomWght[6 * lower + 2 * jd + 1], 0.75f);
+}
+
+TEST(MeshGeometry, FourTrianglesGiveUnequalSidesAndHandWorkedWeights)
+{
+    // A central triangle (0,0) (4,0) (0,4) with one triangle on each of its edges.
+    const MeshGeometry g = computeGeometry(
+        parse("MESH2D\nE3T 1 1 2 3 1\nE3T 2 1 5 2 1\nE3T 3 2 6 3 1\nE3T 4 3 7 1 1\n"
+              "ND 1 0 0 0\nND 2 4 0 0\nND 3 0 4 0\nND 5 2 -2 0\nND 6 4 4 0\nND 7 -2 2 0\n"));
+    ASSERT_EQ(g.nEdges, 9);
+    expectConsistent(g);
+    const int centre = cellAt(g, 4.0 / 3, 4.0 / 3), below = cellAt(g, 2, -2.0 / 3);
+    ASSERT_TRUE(centre >= 0 && below >= 0);
+    EXPECT_EQ(g.nrTrueNb[centre], 3);
+    EXPECT_FLOAT_EQ(g.geomArea[below], 4.0f);
+    // Edge (0,0)-(4,0): centroids 4/3 above and 2/3 below it, each side in its own column.
+    const int ab = edgeBetween(g, 1, 2);
+    const bool centreLeft = g.edgeCells[2 * ab] == centre;
+    EXPECT_FLOAT_EQ(g.charSize[2 * ab + (centreLeft ? 0 : 1)], 8.0f / 3);
+    EXPECT_FLOAT_EQ(g.charSize[2 * ab + (centreLeft ? 1 : 0)], 4.0f / 3);
+    EXPECT_FLOAT_EQ(g.distCent[ab], std::hypot(2.0f / 3, 2.0f));
+    // Offsets (2/3, -2), (4/3, 4/3), (-2, 2/3); sum d d^T = [[56, -8], [-8, 56]] / 9; w = M^-1 (2/3, -2).
+    const int jb = localOf(g, centre, ab);
+    EXPECT_EQ(g.nbrCells[3 * centre + jb], below);
+    EXPECT_FLOAT_EQ(g.geomWght[6 * centre + 2 * jb], 0.0625f);
+    EXPECT_FLOAT_EQ(g.geomWght[6 * centre + 2 * jb + 1], -0.3125f);
+}
+
+TEST(MeshGeometry, WeightsReproduceLinearBedGradientInEveryInteriorCell)
+{
+    TriMesh mesh = rectangle(30, 12, 10, 6);
+    std::mt19937 rng(7);  // inner nodes moved so that the cells are not all alike
+    std::uniform_real_distribution<double> shift(-0.6, 0.6);
+    for (int n = 0; n < mesh.nodeCount(); ++n)
+        if (mesh.x[n] > 0 && mesh.x[n] < 30 && mesh.y[n] > 0 && mesh.y[n] < 12) {
+            mesh.x[n] += shift(rng);
+            mesh.y[n] += shift(rng);
+        }
+    const MeshGeometry g = computeGeometry(mesh);
+    expectConsistent(g);
+    int checked = 0;  // boundary cells with two neighbours too; only one-neighbour corners cannot
+    for (int c = 0; c < g.nCells; ++c) {
+        if (g.nrTrueNb[c] < 2) continue;
+        double gx = 0, gy = 0;
+        for (int j = 0; j < 3; ++j) {
+            const int k = g.nbrCells[3 * c + j];
+            const double dz = -0.01 * (g.centroid[2 * k] - g.centroid[2 * c]) +
+                              0.002 * (g.centroid[2 * k + 1] - g.centroid[2 * c + 1]);
+            gx += g.geomWght[6 * c + 2 * j] * dz;
+            gy += g.geomWght[6 * c + 2 * j + 1] * dz;
+        }
+        EXPECT_CLOSE(gx, -0.01, 1e-7, 0.0) << "cell " << c;
+        EXPECT_CLOSE(gy, 0.002, 1e-7, 0.0) << "cell " << c;
+        ++checked;
+    }
+    EXPECT_EQ(checked, g.nCells - 2);
+}
+
+TEST(MeshGeometry, PermutedFileGivesTheSameGeometryAndLocalNumbering)
+{
+    RectangleSpec spec;
+    spec.lengthX = spec.lengthY = 40;
+    spec.cellsX = spec.cellsY = 40;
+    spec.bed = BedShape::parse("bump:2:0.01:20");
+    const TriMesh ordered = generateRectangle(spec);
+    // Nodes and triangles shuffled, node ids changed, each triangle's node list rotated.
+    std::mt19937 rng(11);
+    const int nn = ordered.nodeCount(), nc = ordered.cellCount();
+    std::vector<int> nodePerm(nn), cellPerm(nc), newIndex(nn);
+    std::iota(nodePerm.begin(), nodePerm.end(), 0);
+    std::iota(cellPerm.begin(), cellPerm.end(), 0);
+    std::shuffle(nodePerm.begin(), nodePerm.end(), rng);
+    std::shuffle(cellPerm.begin(), cellPerm.end(), rng);
+    TriMesh shuffled = ordered;
+    for (int n = 0; n < nn; ++n) {
+        const int o = nodePerm[n];
+        newIndex[o] = n;
+        shuffled.nodeId[n] = 1000 + 3 * o;
+        shuffled.x[n] = ordered.x[o];
+        shuffled.y[n] = ordered.y[o];
+        shuffled.z[n] = ordered.z[o];
+    }
+    for (int c = 0; c < nc; ++c) {
+        const int f = cellPerm[c];
+        for (int k = 0; k < 3; ++k) shuffled.cellNodes[3 * c + k] = newIndex[ordered.cellNodes[3 * f + (k + c) % 3]];
+        shuffled.cellId[c] = ordered.cellId[f];
+        shuffled.material[c] = ordered.material[f];
+    }
+    const MeshGeometry a = computeGeometry(ordered), b = computeGeometry(shuffled);
+    expectConsistent(b);
+    EXPECT_EQ(a.cellId, b.cellId);
+    EXPECT_EQ(a.cellEdges, b.cellEdges);
+    EXPECT_EQ(a.edgeSign, b.edgeSign);
+    EXPECT_EQ(a.geomWght, b.geomWght);
+    EXPECT_EQ(a.bottomEl, b.bottomEl);
+    EXPECT_EQ(a.edgeCells, b.edgeCells);
+    EXPECT_EQ(a.normVect, b.normVect);
+    EXPECT_EQ(a.charSize, b.charSize);
+    EXPECT_EQ(a.unitCent, b.unitCent);
+    std::vector<int> mapped(a.topology.size());
+    for (size_t i = 0; i < mapped.size(); ++i) mapped[i] = newIndex[a.topology[i]];
+    EXPECT_EQ(mapped, b.topology);
+    for (int f = 0; f < nc; ++f) EXPECT_EQ(b.cellOfFile[f], a.cellOfFile[cellPerm[f]]);
+    // Neighbours in memory are neighbours in space: far below the n/3 of a random numbering.
+    double sum = 0;
+    for (int e : b.internalEdges) sum += std::abs(b.edgeCells[2 * e + 1] - b.edgeCells[2 * e]);
+    EXPECT_LT(sum / b.internalEdges.size(), b.nCells / 50.0);
+}
+
+TEST(MeshGeometry, TilesSpreadEveryHalfOfTheNumberingOverTheDomainAndKeepTheCurveOrientation)
+{
+    // A 4:1 channel of exactly eight tiles, taken in bit-reversed order (0, 4, 2, 6, 1, 5, 3, 7): each half of the
+    // numbering holds every other tile, spread over the whole length.
+    constexpr int tile = kTileCells;
+    static_assert(512 * 128 * 2 == 8 * tile, "the channel is meant to hold eight tiles");
+    const MeshGeometry g = computeGeometry(rectangle(2048, 512, 512, 128));
+    ASSERT_EQ(g.nCells, 8 * tile);
+    expectConsistent(g);
+    for (int half = 0; half < 2; ++half) {
+        int upstream = 0;
+        for (int c = half * g.nCells / 2; c < (half + 1) * g.nCells / 2; ++c) upstream += g.centroid[2 * c] < 1024;
+        EXPECT_NEAR(upstream / (g.nCells / 2.0), 0.5, 0.1) << "half " << half;
+    }
+    // An inner edge's left cell comes first along the curve (slot c / tile holds curve tile reverse(slot)), as in a
+    // numbering without tiles, so fluxes keep their orientation; edges between tiles are few.
+    auto curvePos = [&](int c) {
+        const int slot = c / tile, reversed = ((slot & 1) << 2) | (slot & 2) | ((slot & 4) >> 2);
+        return reversed * tile + c % tile;
+    };
+    int across = 0, wrong = 0;
+    for (int e : g.internalEdges) {
+        const int l = g.edgeCells[2 * e], r = g.edgeCells[2 * e + 1];
+        across += l / tile != r / tile;
+        wrong += curvePos(l) >= curvePos(r);
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(across, 0);
+    EXPECT_LT(across, static_cast<int>(g.internalEdges.size()) / 50);
+}
+
+TEST(NodeStrings, LongBoundaryStringSplitsIntoPiecesKeepingItsWholeLength)
+{
+    const TriMesh mesh = rectangle(93.0, 2.0, 93, 1);  // "bottom" has 93 edges of 1 m
+    const MeshGeometry g = computeGeometry(mesh);
+    const auto pieces = cutNodeStrings(mesh, g, {{"left"}, {"bottom"}});
+    ASSERT_EQ(pieces.size(), 4u);
+    EXPECT_EQ(pieces[0].name, "left");
+    EXPECT_EQ(pieces[0].listSize, 1);
+    EXPECT_FLOAT_EQ(pieces[0].totalLen, 2.0f);
+    const int sizes[3] = {40, 40, 13};
+    for (int p = 0; p < 3; ++p) {
+        const StringPiece& s = pieces[1 + p];
+        EXPECT_EQ(s.name, "bottom");
+        EXPECT_EQ(s.request, 1);
+        EXPECT_EQ(s.piece, p);
+        EXPECT_EQ(s.listSize, sizes[p]);
+        EXPECT_FLOAT_EQ(s.totalLen, 93.0f);
+        for (int k = 0; k < kMaxStringEdges; ++k) {
+            if (k >= s.listSize) {  // unused tail
+                EXPECT_EQ(s.edges[k], 0);
+                EXPECT_EQ(s.edgeSign[k], 0);
+                continue;
+            }
+            // Edge k of piece p runs from x = 40p + k to 40p + k + 1 on y = 0; the inner cell is upstream and the
+            // edge's left cell, so outflow counts positive.
+            const int e = s.edges[k], a = g.edgeNodes[2 * e], b = g.edgeNodes[2 * e + 1];
+            EXPECT_FLOAT_EQ(std::min(g.coordnts[3 * a], g.coordnts[3 * b]), static_cast<float>(40 * p + k));
+            EXPECT_FLOAT_EQ(g.coordnts[3 * a + 1] + g.coordnts[3 * b + 1], 0.0f);
+            EXPECT_EQ(s.upstreamCells[k], g.edgeCells[2 * e]);
+            EXPECT_FLOAT_EQ(s.edgeSign[k] * g.normVect[2 * e + 1], -1.0f);
+        }
+    }
+}
+
+TEST(NodeStrings, GaugeInsideTheMeshTakesTheChosenUpstreamSide)
+{
+    TriMesh mesh = rectangle(4.0, 2.0, 4, 2);
+    // Vertical line x = 2: nodes (2,0), (2,1), (2,2) are indices 2, 7, 12; walked upwards and downwards.
+    mesh.strings.push_back({"up", {2, 7, 12}, 0});
+    mesh.strings.push_back({"down", {12, 7, 2}, 0});
+    const MeshGeometry g = computeGeometry(mesh);
+    for (const char* name : {"up", "down"})
+        for (UpstreamSide side : {UpstreamSide::Left, UpstreamSide::Right}) {
+            SCOPED_TRACE(std::string(name) + (side == UpstreamSide::Left ? " left" : " right"));
+            const auto pieces = cutNodeStrings(mesh, g, {{name, side}});
+            ASSERT_EQ(pieces.size(), 1u);
+            const StringPiece& s = pieces[0];
+            ASSERT_EQ(s.listSize, 2);
+            EXPECT_FLOAT_EQ(s.totalLen, 2.0f);
+            // Walking up, the left side is x < 2; the signed normal points from upstream to downstream.
+            const bool upstreamWest = (side == UpstreamSide::Left) == (std::string(name) == "up");
+            for (int k = 0; k < 2; ++k) {
+                const int e = s.edges[k], c = s.upstreamCells[k];
+                EXPECT_FALSE(g.isBoundary(e));
+                EXPECT_EQ(g.centroid[2 * c] < 2.0, upstreamWest);
+                EXPECT_EQ(s.edgeSign[k], c == g.edgeCells[2 * e] ? 1 : -1);
+                EXPECT_FLOAT_EQ(s.edgeSign[k] * g.normVect[2 * e], upstreamWest ? 1.0f : -1.0f);
+            }
+        }
+}
+
+TEST(MeshGenerator, RectangleBedShapesAndMaterials)
+{
+    RectangleSpec spec;
+    spec.x0 = 10;
+    spec.y0 = -5;
+    spec.lengthX = 100;
+    spec.lengthY = 10;
+    spec.cellsX = 20;
+    spec.cellsY = 4;
+    spec.materials = MaterialInterval::parseList("10:60:1,60:110:2");
+    const TriMesh mesh = generateRectangle(spec);
+    EXPECT_EQ(mesh.nodeCount(), 21 * 5);
+    EXPECT_EQ(std::count(mesh.material.begin(), mesh.material.end(), 1), 80);
+    EXPECT_EQ(std::count(mesh.material.begin(), mesh.material.end(), 2), 80);
+    // The strings follow the boundary, in the order left, right, bottom, top, and cover its whole length.
+    const MeshGeometry g = computeGeometry(mesh);
+    EXPECT_EQ(g.boundaryEdges.size(), 2u * (20 + 4));
+    const auto pieces = cutNodeStrings(mesh, g, {{"left"}, {"right"}, {"bottom"}, {"top"}});
+    ASSERT_EQ(pieces.size(), 4u);
+    EXPECT_FLOAT_EQ(pieces[0].totalLen, 10.0f);
+    EXPECT_EQ(pieces[2].listSize, 20);
+    EXPECT_FLOAT_EQ(pieces[3].totalLen, 100.0f);
+    EXPECT_DOUBLE_EQ(mesh.x[mesh.strings[1].nodes.back()], 110.0);
+    EXPECT_DOUBLE_EQ(mesh.y[mesh.strings[1].nodes.back()], 5.0);
+
+    // Bed shapes: slopes fall towards +x and reach z0 at the right end; a bump is clipped, never negative.
+    for (const auto& [shape, x, xmax, z] : std::vector<std::tuple<std::string, double, double, double>>{
+             {"flat", 3, 10, 0.0}, {"flat:1.5", 3, 10, 1.5}, {"slope:0.001", 0, 100, 0.1}, {"slope:0.01:2", 100, 100, 2.0},
+             {"bump:0.2:0.05:10", 10, 25, 0.2}, {"bump:0.2:0.05:10", 11, 25, 0.15}, {"bump:0.2:0.05:10", 20, 25, 0.0},
+             {"step:5:1:0.25", 4.999, 10, 1.0}, {"step:5:1:0.25", 5, 10, 0.25}})
+        EXPECT_DOUBLE_EQ(BedShape::parse(shape).elevation(x, xmax), z) << shape << " at " << x;
+    for (const char* bad : {"ramp:1", "slope", "bump:1:2", "step:1:x:2"})
+        EXPECT_THROW(BedShape::parse(bad), std::invalid_argument) << bad;
+    for (const char* bad : {"0:50", "50:0:1", "0:50:1.5"})
+        EXPECT_THROW(MaterialInterval::parseList(bad), std::invalid_argument) << bad;
+    spec.cellsX = 0;
+    EXPECT_THROW(generateRectangle(spec), std::invalid_argument);
+}
+
+TEST(MeshGeneratorProgram, WritesTheRequestedMeshAndRejectsBadOptions)
+{
+    testsupport::ScratchDir dir("hydrova_mesh");
+    const std::string exe = testsupport::program("hydrova_mesh");
+    const auto ok = testsupport::runProcess(
+        exe + " --size 100 10 --cells 10 2 --bed slope:0.001 --material 0:50:1,50:100:2 -o channel.2dm", dir.path());
+    ASSERT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.out, " -> channel.2dm: 33 nodes, 40 triangles\n");
+    const TriMesh mesh = read2dm(dir.file("channel.2dm"));
+    EXPECT_DOUBLE_EQ(mesh.z[0], 0.1);
+    EXPECT_EQ(mesh.material.front(), 1);
+    EXPECT_EQ(mesh.material.back(), 2);
+    const auto info = testsupport::runProcess(exe + " --info channel.2dm", dir.path());
+    ASSERT_EQ(info.status, 0) << info.err;
+    for (const char* line : {" -> channel.2dm: 33 nodes, 40 cells, 72 edges (24 on the boundary), area 1000 m2\n",
+                             " -> node string \"bottom\" piece 0: 10 edges, total length 100 m\n"})
+        EXPECT_NE(info.out.find(line), std::string::npos) << info.out;
+    for (const auto& [args, message] : std::vector<std::pair<std::string, std::string>>{
+             {" --size 100 10", "hydrova_mesh: --size and --cells are required"},
+             {" --size 100 10 --cells 10 2 --bed wave:1", "unknown bed shape \"wave:1\""}}) {
+        const auto r = testsupport::runProcess(exe + args, dir.path());
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+}

@@ -80,46 +80,20 @@ const char* kMorphology = R"("BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"
 
 }  // namespace
 
-TEST(SetupCommandFile, DefaultsBlocksAndResolvedPaths)
+TEST(SetupCommandFile, DefaultsAndResolvedPaths)
 {
     const auto d = readCommandFile(document("{}"), "/case");
     EXPECT_EQ(d.meshFile, "/case/channel.2dm");
-    EXPECT_DOUBLE_EQ(d.parameters.cfl, 0.5);
-    EXPECT_DOUBLE_EQ(d.parameters.maxTimeStep, 2.0);
-    EXPECT_DOUBLE_EQ(d.parameters.minimumWaterDepth, 0.001);
-    EXPECT_DOUBLE_EQ(d.parameters.gravity, 9.81);
-    EXPECT_FALSE(d.parameters.safeMode);
+    const auto& p = d.parameters;
+    EXPECT_TRUE(p.cfl == 0.5 && p.maxTimeStep == 2.0 && p.minimumWaterDepth == 0.001 && p.gravity == 9.81);
+    EXPECT_FALSE(p.safeMode || d.friction.on || d.flood);
     EXPECT_EQ(d.initial.kind, InitialCondition::Kind::Dry);
-    EXPECT_FALSE(d.friction.on);
-    EXPECT_FALSE(d.flood);
     ASSERT_EQ(d.strings.size(), 3u);
     EXPECT_EQ(d.strings[0].upstream, UpstreamSide::Automatic);
     EXPECT_EQ(d.strings[2].upstream, UpstreamSide::Left);
     EXPECT_EQ(d.regions.at(2).materials, (std::vector<int>{1, 2}));
     EXPECT_EQ(readCommandFile(document(R"({"GEOMETRY": {"mesh_file": "/m/a.2dm"}})"), "/case").meshFile, "/m/a.2dm");
 
-    const auto h = readCommandFile(document(R"({"HYDRAULICS": {
-        "PARAMETER": {"CFL": 0.6, "safe_mode": true},
-        "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 2.0, "discharge": [0.5, -0.25]}]},
-        "FRICTION": {"type": "strickler", "default_friction": 30, "regions": [{"index": [2], "friction": 20}]},
-        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 1], [10, 2]],
-                      "slope": 0.001},
-                     {"name": "down", "type": "water_level", "string": "right", "water_surface": [[0, 1]],
-                      "allow_inflow": false}],
-        "SOURCE": [{"name": "well", "type": "inflow", "region": "all", "discharge": [[0, -1]], "sink": "available"}],
-        "FLOOD": {}}})"),
-                                  "");
-    EXPECT_DOUBLE_EQ(h.parameters.cfl, 0.6);
-    EXPECT_TRUE(h.parameters.safeMode);
-    EXPECT_DOUBLE_EQ(h.initial.entries.at(0).qy, -0.25);
-    EXPECT_EQ(h.friction.type, 2);
-    ASSERT_EQ(h.boundaries.size(), 2u);
-    EXPECT_EQ(h.boundaries[0].type, BoundaryType::DischargeInflow);
-    EXPECT_EQ(h.boundaries[0].series->points.size(), 2u);
-    EXPECT_FALSE(h.boundaries[1].allowInflow);
-    EXPECT_EQ(h.sources.at(0).sink, SinkMode::Available);
-    EXPECT_TRUE(h.flood);
-    EXPECT_TRUE(h.warnings.empty());
 }
 
 TEST(SetupCommandFile, KeysAnotherTypeUsesAndAnUnstableCflAreLocatedWarnings)
@@ -290,11 +264,14 @@ TEST(SetupErrors, NameTheItem)
     }
 }
 
-TEST(SetupModelContent, EdgeSetsPartitionTheEdgesAndLongStringsAreCutButKeepTheirLength)
+TEST(SetupModelContent, EdgeSetsStringsFrictionAndInitialState)
 {
-    const Built b = build(R"({"HYDRAULICS": {"BOUNDARY": [
-        {"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 2.0]], "slope": 0.01},
-        {"name": "down", "type": "water_level", "string": "right", "water_surface": [[0, 0.5]]}]}})",
+    // Bed from 0.1 m (x = 0) to 0 m (x = 10); material 1 filled to 0.08 m: only its lower cells are wet.
+    const Built b = build(R"({"HYDRAULICS": {
+        "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 0.08, "discharge": [0.1, 0]}]},
+        "FRICTION": {"type": "manning", "default_friction": 0.03, "regions": [{"index": [2], "friction": 0.05}]},
+        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 1]], "slope": 0.002},
+                     {"name": "down", "type": "normal_outflow", "string": "right", "slope": 0.004}]}})",
                           channel(2, 45));
     const auto& c = b.content;
     const auto& g = b.geometry;
@@ -309,55 +286,39 @@ TEST(SetupModelContent, EdgeSetsPartitionTheEdgesAndLongStringsAreCutButKeepThei
     all.insert(swe.begin(), swe.end());
     ASSERT_EQ(static_cast<int>(all.size()), g.nEdges);
     EXPECT_EQ(static_cast<int>(std::set<int>(all.begin(), all.end()).size()), g.nEdges) << "an edge in two sets";
-    // Two strings of 45 edges each; the 4 other boundary edges are walls. Boundary edges name their inner cell.
+    // Two strings of 45 edges each, the 4 other boundary edges walls; boundary edges name their inner cell.
     EXPECT_EQ(bc.size(), 90u);
     EXPECT_EQ(wall.size(), 4u);
     const auto& bcCells = c.maps.at(MapID::EdgHydBC_CellsAll).ints;
-    for (std::size_t i = 0; i < bc.size(); ++i) {
-        EXPECT_EQ(bcCells[2 * i], g.edgeCells[2 * bc[i]]);
-        EXPECT_EQ(bcCells[2 * i + 1], bcCells[2 * i]);
-    }
+    for (std::size_t i = 0; i < bc.size(); ++i)
+        EXPECT_TRUE(bcCells[2 * i] == g.edgeCells[2 * bc[i]] && bcCells[2 * i + 1] == bcCells[2 * i]) << i;
     for (std::size_t i = 0; i < wall.size(); ++i)
         EXPECT_EQ(c.maps.at(MapID::EdgHydWL_CellsAll).ints[i], g.edgeCells[2 * wall[i]]);
     const auto& sweCells = c.maps.at(MapID::EdgesSWE_CellsAll).ints;
-    for (std::size_t i = 0; i < swe.size(); ++i) {
-        EXPECT_EQ(sweCells[2 * i], g.edgeCells[2 * swe[i]]);
-        EXPECT_EQ(sweCells[2 * i + 1], g.edgeCells[2 * swe[i] + 1]);
-    }
+    for (std::size_t i = 0; i < swe.size(); ++i)
+        EXPECT_TRUE(sweCells[2 * i] == g.edgeCells[2 * swe[i]] && sweCells[2 * i + 1] == g.edgeCells[2 * swe[i] + 1]);
     // left, right and middle in two pieces each, every piece with the whole length.
     EXPECT_EQ(c.data.at(DataID::NodeStrg_ListSize).ints, (std::vector<int>{40, 5, 40, 5, 40, 5}));
     for (float len : c.data.at(DataID::TotalLen).floats) EXPECT_CLOSE(len, 2.0, 1e-6, 1e-6);
     EXPECT_EQ(c.stringNames.front(), "left");
-    EXPECT_EQ(c.sets.at(SetID::EdgeData), 2);
-}
 
-TEST(SetupModelContent, FrictionInitialStateAndNormalDepthCodesPerCell)
-{
-    // Bed from 0.1 m (x = 0) to 0 m (x = 10); material 1 filled to 0.08 m: only its lower cells are wet.
-    const Built b = build(R"({"HYDRAULICS": {
-        "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 0.08, "discharge": [0.1, 0]}]},
-        "FRICTION": {"type": "manning", "default_friction": 0.03, "regions": [{"index": [2], "friction": 0.05}]},
-        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 1]], "slope": 0.002},
-                     {"name": "down", "type": "normal_outflow", "string": "right", "slope": 0.004}]}})");
-    const auto& c = b.content;
-    const auto& g = b.geometry;
+    // With friction the normal-depth codes; the slopes: of the inflow at position 1 of its row, of the outflow at 0.
+    EXPECT_EQ(c.sets.at(SetID::EdgeData), 2);
     const auto& type = c.data.at(DataID::HydBType).ints;
     const auto& rows = c.data.at(DataID::EdgeData_NumValue).floats;
     const auto& rowOf = c.maps.at(MapID::EdgHydBC_EdgeData).ints;
     std::set<int> codes;
     for (std::size_t i = 0; i < rowOf.size(); ++i) {
-        codes.insert(type[2 * i]);
-        // The slopes: of the inflow at position 1 of its row, of the outflow at position 0.
         const bool inflow = type[2 * i] == CodeDischargeNormalDepth;
+        codes.insert(type[2 * i]);
         EXPECT_EQ(rows[7 * rowOf[i] + (inflow ? 1 : 0)], inflow ? 0.002f : 0.004f);
     }
     EXPECT_EQ(codes, (std::set<int>{CodeDischargeNormalDepth, CodeNormalOutflow}));
-    const auto& friction = c.data.at(DataID::Friction).floats;
     const auto& state = c.data.at(DataID::HydState).floats;
     int wet = 0;
     for (int cell = 0; cell < g.nCells; ++cell) {
         SCOPED_TRACE(cell);
-        EXPECT_EQ(friction[cell], g.material[cell] == 2 ? 0.05f : 0.03f);
+        EXPECT_EQ(c.data.at(DataID::Friction).floats[cell], g.material[cell] == 2 ? 0.05f : 0.03f);
         const float zb = g.bottomEl[cell];
         const bool shouldBeWet = g.material[cell] == 1 && zb < 0.08f;
         EXPECT_EQ(state[3 * cell], shouldBeWet ? 0.08f : zb);
@@ -392,47 +353,46 @@ TEST(SetupModelContent, GaugesFindTheCellHoldingTheirPoint)
     }
 }
 
-TEST(SetupMorphologyContent, BedMaterialAndFixedBedPerMaterialId)
+TEST(SetupMorphologyContent, BedMaterialFixedBedBoundaryRowsAndSourcesFollowTheHydraulicOnes)
 {
-    const Built b = build(R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03}},
-        "MORPHOLOGY": {"PARAMETER": {"start_time": 30, "porosity": 0.35},
+    const Built b = build(R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03},
+        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 2]], "slope": 0.01},
+                     {"name": "down", "type": "free_outflow", "string": "right"}],
+        "SOURCE": [{"name": "rain", "type": "rain", "region": "upper", "intensity": [[0, 5]]}]},
+      "MORPHOLOGY": {"PARAMETER": {"start_time": 30, "porosity": 0.35},
         "BEDMATERIAL": {"grain_size": 0.002, "regions": [{"index": [2], "grain_size": 0.004}],
-                        "FIXED_BED": {"type": "depth", "regions": [{"index": [2], "value": 0.05}], "accuracy": 0.01,
-                                      "max_iterations": 4}},
-        "BEDLOAD": {"formula": "meyer_peter_mueller", "critical": 0.05}}})");
+          "FIXED_BED": {"type": "depth", "regions": [{"index": [2], "value": 0.05}], "max_iterations": 4}},
+        "BEDLOAD": {"formula": "meyer_peter_mueller", "critical": 0.05,
+          "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left", "discharge": [[0, 0.01]]},
+                       {"name": "keep", "type": "bed_level", "string": "right", "limit": "upper"}]},
+        "SOURCE": [{"name": "dump", "region": "upper", "discharge": [[0, 0.001]]},
+                   {"name": "dredge", "region": "lower", "discharge": [[0, -0.001]], "sink": "available"}]}})");
     const auto& g = b.geometry;
-    const auto& size = b.content.data.at(DataID::MSedSize).floats;
-    int lower = 0;
-    for (int c = 0; c < g.nCells; ++c) {
-        EXPECT_FLOAT_EQ(size[c], g.material[c] == 2 ? 0.004f : 0.002f) << "cell " << c;
-        EXPECT_FLOAT_EQ(b.content.data.at(DataID::ThetaCrt).floats[c], 0.05f);
-        lower += g.material[c] == 2 ? 1 : 0;
-    }
-    // Only the cells of material 2 have a layer, 5 cm below their own initial bed; each row maps to its cell's edges.
-    ASSERT_EQ(b.content.sets.at(SetID::CellsFix), lower);
-    const auto& cells = b.content.maps.at(MapID::CellsFix_CellsAll).ints;
-    const auto& edges = b.content.maps.at(MapID::CellsFix_EdgesAll).ints;
-    for (int f = 0; f < lower; ++f) {
-        EXPECT_EQ(g.material[cells[f]], 2);
-        EXPECT_CLOSE(b.content.data.at(DataID::FixBedEl).floats[f], g.bottomEl[cells[f]] - 0.05, 1e-6, 0.0);
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(edges[3 * f + j], g.cellEdges[3 * cells[f] + j]);
-    }
+    const auto& c = b.content;
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::MorphStart), 30.0);
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::BedPorosity), 0.35);
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::FixBedMaxIter), 4.0);
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::ThetaCritical), 0.05);
-}
+    // Every cell is a source cell and so has a fixed-bed row: 5 cm below its initial bed for material 2, far below
+    // it (no layer) for material 1. Each row maps to its cell's edges. Source rows follow the rain's: the dump's, then
+    // the dredge's.
+    ASSERT_EQ(c.sets.at(SetID::ClMorSrc), g.nCells);
+    ASSERT_EQ(c.sets.at(SetID::CellsFix), g.nCells);
+    for (int s = 0; s < g.nCells; ++s) {
+        const int cell = c.maps.at(MapID::ClMorSrc_CellsAll).ints[s], fix = c.maps.at(MapID::ClMorSrc_CellsFix).ints[s];
+        const bool lower = g.material[cell] == 2;
+        SCOPED_TRACE(cell);
+        EXPECT_FLOAT_EQ(c.data.at(DataID::MSedSize).floats[cell], lower ? 0.004f : 0.002f);
+        EXPECT_FLOAT_EQ(c.data.at(DataID::ThetaCrt).floats[cell], 0.05f);
+        EXPECT_EQ(c.maps.at(MapID::CellsFix_CellsAll).ints[fix], cell);
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(c.maps.at(MapID::CellsFix_EdgesAll).ints[3 * fix + j], g.cellEdges[3 * cell + j]);
+        const float fixed = c.data.at(DataID::FixBedEl).floats[fix];
+        EXPECT_TRUE(lower ? std::abs(fixed - (g.bottomEl[cell] - 0.05)) < 1e-6 : fixed < -1e9f) << fixed;
+        EXPECT_EQ(c.maps.at(MapID::ClMorSrc_CellData).ints[s], lower ? 2 : 1);
+        EXPECT_EQ(c.data.at(DataID::ClMorSrc_SinkType).ints[s], lower ? 31 : 30);
+    }
+    EXPECT_EQ(c.sets.at(SetID::InSeries), 5) << "discharge, rain, feed, dump and dredge";
 
-TEST(SetupMorphologyContent, BoundaryRowsFollowTheHydraulicOnesAndEdgeSetsPartitionTheEdges)
-{
-    const Built b = build(R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03},
-        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 2]], "slope": 0.01},
-                     {"name": "down", "type": "free_outflow", "string": "right"}]},
-      "MORPHOLOGY": {"BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "meyer_peter_mueller",
-          "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left", "discharge": [[0, 0.01]]},
-                       {"name": "keep", "type": "bed_level", "string": "right", "limit": "upper"}]}}})");
-    const auto& g = b.geometry;
-    const auto& c = b.content;
     // Two hydraulic rows (free outflow has one too), then the feed's row, then one row per edge of the bed level.
     const int hydraulicRows = 2;
     ASSERT_EQ(c.sets.at(SetID::EdgMorBC), 4);
@@ -466,33 +426,4 @@ TEST(SetupMorphologyContent, BoundaryRowsFollowTheHydraulicOnesAndEdgeSetsPartit
     for (int e : c.maps.at(MapID::EdgMorWL_EdgesAll).ints) EXPECT_TRUE(seen.insert(e).second) << "edge " << e;
     EXPECT_EQ(seen.size(), g.boundaryEdges.size());
     EXPECT_EQ(c.maps.at(MapID::EdgesEXN_EdgesAll).ints, g.internalEdges);
-}
-
-TEST(SetupMorphologyContent, SedimentSourcesReadTheFixedBedOfTheirCells)
-{
-    const Built b = build(R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03},
-        "SOURCE": [{"name": "rain", "type": "rain", "region": "upper", "intensity": [[0, 5]]}]},
-      "MORPHOLOGY": {"BEDMATERIAL": {"grain_size": 0.002,
-          "FIXED_BED": {"type": "depth", "regions": [{"index": [2], "value": 0.1}]}},
-        "BEDLOAD": {"formula": "meyer_peter_mueller"},
-        "SOURCE": [{"name": "dump", "region": "upper", "discharge": [[0, 0.001]]},
-                   {"name": "dredge", "region": "lower", "discharge": [[0, -0.001]], "sink": "available"}]}})");
-    const auto& c = b.content;
-    // All cells are source cells; CellsFix holds them all, the upper ones without a layer (far below the bed).
-    ASSERT_EQ(c.sets.at(SetID::ClMorSrc), b.geometry.nCells);
-    ASSERT_EQ(c.sets.at(SetID::CellsFix), b.geometry.nCells);
-    for (int s = 0; s < b.geometry.nCells; ++s) {
-        const int cell = c.maps.at(MapID::ClMorSrc_CellsAll).ints[s], fix = c.maps.at(MapID::ClMorSrc_CellsFix).ints[s];
-        const bool lower = b.geometry.material[cell] == 2;
-        EXPECT_EQ(c.maps.at(MapID::CellsFix_CellsAll).ints[fix], cell);
-        if (lower) {
-            EXPECT_CLOSE(c.data.at(DataID::FixBedEl).floats[fix], b.geometry.bottomEl[cell] - 0.1, 1e-6, 0.0);
-        } else {
-            EXPECT_LT(c.data.at(DataID::FixBedEl).floats[fix], -1e9f);
-        }
-        // Rows after the rain's: the dump's, then the dredge's.
-        EXPECT_EQ(c.maps.at(MapID::ClMorSrc_CellData).ints[s], lower ? 2 : 1);
-        EXPECT_EQ(c.data.at(DataID::ClMorSrc_SinkType).ints[s], lower ? 31 : 30);
-    }
-    EXPECT_EQ(c.sets.at(SetID::InSeries), 3) << "rain, dump and dredge";
 }

@@ -10,7 +10,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <tuple>
 
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
@@ -100,11 +99,10 @@ TEST(SetupProgram, ModelFileHoldsExactlyTheComposedModel)
     const auto timing = reader->readDoubleVecVec(model::Kernel::kernelTimingPath);
     ASSERT_EQ(ids.size(), model->getKernels().size());
     ASSERT_EQ(timing.size(), ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        ASSERT_EQ(timing[i].size(), 3u);
-        EXPECT_EQ(std::vector<double>(timing[i].begin(), timing[i].begin() + 2), std::vector<double>(2, 0.0));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(timing[i], (std::vector<double>{0.0, 0.0, timing[i].at(2)}));
+    for (std::size_t i = 0; i < ids.size(); ++i)
         EXPECT_EQ(timing[i][2] == 0.0, ids[i][0] == 0 || ids[i][0] == 2) << "kernel " << ids[i][0];
-    }
 
     // Only the hydraulics aggregate, started from another folder: the mesh is found beside the command file; the
     // (empty) node-string set and its names are set-up data of every model.
@@ -113,25 +111,6 @@ TEST(SetupProgram, ModelFileHoldsExactlyTheComposedModel)
     ASSERT_EQ(runProcess(program("hydrova_setup") + " -f " + dir.file("setup.json") + " -o " + dir.file("m.h5"), "/")
                   .status,
               0);
-    const hid_t f = H5Fopen(dir.file("m.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    ASSERT_GE(f, 0);
-    // Each mesh object is a two-dimensional dataset of the native type with its width and byte width attached.
-    for (const auto& [path, type, dim] : std::vector<std::tuple<const char*, hid_t, int>>{
-             {"CellsAll/HydState", H5T_NATIVE_FLOAT, 3}, {"CellsAll/EdgeSign", H5T_NATIVE_INT, 3},
-             {"EdgesAll/CellsAll", H5T_NATIVE_INT, 2}, {"EdgHydWL/CellsAll", H5T_NATIVE_INT, 1},
-             {"EdgesAll/CharSize", H5T_NATIVE_FLOAT, 2}}) {
-        const hid_t d = H5Dopen2(f, path, H5P_DEFAULT), t = H5Dget_type(d), s = H5Dget_space(d);
-        hsize_t dims[2] = {0, 0};
-        EXPECT_GT(H5Tequal(t, type), 0) << path;
-        EXPECT_EQ(H5Sget_simple_extent_dims(s, dims, nullptr), 2) << path;
-        EXPECT_EQ(static_cast<int>(dims[1]), dim) << path;
-        EXPECT_EQ(testsupport::h5::readAttribute(dir.file("m.h5"), path, "dim"), dim) << path;
-        EXPECT_EQ(testsupport::h5::readAttribute(dir.file("m.h5"), path, "size"), 4 * dim) << path;
-        H5Sclose(s);
-        H5Tclose(t);
-        H5Dclose(d);
-    }
-    H5Fclose(f);
     std::unique_ptr<api::IModel> bare(model::Factory::getModelFromH5File(dir.file("m.h5")));
     expectExactlyTheModel(dir.file("m.h5"), *bare, false);
     EXPECT_TRUE(testsupport::h5::exists(dir.file("m.h5"), "NodeStrg/StrNames"));

@@ -49,7 +49,8 @@ json document(const std::string& patch)
 {
     json doc = json::parse(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
         "GEOMETRY": {"mesh_file": "channel.2dm",
-                     "STRINGDEF": [{"name": "left"}, {"name": "right"}, {"name": "middle", "upstream_direction": "left"}],
+                     "STRINGDEF": [{"name": "left"}, {"name": "right"},
+                                   {"name": "middle", "upstream_direction": "left"}],
                      "REGIONDEF": [{"name": "upper", "index": [1]}, {"name": "lower", "index": [2]},
                                    {"name": "all", "index": [1, 2]}]},
         "HYDRAULICS": {}}}}})");
@@ -76,7 +77,7 @@ Built build(const std::string& patch, TriMesh mesh = channel(), const std::strin
 
 double parameter(const Built& b, ParameterID id, std::size_t k = 0) { return b.content.parameters.at(id).values.at(k); }
 
-const char* kMorphology = R"("BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "meyer_peter_mueller")";
+const std::string kMorphology = R"("BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "meyer_peter_mueller")";
 
 }  // namespace
 
@@ -135,120 +136,112 @@ TEST(SetupErrors, NameTheItem)
     dir.write("c.txt", "0 1\n7\n");
     std::string longSeries = "[[0, 1]";
     for (int i = 1; i < 6001; ++i) longSeries += ", [" + std::to_string(i) + ", 1]";
-    const std::string mesh = "<" + dir.file("channel.2dm") + ">";
-    auto boundary = [](const std::string& list) { return R"({"HYDRAULICS": {"BOUNDARY": )" + list + "}}"; };
-    auto discharge = [&](const std::string& series) {
-        return boundary(R"([{"name": "up", "type": "discharge_inflow", "string": "left", "slope": 0.01, "discharge": )" +
-                        series + "}]");
+    auto h = [](const std::string& block) { return R"({"HYDRAULICS": )" + block + "}"; };
+    auto b = [&](const std::string& list) { return h(R"({"BOUNDARY": )" + list + "}"); };
+    auto q = [&](const std::string& series) {
+        return b(R"([{"name": "up", "type": "discharge_inflow", "string": "left", "slope": 0.01, "discharge": )" +
+                 series + "}]");
     };
-    auto hydraulics = [](const std::string& block) { return R"({"HYDRAULICS": )" + block + "}"; };
-    auto morphology = [](const std::string& block) { return R"({"HYDRAULICS": {"FRICTION": {"type": "manning",
-        "default_friction": 0.03}}, "MORPHOLOGY": )" + block + "}"; };
-    const std::string series = "boundary <up>: discharge: ";
+    auto f = [&](const std::string& friction) { return h(R"({"FRICTION": )" + friction + "}"); };
+    auto mor = [](const std::string& block) {
+        return R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03}}, "MORPHOLOGY": )" +
+               block + "}";
+    };
+    const std::string hyd = kPath + "HYDRAULICS/", series = "boundary <up>: discharge: ", morph = kMorphology;
+    const std::string frictionless = "; leave FRICTION out for a frictionless run";
+    const std::string increase = "the abscissae must increase, but pair ";
+    const std::string twoNumbers = "> must hold exactly two numbers";
+    const std::string materialId = kPath + "GEOMETRY/REGIONDEF/0/index/1: a material id must be a whole number from 0 "
+                                           "to 2147483647";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {boundary(R"([{"name": "a", "type": "wall", "string": "left"}, {"name": "b", "type": "free_outflow",
-                      "string": "left"}])"),
-         "string <left> carries two conditions: <a> and <b>"},
-        {boundary(R"([{"name": "a", "type": "wall", "string": "nowhere"}])"),
+        {b(R"([{"name": "a", "type": "wall", "string": "nowhere"}])"),
          "boundary <a>: string <nowhere> is not defined in STRINGDEF"},
-        {boundary(R"([{"name": "a", "type": "weir", "string": "left"}])"), "boundary <a>: unknown boundary type 'weir'"},
-        {boundary(R"([{"name": "a", "type": "water_level", "string": "left"}])"),
-         kPath + "HYDRAULICS/BOUNDARY/0/water_surface: this item is required but missing"},
-        {boundary(R"([{"name": "a", "type": "normal_outflow", "string": "left", "slope": 0}])"),
+        {b(R"([{"name": "a", "type": "weir", "string": "left"}])"), "boundary <a>: unknown boundary type 'weir'"},
+        {b(R"([{"name": "a", "type": "water_level", "string": "left"}])"),
+         hyd + "BOUNDARY/0/water_surface: this item is required but missing"},
+        {b(R"([{"name": "a", "type": "normal_outflow", "string": "left", "slope": 0}])"),
          "boundary <a>: slope must be greater than 0"},
-        {boundary(R"([{"name": "a", "type": "water_level", "string": "left", "water_surface": [[0,1]],
-                      "allow_inflow": "yes"}])"),
-         kPath + "HYDRAULICS/BOUNDARY/0/allow_inflow: this value must be true or false"},
-        {boundary(R"([{"name": "a", "type": "wall", "string": "left"}, {"name": "a", "type": "wall", "string": "right"}])"),
+        {b(R"([{"name": "a", "type": "water_level", "string": "left", "water_surface": [[0,1]], "allow_inflow": 1}])"),
+         hyd + "BOUNDARY/0/allow_inflow: this value must be true or false"},
+        {b(R"([{"name": "a", "type": "wall", "string": "left"}, {"name": "a", "type": "wall", "string": "right"}])"),
          "boundary <a> is defined twice"},
-        {boundary(R"([{"name": "weir", "type": "free_outflow", "string": "middle"}])"),
+        {b(R"([{"name": "weir", "type": "free_outflow", "string": "middle"}])"),
          "boundary <weir>: string <middle> does not lie on the domain boundary"},
-        {boundary(R"([{"name": "out", "type": "normal_outflow", "string": "right", "slope": 0.01}])"),
+        {b(R"([{"name": "out", "type": "normal_outflow", "string": "right", "slope": 0.01}])"),
          "boundary <out>: type 'normal_outflow' needs the FRICTION block (the normal depth uses the friction law)"},
-        {R"({"GEOMETRY": {"STRINGDEF": [{"name": "inner"}]}, "HYDRAULICS": {"BOUNDARY": [{"name": "w", "type": "wall",
-            "string": "inner"}]}})",
+        {R"({"GEOMETRY": {"STRINGDEF": [{"name": "inner"}]},
+             "HYDRAULICS": {"BOUNDARY": [{"name": "w", "type": "wall", "string": "inner"}]}})",
          "boundary <w>: string <inner> does not exist in the mesh <generated rectangle>"},
         // "left" has 41 edges in the mesh of this table: two pieces, which a rating curve cannot use.
-        {boundary(R"([{"name": "out", "type": "rating_curve", "string": "left", "rating": [[0, 0], [10, 1]]}])"),
+        {b(R"([{"name": "out", "type": "rating_curve", "string": "left", "rating": [[0, 0], [10, 1]]}])"),
          "boundary <out>: a rating curve needs a string of at most 40 edges, <left> has more"},
-        // Series.
-        {discharge("[]"), series + "the series is empty"},
-        {discharge("[[0, 1], [10, 2], [10, 3]]"),
-         series + "the abscissae must increase, but pair 2 has x = 10 after x = 10"},
-        {discharge("[[5, 1], [2, 2]]"), series + "the abscissae must increase, but pair 1 has x = 2 after x = 5"},
-        // An abscissa 0 after the first pair would end the stored series early.
-        {discharge("[[-10, 1], [0, 2], [10, 3]]"), series + "x = 0 is allowed only in the first pair (pair 1)"},
-        {discharge("[[0, 1], [10]]"), series + "entry 1 must be a pair of numbers [x, y]"},
-        {discharge("12"), series + "a series is a list of pairs [[x0, y0], ...] or {\"file\": \"name\"}"},
-        {discharge(longSeries + "]"), series + "the series has 6001 pairs, at most 6000 are allowed"},
-        {discharge(R"({"file": "missing.txt"})"), series + "cannot read the series file <" + dir.file("missing.txt") + ">"},
-        {discharge(R"({"file": "a.txt"})"), series + "line 2 of <" + dir.file("a.txt") + "> must hold exactly two numbers"},
-        {discharge(R"({"file": "b.txt"})"), series + "line 2 of <" + dir.file("b.txt") + "> must hold exactly two numbers"},
-        {discharge(R"({"file": "c.txt"})"), series + "line 2 of <" + dir.file("c.txt") + "> must hold exactly two numbers"},
-        // Friction: Manning's n and Strickler's k of 0 would act as infinite friction; a log-law roughness of 0 is
-        // smooth.
-        {hydraulics(R"({"FRICTION": {"type": "log_law", "default_friction": -0.01}})"),
+        // Series; an abscissa 0 after the first pair would end the stored series early.
+        {q("[]"), series + "the series is empty"},
+        {q("[[0, 1], [10, 2], [10, 3]]"), series + increase + "2 has x = 10 after x = 10"},
+        {q("[[5, 1], [2, 2]]"), series + increase + "1 has x = 2 after x = 5"},
+        {q("[[-10, 1], [0, 2], [10, 3]]"), series + "x = 0 is allowed only in the first pair (pair 1)"},
+        {q("[[0, 1], [10]]"), series + "entry 1 must be a pair of numbers [x, y]"},
+        {q("12"), series + "a series is a list of pairs [[x0, y0], ...] or {\"file\": \"name\"}"},
+        {q(longSeries + "]"), series + "the series has 6001 pairs, at most 6000 are allowed"},
+        {q(R"({"file": "missing.txt"})"), series + "cannot read the series file <" + dir.file("missing.txt") + ">"},
+        {q(R"({"file": "a.txt"})"), series + "line 2 of <" + dir.file("a.txt") + twoNumbers},
+        {q(R"({"file": "b.txt"})"), series + "line 2 of <" + dir.file("b.txt") + twoNumbers},
+        {q(R"({"file": "c.txt"})"), series + "line 2 of <" + dir.file("c.txt") + twoNumbers},
+        // Manning's n and Strickler's k of 0 would act as infinite friction; a log-law roughness of 0 is smooth.
+        {f(R"({"type": "log_law", "default_friction": -0.01})"),
          "FRICTION: default_friction must not be negative (-0.01)"},
-        {hydraulics(R"({"FRICTION": {"type": "strickler", "default_friction": 0}})"),
-         "FRICTION: default_friction must be greater than 0 for strickler friction (0); leave FRICTION out for a "
-         "frictionless run"},
-        {hydraulics(R"({"FRICTION": {"type": "manning", "default_friction": 0.01, "regions": [{"index": [1],
-                        "friction": 0}]}})"),
-         "FRICTION: friction of regions entry 0 must be greater than 0 for manning friction (0); leave FRICTION out for "
-         "a frictionless run"},
-        {hydraulics(R"({"FRICTION": {"type": "log_law", "default_friction": 0}})"), ""},
-        {hydraulics(R"({"FRICTION": {"type": "chezy", "default_friction": 0.01}})"),
-         kPath + "HYDRAULICS/FRICTION/type: unknown friction type 'chezy'"},
-        {hydraulics(R"({"FRICTION": {"type": "manning", "default_friction": 0.03, "regions": [{"index": [7],
-                        "friction": 0.05}]}})"),
+        {f(R"({"type": "strickler", "default_friction": 0})"),
+         "FRICTION: default_friction must be greater than 0 for strickler friction (0)" + frictionless},
+        {f(R"({"type": "manning", "default_friction": 0.01, "regions": [{"index": [1], "friction": 0}]})"),
+         "FRICTION: friction of regions entry 0 must be greater than 0 for manning friction (0)" + frictionless},
+        {f(R"({"type": "log_law", "default_friction": 0})"), ""},
+        {f(R"({"type": "chezy", "default_friction": 0.01})"), hyd + "FRICTION/type: unknown friction type 'chezy'"},
+        {f(R"({"type": "manning", "default_friction": 0.03, "regions": [{"index": [7], "friction": 0.05}]})"),
          "FRICTION: regions entry 0 names material id 7, which no triangle has"},
-        // Sources and regions.
-        {hydraulics(R"({"SOURCE": [{"name": "r", "type": "rain", "region": "hills", "intensity": [[0, 1]]}]})"),
+        {h(R"({"SOURCE": [{"name": "r", "type": "rain", "region": "hills", "intensity": [[0, 1]]}]})"),
          "source <r>: region <hills> is not defined in REGIONDEF"},
-        {hydraulics(R"({"SOURCE": [{"name": "r", "type": "snow", "region": "all"}]})"),
+        {h(R"({"SOURCE": [{"name": "r", "type": "snow", "region": "all"}]})"),
          "source <r>: unknown source type 'snow'"},
-        {hydraulics(R"({"SOURCE": [{"name": "r", "type": "rain", "region": "all", "intensity": [[5, 1], [1, 0]]}]})"),
-         "source <r>: intensity: the abscissae must increase, but pair 1 has x = 1 after x = 5"},
-        {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, 9]}]}, "HYDRAULICS": {"SOURCE": [{"name": "r",
-            "type": "rain", "region": "all", "intensity": [[0, 1]]}]}})",
+        {h(R"({"SOURCE": [{"name": "r", "type": "rain", "region": "all", "intensity": [[5, 1], [1, 0]]}]})"),
+         "source <r>: intensity: " + increase + "1 has x = 1 after x = 5"},
+        {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, 9]}]},
+             "HYDRAULICS": {"SOURCE": [{"name": "r", "type": "rain", "region": "all", "intensity": [[0, 1]]}]}})",
          "region <all>: no triangle has material id 9"},
         // Parameters outside the ranges the scheme runs in; material ids that are not whole numbers of int.
-        {hydraulics(R"({"PARAMETER": {"CFL": 0}})"), kPath + "HYDRAULICS/PARAMETER/CFL: the CFL number must lie in (0, 1]"},
-        {hydraulics(R"({"PARAMETER": {"CFL": 1.01}})"), kPath + "HYDRAULICS/PARAMETER/CFL: the CFL number must lie in (0, 1]"},
-        {hydraulics(R"({"PARAMETER": {"minimum_water_depth": 1e-9}})"),
-         kPath + "HYDRAULICS/PARAMETER/minimum_water_depth: must lie in [1e-06, 0.1] m"},
-        {hydraulics(R"({"PARAMETER": {"minimum_water_depth": 0.11}})"),
-         kPath + "HYDRAULICS/PARAMETER/minimum_water_depth: must lie in [1e-06, 0.1] m"},
-        {hydraulics(R"({"PARAMETER": {"max_time_step": 0}})"),
-         kPath + "HYDRAULICS/PARAMETER/max_time_step: must be greater than 0"},
-        {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, -1]}]}})",
-         kPath + "GEOMETRY/REGIONDEF/0/index/1: a material id must be a whole number from 0 to 2147483647"},
+        {h(R"({"PARAMETER": {"CFL": 0}})"), hyd + "PARAMETER/CFL: the CFL number must lie in (0, 1]"},
+        {h(R"({"PARAMETER": {"CFL": 1.01}})"), hyd + "PARAMETER/CFL: the CFL number must lie in (0, 1]"},
+        {h(R"({"PARAMETER": {"minimum_water_depth": 1e-9}})"),
+         hyd + "PARAMETER/minimum_water_depth: must lie in [1e-06, 0.1] m"},
+        {h(R"({"PARAMETER": {"minimum_water_depth": 0.11}})"),
+         hyd + "PARAMETER/minimum_water_depth: must lie in [1e-06, 0.1] m"},
+        {h(R"({"PARAMETER": {"max_time_step": 0}})"), hyd + "PARAMETER/max_time_step: must be greater than 0"},
+        {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, -1]}]}})", materialId},
         {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, 99999999999]}]}})",
-         kPath + "GEOMETRY/REGIONDEF/0/index/1: a material id must be a whole number from 0 to 2147483647"},
-        {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, 1.5]}]}})",
-         kPath + "GEOMETRY/REGIONDEF/0/index/1: a material id must be a whole number from 0 to 2147483647"},
+         materialId},
+        {R"({"GEOMETRY": {"REGIONDEF": [{"name": "all", "index": [1, 1.5]}]}})", materialId},
         // Gauges: a point just outside the mesh, a name given twice.
         {R"({"GEOMETRY": {"GAUGEDEF": [{"name": "in", "x": 2, "y": 1}, {"name": "far", "x": 10.001, "y": 1}]}})",
-         kPath + "GEOMETRY/GAUGEDEF/1: gauge <far> at (10.001, 1) lies outside the mesh " + mesh},
+         kPath + "GEOMETRY/GAUGEDEF/1: gauge <far> at (10.001, 1) lies outside the mesh <" + dir.file("channel.2dm") +
+             ">"},
         {R"({"GEOMETRY": {"GAUGEDEF": [{"name": "a", "x": 2, "y": 1}, {"name": "a", "x": 3, "y": 1}]}})",
          kPath + "GEOMETRY/GAUGEDEF/1/name: gauge <a> is defined twice in GAUGEDEF"},
         // Morphology.
         {R"({"MORPHOLOGY": {}})", kPath + "MORPHOLOGY/BEDMATERIAL: this item is required but missing"},
-        {R"({"MORPHOLOGY": {)" + std::string(kMorphology) + "}}}",
+        {R"({"MORPHOLOGY": {)" + morph + "}}}",
          "BEDLOAD: the formula 'meyer_peter_mueller' needs the FRICTION block (it uses the bed shear stress of the "
          "friction law)"},
-        {morphology(R"({"BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "shields_power_law"}})"),
+        {mor(R"({"BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "shields_power_law"}})"),
          kPath + "MORPHOLOGY/BEDLOAD/coefficient: this item is required but missing"},
-        {morphology("{" + std::string(kMorphology) + R"(}, "SOURCE": [{"name": "s", "region": "upper",
-            "discharge": [[0, -1]], "sink": "infinity"}]})"),
+        {mor("{" + morph + R"(}, "SOURCE": [{"name": "s", "region": "upper", "discharge": [[0, -1]],
+                                              "sink": "infinity"}]})"),
          "morphological source <s>: sink 'infinity' needs a FIXED_BED on every cell of region <upper>"},
-        {morphology("{" + std::string(kMorphology) + R"(, "BOUNDARY": [{"name": "a", "type": "wall", "string": "left"},
-            {"name": "b", "type": "bed_level", "string": "left"}]}})"),
+        {mor("{" + morph + R"(, "BOUNDARY": [{"name": "a", "type": "wall", "string": "left"},
+                                             {"name": "b", "type": "bed_level", "string": "left"}]}})"),
          "string <left> carries two morphological conditions: <a> and <b>"},
-        {morphology(R"({"BEDMATERIAL": {"grain_size": 0.002, "FIXED_BED": {"type": "depth", "regions": [{"index": [7],
-            "value": 0.1}]}}, "BEDLOAD": {"formula": "meyer_peter_mueller"}})"),
+        {mor(R"({"BEDMATERIAL": {"grain_size": 0.002, "FIXED_BED": {"type": "depth", "regions": [{"index": [7],
+                 "value": 0.1}]}}, "BEDLOAD": {"formula": "meyer_peter_mueller"}})"),
          "FIXED_BED: regions entry 0 names material id 7, which no triangle has"},
-        {morphology(R"({"PARAMETER": {"sediment_density": 900}, )" + std::string(kMorphology) + "}}"),
+        {mor(R"({"PARAMETER": {"sediment_density": 900}, )" + morph + "}}"),
          kPath + "MORPHOLOGY/PARAMETER/sediment_density: the sediment must be denser than the fluid"},
     };
     const TriMesh mesh41 = channel(10, 41);
@@ -270,7 +263,8 @@ TEST(SetupModelContent, EdgeSetsStringsFrictionAndInitialState)
     const Built b = build(R"({"HYDRAULICS": {
         "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 0.08, "discharge": [0.1, 0]}]},
         "FRICTION": {"type": "manning", "default_friction": 0.03, "regions": [{"index": [2], "friction": 0.05}]},
-        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 1]], "slope": 0.002},
+        "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 1]],
+                      "slope": 0.002},
                      {"name": "down", "type": "normal_outflow", "string": "right", "slope": 0.004}]}})",
                           channel(2, 45));
     const auto& c = b.content;
@@ -385,7 +379,8 @@ TEST(SetupMorphologyContent, BedMaterialFixedBedBoundaryRowsAndSourcesFollowTheH
         EXPECT_FLOAT_EQ(c.data.at(DataID::MSedSize).floats[cell], lower ? 0.004f : 0.002f);
         EXPECT_FLOAT_EQ(c.data.at(DataID::ThetaCrt).floats[cell], 0.05f);
         EXPECT_EQ(c.maps.at(MapID::CellsFix_CellsAll).ints[fix], cell);
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(c.maps.at(MapID::CellsFix_EdgesAll).ints[3 * fix + j], g.cellEdges[3 * cell + j]);
+        for (int j = 0; j < 3; ++j)
+            EXPECT_EQ(c.maps.at(MapID::CellsFix_EdgesAll).ints[3 * fix + j], g.cellEdges[3 * cell + j]);
         const float fixed = c.data.at(DataID::FixBedEl).floats[fix];
         EXPECT_TRUE(lower ? std::abs(fixed - (g.bottomEl[cell] - 0.05)) < 1e-6 : fixed < -1e9f) << fixed;
         EXPECT_EQ(c.maps.at(MapID::ClMorSrc_CellData).ints[s], lower ? 2 : 1);

@@ -347,46 +347,39 @@ TEST(SetupModelContent, GaugesFindTheCellHoldingTheirPoint)
     }
 }
 
-TEST(SetupMorphologyContent, BedMaterialFixedBedBoundaryRowsAndSourcesFollowTheHydraulicOnes)
+TEST(SetupMorphologyContent, BedMaterialFixedBedAndBoundaryRowsFollowingTheHydraulicOnes)
 {
     const Built b = build(R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03},
         "BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left", "discharge": [[0, 2]], "slope": 0.01},
-                     {"name": "down", "type": "free_outflow", "string": "right"}],
-        "SOURCE": [{"name": "rain", "type": "rain", "region": "upper", "intensity": [[0, 5]]}]},
+                     {"name": "down", "type": "free_outflow", "string": "right"}]},
       "MORPHOLOGY": {"PARAMETER": {"start_time": 30, "porosity": 0.35},
         "BEDMATERIAL": {"grain_size": 0.002, "regions": [{"index": [2], "grain_size": 0.004}],
           "FIXED_BED": {"type": "depth", "regions": [{"index": [2], "value": 0.05}], "max_iterations": 4}},
         "BEDLOAD": {"formula": "meyer_peter_mueller", "critical": 0.05,
           "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left", "discharge": [[0, 0.01]]},
-                       {"name": "keep", "type": "bed_level", "string": "right", "limit": "upper"}]},
-        "SOURCE": [{"name": "dump", "region": "upper", "discharge": [[0, 0.001]]},
-                   {"name": "dredge", "region": "lower", "discharge": [[0, -0.001]], "sink": "available"}]}})");
+                       {"name": "keep", "type": "bed_level", "string": "right", "limit": "upper"}]}}})");
     const auto& g = b.geometry;
     const auto& c = b.content;
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::MorphStart), 30.0);
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::BedPorosity), 0.35);
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::FixBedMaxIter), 4.0);
     EXPECT_DOUBLE_EQ(parameter(b, ParameterID::ThetaCritical), 0.05);
-    // Every cell is a source cell and so has a fixed-bed row: 5 cm below its initial bed for material 2, far below
-    // it (no layer) for material 1. Each row maps to its cell's edges. Source rows follow the rain's: the dump's, then
-    // the dredge's.
-    ASSERT_EQ(c.sets.at(SetID::ClMorSrc), g.nCells);
-    ASSERT_EQ(c.sets.at(SetID::CellsFix), g.nCells);
-    for (int s = 0; s < g.nCells; ++s) {
-        const int cell = c.maps.at(MapID::ClMorSrc_CellsAll).ints[s], fix = c.maps.at(MapID::ClMorSrc_CellsFix).ints[s];
-        const bool lower = g.material[cell] == 2;
-        SCOPED_TRACE(cell);
-        EXPECT_FLOAT_EQ(c.data.at(DataID::MSedSize).floats[cell], lower ? 0.004f : 0.002f);
+    // Per material: the grain size, and a fixed bed 5 cm below the initial bed of the cells of material 2 only, each
+    // row mapped to its cell's edges.
+    int lower = 0;
+    for (int cell = 0; cell < g.nCells; ++cell) {
+        EXPECT_FLOAT_EQ(c.data.at(DataID::MSedSize).floats[cell], g.material[cell] == 2 ? 0.004f : 0.002f) << cell;
         EXPECT_FLOAT_EQ(c.data.at(DataID::ThetaCrt).floats[cell], 0.05f);
-        EXPECT_EQ(c.maps.at(MapID::CellsFix_CellsAll).ints[fix], cell);
-        for (int j = 0; j < 3; ++j)
-            EXPECT_EQ(c.maps.at(MapID::CellsFix_EdgesAll).ints[3 * fix + j], g.cellEdges[3 * cell + j]);
-        const float fixed = c.data.at(DataID::FixBedEl).floats[fix];
-        EXPECT_TRUE(lower ? std::abs(fixed - (g.bottomEl[cell] - 0.05)) < 1e-6 : fixed < -1e9f) << fixed;
-        EXPECT_EQ(c.maps.at(MapID::ClMorSrc_CellData).ints[s], lower ? 2 : 1);
-        EXPECT_EQ(c.data.at(DataID::ClMorSrc_SinkType).ints[s], lower ? 31 : 30);
+        lower += g.material[cell] == 2;
     }
-    EXPECT_EQ(c.sets.at(SetID::InSeries), 5) << "discharge, rain, feed, dump and dredge";
+    ASSERT_EQ(c.sets.at(SetID::CellsFix), lower);
+    for (int f = 0; f < lower; ++f) {
+        const int cell = c.maps.at(MapID::CellsFix_CellsAll).ints[f];
+        EXPECT_EQ(g.material[cell], 2);
+        EXPECT_CLOSE(c.data.at(DataID::FixBedEl).floats[f], g.bottomEl[cell] - 0.05, 1e-6, 0.0);
+        for (int j = 0; j < 3; ++j)
+            EXPECT_EQ(c.maps.at(MapID::CellsFix_EdgesAll).ints[3 * f + j], g.cellEdges[3 * cell + j]);
+    }
 
     // Two hydraulic rows (free outflow has one too), then the feed's row, then one row per edge of the bed level.
     const int hydraulicRows = 2;

@@ -149,10 +149,6 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Error: This value must be less than or equal to "
          "1.000000.\n",
          true},
-        {R"({"PARAMETER": {"minimum_water_depth": 10}})", plain,
-         "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/minimum_water_depth: Error: This value must be less than or "
-         "equal to 0.100000.\n",
-         true},
         {R"({"BOUNDARY": [{"name": "a", "type": "weir", "string": "left"}]})", plain,
          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/BOUNDARY/0/type: Error: This value must be equal to one of the following: "
          "'wall', 'discharge_inflow', 'water_level', 'rating_curve', 'normal_outflow', 'free_outflow', "

@@ -10,10 +10,9 @@
 #include <set>
 #include <sstream>
 
+#include "setup/ChannelCase.hpp"
 #include "setup/mesh/Geometry.hpp"
-#include "setup/mesh/MeshGenerator.hpp"
 #include "setup/mesh/TextInput.hpp"
-#include "support/ScratchDir.hpp"
 #include "support/Tolerance.hpp"
 
 using namespace setup;
@@ -24,16 +23,6 @@ TriMesh parse(const std::string& text, const std::string& name = "test.2dm")
 {
     std::istringstream in(text);
     return parse2dm(in, name);
-}
-
-TriMesh rectangle(double lx, double ly, int nx, int ny)
-{
-    RectangleSpec spec;
-    spec.lengthX = lx;
-    spec.lengthY = ly;
-    spec.cellsX = nx;
-    spec.cellsY = ny;
-    return generateRectangle(spec);
 }
 
 /// Edge joining the nodes with file ids a and b (node indices equal ids - 1 in these meshes), or -1.
@@ -146,7 +135,7 @@ TEST(MeshErrors, NameTheFileLineAndItem)
 {
     const std::string nodes = "ND 1 0 0 0\nND 2 1 0 0\nND 3 0 1 0\nND 4 1 1 0\n", one = "MESH2D\nE3T 1 1 2 3 1\n";
     testsupport::ScratchDir dir("mesh_errors");
-    TriMesh strings = rectangle(4.0, 2.0, 4, 2);
+    TriMesh strings = setuptest::channel(4.0, 2.0, 4, 2);
     strings.strings.push_back({"gauge", {2, 7, 12}, 0});
     strings.strings.push_back({"skew", {1, 5}, 9});  // (1,0) to (0,1): across a cell, not along an edge
     strings.strings.push_back({"dot", {3}, 11});
@@ -268,7 +257,7 @@ TEST(MeshGeometry, TwoTrianglesMatchHandComputedValues)
 
 TEST(MeshGeometry, WeightsReproduceLinearBedGradientInEveryInteriorCell)
 {
-    TriMesh mesh = rectangle(30, 12, 10, 6);
+    TriMesh mesh = setuptest::channel(30, 12, 10, 6);
     std::mt19937 rng(7);  // inner nodes moved so that the cells are not all alike
     std::uniform_real_distribution<double> shift(-0.6, 0.6);
     for (int n = 0; n < mesh.nodeCount(); ++n)
@@ -298,11 +287,7 @@ TEST(MeshGeometry, WeightsReproduceLinearBedGradientInEveryInteriorCell)
 
 TEST(MeshGeometry, PermutedFileGivesTheSameGeometryAndLocalNumbering)
 {
-    RectangleSpec spec;
-    spec.lengthX = spec.lengthY = 40;
-    spec.cellsX = spec.cellsY = 40;
-    spec.bed = BedShape::parse("bump:2:0.01:20");
-    const TriMesh ordered = generateRectangle(spec);
+    const TriMesh ordered = setuptest::channel(40, 40, 40, 40, "bump:2:0.01:20");
     // Nodes and triangles shuffled, node ids changed, each triangle's node list rotated.
     std::mt19937 rng(11);
     const int nn = ordered.nodeCount(), nc = ordered.cellCount();
@@ -341,7 +326,7 @@ TEST(MeshGeometry, PermutedFileGivesTheSameGeometryAndLocalNumbering)
 
 TEST(NodeStrings, LongBoundaryStringSplitsIntoPiecesKeepingItsWholeLength)
 {
-    const TriMesh mesh = rectangle(93.0, 2.0, 93, 1);  // "bottom" has 93 edges of 1 m
+    const TriMesh mesh = setuptest::channel(93.0, 2.0, 93, 1);  // "bottom" has 93 edges of 1 m
     const MeshGeometry g = computeGeometry(mesh);
     const auto pieces = cutNodeStrings(mesh, g, {{"left"}, {"bottom"}});
     ASSERT_EQ(pieces.size(), 4u);
@@ -372,7 +357,7 @@ TEST(NodeStrings, LongBoundaryStringSplitsIntoPiecesKeepingItsWholeLength)
 
 TEST(NodeStrings, GaugeInsideTheMeshTakesTheChosenUpstreamSide)
 {
-    TriMesh mesh = rectangle(4.0, 2.0, 4, 2);
+    TriMesh mesh = setuptest::channel(4.0, 2.0, 4, 2);
     // Vertical line x = 2: nodes (2,0), (2,1), (2,2) are indices 2, 7, 12; walked upwards and downwards.
     mesh.strings.push_back({"up", {2, 7, 12}, 0});
     mesh.strings.push_back({"down", {12, 7, 2}, 0});

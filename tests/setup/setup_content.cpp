@@ -7,12 +7,11 @@
 #include <set>
 #include <string>
 
+#include "setup/ChannelCase.hpp"
 #include "setup/Coding.hpp"
 #include "setup/ModelBuilder.hpp"
 #include "setup/Series.hpp"
 #include "setup/SetupError.hpp"
-#include "setup/mesh/MeshGenerator.hpp"
-#include "support/ScratchDir.hpp"
 #include "support/Tolerance.hpp"
 
 using model::DataID;
@@ -30,14 +29,7 @@ const std::string kPath = "/SETUP/DOMAIN/LAMINA_2D/";
 /// left, right, bottom, top and the inner "middle" at x = 5 from bottom to top.
 TriMesh channel(int cellsX = 10, int cellsY = 2)
 {
-    RectangleSpec spec;
-    spec.lengthX = 10.0;
-    spec.lengthY = 2.0;
-    spec.cellsX = cellsX;
-    spec.cellsY = cellsY;
-    spec.bed = BedShape::parse("slope:0.01:0");
-    spec.materials = MaterialInterval::parseList("0:5:1,5:10:2");
-    TriMesh mesh = generateRectangle(spec);
+    TriMesh mesh = setuptest::channel(10.0, 2.0, cellsX, cellsY, "slope:0.01:0", "0:5:1,5:10:2");
     NodeString middle{"middle", {}, 0};
     for (int j = 0; j <= cellsY; ++j) middle.nodes.push_back(cellsX / 2 + j * (cellsX + 1));
     mesh.strings.push_back(middle);

@@ -94,15 +94,6 @@ TEST(SetupProgram, ModelFileHoldsExactlyTheComposedModel)
     EXPECT_EQ(reader->readIntScalar("Parameters/SafeMode"), 1);
     EXPECT_FLOAT_EQ(static_cast<float>(reader->readDoubleScalar("Parameters/CFLnumber")), 0.8f);
     EXPECT_EQ(dataio::Archive::getModel(reader.get()), readFile(dir.file("setup.json")));
-    // One schedule row per kernel: the initialisations once at the start, the others every step.
-    const auto ids = reader->readIntVecVec(model::Kernel::kernelPath);
-    const auto timing = reader->readDoubleVecVec(model::Kernel::kernelTimingPath);
-    ASSERT_EQ(ids.size(), model->getKernels().size());
-    ASSERT_EQ(timing.size(), ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        EXPECT_EQ(timing[i], (std::vector<double>{0.0, 0.0, timing[i].at(2)}));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        EXPECT_EQ(timing[i][2] == 0.0, ids[i][0] == 0 || ids[i][0] == 2) << "kernel " << ids[i][0];
 
     // Only the hydraulics aggregate, started from another folder: the mesh is found beside the command file; the
     // (empty) node-string set and its names are set-up data of every model.

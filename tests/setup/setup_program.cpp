@@ -1,6 +1,5 @@
-// The set-up program run as a process: a model file with exactly the items of the composed model, in the mesh
-// framework's conventions, readable by the model composition; and the bad inputs that stop it with a located reason
-// and leave no file.
+// The set-up program run as a process: a model file with exactly the items of the composed model, readable by the
+// model composition; and the bad inputs that stop it with a located reason and leave no file.
 #include <gtest/gtest.h>
 #include <hdf5.h>
 

@@ -23,22 +23,21 @@ using testsupport::h5::readValues;
 namespace {
 
 /// One case in its own folder: mesh from hydrova_mesh, model from hydrova_setup, results from hydrova_simulation.
-class RunCase {
-public:
-    explicit RunCase(const std::string& tag) : dir_(tag) {}
+struct RunCase {
+    explicit RunCase(const std::string& tag) : dir(tag) {}
 
     /// Writes the mesh (none with no options: the caller wrote it) and the command file (the same), and the model
     /// file.
     void prepare(const std::string& meshOptions, const std::string& setupJson)
     {
         if (!meshOptions.empty()) {
-            const auto r = runProcess(program("hydrova_mesh") + " " + meshOptions + " -o mesh.2dm", dir_.path());
+            const auto r = runProcess(program("hydrova_mesh") + " " + meshOptions + " -o mesh.2dm", dir.path());
             ASSERT_EQ(r.status, 0) << r.out << r.err;
         }
-        if (!setupJson.empty()) dir_.write("setup.json", setupJson);
-        const auto r = runProcess(program("hydrova_setup") + " -f setup.json -o model.h5", dir_.path());
+        if (!setupJson.empty()) dir.write("setup.json", setupJson);
+        const auto r = runProcess(program("hydrova_setup") + " -f setup.json -o model.h5", dir.path());
         ASSERT_EQ(r.status, 0) << r.out << r.err;
-        const std::string model = dir_.file("model.h5");
+        const std::string model = dir.file("model.h5");
         bed0 = readValues(model, "CellsAll/BottomEl");
         area = readValues(model, "CellsAll/GeomArea");
         const auto xyz = readValues(model, "NodesAll/Coordnts");
@@ -52,27 +51,23 @@ public:
 
     testsupport::ProcessResult simulate(const std::string& config, const std::string& results, int threads = 1)
     {
-        dir_.write("config.json", config);
+        dir.write("config.json", config);
         return runProcess(program("hydrova_simulation") + " -f config.json -r model.h5 -o " + results +
                               " -n " + std::to_string(threads),
-                          dir_.path());
+                          dir.path());
     }
 
     std::vector<double> record(const std::string& results, const std::string& item, int index) const
     {
         char name[32];
         std::snprintf(name, sizeof name, "/%07d", index);
-        return readValues(dir_.file(results), "RESULTS/" + item + name);
+        return readValues(dir.file(results), "RESULTS/" + item + name);
     }
     std::vector<double> bed(const std::string& results, int k) const { return record(results, "CellsAll/BottomEl", k); }
     std::vector<double> state(const std::string& results, int k) const { return record(results, "CellsAll/HydState", k); }
 
-    const ScratchDir& dir() const { return dir_; }
-
+    ScratchDir dir;
     std::vector<double> area, x, bed0;  ///< cell areas [m^2], centroid abscissae [m] and initial beds [m]
-
-private:
-    ScratchDir dir_;
 };
 
 double bedVolume(const std::vector<double>& area, const std::vector<double>& bed)
@@ -121,7 +116,7 @@ struct Volumes {
 Volumes run(const std::string& hydraulics, double seconds)
 {
     RunCase c("setup-whole-run");
-    setuptest::writeChannelCase(c.dir(), "box.2dm", setuptest::kStringsAndLake, hydraulics);
+    setuptest::writeChannelCase(c.dir, "box.2dm", setuptest::kStringsAndLake, hydraulics);
     c.prepare("", "");
     // Output at `seconds`; the run goes on beyond it so that the output time is reached whatever the last step.
     const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": )" + std::to_string(1.5 * seconds) +

@@ -108,7 +108,8 @@ int crossings(const setup::TriMesh& mesh, const setup::MeshGeometry& g, const st
         if (std::min({a.y, b.y, 500 - a.y, 500 - b.y}) < margin) continue;
         for (const auto& l : lines)
             for (size_t k = 1; k < l.size(); ++k)
-                n += side(a, b, l[k - 1]) * side(a, b, l[k]) < 0 && side(l[k - 1], l[k], a) * side(l[k - 1], l[k], b) < 0;
+                n += side(a, b, l[k - 1]) * side(a, b, l[k]) < 0 &&
+                     side(l[k - 1], l[k], a) * side(l[k - 1], l[k], b) < 0;
     }
     return n;
 }

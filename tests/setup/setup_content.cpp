@@ -69,6 +69,7 @@ Built build(const std::string& patch, TriMesh mesh = channel(), const std::strin
 
 double parameter(const Built& b, ParameterID id, std::size_t k = 0) { return b.content.parameters.at(id).values.at(k); }
 
+/// The least MORPHOLOGY keys, with the BEDLOAD object left open for more keys.
 const std::string kMorphology = R"("BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "meyer_peter_mueller")";
 
 }  // namespace
@@ -139,7 +140,7 @@ TEST(SetupErrors, NameTheItem)
         return R"({"HYDRAULICS": {"FRICTION": {"type": "manning", "default_friction": 0.03}}, "MORPHOLOGY": )" +
                block + "}";
     };
-    const std::string hyd = kPath + "HYDRAULICS/", series = "boundary <up>: discharge: ", morph = kMorphology;
+    const std::string hyd = kPath + "HYDRAULICS/", series = "boundary <up>: discharge: ";
     const std::string frictionless = "; leave FRICTION out for a frictionless run";
     const std::string increase = "the abscissae must increase, but pair ";
     const std::string twoNumbers = "> must hold exactly two numbers";
@@ -219,21 +220,21 @@ TEST(SetupErrors, NameTheItem)
          kPath + "GEOMETRY/GAUGEDEF/1/name: gauge <a> is defined twice in GAUGEDEF"},
         // Morphology.
         {R"({"MORPHOLOGY": {}})", kPath + "MORPHOLOGY/BEDMATERIAL: this item is required but missing"},
-        {R"({"MORPHOLOGY": {)" + morph + "}}}",
+        {R"({"MORPHOLOGY": {)" + kMorphology + "}}}",
          "BEDLOAD: the formula 'meyer_peter_mueller' needs the FRICTION block (it uses the bed shear stress of the "
          "friction law)"},
         {mor(R"({"BEDMATERIAL": {"grain_size": 0.002}, "BEDLOAD": {"formula": "shields_power_law"}})"),
          kPath + "MORPHOLOGY/BEDLOAD/coefficient: this item is required but missing"},
-        {mor("{" + morph + R"(}, "SOURCE": [{"name": "s", "region": "upper", "discharge": [[0, -1]],
+        {mor("{" + kMorphology + R"(}, "SOURCE": [{"name": "s", "region": "upper", "discharge": [[0, -1]],
                                               "sink": "infinity"}]})"),
          "morphological source <s>: sink 'infinity' needs a FIXED_BED on every cell of region <upper>"},
-        {mor("{" + morph + R"(, "BOUNDARY": [{"name": "a", "type": "wall", "string": "left"},
+        {mor("{" + kMorphology + R"(, "BOUNDARY": [{"name": "a", "type": "wall", "string": "left"},
                                              {"name": "b", "type": "bed_level", "string": "left"}]}})"),
          "string <left> carries two morphological conditions: <a> and <b>"},
         {mor(R"({"BEDMATERIAL": {"grain_size": 0.002, "FIXED_BED": {"type": "depth", "regions": [{"index": [7],
                  "value": 0.1}]}}, "BEDLOAD": {"formula": "meyer_peter_mueller"}})"),
          "FIXED_BED: regions entry 0 names material id 7, which no triangle has"},
-        {mor(R"({"PARAMETER": {"sediment_density": 900}, )" + morph + "}}"),
+        {mor(R"({"PARAMETER": {"sediment_density": 900}, )" + kMorphology + "}}"),
          kPath + "MORPHOLOGY/PARAMETER/sediment_density: the sediment must be denser than the fluid"},
     };
     const TriMesh mesh41 = channel(10, 41);

@@ -122,6 +122,9 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
                                      "discharge": {"file": "q.txt"}, "slope": 0.01}]})";
     const auto removeMesh = [](const ScratchDir& d) { std::remove(d.file("channel.2dm").c_str()); };
     const auto series = [](const ScratchDir& d) { d.write("q.txt", "0 1\n100 1\n"); };
+    const auto oneTriangle = [](const ScratchDir& d) {
+        d.write("channel.2dm", "MESH2D\nE3T 1 1 2 3 1\nND 1 0 0 0\nND 2 1 0 0\nND 3 0 1 0\n");
+    };
     const std::vector<Case> cases = {
         {R"({"BOUNDARY": [{"name": "a", "type": "free_outflow", "string": "left"},
                           {"name": "b", "type": "free_outflow", "string": "left"}]})",
@@ -147,7 +150,7 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
         {"{}", plain, "GEOMETRY: cannot read the mesh file <channel.2dm>\n" + kKilled, false, removeMesh},
         // A mesh of one triangle, which the simulation could not run; a folder given as the command file.
         {"{}", plain, "channel.2dm: the mesh has 1 triangle; the simulation needs at least 2\n" + kKilled, false,
-         [](const ScratchDir& d) { d.write("channel.2dm", "MESH2D\nE3T 1 1 2 3 1\nND 1 0 0 0\nND 2 1 0 0\nND 3 0 1 0\n"); }},
+         oneTriangle},
         {"{}", plain, "configuration file is not a regular file: .\n" + kKilled, false, nullptr, " -f . -o model.h5"},
         {"{}", plain, "cannot write the model file <nofolder/model.h5>: ", false, nullptr,
          " -f setup.json -o nofolder/model.h5"},

@@ -63,8 +63,8 @@ struct RunCase {
         std::snprintf(name, sizeof name, "/%07d", index);
         return readValues(dir.file(results), "RESULTS/" + item + name);
     }
-    std::vector<double> bed(const std::string& results, int k) const { return record(results, "CellsAll/BottomEl", k); }
-    std::vector<double> state(const std::string& results, int k) const { return record(results, "CellsAll/HydState", k); }
+    std::vector<double> bed(const std::string& file, int k) const { return record(file, "CellsAll/BottomEl", k); }
+    std::vector<double> state(const std::string& file, int k) const { return record(file, "CellsAll/HydState", k); }
 
     ScratchDir dir;
     std::vector<double> area, x, bed0;  ///< cell areas [m^2], centroid abscissae [m] and initial beds [m]

@@ -1,5 +1,5 @@
 // The mesh of the set-up: 2DM reading and writing, geometry (normals, sizes, signs, neighbours, weights, numbering),
-// node strings cut into pieces, generated rectangles, and the located messages for bad meshes and strings.
+// node strings cut into pieces, and the located messages for bad meshes and strings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -117,7 +117,9 @@ TEST(Mesh2dmReader, ReadsSparseIdsReorientsClockwiseTrianglesAndWritesBackUnchan
     EXPECT_EQ(w.strings[0].name, "in");
     EXPECT_EQ(w.strings[0].nodes, (std::vector<int>{0, 1}));
 
-    // Written and read back: a string of 12 ids goes over two NS lines.
+    // Written and read back: every bit of projected coordinates; a string of 12 ids goes over two NS lines.
+    m.x[1] = 500000.1234567891;
+    m.y[2] = 5400000.987654321;
     m.strings[0].nodes = {2, 0, 3, 1, 2, 0, 3, 1, 2, 0, 3, 1};
     testsupport::ScratchDir dir("mesh_reader");
     write2dm(m, dir.file("a.2dm"));

@@ -1,62 +1,44 @@
-// Morphodynamic whole runs of set-up model files: a bed hump travels at the celerity of the Exner equation's
-// characteristic, sediment is conserved in a closed channel, a fixed bed holds, morphology waits for its start time,
-// and the morphological outputs reach the results file.
+// Whole runs of set-up model files. Hydraulics: the water volume in the domain follows what the boundary conditions
+// and sources of the command file promise. Morphology: a bed hump travels at the celerity of the Exner equation's
+// characteristic, the bed volume changes by the sediment crossing the boundaries, and a closed basin with every
+// morphological part conserves sediment, holds its fixed bed and gives the same bits on one and two threads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "setup/ChannelCase.hpp"
 #include "support/H5Data.hpp"
 #include "support/Process.hpp"
-#include "support/ScratchDir.hpp"
 #include "support/Tolerance.hpp"
 
 using testsupport::program;
 using testsupport::runProcess;
 using testsupport::ScratchDir;
-using testsupport::shellQuote;
 using testsupport::h5::readValues;
 
 namespace {
 
 /// One case in its own folder: mesh from hydrova_mesh, model from hydrova_setup, results from hydrova_simulation.
-class MorCase {
-public:
-    explicit MorCase(const std::string& tag) : dir_(tag) {}
+struct RunCase {
+    explicit RunCase(const std::string& tag) : dir(tag) {}
 
-    /// Writes the mesh (its node elevations raised by tilt * (xEnd - x)), the command file and the model file.
-    void prepare(const std::string& meshOptions, const std::string& setupJson, double tilt = 0.0, double xEnd = 0.0)
+    /// Writes the mesh (none with no options: the caller wrote it) and the command file (the same), and the model
+    /// file.
+    void prepare(const std::string& meshOptions, const std::string& setupJson)
     {
-        auto r = runProcess(shellQuote(program("hydrova_mesh")) + " " + meshOptions + " -o mesh.2dm", dir_.path());
-        ASSERT_EQ(r.status, 0) << r.out << r.err;
-        if (tilt != 0.0) {
-            std::ifstream in(dir_.file("mesh.2dm"));
-            std::ostringstream out;
-            for (std::string line; std::getline(in, line);) {
-                std::istringstream fields(line);
-                std::string card;
-                int id;
-                double nx, ny, nz;
-                if (line.rfind("ND ", 0) == 0 && (fields >> card >> id >> nx >> ny >> nz)) {
-                    char buffer[128];
-                    std::snprintf(buffer, sizeof buffer, "ND %d %.10g %.10g %.10g", id, nx, ny,
-                                  nz + tilt * (xEnd - nx));
-                    line = buffer;
-                }
-                out << line << '\n';
-            }
-            in.close();
-            dir_.write("mesh.2dm", out.str());
+        if (!meshOptions.empty()) {
+            const auto r = runProcess(program("hydrova_mesh") + " " + meshOptions + " -o mesh.2dm", dir.path());
+            ASSERT_EQ(r.status, 0) << r.out << r.err;
         }
-        dir_.write("setup.json", setupJson);
-        r = runProcess(shellQuote(program("hydrova_setup")) + " -f setup.json -o model.h5", dir_.path());
+        if (!setupJson.empty()) dir.write("setup.json", setupJson);
+        const auto r = runProcess(program("hydrova_setup") + " -f setup.json -o model.h5", dir.path());
         ASSERT_EQ(r.status, 0) << r.out << r.err;
-        const std::string model = dir_.file("model.h5");
+        const std::string model = dir.file("model.h5");
+        bed0 = readValues(model, "CellsAll/BottomEl");
         area = readValues(model, "CellsAll/GeomArea");
         const auto xyz = readValues(model, "NodesAll/Coordnts");
         const auto topology = readValues(model, "CellsAll/Topology");
@@ -69,32 +51,23 @@ public:
 
     testsupport::ProcessResult simulate(const std::string& config, const std::string& results, int threads = 1)
     {
-        dir_.write("config.json", config);
-        return runProcess(shellQuote(program("hydrova_simulation")) + " -f config.json -r model.h5 -o " + results +
+        dir.write("config.json", config);
+        return runProcess(program("hydrova_simulation") + " -f config.json -r model.h5 -o " + results +
                               " -n " + std::to_string(threads),
-                          dir_.path());
+                          dir.path());
     }
 
     std::vector<double> record(const std::string& results, const std::string& item, int index) const
     {
         char name[32];
         std::snprintf(name, sizeof name, "/%07d", index);
-        return readValues(dir_.file(results), "RESULTS/" + item + name);
+        return readValues(dir.file(results), "RESULTS/" + item + name);
     }
-    std::vector<double> bed(const std::string& results, int index) const
-    {
-        return record(results, "CellsAll/BottomEl", index);
-    }
-    std::vector<double> state(const std::string& results, int index) const
-    {
-        return record(results, "CellsAll/HydState", index);
-    }
-    std::vector<double> model(const std::string& path) const { return readValues(dir_.file("model.h5"), path); }
+    std::vector<double> bed(const std::string& file, int k) const { return record(file, "CellsAll/BottomEl", k); }
+    std::vector<double> state(const std::string& file, int k) const { return record(file, "CellsAll/HydState", k); }
 
-    std::vector<double> area, x;  ///< cell areas [m^2] and centroid abscissae [m]
-
-private:
-    ScratchDir dir_;
+    ScratchDir dir;
+    std::vector<double> area, x, bed0;  ///< cell areas [m^2], centroid abscissae [m] and initial beds [m]
 };
 
 double bedVolume(const std::vector<double>& area, const std::vector<double>& bed)
@@ -106,7 +79,7 @@ double bedVolume(const std::vector<double>& area, const std::vector<double>& bed
 
 /// Bed profile averaged over the cells of each column of rectangles (ncol columns of width dx from x = 0), so that
 /// the two triangle orientations count alike.
-std::vector<double> columnMeans(const MorCase& c, const std::vector<double>& values, double dx, int ncol)
+std::vector<double> columnMeans(const RunCase& c, const std::vector<double>& values, double dx, int ncol)
 {
     std::vector<double> sum(static_cast<std::size_t>(ncol), 0.0), weight(sum.size(), 0.0);
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -145,6 +118,102 @@ double bedCelerity(double h, double u, double dqsdu, double porosity, double g =
         lambda -= f / df;
     }
     return lambda;
+}
+
+/// Water volume [m^3] at the start and after `seconds` of a run on the channel of the process tests (20 m x 4 m box of
+/// 10 x 2 rectangles, flat bed at 0, material 1 for x < 10 m, 2 beyond; strings left, right, bottom, top).
+struct Volumes {
+    double first = -1.0, last = -1.0;
+};
+
+Volumes run(const std::string& hydraulics, double seconds)
+{
+    RunCase c("setup-whole-run");
+    setuptest::writeChannelCase(c.dir, "box.2dm", setuptest::kStringsAndLake, hydraulics);
+    c.prepare("", "");
+    // Output at `seconds`; the run goes on beyond it so that the output time is reached whatever the last step.
+    const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": )" + std::to_string(1.5 * seconds) +
+                                  R"(, "out": )" + std::to_string(seconds) + R"(}, "OUTPUT": ["water_depth"]}})",
+                              "results.h5");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    if (c.area.empty() || r.status != 0) return {};
+    auto volume = [&](int k) {
+        const auto state = c.state("results.h5", k);
+        double sum = 0.0;
+        for (std::size_t i = 0; i < c.area.size(); ++i) sum += (state[3 * i] - c.bed0[i]) * c.area[i];
+        return sum;
+    };
+    return {volume(0), volume(1)};
+}
+
+TEST(SetupWholeRun, ClosedDamBreakKeepsItsWater)
+{
+    const auto v =
+        run(R"({"INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]}})", 5.0);
+    EXPECT_CLOSE(v.first, 40.0, 1e-4, 1e-6);
+    EXPECT_CLOSE(v.last, 40.0, 1e-4, 1e-5);
+
+    // The same with a free outflow at the right end: water leaves once the wave arrives.
+    const auto open = run(R"({"INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]},
+                              "BOUNDARY": [{"name": "out", "type": "free_outflow", "string": "right"}]})",
+                          20.0);
+    EXPECT_CLOSE(open.first, 40.0, 1e-4, 1e-6);
+    EXPECT_LT(open.last, 35.0);
+    EXPECT_GT(open.last, 0.0);
+}
+
+TEST(SetupWholeRun, DischargeInflowDeliversItsSeriesWithAndWithoutFriction)
+{
+    // 2 m^3/s for 10 s: 20 m^3 enter the dry box, spread over the string and none lost. (A rising series
+    // would lag: each step uses the value at its start.)
+    const std::string inflow = R"("BOUNDARY": [{"name": "up", "type": "discharge_inflow", "string": "left",
+                                                "discharge": [[0, 2.0], [10, 2.0]], "slope": 0.001}])";
+    const auto frictionless = run("{" + inflow + "}", 10.0);
+    EXPECT_CLOSE(frictionless.first, 0.0, 1e-9, 0.0);
+    EXPECT_CLOSE(frictionless.last, 20.0, 0.0, 1e-6);
+    const auto rough = run(R"({"FRICTION": {"type": "manning", "default_friction": 0.03}, )" + inflow + "}", 10.0);
+    EXPECT_CLOSE(rough.last, 20.0, 0.0, 1e-6);
+}
+
+TEST(SetupWholeRun, WaterLevelAndRainFillTheBoxOnlyWhereAllowed)
+{
+    const auto level = run(R"({"BOUNDARY": [{"name": "sea", "type": "water_level", "string": "left",
+                                             "water_surface": [[0, 0.5]]}]})",
+                           5.0);
+    EXPECT_GT(level.last, 1.0);
+    const auto closed = run(R"({"BOUNDARY": [{"name": "sea", "type": "water_level", "string": "left",
+                                              "water_surface": [[0, 0.5]], "allow_inflow": false}]})",
+                            5.0);
+    EXPECT_CLOSE(closed.last, 0.0, 1e-9, 0.0);
+
+    // 360 mm/h = 1e-4 m/s on the 40 m^2 of material 1 for 50 s: 0.2 m^3.
+    const auto rain =
+        run(R"({"SOURCE": [{"name": "storm", "type": "rain", "region": "lake", "intensity": [[0, 360]]}]})", 50.0);
+    EXPECT_CLOSE(rain.last, 0.2, 0.0, 1e-6);
+    // An inflow of 0.5 m^3/s spread over the region for 10 s.
+    const auto well =
+        run(R"({"SOURCE": [{"name": "well", "type": "inflow", "region": "lake", "discharge": [[0, 0.5]]}]})", 10.0);
+    EXPECT_CLOSE(well.last, 5.0, 0.0, 1e-6);
+}
+
+TEST(SetupWholeRun, OutflowConditionsDrainAndALakeAtItsLevelStaysAtRest)
+{
+    // A box full to 1 m (80 m^3); the right end carries the condition under test.
+    auto withRight = [](const std::string& condition, const std::string& extra = "") {
+        return run(R"({"INITIAL": {"type": "water_surface", "value": 1.0}, )" + extra +
+                       R"("BOUNDARY": [{"name": "out", "string": "right", )" + condition + "}]}",
+                   5.0);
+    };
+    const auto atRest = withRight(R"("type": "water_level", "water_surface": [[0, 1.0]])");
+    EXPECT_CLOSE(atRest.last, 80.0, 1e-3, 1e-6);
+    const auto lowLevel = withRight(R"("type": "water_level", "water_surface": [[0, 0.5]], "allow_inflow": false)");
+    EXPECT_LT(lowLevel.last, 79.0);
+    const auto lowRating = withRight(R"("type": "rating_curve", "rating": [[0, 0.5], [10, 1.0]])");
+    EXPECT_LT(lowRating.last, 79.0);
+    const auto normal = withRight(R"("type": "normal_outflow", "slope": 0.01)",
+                                  R"("FRICTION": {"type": "strickler", "default_friction": 30}, )");
+    EXPECT_LT(normal.last, 79.0);
+    EXPECT_GT(normal.last, 40.0);
 }
 
 // A hump on the horizontal, frictionless bed of a 40 m x 1 m channel (0.5 m squares cut into two triangles):
@@ -193,7 +262,7 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
         "OUTPUT": ["bottom_elevation"]}})",
                   end, out);
     const std::string mesh = "--size 40 1 --cells 80 2 --bed ";
-    MorCase hump("hump"), flat("hump-free");
+    RunCase hump("hump"), flat("hump-free");
     ASSERT_NO_FATAL_FAILURE(hump.prepare(mesh + bump, setup));
     ASSERT_NO_FATAL_FAILURE(flat.prepare(mesh + "flat:0", setup));
     ASSERT_EQ(hump.x, flat.x) << "the twin runs must number their cells alike";
@@ -215,11 +284,9 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
     qx /= static_cast<double>(flatStart.size());
     EXPECT_CLOSE(h, depth, 1e-4, 0.0);
     EXPECT_CLOSE(qx, q, 1e-4, 0.0);
-    const double u = qx / h, froude2 = u * u / (9.81 * h);
+    const double u = qx / h;
     const double dqsdu = A * B * std::pow(u, B - 1.0);
     const double celerity = bedCelerity(h, u, dqsdu, porosity);
-    std::printf("hump: h = %.5f m, u = %.5f m/s: celerity %.5f m/s (quasi-steady %.5f m/s)\n", h, u, celerity,
-                dqsdu * u / (h * (1.0 - froude2) * (1.0 - porosity)));
 
     std::vector<double> centre, volume, peak, top;
     for (int k = first; k <= last; ++k) {
@@ -240,17 +307,12 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
         volume.push_back(v);
         peak.push_back(p.x);
         top.push_back(p.height);
-        std::printf("hump: t = %5.1f s, volume %.6f m3, centre %.4f m, peak %.4f m, %.6f m high\n", k * out, v,
-                    moment / v, p.x, p.height);
     }
     // Measured from one output after the start on.
     const double span = end - start - out;
-    const double byCentre = (centre.back() - centre[1]) / span, byPeak = (peak.back() - peak[1]) / span;
-    std::printf("hump: celerity by the centre of mass %.5f m/s (%+.1f %%), by the peak %.5f m/s (%+.1f %%)\n", byCentre,
-                100.0 * (byCentre / celerity - 1.0), byPeak, 100.0 * (byPeak / celerity - 1.0));
     EXPECT_GT(centre.back() - centre[1], 5.0) << "the hump must travel several metres";
-    EXPECT_CLOSE(byCentre, celerity, 0.10 * celerity, 0.0);
-    EXPECT_CLOSE(byPeak, celerity, 0.10 * celerity, 0.0);
+    EXPECT_CLOSE((centre.back() - centre[1]) / span, celerity, 0.10 * celerity, 0.0);
+    EXPECT_CLOSE((peak.back() - peak[1]) / span, celerity, 0.10 * celerity, 0.0);
     // The hump keeps its sediment: only the uniform transport crosses the boundaries.
     EXPECT_CLOSE(volume.back(), volume.front(), 0.01 * volume.front(), 0.0);
     for (std::size_t k = 1; k < top.size(); ++k)
@@ -266,8 +328,8 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
 TEST(MorphologyRuns, BedVolumeChangeMatchesTheSedimentCrossingTheBoundaries)
 {
     const double porosity = 0.4, start = 300.0, end = 360.0, out = 2.0;
-    MorCase c("exchange");
-    c.prepare("--size 100 2 --cells 50 2 --bed flat:0", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
+    RunCase c("exchange");
+    c.prepare("--size 100 2 --cells 50 2 --bed slope:0.001", R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
       "GEOMETRY": {"mesh_file": "mesh.2dm", "STRINGDEF": [{"name": "left"}, {"name": "right"}]},
       "HYDRAULICS": {
         "FRICTION": {"type": "manning", "default_friction": 0.02},
@@ -279,8 +341,7 @@ TEST(MorphologyRuns, BedVolumeChangeMatchesTheSedimentCrossingTheBoundaries)
         "BEDMATERIAL": {"grain_size": 0.001},
         "BEDLOAD": {"formula": "velocity_power_law", "coefficient": 0.008, "exponent": 3.0, "critical": 0.0,
           "BOUNDARY": [{"name": "feed", "type": "sediment_inflow", "string": "left", "discharge": [[0, 0.01]]},
-                       {"name": "spill", "type": "bed_level", "string": "right", "limit": "upper"}]}}}}}})",
-              0.001, 100.0);
+                       {"name": "spill", "type": "bed_level", "string": "right", "limit": "upper"}]}}}}}})");
     const auto r = c.simulate(R"({"SIMULATION": {"TIME": {"start": 0, "end": 361, "out": 2},
         "OUTPUT": ["bottom_elevation", "ns_mor_discharge"]}})",
                               "results.h5");
@@ -297,20 +358,17 @@ TEST(MorphologyRuns, BedVolumeChangeMatchesTheSedimentCrossingTheBoundaries)
         previous = outflow;
     }
     const double gained = bedVolume(c.area, c.bed("results.h5", last)) - bedVolume(c.area, c.bed("results.h5", first));
-    std::printf("exchange: bed gained %.5f m3 of solids, %.5f m3 crossed into the domain\n", gained * (1.0 - porosity),
-                -crossed);
     EXPECT_GT(std::abs(crossed), 0.1) << "sediment must cross the boundaries";
     EXPECT_CLOSE(gained * (1.0 - porosity), -crossed, 0.0, 0.01);
 }
 
-// A 20 m x 10 m closed basin, bed at 1 m with +-2 cm undulations, a dam break from 1 m onto 0.3 m of water,
-// Manning n = 0.02, Meyer-Peter and Mueller transport (d50 = 1 mm) with lateral-slope and curvature deflection and
-// the Chen slope correction, from t = 4 s on. The right half (material 2) has a fixed bed 0.3 mm below its initial
-// bed.
+// A 20 m x 10 m closed basin, bed at 1 m, a dam break from 1 m onto 0.3 m of water, Manning n = 0.02, Meyer-Peter
+// and Mueller transport (d50 = 1 mm) with lateral-slope and curvature deflection and the Chen slope correction, from
+// t = 4 s on. The right half (material 2) has a fixed bed 0.3 mm below its initial bed.
 TEST(MorphologyRuns, ClosedBasinConservesSedimentHoldsTheFixedBedAndRepeatsOnTwoThreads)
 {
     const double layer = 0.0003, accuracy = 0.00005;
-    MorCase c("basin");
+    RunCase c("basin");
     c.prepare("--size 20 10 --cells 20 10 --bed flat:1 --material 0:10:1,10:20:2",
               R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
       "GEOMETRY": {"mesh_file": "mesh.2dm"},
@@ -335,10 +393,8 @@ TEST(MorphologyRuns, ClosedBasinConservesSedimentHoldsTheFixedBedAndRepeatsOnTwo
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 
     const auto bed0 = c.bed("one.h5", 0);
-    const double sediment0 = bedVolume(c.area, bed0);
-    const auto material = c.model("CellsFix/CellsAll");
-    const auto fixedBed = c.model("CellsFix/FixBedEl");
-    ASSERT_EQ(material.size(), c.area.size() / 2) << "the right half has the fixed bed";
+    const auto fixedCells = readValues(c.dir.file("model.h5"), "CellsFix/CellsAll");
+    const auto fixedBed = readValues(c.dir.file("model.h5"), "CellsFix/FixBedEl");
     // Morphology starts at t = 4 s: the output at 4 s still holds the initial bed, although the flow has been moving.
     EXPECT_EQ(c.bed("one.h5", 1), bed0);
     EXPECT_NE(c.state("one.h5", 1), c.state("one.h5", 0));
@@ -346,16 +402,11 @@ TEST(MorphologyRuns, ClosedBasinConservesSedimentHoldsTheFixedBedAndRepeatsOnTwo
     for (int k = 2; k <= 4; ++k) {
         const auto bed = c.bed("one.h5", k);
         // A sum of 400 single-precision values around 1 m over 200 m^2.
-        EXPECT_CLOSE(bedVolume(c.area, bed), sediment0, 0.0, 1e-6) << "output " << k;
+        EXPECT_CLOSE(bedVolume(c.area, bed), bedVolume(c.area, bed0), 0.0, 1e-6) << "output " << k;
         double worst = 1.0;
-        for (std::size_t f = 0; f < material.size(); ++f) {
-            const auto cell = static_cast<std::size_t>(material[f]);
-            EXPECT_CLOSE(fixedBed[f], bed0[cell] - layer, 1e-6, 0.0);
-            worst = std::min(worst, bed[cell] - fixedBed[f]);
-        }
+        for (std::size_t f = 0; f < fixedCells.size(); ++f)
+            worst = std::min(worst, bed[static_cast<std::size_t>(fixedCells[f])] - fixedBed[f]);
         for (std::size_t i = 0; i < bed.size(); ++i) moved = std::max(moved, std::abs(bed[i] - bed0[i]));
-        std::printf("basin: output %d, largest bed change %.5f m, closest approach to the fixed bed %.6f m\n", k, moved,
-                    worst);
         EXPECT_GE(worst, -accuracy) << "the fixed bed was eroded at output " << k;
         closest = std::min(closest, worst);
         EXPECT_EQ(c.bed("two.h5", k), bed) << "output " << k;

@@ -1,12 +1,13 @@
-// The simulation program run as a process on hand-made model files: archive mode, re-run failures, progress and
-// kernel de-activation as a user sees them. The model files schedule no kernel with a numerical loop (except one
-// on an empty set), so these runs exercise the driver and the program frame only.
+// The simulation program run as a process on hand-made model files: archive mode, re-run failures, the guards of
+// its input and output files, a full disk, and the command line as a user sees them. The model files schedule no
+// kernel, so these runs exercise the driver and the program frame only; the numerical kernels run in tests/wholerun.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <hdf5.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -17,7 +18,6 @@
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
-#include "support/Tolerance.hpp"
 
 using testsupport::countOf;
 using testsupport::program;
@@ -115,83 +115,6 @@ TEST_F(SimulationProgram, ReRunAtATimeNeverWrittenListsValidTimesAndFailsWithout
     const auto again = simulate(config(0.0, 1.0, 1.0), "-o " + shellQuote(results));
     ASSERT_EQ(again.status, 0) << again.out << again.err;
     EXPECT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 2);
-}
-
-TEST_F(SimulationProgram, KernelOnAnEmptySetIsDeactivatedAndNeverRuns)
-{
-    drivertest::ModelFileSpec spec;
-    spec.wallEdges = 0;
-    spec.kernels = {{13, {0.0, 0.0, 1.0e9}}};
-    drivertest::writeModelFile(modelFile, spec);
-    const auto quiet = simulate(config(0.0, 1.0, 0.0), "-n 100000");
-    EXPECT_EQ(quiet.status, 0) << quiet.out << quiet.err;
-    EXPECT_EQ(quiet.out.find("de-activating"), std::string::npos);
-    // More threads than the machine offers are reduced, not rejected.
-    std::smatch threads;
-    ASSERT_TRUE(std::regex_search(quiet.out, threads, std::regex(" -> running on ([0-9]+) threads\n"))) << quiet.out;
-    EXPECT_LT(std::stoi(threads[1].str()), 100000);
-
-    const auto r = simulate(config(0.0, 1.0, 0.0), "-l 1 -p");
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(countOf(r.out, " -> de-activating the kernel <HydWallBFluxes>\n"), 1) << r.out;
-    // One step of 1 s passes every hundredth at once: the lines of the start and the end.
-    EXPECT_EQ(countOf(r.out, " -> Progress: "), 2) << r.out;
-    EXPECT_NE(r.out.find(" -> Progress: 100/100, dt = 1 [s], RTS = "), std::string::npos) << r.out;
-}
-
-namespace {
-
-/// Kernel schedule of a hydraulic run: cell initialisation once, then time step, wall and internal fluxes and the
-/// update in every pass.
-std::vector<drivertest::KernelRow> hydraulicSchedule()
-{
-    return {{0, {0.0, 0.0, 0.0}},
-            {3, {0.0, 0.0, 1.0e9}},
-            {13, {0.0, 0.0, 1.0e9}},
-            {15, {0.0, 0.0, 1.0e9}},
-            {21, {0.0, 0.0, 1.0e9}}};
-}
-
-}  // namespace
-
-TEST_F(SimulationProgram, LakeAtRestOverAStepInTheBedStaysAtRest)
-{
-    drivertest::ModelFileSpec spec;
-    spec.kernels = hydraulicSchedule();
-    spec.surface = {2.0, 2.0};
-    spec.bottom = {0.5, 1.0};
-    drivertest::writeModelFile(modelFile, spec);
-    const auto r = simulate(config(0.0, 2.0, 1.0), "");
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::string results = dir.file("results.h5");
-    ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 3);
-    const std::vector<double> last = drivertest::readValues(results, "RESULTS/CellsAll/HydState/0000002");
-    EXPECT_CLOSE(last[0], 2.0, 1e-6, 0.0);
-    EXPECT_CLOSE(last[3], 2.0, 1e-6, 0.0);
-    for (int component : {1, 2, 4, 5}) EXPECT_CLOSE(last[component], 0.0, 1e-6, 0.0) << component;
-}
-
-TEST_F(SimulationProgram, DamBreakInAClosedBoxLevelsTheSurfacesAndKeepsTheVolume)
-{
-    drivertest::ModelFileSpec spec;
-    spec.kernels = hydraulicSchedule();
-    spec.surface = {2.0, 1.5};
-    spec.bottom = {0.0, 0.0};
-    drivertest::writeModelFile(modelFile, spec);
-    const auto r = simulate(config(0.0, 1.0, 0.5), "-n 2");
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::string results = dir.file("results.h5");
-    ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 3);
-    // Both cells have area 0.5 m^2 and a flat bed at 0: the volume is 0.5 * (H0 + H1).
-    for (int index = 0; index < 3; ++index) {
-        const std::vector<double> state =
-            drivertest::readValues(results, "RESULTS/CellsAll/HydState/000000" + std::to_string(index));
-        EXPECT_CLOSE(0.5 * (state[0] + state[3]), 0.5 * 3.5, 0.0, 1e-6) << index;
-        if (index > 0) {
-            EXPECT_LT(state[0], 2.0) << index;  // the high cell drains into the low one
-            EXPECT_GT(state[3], 1.5) << index;
-        }
-    }
 }
 
 TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHoldsOpen)
@@ -353,4 +276,13 @@ TEST_F(SimulationProgram, OrdinaryMistakesGetAPlainMessageAndWriteNothing)
     const auto r = runProcess(program("hydrova_setup") + " -f " + shellQuote(conf) + " -a restored.json", dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("PARSE ERROR: Argument: -a", 0), 0u) << r.err;
+    // More threads than the machine offers are reduced, not rejected; -p prints progress, here one step of 1 s that
+    // passes every hundredth at once: the lines of the start and the end.
+    const auto many = simulate(conf, "-n 100000 -p");
+    EXPECT_EQ(many.status, 0) << many.out << many.err;
+    std::smatch threads;
+    ASSERT_TRUE(std::regex_search(many.out, threads, std::regex(" -> running on ([0-9]+) threads\n"))) << many.out;
+    EXPECT_LT(std::stoi(threads[1].str()), 100000);
+    EXPECT_EQ(countOf(many.out, " -> Progress: "), 2) << many.out;
+    EXPECT_NE(many.out.find(" -> Progress: 100/100, dt = 1 [s], RTS = "), std::string::npos) << many.out;
 }

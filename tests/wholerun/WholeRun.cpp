@@ -22,32 +22,19 @@ using testsupport::shellQuote;
 
 namespace wholerun {
 
-std::vector<std::string> readLines(const std::string& path)
+std::string config(double end, double out, double dtInit, const std::string& outputs, double start, double minimum)
 {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    std::ostringstream text;
+    text.precision(17);
+    text << R"({"SIMULATION": {"TIME": {"start": )" << start << R"(, "end": )" << end << R"(, "out": )" << out
+         << R"(}, "TIMESTEP": {"init": )" << dtInit << R"(, "minimum": )" << minimum << R"(}, "OUTPUT": [)" << outputs
+         << "]}}";
+    return text.str();
 }
 
-void writeLines(const std::string& path, const std::vector<std::string>& lines)
+Case::Case(const std::string& tag, const std::string& meshOptions) : dir_(tag)
 {
-    std::ofstream out(path);
-    for (const auto& line : lines) out << line << '\n';
-}
-
-bool parseNode(const std::string& line, int& id, double& x, double& y, double& z)
-{
-    if (line.rfind("ND ", 0) != 0) return false;
-    std::istringstream in(line.substr(3));
-    return static_cast<bool>(in >> id >> x >> y >> z);
-}
-
-std::string nodeLine(int id, double x, double y, double z)
-{
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, "ND %d %.10g %.10g %.10g", id, x, y, z);
-    return buffer;
+    if (!meshOptions.empty()) mesh(meshOptions);
 }
 
 void Case::mesh(const std::string& options)
@@ -56,12 +43,40 @@ void Case::mesh(const std::string& options)
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 }
 
+void Case::reshapeBed(const std::function<double(double x, double y, double z)>& f)
+{
+    std::ifstream in(dir_.file("mesh.2dm"));
+    std::ostringstream text;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream node(line);
+        std::string tag;
+        int id;
+        double x, y, z;
+        if (node >> tag >> id >> x >> y >> z && tag == "ND") {
+            char buffer[128];
+            std::snprintf(buffer, sizeof buffer, "ND %d %.10g %.10g %.10g", id, x, y, f(x, y, z));
+            line = buffer;
+        }
+        text << line << '\n';
+    }
+    in.close();
+    dir_.write("mesh.2dm", text.str());
+}
+
+void Case::appendToMesh(const std::string& line) { std::ofstream(dir_.file("mesh.2dm"), std::ios::app) << line << '\n'; }
+
 void Case::setup(const std::string& setupJson)
 {
     setupText_ = setupJson;
     dir_.write("setup.json", setupJson);
     const auto r = runProcess(shellQuote(program("hydrova_setup")) + " -f setup.json -o model.h5", dir_.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
+}
+
+void Case::setup(const std::string& geometry, const std::string& hydraulics)
+{
+    setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm")" + geometry +
+          R"(}, "HYDRAULICS": )" + hydraulics + "}}}}");
 }
 
 testsupport::ProcessResult Case::simulate(const std::string& configJson, const std::string& results, int threads,
@@ -77,19 +92,17 @@ Cells Case::cells() const
 {
     const auto nodes = drivertest::readValues(model(), "NodesAll/Coordnts");
     const auto topology = drivertest::readValues(model(), "CellsAll/Topology");
-    const auto area = drivertest::readValues(model(), "CellsAll/GeomArea");
     Cells c;
-    const std::size_t n = topology.size() / 3;
-    for (std::size_t i = 0; i < n; ++i) {
+    c.area = drivertest::readValues(model(), "CellsAll/GeomArea");
+    for (std::size_t i = 0; i < topology.size() / 3; ++i) {
         double sx = 0.0, sy = 0.0;
-        for (int k = 0; k < 3; ++k) {
-            const auto node = static_cast<std::size_t>(topology[3 * i + static_cast<std::size_t>(k)]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto node = static_cast<std::size_t>(topology[3 * i + k]);
             sx += nodes.at(3 * node);
             sy += nodes.at(3 * node + 1);
         }
         c.x.push_back(sx / 3.0);
         c.y.push_back(sy / 3.0);
-        c.area.push_back(area.at(i));
     }
     return c;
 }
@@ -97,34 +110,52 @@ Cells Case::cells() const
 std::vector<double> Case::bed() const { return drivertest::readValues(model(), "CellsAll/BottomEl"); }
 
 namespace {
-std::string statePath(int index)
+std::string recordPath(const char* item, int index)
 {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "RESULTS/CellsAll/HydState/%07d", index);
+    std::snprintf(buffer, sizeof buffer, "RESULTS/CellsAll/%s/%07d", item, index);
     return buffer;
 }
 }  // namespace
 
 std::vector<double> Case::state(const std::string& results, int index) const
 {
-    return drivertest::readValues(dir_.file(results), statePath(index));
+    return drivertest::readValues(dir_.file(results), recordPath("HydState", index));
 }
 
 std::vector<double> Case::bedAt(const std::string& results, int index) const
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "RESULTS/CellsAll/BottomEl/%07d", index);
-    return drivertest::readValues(dir_.file(results), buffer);
+    return drivertest::readValues(dir_.file(results), recordPath("BottomEl", index));
 }
 
 double Case::timeOf(const std::string& results, int index) const
 {
-    return drivertest::readAttribute(dir_.file(results), statePath(index), "t");
+    return drivertest::readAttribute(dir_.file(results), recordPath("HydState", index), "t");
 }
 
 int Case::outputs(const std::string& results) const
 {
     return drivertest::countObjects(dir_.file(results), "RESULTS/CellsAll/HydState");
+}
+
+double Case::water(const std::string& results, int index) const
+{
+    const auto c = cells();
+    const auto s = state(results, index);
+    const bool mobile = drivertest::exists(dir_.file(results), recordPath("BottomEl", index));
+    const auto zb = mobile ? bedAt(results, index) : bed();
+    double v = 0.0;
+    for (std::size_t i = 0; i < c.size(); ++i) v += c.area[i] * (s[3 * i] - zb[i]);
+    return v;
+}
+
+double Case::sediment(const std::string& results, int index) const
+{
+    const auto c = cells();
+    const auto zb = bedAt(results, index);
+    double v = 0.0;
+    for (std::size_t i = 0; i < c.size(); ++i) v += c.area[i] * zb[i];
+    return v;
 }
 
 namespace {
@@ -195,17 +226,13 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     file.doubles("CellsAll/MSedSize", nCells, 1, std::vector<double>(static_cast<std::size_t>(nCells), d50));
     file.doubles("CellsAll/ThetaCrt", nCells, 1, std::vector<double>(static_cast<std::size_t>(nCells), thetaCritical));
 
-    file.doubles("Parameters/MorphStart", 1, 0, {morphStart});
+    const std::pair<const char*, double> parameters[] = {
+        {"MorphStart", morphStart}, {"BedPorosity", 0.4},   {"FluidDensity", 1000.0}, {"SedimentDensity", 2650.0},
+        {"BedloadFactor", 1.0},     {"BedloadCoeff", 8.0}, {"BedloadExpon", 1.5},    {"BedloadIkeda", 0.0},
+        {"BedloadCurvature", 0.0}};
+    for (const auto& [name, value] : parameters) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
     file.ints("Parameters/FrictionOn", 1, 0, {1});
-    file.doubles("Parameters/BedPorosity", 1, 0, {0.4});
-    file.doubles("Parameters/FluidDensity", 1, 0, {1000.0});
-    file.doubles("Parameters/SedimentDensity", 1, 0, {2650.0});
     file.ints("Parameters/BeadloadType", 1, 0, {1});
-    file.doubles("Parameters/BedloadFactor", 1, 0, {1.0});
-    file.doubles("Parameters/BedloadCoeff", 1, 0, {8.0});
-    file.doubles("Parameters/BedloadExpon", 1, 0, {1.5});
-    file.doubles("Parameters/BedloadIkeda", 1, 0, {0.0});
-    file.doubles("Parameters/BedloadCurvature", 1, 0, {0.0});
     file.ints("Parameters/BedloadInts", 1, 2, {0, 0});
 
     // Initialisation once at the start, wall and Exner fluxes and the transport capacity every step.
@@ -339,22 +366,14 @@ double Case::addSedimentInflowOnTheLeft(double qs)
     return length;
 }
 
-double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed)
-{
-    double v = 0.0;
-    for (std::size_t i = 0; i < cells.size(); ++i) v += cells.area[i] * (state[3 * i] - bed[i]);
-    return v;
-}
-
 double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,
                           const std::function<double(double x)>& exact, int rows)
 {
-    Case c(tag);
     const int ny = rows > 0 ? rows : std::max(1, nx / 50);
-    c.mesh("--size 100 2 --cells " + std::to_string(nx) + " " + std::to_string(ny) + " --material 0:50:1,50:100:2");
-    c.setup(R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {"GEOMETRY": {"mesh_file": "mesh.2dm"}, "HYDRAULICS": )" +
-            hydraulics + "}}}}");
-    const auto r = c.simulate(config, "results.h5");
+    Case c(tag, "--size 100 2 --cells " + std::to_string(nx) + " " + std::to_string(ny) +
+                    " --material 0:50:1,50:100:2");
+    c.setup("", hydraulics);
+    const auto r = c.simulate(config);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     if (r.status != 0) return 1e9;
     const auto cells = c.cells();

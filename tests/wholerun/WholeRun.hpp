@@ -3,9 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 
@@ -43,6 +46,10 @@ public:
     /// Writes `configJson` as config.json and runs the simulation into `results` with n threads and extra options.
     testsupport::ProcessResult simulate(const std::string& configJson, const std::string& results = "results.h5",
                                         int threads = 1, const std::string& extra = "");
+
+    /// simulate() that must succeed: a failure is reported with what the program printed.
+    testsupport::ProcessResult run(const std::string& configJson, const std::string& results = "results.h5",
+                                   int threads = 1, const std::string& extra = "");
 
     std::string model() const { return dir_.file("model.h5"); }
     Cells cells() const;
@@ -84,6 +91,12 @@ public:
     double addSedimentInflowOnTheLeft(double qs);
 
 private:
+    /// Opens the model file for a morphology helper's additions after putting `item` at the start of `block` of the
+    /// archived command text and appending the kernels (identifier, end offset [s]) to the schedule, each from the
+    /// start with increment 0: every step up to the end offset, or once at the start for end offset 0.
+    testsupport::H5Output extend(const std::string& block, const std::string& item,
+                                 std::initializer_list<std::pair<int, double>> kernels);
+
     testsupport::ScratchDir dir_;
     std::string setupText_;
     std::string archivedText_;

@@ -56,18 +56,14 @@ TEST(WholeRunMorphology, BedLoadInAClosedBasinConservesSedimentAndWaterInEveryVa
           "FRICTION": {"type": "manning", "default_friction": 0.02}})");
         c.addMorphology(0.001, 0.047, v.morphStart);
         if (v.add) v.add(c);
-        const auto r = c.simulate(wholerun::config(12.0, 4.0, 0.01, R"("water_depth", "bottom_elevation")"),
+        const auto r = c.run(wholerun::config(12.0, 4.0, 0.01, R"("water_depth", "bottom_elevation")"),
                                   "results.h5", 1, v.extra);
-        ASSERT_EQ(r.status, 0) << r.out << r.err;
         for (const char* aggregate : v.aggregates)
             EXPECT_NE(r.out.find(std::string("found aggregate <") + aggregate + ">"), std::string::npos) << aggregate;
         ASSERT_EQ(c.outputs("results.h5"), 4);
 
         const double sediment0 = c.sediment("results.h5", 0), water0 = c.water("results.h5", 0);
         for (int k = 1; k < 4; ++k) {
-            std::printf("%s: t = %g s, sediment volume change %.3g m3, water volume change %.3g m3\n", v.tag,
-                        c.timeOf("results.h5", k), c.sediment("results.h5", k) - sediment0,
-                        c.water("results.h5", k) - water0);
             EXPECT_CLOSE(c.sediment("results.h5", k), sediment0, 0.0, 1e-6);
             EXPECT_CLOSE(c.water("results.h5", k), water0, 0.0, 1e-6);
         }
@@ -80,8 +76,6 @@ TEST(WholeRunMorphology, BedLoadInAClosedBasinConservesSedimentAndWaterInEveryVa
             deepest = std::max(deepest, bed0[i] - bed[i]);
             if (!plainBed.empty()) difference = std::max(difference, std::abs(bed[i] - plainBed[i]));
         }
-        std::printf("%s: largest bed change %.4g m, erosion %.4g m, difference to the plain run %.3g m\n", v.tag,
-                    moved, deepest, difference);
         const std::string tag = v.tag;
         if (tag == "plain") {
             EXPECT_GT(moved, 1e-3) << "the flow must move the bed";

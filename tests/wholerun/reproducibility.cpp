@@ -27,8 +27,7 @@ std::string record(const std::string& item, int index)
 void expectBitIdenticalReRuns(Case& c, double end, double out, const std::string& outputs,
                               const std::vector<int>& restarts, const std::string& extra)
 {
-    const auto full = c.simulate(wholerun::config(end, out, 0.01, outputs), "full.h5");
-    ASSERT_EQ(full.status, 0) << full.out << full.err;
+    ASSERT_EQ(c.run(wholerun::config(end, out, 0.01, outputs), "full.h5").status, 0);
     const int records = c.outputs("full.h5");
     const std::string fullFile = c.dir().file("full.h5");
     for (std::size_t r = 0; r < restarts.size(); ++r) {
@@ -37,9 +36,8 @@ void expectBitIdenticalReRuns(Case& c, double end, double out, const std::string
         SCOPED_TRACE("restart at record " + std::to_string(k));
         const std::string name = "again" + std::to_string(k) + ".h5";
         std::filesystem::copy_file(fullFile, c.dir().file(name));
-        const auto again = c.simulate(wholerun::config(end, out, 0.01, outputs, c.timeOf("full.h5", k)), name,
-                                      1 + static_cast<int>(r % 2));
-        ASSERT_EQ(again.status, 0) << again.out << again.err;
+        ASSERT_EQ(c.run(wholerun::config(end, out, 0.01, outputs, c.timeOf("full.h5", k)), name,
+                                      1 + static_cast<int>(r % 2)).status, 0);
         ASSERT_EQ(c.outputs(name), records);
         for (int i = 0; i < records; ++i) {
             EXPECT_EQ(c.timeOf(name, i), c.timeOf("full.h5", i)) << "record " << i;

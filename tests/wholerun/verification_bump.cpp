@@ -43,8 +43,7 @@ BumpResult bumpRun(int nx, const std::string& friction)
                         "water_surface": [[0, )"
                << outletLevel << "], [10000, " << outletLevel << "]]}]}";
     c.setup(R"(, "STRINGDEF": [{"name": "left"}, {"name": "right"}])", hydraulics.str());
-    const auto r = c.simulate(wholerun::config(200.0, 50.0, 0.01, R"("water_depth")", 0.0, 1e-5));
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const auto r = c.run(wholerun::config(200.0, 50.0, 0.01, R"("water_depth")", 0.0, 1e-5));
     BumpResult result;
     if (r.status != 0) return result;
     const int last = c.outputs("results.h5") - 1;
@@ -66,10 +65,6 @@ BumpResult bumpRun(int nx, const std::string& friction)
         result.lastChange = std::max(result.lastChange, std::abs(s[3 * i] - before[3 * i]));
     }
     result.meanSurfaceError /= area;
-    std::printf("bump, dx = %.4g m: water surface error max %.3g m, mean %.3g m; discharge max rel. error %.3g, max "
-                "|qy|/q %.3g; change over the last 50 s %.3g m\n",
-                25.0 / nx, result.maxSurfaceError, result.meanSurfaceError, result.maxDischargeError,
-                result.maxCrossDischarge, result.lastChange);
     return result;
 }
 
@@ -91,7 +86,6 @@ TEST(Verification, SubcriticalFlowOverABumpReachesBernoullisSteadyState)
                              bumpRun(200, nearlyFrictionless), bumpRun(200, "")};
     const double meanOrder = std::log2(r[1].meanSurfaceError / r[2].meanSurfaceError);
     const double maxOrder = std::log2(r[1].maxSurfaceError / r[2].maxSurfaceError);
-    std::printf("bump: observed order of the water surface error, mean %.2f, max %.2f\n", meanOrder, maxOrder);
     EXPECT_GT(meanOrder, 0.7) << "first order expected on this smooth flow";
     EXPECT_GT(maxOrder, 0.7);
     for (int k = 0; k < 4; ++k) {

@@ -318,16 +318,3 @@ TEST_F(DriverRun, VectorParameterFillsConsecutiveSlotsAndMoreThanOneRowIsFatal)
                                                  "needs one row of 2 values\n")))
         << err;
 }
-
-TEST_F(DriverRun, MissingEndTimeIsFatalWithBothMessages)
-{
-    drivertest::writeModelFile(modelFile, ModelFileSpec{});
-    ScriptedDriver d(dir.write("config.json", R"({"SIMULATION": {"TIME": {"start": 0.0, "out": 1.0}, "OUTPUT": []}})"),
-                     modelFile);
-    initAndRun(d, 0, false, false, false);
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(d.run(), TerraException);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              " -> path <SIMULATION/TIME/end> not found.\n"
-              " -> end of simulation not defined: SIMULATION/TIME/end\n");
-}

@@ -71,34 +71,6 @@ TEST(WholeRun, LakeAtRestOverIslandsStaysAtRestWithTheDefaults)
     EXPECT_LT(worstDryDepth, 1e-6);
 }
 
-/// A dry 30 m x 30 m basin (Manning n = 0.03, bed rising 2 per mille along x) filled for 200 s by 2 m^3/s spread over
-/// its 6 m wide strip at x = 0: the first step leaves the strip below the minimum water depth, so the next one is a
-/// dry-domain step of CFL x max_time_step. With the default max_time_step the flood maxima are those of a run whose
-/// dry steps are 0.01 s; with the former default of 100 s the inflow of 50 s arrived at once.
-TEST(WholeRun, DryBasinFilledByAnInflowReachesTheFloodMaximaOfSmallSteps)
-{
-    const auto maxima = [](const char* tag, const std::string& parameter) {
-        Case c(tag, "--size 30 30 --cells 30 30 --bed slope:-0.002 --material 0:6:3,6:30:1");
-        c.setup(R"(, "REGIONDEF": [{"name": "inlet", "index": [3]}])", R"({"PARAMETER": {)" + parameter + R"(},
-            "FRICTION": {"type": "manning", "default_friction": 0.03}, "FLOOD": {},
-            "SOURCE": [{"name": "q", "type": "inflow", "region": "inlet", "discharge": [[0, 2], [1000, 2]]}]})");
-        c.run(config(200.0, 200.0, 0.02));
-        const auto flood = drivertest::readValues(c.dir().file("results.h5"), "RESULTS/CellsAll/FloodVar/0000000");
-        std::pair<double, double> m{0.0, 0.0};
-        for (std::size_t i = 0; i < flood.size(); i += 4)
-            m = {std::max(m.first, flood[i + 1]), std::max(m.second, flood[i + 2])};
-        return m;
-    };
-    const auto small = maxima("small-steps", R"("max_time_step": 0.02)");
-    const auto defaults = maxima("defaults", "");
-    const auto former = maxima("former-default", R"("max_time_step": 100)");
-    EXPECT_CLOSE(defaults.first, small.first, 0.0, 0.05);
-    EXPECT_CLOSE(defaults.second, small.second, 0.0, 0.10);
-    // The case tells the defaults apart: the former 50 s dry step sent a surge (here +20 % depth, +340 % velocity).
-    EXPECT_GT(former.first, 1.1 * small.first);
-    EXPECT_GT(former.second, 2.0 * small.second);
-}
-
 /// Two water levels in a closed, sloping, rough basin slosh for 30 s; walls everywhere, so the volume must stay
 /// what it was up to single-precision round-off of the cell states; flood tracking keeps per cell the largest
 /// depth and discharge, at least those of every output after the first step.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "simulation/ModelFile.hpp"
@@ -34,14 +35,22 @@ std::vector<std::string> stepTimes(const std::string& out)
     return times;
 }
 
-/// No edge limits the step: the first is dtInit = 0.1 s, then CFL x DTmax = 0.125 s, the last cut at the end.
+/// No edge limits the step: the first is dtInit = 0.1 s, then CFL x max_time_step, the last cut at the end. The
+/// default max_time_step is 2 s (dry steps of 1 s with the default CFL 0.5): the former default of 100 s let 50 s
+/// of an inflow into a dry basin arrive at once.
 TEST(WholeRunWrapperRules, DryDomainTakesTheInitialStepFirstAndTheCappedMaximumAfterwards)
 {
-    Case c("dry", "--size 10 10 --cells 5 5");
-    c.setup("", R"({"PARAMETER": {"CFL": 0.5, "max_time_step": 0.25}, "INITIAL": {"type": "dry"}})");
-    const auto r = c.run(config(1.0, 1.0, 0.1), "results.h5", 1, "-l 3");
-    const std::vector<std::string> expected{"0.1", "0.225", "0.35", "0.475", "0.6", "0.725", "0.85", "0.975", "1"};
-    EXPECT_EQ(stepTimes(r.out), expected);
+    const std::tuple<std::string, double, std::vector<std::string>> rows[] = {
+        {R"("CFL": 0.5, "max_time_step": 0.25)", 1.0,
+         {"0.1", "0.225", "0.35", "0.475", "0.6", "0.725", "0.85", "0.975", "1"}},
+        {"", 2.0, {"0.1", "1.1", "2"}}};
+    for (const auto& [parameters, end, expected] : rows) {
+        Case c("dry", "--size 10 10 --cells 5 5");
+        c.setup("", R"({"PARAMETER": {)" + parameters + R"(}, "INITIAL": {"type": "dry"}})");
+        EXPECT_EQ(stepTimes(c.run(config(end, end, 0.1), "results.h5", 1, "-l 3").out),
+                  expected)
+            << parameters;
+    }
 }
 
 /// 0.1 m of water over a 10 m x 10 m region from which an "exact" sink draws 1 m^3/s: the cells run dry after

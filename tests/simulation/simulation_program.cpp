@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -230,6 +231,41 @@ TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndReadersUseEveryComple
             << full.err;
         EXPECT_GT(std::stoi(when[1]), 0);
         EXPECT_EQ(records("full"), std::stoi(when[1]));
+    }
+}
+
+/// The numerical kernels on the smallest mesh, where edges take the scalar paths besides the lanes: a lake at rest
+/// over a step in the bed stays at rest; a dam break in the closed box (two threads) levels the surfaces, the high
+/// cell draining into the low one, and keeps the volume 0.5 m^2 x (H0 + H1) of the flat bed.
+TEST_F(SimulationProgram, TwoCellsKeepALakeAtRestOverAStepAndTheVolumeOfADamBreak)
+{
+    struct Row {
+        std::array<double, 2> surface, bottom;
+        double end;
+        const char* threads;
+    };
+    for (const Row& row : {Row{{2.0, 2.0}, {0.5, 1.0}, 2.0, "-n 1"}, Row{{2.0, 1.5}, {0.0, 0.0}, 1.0, "-n 2"}}) {
+        SCOPED_TRACE(row.threads);
+        drivertest::ModelFileSpec spec;
+        // Cell initialisation once, then time step, wall and internal fluxes and the update in every pass.
+        spec.kernels = {{0, {0.0, 0.0, 0.0}}, {3, {0.0, 0.0, 1.0e9}}, {13, {0.0, 0.0, 1.0e9}}, {15, {0.0, 0.0, 1.0e9}},
+                        {21, {0.0, 0.0, 1.0e9}}};
+        spec.surface = row.surface;
+        spec.bottom = row.bottom;
+        drivertest::writeModelFile(modelFile, spec);
+        ASSERT_EQ(simulate(config(0.0, row.end, row.end / 2), row.threads).status, 0);
+        ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 3);
+        for (int index = 1; index < 3; ++index) {
+            const auto s = drivertest::readValues(results, "RESULTS/CellsAll/HydState/000000" + std::to_string(index));
+            if (row.surface[0] == row.surface[1]) {
+                for (int k : {0, 3}) EXPECT_NEAR(s[k], 2.0, 1e-6) << index;
+                for (int k : {1, 2, 4, 5}) EXPECT_NEAR(s[k], 0.0, 1e-6) << index;
+            } else {
+                EXPECT_NEAR(0.5 * (s[0] + s[3]), 0.5 * 3.5, 1.75e-6) << index;
+                EXPECT_LT(s[0], 2.0) << index;
+                EXPECT_GT(s[3], 1.5) << index;
+            }
+        }
     }
 }
 

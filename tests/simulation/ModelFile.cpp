@@ -1,5 +1,7 @@
 #include "simulation/ModelFile.hpp"
 
+#include <utility>
+
 #include "support/H5Data.hpp"
 
 namespace drivertest {
@@ -47,24 +49,16 @@ void writeModelFile(const std::string& path, const ModelFileSpec& spec)
     file.ints("CellsAll/EdgeSign", 2, 3, {1, 1, 1, -1, 1, 1});
     if (spec.withWettedFlags) file.ints("CellsAll/IsWetted", 2, 1, {7, 7});
 
-    file.doubles("Parameters/RefBottomEl", 1, 0, {0.0});
-    file.doubles("Parameters/CFLnumber", 1, 0, {0.9});
-    file.doubles("Parameters/DTmax", 1, 0, {100.0});
-    file.doubles("Parameters/MinWaterDepth", 1, 0, {0.1});  // not exactly representable as float
-    file.doubles("Parameters/Gravity", 1, 0, {9.81});
-    file.doubles("Parameters/MorphStart", 1, 0, {spec.morphStart});
-    file.ints("Parameters/SafeMode", 1, 0, {1});
-    file.ints("Parameters/FrictionOn", 1, 0, {0});
-    file.ints("Parameters/FrictionType", 1, 0, {1});
-    file.doubles("Parameters/BedPorosity", 1, 0, {0.4});
-    file.doubles("Parameters/FluidDensity", 1, 0, {1000.0});
-    file.doubles("Parameters/SedimentDensity", 1, 0, {2650.0});
-    file.ints("Parameters/BeadloadType", 1, 0, {1});
-    for (const char* name : {"BedloadFactor", "BedloadCoeff", "BedloadExpon", "BedloadIkeda", "BedloadCurvature",
-                             "ThetaCritical", "ReposeAngle", "FixBedAccuracy"})
-        file.doubles(std::string("Parameters/") + name, 1, 0, {1.5});
-    file.ints("Parameters/IncipientMotType", 1, 0, {1});
-    file.ints("Parameters/FixBedMaxIter", 1, 0, {10});
+    const std::pair<const char*, double> reals[] = {
+        {"RefBottomEl", 0.0},   {"CFLnumber", 0.9},        {"DTmax", 100.0},          {"MinWaterDepth", 0.1},
+        {"Gravity", 9.81},      {"MorphStart", spec.morphStart}, {"BedPorosity", 0.4}, {"FluidDensity", 1000.0},
+        {"SedimentDensity", 2650.0}, {"BedloadFactor", 1.5}, {"BedloadCoeff", 1.5},    {"BedloadExpon", 1.5},
+        {"BedloadIkeda", 1.5},  {"BedloadCurvature", 1.5}, {"ThetaCritical", 1.5},    {"ReposeAngle", 1.5},
+        {"FixBedAccuracy", 1.5}};  // MinWaterDepth 0.1 is not exactly representable as float
+    for (const auto& [name, value] : reals) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+    const std::pair<const char*, int> ints[] = {{"SafeMode", 1},     {"FrictionOn", 0},       {"FrictionType", 1},
+                                                {"BeadloadType", 1}, {"IncipientMotType", 1}, {"FixBedMaxIter", 10}};
+    for (const auto& [name, value] : ints) file.ints(std::string("Parameters/") + name, 1, 0, {value});
     std::vector<int> bedloadInts;
     for (const auto& row : spec.bedloadInts) bedloadInts.insert(bedloadInts.end(), row.begin(), row.end());
     file.ints("Parameters/BedloadInts", static_cast<int>(spec.bedloadInts.size()), 2, bedloadInts);

@@ -49,7 +49,6 @@ public:
     int derivedParameterCalls = 0;
 
     using TERRAcommon::data;
-    using TERRAcommon::dt;
     using TERRAcommon::enumeratorData;
     using TERRAcommon::kernelFunctions;
     using TERRAcommon::kernelPlans;
@@ -57,7 +56,6 @@ public:
     using TERRAcommon::regularOutputs;
     using TERRAcommon::sets;
     using TERRAcommon::solutionData;
-    using TERRAcommon::time;
     using TERRAcommon::trackedOutputs;
 };
 

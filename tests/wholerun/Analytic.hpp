@@ -1,24 +1,14 @@
 // Analytical solutions of the shallow-water equations that the whole-run verification compares against, and the
-// configuration text of those runs.
+// Newton solver they need.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 #include <string>
 
 namespace verification {
 
 constexpr double g = 9.81;
-
-inline std::string config(double end, double out, double dtInit)
-{
-    std::ostringstream text;
-    text.precision(17);
-    text << R"({"SIMULATION": {"TIME": {"start": 0, "end": )" << end << R"(, "out": )" << out
-         << R"(}, "TIMESTEP": {"init": )" << dtInit << R"(, "minimum": 1e-5}, "OUTPUT": ["water_depth"]}})";
-    return text.str();
-}
 
 /// Newton's method on f with a numerical derivative; throws nothing, returns the last iterate after 100 steps.
 template <class F>

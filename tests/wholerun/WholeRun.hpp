@@ -1,15 +1,23 @@
 // Whole runs through the programs: a mesh from hydrova_mesh, a model file from hydrova_setup, a simulation from
-// hydrova_simulation, and the cell fields read back from the results file.
+// hydrova_simulation, and the cell fields read back from the results file. The one builder of every whole-run case.
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 
 namespace wholerun {
+
+/// Simulation configuration text: times [s], the first step [s], the stored outputs (JSON list items) and the
+/// smallest acceptable step [s].
+std::string config(double end, double out, double dtInit = 0.01, const std::string& outputs = "\"water_depth\"",
+                   double start = 0.0, double minimum = 1e-4);
 
 /// Cell geometry of a model file (cells in the model's own numbering): centroids [m] and areas [m^2].
 struct Cells {
@@ -20,31 +28,43 @@ struct Cells {
 /// One simulation case in its own scratch folder.
 class Case {
 public:
-    explicit Case(const std::string& tag) : dir_(tag) {}
+    /// With `meshOptions`, runs hydrova_mesh with them into mesh.2dm at once.
+    explicit Case(const std::string& tag, const std::string& meshOptions = "");
 
     const testsupport::ScratchDir& dir() const { return dir_; }
-
     /// Runs hydrova_mesh with `options` into mesh.2dm; fails the test on a non-zero status.
     void mesh(const std::string& options);
-    /// Replaces the bed elevation of every node by f(x, y, z) (z the elevation hydrova_mesh gave).
-    template <class F>
-    void reshapeBed(F f);
+    /// Replaces the bed elevation of every mesh node by f(x, y, z) (z the elevation hydrova_mesh gave).
+    void reshapeBed(const std::function<double(double x, double y, double z)>& f);
+    /// Appends a line (a node string) to mesh.2dm.
+    void appendToMesh(const std::string& line);
     /// Writes the set-up command file and runs hydrova_setup into model.h5.
     void setup(const std::string& setupJson);
+    /// setup() of a LAMINA_2D domain on mesh.2dm: `geometry` is appended to the GEOMETRY block (", ..." items),
+    /// `hydraulics` is the HYDRAULICS object.
+    void setup(const std::string& geometry, const std::string& hydraulics);
     /// Writes `configJson` as config.json and runs the simulation into `results` with n threads and extra options.
-    testsupport::ProcessResult simulate(const std::string& configJson, const std::string& results, int threads = 1,
-                                        const std::string& extra = "");
+    testsupport::ProcessResult simulate(const std::string& configJson, const std::string& results = "results.h5",
+                                        int threads = 1, const std::string& extra = "");
+
+    /// simulate() that must succeed: a failure is reported with what the program printed.
+    testsupport::ProcessResult run(const std::string& configJson, const std::string& results = "results.h5",
+                                   int threads = 1, const std::string& extra = "");
 
     std::string model() const { return dir_.file("model.h5"); }
     Cells cells() const;
     /// Bed elevation per cell from the model file [m].
     std::vector<double> bed() const;
-    /// HydState (H, qx, qy per cell) stored at output `index` of a results file, and its time attribute.
+    /// HydState (H, qx, qy per cell) stored at output `index` of a results file.
     std::vector<double> state(const std::string& results, int index) const;
     /// BottomEl stored at output `index` (written when morphology runs) [m].
     std::vector<double> bedAt(const std::string& results, int index) const;
     double timeOf(const std::string& results, int index) const;
     int outputs(const std::string& results) const;
+    /// Water volume Σ area·(H − zb) [m^3] at output `index`, over the stored bed of that output when there is one.
+    double water(const std::string& results, int index) const;
+    /// Sediment volume Σ area·zb [m^3] of the bed stored at output `index`.
+    double sediment(const std::string& results, int index) const;
 
     /// Turns the hydraulic model file of setup() into a morphodynamic one, as the set-up program cannot yet: adds
     /// the morphology block to the archived command text, the morphological wall and Exner edge sets (the hydraulic
@@ -71,32 +91,16 @@ public:
     double addSedimentInflowOnTheLeft(double qs);
 
 private:
+    /// Opens the model file for a morphology helper's additions after putting `item` at the start of `block` of the
+    /// archived command text and appending the kernels (identifier, end offset [s]) to the schedule, each from the
+    /// start with increment 0: every step up to the end offset, or once at the start for end offset 0.
+    testsupport::H5Output extend(const std::string& block, const std::string& item,
+                                 std::initializer_list<std::pair<int, double>> kernels);
+
     testsupport::ScratchDir dir_;
     std::string setupText_;
     std::string archivedText_;
 };
-
-/// Mesh node line rewriting, kept out of the template.
-std::vector<std::string> readLines(const std::string& path);
-void writeLines(const std::string& path, const std::vector<std::string>& lines);
-/// Parses "ND id x y z"; false for any other line.
-bool parseNode(const std::string& line, int& id, double& x, double& y, double& z);
-std::string nodeLine(int id, double x, double y, double z);
-
-template <class F>
-void Case::reshapeBed(F f)
-{
-    auto lines = readLines(dir_.file("mesh.2dm"));
-    for (auto& line : lines) {
-        int id;
-        double x, y, z;
-        if (parseNode(line, id, x, y, z)) line = nodeLine(id, x, y, f(x, y, z));
-    }
-    writeLines(dir_.file("mesh.2dm"), lines);
-}
-
-/// Σ area·(H − zb) over the cells [m^3].
-double volume(const Cells& cells, const std::vector<double>& state, const std::vector<double>& bed);
 
 /// L1 error of the depth per metre width [m^2] at the first output after the start of a 100 m x 2 m channel with nx
 /// cells along it (`rows` across, nx / 50 when 0) and a dam at x = 50 m (material 1 upstream, 2 downstream):

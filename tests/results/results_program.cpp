@@ -252,7 +252,7 @@ TEST(XdmfExport, TimeStepsAndAttributesReproduceTheStoredState)
         ->attachAttributeDouble(dataio::ResultReader::getOutputPath("CellsAll/HydState", 3), "t", -1.0);
 
     EXPECT_EQ(results::writeXdmf(results::ResultsFile(h5), dir.file("run.xdmf")), 6);
-    XdmfReader reader{dir.path(), "run.h5"};
+    XdmfReader reader{dir.path(), "run.h5", {}, {}};
     const auto steps = readBack(reader, dir.file("run.xdmf"));
     ASSERT_EQ(steps.size(), 3u);
     // The velocity's two components at each of the three steps come from the derived-values file.
@@ -296,7 +296,7 @@ TEST(XdmfExport, InitialBedTrackedFloodAndRelativeElevations)
     const results::ResultsFile file(h5);
     EXPECT_EQ(file.elevationOffset(), 100.0);
     results::writeXdmf(file, dir.file("morph.xdmf"));
-    XdmfReader reader{dir.path(), "morph.h5"};
+    XdmfReader reader{dir.path(), "morph.h5", {}, {}};
     const auto steps = readBack(reader, dir.file("morph.xdmf"));
     ASSERT_EQ(steps.size(), 3u);
     for (const auto& [t, a] : steps) {
@@ -417,7 +417,9 @@ TEST(ResultsProgram, PicturesColourWetCellsByValueAndLeaveDryCellsBlank)
         SCOPED_TRACE(k.output);
         const auto pictures = results::writePictures(file, k.output, k.times, k.component, dir.file("pic"));
         ASSERT_EQ(pictures.size(), 1u);
-        if (!k.png.empty()) EXPECT_EQ(pictures[0].file, dir.file(k.png));
+        if (!k.png.empty()) {
+            EXPECT_EQ(pictures[0].file, dir.file(k.png));
+        }
         EXPECT_NEAR(pictures[0].frame.vMin, k.vMin, 1e-9);
         EXPECT_NEAR(pictures[0].frame.vMax, k.vMax, 1e-9);
         expectCells(pictures[0], k.map, k.cells);

@@ -81,7 +81,9 @@ void expectConsistent(const MeshGeometry& g)
     for (int e = 0; e < g.nEdges; ++e) {
         const int l = g.edgeCells[2 * e], r = g.edgeCells[2 * e + 1];
         EXPECT_EQ(g.isBoundary(e), l == r);
-        if (l != r && l / kTileCells == r / kTileCells) EXPECT_LT(l, r);
+        if (l != r && l / kTileCells == r / kTileCells) {
+            EXPECT_LT(l, r);
+        }
         EXPECT_CLOSE(std::hypot(g.normVect[2 * e], g.normVect[2 * e + 1]), 1.0, 1e-6, 0.0);
     }
 }

@@ -1,24 +1,17 @@
 // The eight-lane morphological kernels give, lane by lane, the bits of the scalar ones. Sediment flux: random edges of
-// every regime, hand-built edges of each branch side by side in one batch, the loop over a subset of edges. Bed-load
-// transport: random cells with and without friction and direction corrections, every formula, the loop over a set.
+// every regime, hand-built edges of each branch side by side in one batch. Bed-load transport: random cells with and
+// without friction and direction corrections, every formula.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <random>
-#include <string>
 #include <vector>
 
-#include "kernels/Avx2Fixture.hpp"
-#include "kernels/FloatSamples.hpp"
-#include "kernels/MorphologyTestSetup.hpp"
-#include "op/op_rt_support.h"
-#include "simulation/TERRAdomain_loops.hpp"
+#include "kernels/KernelTest.hpp"
 #include "simulation/kernels/MorphologyCell.hpp"
 #include "simulation/kernels/MorphologyCellBatch.hpp"
 #include "simulation/kernels/MorphologyFluxes.hpp"
 #include "simulation/kernels/MorphologyFluxesBatch.hpp"
-#include "tests/op/OpFixture.hpp"
 
 namespace {
 
@@ -66,7 +59,7 @@ void batchFluxes(const Edge* e, float* out)
 }
 
 /// Random sides mixing ordinary flows with the awkward values the kernel can meet.
-class Sampler : public floatsamples::Random {
+class Sampler : public kerneltest::Random {
 public:
     using Random::Random;
 
@@ -133,7 +126,7 @@ protected:
             batchFluxes(&edges[b], out);
             for (int j = 0; j < kLanes; ++j) {
                 const float expect = scalarFlux(edges[b + j]);
-                if (!floatsamples::sameFloat(out[j], expect) && ++bad <= 5)
+                if (!kerneltest::sameFloat(out[j], expect) && ++bad <= 5)
                     ADD_FAILURE() << "edge " << b + j << ": batch " << out[j] << ", scalar " << expect;
             }
         }
@@ -200,7 +193,7 @@ TEST_F(SedimentBatch, EachBranchBesideTheOthersInOneBatch)
     ASSERT_EQ(batch.size(), static_cast<std::size_t>(kLanes));
     EXPECT_EQ(mismatches(batch), 0);
     EXPECT_GT(scalarFlux(flowing), 0.0f);
-    EXPECT_TRUE(floatsamples::sameFloat(scalarFlux(dry), 0.0f));
+    EXPECT_TRUE(kerneltest::sameFloat(scalarFlux(dry), 0.0f));
     EXPECT_EQ(scalarFlux(still), 0.0f);
     EXPECT_TRUE(std::isnan(scalarFlux(nan)));
     // Every rotation of the batch: a branch gives the same bits in any lane.
@@ -211,74 +204,6 @@ TEST_F(SedimentBatch, EachBranchBesideTheOthersInOneBatch)
     }
 }
 
-using SedimentBatchLoop = kerneltest::NeedsAvx2<optest::ThreadedOpTest>;
-
-TEST_F(SedimentBatchLoop, LoopOverInternalEdgesEqualsTheScalarKernel)
-{
-    mortest::setParameters();
-    // Internal edges (a count that is not a whole number of batches) reaching random cells and a shuffled subset of
-    // all edges, as the loop over the internal-edge set does.
-    const int ncells = 3001, nedges = 9001, ninternal = 8003;
-    Sampler sample(23u);
-    std::vector<int> isWet(ncells);
-    std::vector<float> state(3 * ncells), zb(ncells), cap(2 * ncells), der(2 * ncells), normal(2 * nedges);
-    for (int c = 0; c < ncells; ++c) {
-        const Side s = sample.side();
-        isWet[c] = s.wet;
-        zb[c] = s.zb;
-        std::memcpy(&state[3 * c], s.state, sizeof s.state);
-        std::memcpy(&cap[2 * c], s.cap, sizeof s.cap);
-        std::memcpy(&der[2 * c], s.der, sizeof s.der);
-    }
-    for (int e = 0; e < nedges; ++e) {
-        const float a = sample.uniform(0.0f, 6.2831853f);
-        normal[2 * e] = std::cos(a);
-        normal[2 * e + 1] = std::sin(a);
-    }
-    std::vector<int> toEdge(nedges), toCells(2 * ninternal);
-    for (int e = 0; e < nedges; ++e) toEdge[e] = e;
-    std::shuffle(toEdge.begin(), toEdge.end(), std::mt19937(5u));
-    toEdge.resize(ninternal);
-    for (int i = 0; i < ninternal; ++i) {
-        toCells[2 * i] = sample.pick(ncells);
-        toCells[2 * i + 1] = sample.pick(ncells);
-    }
-    std::vector<float> expect(nedges, -1.0f);
-    for (int i = 0; i < ninternal; ++i) {
-        const int e = toEdge[i], l = toCells[2 * i], r = toCells[2 * i + 1];
-        kernel_MORPHOLOGY_InternalFluxes(&normal[2 * e], &isWet[l], &isWet[r], &state[3 * l], &state[3 * r], &zb[l],
-                                         &zb[r], &cap[2 * l], &cap[2 * r], &der[2 * l], &der[2 * r], &expect[e]);
-    }
-
-    op_set cells = op_decl_set(ncells, "cells");
-    op_set edges = op_decl_set(nedges, "edges");
-    op_set internal = op_decl_set(ninternal, "internal");
-    op_map mEdge = op_decl_map(internal, edges, 1, toEdge.data(), "internal_edge");
-    op_map mCells = op_decl_map(internal, cells, 2, toCells.data(), "internal_cells");
-    op_dat dNormal = op_decl_dat(edges, 2, "float", normal.data(), "normal");
-    op_dat dWet = op_decl_dat(cells, 1, "int", isWet.data(), "wet");
-    op_dat dState = op_decl_dat(cells, 3, "float", state.data(), "state");
-    op_dat dZb = op_decl_dat(cells, 1, "float", zb.data(), "zb");
-    op_dat dCap = op_decl_dat(cells, 2, "float", cap.data(), "cap");
-    op_dat dDer = op_decl_dat(cells, 2, "float", der.data(), "der");
-    for (int threads : {1, 2}) {
-        omp_set_num_threads(threads);
-        std::vector<float> flux(nedges, -1.0f);
-        op_dat dFlux = op_decl_dat(edges, 1, "float", flux.data(), ("flux" + std::to_string(threads)).c_str());
-        op_par_loop_kernel_MORPHOLOGY_InternalFluxes(
-            "kernel_MORPHOLOGY_InternalFluxes", internal, op_arg_dat(dNormal, 0, mEdge, 2, "float", OP_READ),
-            op_arg_dat(dWet, 0, mCells, 1, "int", OP_READ), op_arg_dat(dWet, 1, mCells, 1, "int", OP_READ),
-            op_arg_dat(dState, 0, mCells, 3, "float", OP_READ), op_arg_dat(dState, 1, mCells, 3, "float", OP_READ),
-            op_arg_dat(dZb, 0, mCells, 1, "float", OP_READ), op_arg_dat(dZb, 1, mCells, 1, "float", OP_READ),
-            op_arg_dat(dCap, 0, mCells, 2, "float", OP_READ), op_arg_dat(dCap, 1, mCells, 2, "float", OP_READ),
-            op_arg_dat(dDer, 0, mCells, 2, "float", OP_READ), op_arg_dat(dDer, 1, mCells, 2, "float", OP_READ),
-            op_arg_dat(dFlux, 0, mEdge, 1, "float", OP_WRITE));
-        op_fetch_data(dFlux, flux.data());
-        int bad = 0;
-        for (int e = 0; e < nedges; ++e) bad += floatsamples::sameFloat(flux[e], expect[e]) ? 0 : 1;
-        EXPECT_EQ(bad, 0) << threads << " threads";
-    }
-}
 
 /// One cell of the bed-load transport kernel.
 struct BedCell {
@@ -338,7 +263,7 @@ void bedloadLanes(int frictionOn, BedCell* c)
 bool sameOutputs(const BedCell& a, const BedCell& b)
 {
     for (int i = 0; i < 2; ++i)
-        if (!floatsamples::sameFloat(a.cap[i], b.cap[i]) || !floatsamples::sameFloat(a.der[i], b.der[i])) return false;
+        if (!kerneltest::sameFloat(a.cap[i], b.cap[i]) || !kerneltest::sameFloat(a.der[i], b.der[i])) return false;
     return true;
 }
 
@@ -406,65 +331,5 @@ TEST_F(BedloadBatch, OtherFormulasAndExponentsGiveTheScalarBits)
     }
 }
 
-using BedloadBatchLoop = kerneltest::NeedsAvx2<optest::ThreadedOpTest>;
-
-TEST_F(BedloadBatchLoop, LoopOverAWholeSetEqualsTheScalarKernel)
-{
-    mortest::setParameters();
-    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
-    // A cell count that is not a whole number of batches: each thread range ends with cells taken one by one.
-    const int ncells = 10007;
-    Sampler sample(47u);
-    std::vector<BedCell> cells(ncells);
-    for (BedCell& c : cells) c = randomBedCell(sample);
-    std::vector<float> state(3 * ncells), zb(ncells), chezy(ncells), d(ncells), crit(ncells), slope(2 * ncells),
-        curv(ncells);
-    for (int i = 0; i < ncells; ++i) {
-        std::memcpy(&state[3 * i], cells[i].state, sizeof cells[i].state);
-        std::memcpy(&slope[2 * i], cells[i].slope, sizeof cells[i].slope);
-        zb[i] = cells[i].zb;
-        chezy[i] = cells[i].chezy;
-        d[i] = cells[i].d;
-        crit[i] = cells[i].crit;
-        curv[i] = cells[i].curv;
-    }
-    op_set set = op_decl_set(ncells, "cells");
-    op_dat dState = op_decl_dat(set, 3, "float", state.data(), "state");
-    op_dat dZb = op_decl_dat(set, 1, "float", zb.data(), "zb");
-    op_dat dChezy = op_decl_dat(set, 1, "float", chezy.data(), "chezy");
-    op_dat dD = op_decl_dat(set, 1, "float", d.data(), "d");
-    op_dat dCrit = op_decl_dat(set, 1, "float", crit.data(), "crit");
-    op_dat dSlope = op_decl_dat(set, 2, "float", slope.data(), "slope");
-    op_dat dCurv = op_decl_dat(set, 1, "float", curv.data(), "curv");
-    int outputs = 0;
-    for (int frictionOn : {1, 0}) {
-        std::vector<BedCell> expect = cells;
-        for (BedCell& c : expect) bedloadScalar(frictionOn, c);
-        for (int threads : {1, 2}) {
-            omp_set_num_threads(threads);
-            std::vector<float> cap(2 * ncells, kNaN), der(2 * ncells, kNaN);
-            const std::string tag = std::to_string(++outputs);
-            op_dat dCap = op_decl_dat(set, 2, "float", cap.data(), ("cap" + tag).c_str());
-            op_dat dDer = op_decl_dat(set, 2, "float", der.data(), ("der" + tag).c_str());
-            op_par_loop_kernel_MORPHOLOGY_CalcBedloadTransport(
-                "kernel_MORPHOLOGY_CalcBedloadTransport", set, op_arg_gbl(&frictionOn, 1, "int", OP_READ),
-                op_arg_dat(dState, -1, OP_ID, 3, "float", OP_READ), op_arg_dat(dZb, -1, OP_ID, 1, "float", OP_READ),
-                op_opt_arg_dat(frictionOn == 1 ? 1 : 0, dChezy, -1, OP_ID, 1, "float", OP_READ),
-                op_arg_dat(dD, -1, OP_ID, 1, "float", OP_READ), op_arg_dat(dCrit, -1, OP_ID, 1, "float", OP_READ),
-                op_arg_dat(dSlope, -1, OP_ID, 2, "float", OP_READ), op_arg_dat(dCurv, -1, OP_ID, 1, "float", OP_READ),
-                op_arg_dat(dCap, -1, OP_ID, 2, "float", OP_WRITE), op_arg_dat(dDer, -1, OP_ID, 2, "float", OP_WRITE));
-            op_fetch_data(dCap, cap.data());
-            op_fetch_data(dDer, der.data());
-            int bad = 0;
-            for (int i = 0; i < ncells; ++i)
-                for (int k = 0; k < 2; ++k)
-                    bad += floatsamples::sameFloat(cap[2 * i + k], expect[i].cap[k]) &&
-                                   floatsamples::sameFloat(der[2 * i + k], expect[i].der[k])
-                               ? 0
-                               : 1;
-            EXPECT_EQ(bad, 0) << "friction " << frictionOn << ", " << threads << " threads";
-        }
-    }
-}
 
 }  // namespace

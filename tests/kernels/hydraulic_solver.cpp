@@ -1,22 +1,18 @@
 // The internal-edge Riemann solve: physical properties on hand-built edges (lake at rest, dry fronts, shocks,
-// symmetry, bed steps, wet flags), the time-step kernel, the dry short path against the full solve, the eight-lane
-// solve against the scalar one bit for bit, and the loop hook that hands runs of a block's elements to a batch form.
+// symmetry, bed steps, wet flags), the time-step kernel, and the eight-lane solve against the scalar one bit for bit,
+// with the scalar one's dry short path against its full solve.
 #include <cmath>
 #include <limits>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "kernels/KernelTest.hpp"
-#include "op/op_par_loop.hpp"
-#include "op/op_rt_support.h"
 #include "simulation/kernels/HydraulicSolver.hpp"
 #include "simulation/kernels/HydraulicSolverBatch.hpp"
 #include "simulation/kernels/HydraulicsBoundary.hpp"
 #include "simulation/kernels/HydraulicsTimeStepFluxes.hpp"
 #include "support/Tolerance.hpp"
-#include "tests/op/OpFixture.hpp"
 
 using hydtest::Flux;
 using hydtest::kG;
@@ -238,41 +234,10 @@ TEST_F(HydrodynamicSolver, TimeStepFollowsNormalSpeedAndEachSidesSize)
     EXPECT_FLOAT_EQ(step(rest, 1, rest, 1, 0.1f), 0.1f);
 }
 
-TEST_F(HydrodynamicSolver, DryShortPathGivesTheFullSolversBits)
-{
-    // Edges around a dry region: surfaces below, at and just above the higher bed (thinner than the wet
-    // threshold), discharges of both signs and signed zeros, normals in all quadrants, flags 0, 1 and 2.
-    const float normals[][2] = {{1.0f, 0.0f}, {-1.0f, 0.0f}, {0.0f, -1.0f}, {0.6f, -0.8f}, {-0.6f, 0.8f}};
-    const float beds[][2] = {{0.5f, 0.5f}, {0.9f, 0.2f}, {-0.3f, 0.4f}};
-    const float above[] = {-0.7f, -0.05f, 0.0f, 0.004f, 0.3f};  // surface minus the higher bed [m]
-    const float q[][2] = {{0.0f, 0.0f}, {-0.0f, -0.0f}, {0.0f, -0.0f}, {0.4f, -0.25f}, {-0.4f, 0.0f}};
-    for (float hmin : {hydtest::kHmin, 0.0f}) {  // a zero threshold makes a zero depth "wet": the full solve runs
-        G_REAL[slot::MinWaterDepth] = hmin;
-        int dry = 0, bad = 0;
-        for (const auto& n : normals)
-            for (const auto& z : beds)
-                for (float dL : above)
-                    for (float dR : above)
-                        for (int k = 0; k < 5; ++k) {
-                            const float top = std::max(z[0], z[1]);
-                            const Edge e{{n[0], n[1]}, {top + dL, q[k][0], q[k][1]}, z[0], k % 3,
-                                         {top + dR, q[(k + 2) % 5][0], q[(k + 2) % 5][1]}, z[1], (k + 1) % 3};
-                            Flux shortcut{}, full{};
-                            hydraulics::solveEdge<true>(e.n, e.sL, e.zL, e.wL, e.sR, e.zR, e.wR, shortcut.data());
-                            hydraulics::solveEdge<false>(e.n, e.sL, e.zL, e.wL, e.sR, e.zR, e.wR, full.data());
-                            dry += dL <= 0.0f && dR <= 0.0f;
-                            for (int i = 0; i < 5; ++i)
-                                if (!kerneltest::sameFloat(shortcut[i], full[i]) && ++bad <= 5)
-                                    ADD_FAILURE() << describe(e) << ": component " << i;
-                        }
-        EXPECT_EQ(bad, 0);
-        EXPECT_GE(dry, 600) << "the grid must exercise the short path";
-    }
-}
-
 // ---- The eight-lane solve ----
 
-/// Solves eight edges in one batch and each alone with the scalar solve; returns how many lanes differ.
+/// Solves eight edges in one batch and each alone with the scalar solve, with and without its dry short path; returns
+/// how many lanes differ.
 int compareBatch(const Edge* const* edges)
 {
     constexpr int L = hydraulics::kEdgeBatch;
@@ -289,14 +254,15 @@ int compareBatch(const Edge* const* edges)
     hydraulics::solveEdgeBatch(n, sL, zL, wL, sR, zR, wR, out);
     int bad = 0;
     for (int j = 0; j < L; ++j) {
-        Flux scalar{};
+        Flux scalar{}, full{};
         const Edge& e = *edges[j];
         hydraulics::solveEdge<true>(e.n, e.sL, e.zL, e.wL, e.sR, e.zR, e.wR, scalar.data());
+        hydraulics::solveEdge<false>(e.n, e.sL, e.zL, e.wL, e.sR, e.zR, e.wR, full.data());
         for (int i = 0; i < 5; ++i)
-            if (!kerneltest::sameFloat(batched[j][i], scalar[i])) {
+            if (!kerneltest::sameFloat(batched[j][i], scalar[i]) || !kerneltest::sameFloat(full[i], scalar[i])) {
                 if (++bad <= 5)
                     ADD_FAILURE() << "lane " << j << " component " << i << ": batch " << batched[j][i] << " scalar "
-                                  << scalar[i] << " for " << describe(e);
+                                  << scalar[i] << " full " << full[i] << " for " << describe(e);
                 break;
             }
     }
@@ -421,63 +387,6 @@ TEST_F(SolverBatch, EachBranchInEveryLaneAndBesideEveryOtherBranch)
     EXPECT_EQ(compareBatch(batch), 0);
     G_REAL[slot::MinWaterDepth] = 0.0f;
     EXPECT_EQ(compareBatch(batch), 0);
-}
-
-using BatchLoop = optest::ThreadedOpTest;
-
-TEST_F(BatchLoop, RunsOfEightConsecutiveElementsOfEachBlockGoToTheBatchTheRestOneByOne)
-{
-    // Elements read a target through a map and write their own row: (target value, lane or -1, batch's first element).
-    const int n = 9001, ntargets = 613;
-    std::mt19937 rng(11);
-    std::uniform_int_distribution<int> pick(0, ntargets - 1);
-    std::vector<int> m1(n), target(ntargets), out(3 * n);
-    for (int& t : m1) t = pick(rng);
-    for (int t = 0; t < ntargets; ++t) target[t] = 7 * t + 1;
-    op_set elems = op_decl_set(n, "elems");
-    op_set targets = op_decl_set(ntargets, "targets");
-    op_map one = op_decl_map(elems, targets, 1, m1.data(), "one");
-    op_dat dtarget = op_decl_dat(targets, 1, "int", target.data(), "target");
-    op_dat dout = op_decl_dat(elems, 3, "int", out.data(), "out");
-    int* base = out.data();
-    auto scalar = [](const int* src, int* row) {
-        row[0] = *src;
-        row[1] = row[2] = -1;
-    };
-    auto batch = [base](const int* const* src, int* const* rows) {
-        for (int j = 0; j < 8; ++j) {
-            rows[j][0] = *src[j];
-            rows[j][1] = j;
-            rows[j][2] = static_cast<int>((rows[0] - base) / 3);
-        }
-    };
-    static const int inds[2] = {0, -1};
-    for (int threads : {1, 2}) {
-        omp_set_num_threads(threads);
-        std::fill(out.begin(), out.end(), -2);
-        op_par_loop_indirect(
-            3, "kernel_Batched", elems, inds, op::batched<8>(scalar, batch),
-            op::indirect<const int, 1, op::map_slot<0, 1>, 0>(op_arg_dat(dtarget, 0, one, 1, "int", OP_READ)),
-            op::direct<int, 3>(op_arg_dat(dout, -1, OP_ID, 3, "int", OP_WRITE)));
-        const op_plan& plan = OP_plans[OP_plan_index - 1];
-        ASSERT_GT(plan.nblocks, 1);
-        int batchedElements = 0;
-        for (int b = 0; b < plan.nblocks; ++b) {
-            const int first = plan.offset[b], size = plan.nelems[b], whole = size - size % 8;
-            for (int e = first; e < first + size; ++e) {
-                const int* row = &out[3 * e];
-                ASSERT_EQ(row[0], 7 * m1[e] + 1) << "element " << e << ", " << threads << " threads";
-                if (e < first + whole) {
-                    ++batchedElements;
-                    ASSERT_EQ(row[1], (e - first) % 8) << "element " << e << " of block " << b;
-                    ASSERT_EQ(row[2], e - row[1]) << "element " << e << " of block " << b;
-                } else {
-                    ASSERT_EQ(row[1], -1) << "element " << e << " past the block's last whole batch";
-                }
-            }
-        }
-        EXPECT_GT(batchedElements, n / 2);
-    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What every kernel test starts from: the global parameter tables, the hydraulic and the morphological parameter
-// sets, seeded random draws, float samples and the AVX2 guard of the eight-lane kernels.
+// sets, seeded random draws and the AVX2 guard of the eight-lane kernels.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <cstring>
 #include <iterator>
 #include <random>
-#include <vector>
 
 #include "simulation/kernels/DomainRules.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
@@ -59,23 +58,6 @@ private:
 
 /// Same bit pattern (signed zeros told apart), or both NaN.
 inline bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
-
-/// Every `stride`-th bit pattern from +0 to +inf (every binade densely), the neighbours of powers of two, +inf, NaN.
-inline std::vector<float> nonNegativeFloats(std::uint32_t stride = 509u)
-{
-    std::vector<float> xs;
-    auto add = [&xs](std::uint32_t bits) {
-        float x;
-        std::memcpy(&x, &bits, sizeof x);
-        xs.push_back(x);
-    };
-    for (std::uint32_t b = 0; b < 0x7f800000u; b += stride) add(b);
-    for (std::uint32_t e = 0; e < 255u; ++e)
-        for (std::uint32_t m : {0u, 1u, 2u, 0x7ffffeu, 0x7fffffu}) add((e << 23) | m);
-    add(0x7f800000u);
-    add(0x7fc00000u);
-    return xs;
-}
 
 }  // namespace kerneltest
 

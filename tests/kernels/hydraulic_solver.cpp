@@ -282,50 +282,37 @@ int compareBatch(const std::vector<Edge>& edges)
 Edge randomEdge(kerneltest::Random& r, float hmin, bool dry)
 {
     Edge e{};
-    const float a = r.uniform(0.0f, 6.2831853f);
-    const float axes[][2] = {{1.0f, 0.0f}, {-1.0f, 0.0f}, {0.0f, 1.0f}, {-0.0f, -1.0f}};
-    const bool axis = r.pick(8) == 0;
-    const int ax = r.pick(4);
-    e.n[0] = axis ? axes[ax][0] : std::cos(a);
-    e.n[1] = axis ? axes[ax][1] : std::sin(a);
-    auto bed = [&r] {
-        const float b[] = {0.0f, -0.0f, r.uniform(-2.0f, 2.0f), r.uniform(-0.01f, 0.01f), r.uniform(95.0f, 105.0f)};
-        return r.pick(500) == 0 ? kNaN : b[r.pick(5)];
-    };
-    e.zL = bed();
-    e.zR = r.pick(4) == 0 ? e.zL : bed();
+    const float a = r.uniform(0.0f, 6.2831853f), axes[][2] = {{1, 0}, {-1, 0}, {0, 1}, {-0.0f, -1}};
+    const int ax = r.pick(32);  // axis-aligned normals, signed zeros included, for one edge in eight
+    e.n[0] = ax < 4 ? axes[ax][0] : std::cos(a);
+    e.n[1] = ax < 4 ? axes[ax][1] : std::sin(a);
+    const float beds[] = {0.0f, -0.0f, r.uniform(-2.0f, 2.0f), r.uniform(-0.01f, 0.01f), r.uniform(95.0f, 105.0f)};
+    e.zL = r.pick(500) == 0 ? kNaN : beds[r.pick(5)];
+    e.zR = r.pick(4) == 0 ? e.zL : beds[r.pick(5)];
     const float top = std::max(e.zL, e.zR);
-    auto surface = [&](float z) {
-        if (dry) {
-            const float s[] = {z, top, z - r.uniform(0.0f, 0.5f), top - r.uniform(0.0f, 0.3f)};
-            return s[r.pick(4)];
-        }
-        const float s[] = {z, top, z + r.uniform(-0.5f, 0.0f), top + hmin, std::nextafter(top + hmin, -1e30f),
-                           std::nextafter(top + hmin, 1e30f), top + r.uniform(0.0f, 2.0f * hmin),
-                           top + std::ldexp(r.uniform(0.5f, 1.0f), -r.pick(30)), top + r.uniform(-0.3f, 0.3f),
-                           z + r.uniform(0.0f, 0.3f), top + r.uniform(0.0f, 20.0f), top + r.uniform(0.5f, 5.0f)};
-        return r.pick(500) == 0 ? (r.pick(2) ? kNaN : 1e30f) : s[r.pick(12)];
-    };
-    auto discharge = [&r](float* s, float z) {
+    for (int side = 0; side < 2; ++side) {
+        float* s = side == 0 ? e.sL : e.sR;
+        const float z = side == 0 ? e.zL : e.zR;
+        const float wet[] = {z, top, z + r.uniform(-0.5f, 0.0f), top + hmin, std::nextafter(top + hmin, -1e30f),
+                             std::nextafter(top + hmin, 1e30f), top + r.uniform(0.0f, 2.0f * hmin),
+                             top + std::ldexp(r.uniform(0.5f, 1.0f), -r.pick(30)), top + r.uniform(-0.3f, 0.3f),
+                             z + r.uniform(0.0f, 0.3f), top + r.uniform(0.0f, 20.0f), top + r.uniform(0.5f, 5.0f)};
+        const float dried[] = {z, top, z - r.uniform(0.0f, 0.5f), top - r.uniform(0.0f, 0.3f)};
+        s[0] = dry ? dried[r.pick(4)] : r.pick(500) == 0 ? (r.pick(2) ? kNaN : 1e30f) : wet[r.pick(12)];
         const float h = std::max(s[0] - z, 0.0f), c = std::sqrt(9.81f * h);
-        const float odd[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                             3e38f};
-        const float choices[][2] = {{0.0f, 0.0f},
-                                    {-0.0f, r.pick(2) ? 0.0f : -0.0f},
-                                    {r.uniform(-1e-7f, 1e-7f), r.uniform(-1e-7f, 1e-7f)},
-                                    {h * r.uniform(2.0f, 6.0f) * c, r.uniform(-1.0f, 1.0f) * h},
-                                    {-h * r.uniform(2.0f, 6.0f) * c, r.uniform(-1.0f, 1.0f) * h},
-                                    {r.uniform(-50.0f, 50.0f), r.uniform(-50.0f, 50.0f)},
-                                    {r.pick(50) == 0 ? odd[r.pick(4)] : h * r.uniform(-2.0f, 2.0f) * c,
-                                     h * r.uniform(-2.0f, 2.0f) * c}};
+        const float odd[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), 3e38f};
+        const float q[][2] = {{0.0f, 0.0f},
+                              {-0.0f, r.pick(2) ? 0.0f : -0.0f},
+                              {r.uniform(-1e-7f, 1e-7f), r.uniform(-1e-7f, 1e-7f)},
+                              {h * r.uniform(2.0f, 6.0f) * c, r.uniform(-1.0f, 1.0f) * h},
+                              {-h * r.uniform(2.0f, 6.0f) * c, r.uniform(-1.0f, 1.0f) * h},
+                              {r.uniform(-50.0f, 50.0f), r.uniform(-50.0f, 50.0f)},
+                              {r.pick(50) == 0 ? odd[r.pick(4)] : h * r.uniform(-2.0f, 2.0f) * c,
+                               h * r.uniform(-2.0f, 2.0f) * c}};
         const int k = r.pick(7);
-        s[1] = choices[k][0];
-        s[2] = choices[k][1];
-    };
-    e.sL[0] = surface(e.zL);
-    e.sR[0] = surface(e.zR);
-    discharge(e.sL, e.zL);
-    discharge(e.sR, e.zR);
+        s[1] = q[k][0];
+        s[2] = q[k][1];
+    }
     const int flags[] = {1, 1, 1, 1, 0, 2};
     e.wL = flags[r.pick(6)];
     e.wR = flags[r.pick(6)];

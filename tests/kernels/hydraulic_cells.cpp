@@ -115,34 +115,6 @@ protected:
     }
 };
 
-TEST_F(CellUpdate, LakeAtRestStaysAtRest)
-{
-    // Right triangle (0,0), (1,0), (0,1) as the right cell of its third edge; fluxes from the solver against
-    // neighbours on other beds.
-    const float H = 1.0f;
-    float state[3] = {H, 0, 0};
-    bed = 0.3f;
-    const float normals[3][2] = {{0, -1}, {0.70710678f, 0.70710678f}, {1, 0}}, neighbourBed[3] = {0.0f, 0.5f, 1.2f};
-    sign[2] = -1;
-    length[1] = 1.4142135f;
-    length[2] = 1.0f;
-    float fluxes[3][5];
-    for (int e = 0; e < 3; ++e) {
-        const float nb[3] = {std::max(H, neighbourBed[e]), 0, 0};
-        const int nbWet = nb[0] - neighbourBed[e] > kHmin;
-        if (sign[e] > 0)
-            hydrodynamic_solver(normals[e], state, bed, 1, nb, neighbourBed[e], nbWet, fluxes[e]);
-        else
-            hydrodynamic_solver(normals[e], nb, neighbourBed[e], nbWet, state, bed, 1, fluxes[e]);
-    }
-    dt = 1.0f;
-    EXPECT_EQ(run(state, fluxes), 1);
-    EXPECT_CLOSE(state[0], H, 1e-6, 0.0);
-    EXPECT_CLOSE(state[1], 0.0, 1e-4, 0.0);
-    EXPECT_CLOSE(state[2], 0.0, 1e-4, 0.0);
-    EXPECT_EQ(wet, 1);
-}
-
 TEST_F(CellUpdate, EachEdgeCountsWithItsSignAndEachSideWithItsOwnMomentum)
 {
     // Distinct fluxes on all three edges; the cell is the right cell of edge 1. Volume, momentum and bed follow
@@ -247,44 +219,6 @@ TEST_F(HydraulicCell, SinksByBehaviour)
         EXPECT_CLOSE(H, after, 1e-6, 0.0) << code;
         EXPECT_TRUE(after < 1.1 || wet == 1) << code;
     }
-}
-
-TEST_F(HydraulicCell, FloodMaximaOnlyGrow)
-{
-    const float bed = 0.0f;
-    float flood[4] = {0, 0, 0, 0};
-    auto track = [&](float time, float H, float qx, int wet, std::array<float, 4> expected) {
-        const float s[3] = {H, qx, 0.0f};
-        kernel_HYDRAULICS_FloodTracking(&time, s, &bed, &wet, flood);
-        for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(flood[k], expected[k]) << "t " << time << ", slot " << k;
-    };
-    track(5.0f, 0.5f, 0.3f, 0, {0, 0, 0, 0});  // dry: nothing recorded
-    track(10.0f, 1.0f, 2.0f, 1, {10.0f, 1.0f, 2.0f, 2.0f});
-    track(20.0f, 0.5f, 1.5f, 1, {10.0f, 1.0f, 3.0f, 2.0f});  // shallower but faster; smaller discharge
-}
-
-TEST_F(HydraulicCell, TimeStepRuleAndDerivedParameters)
-{
-    const float dtMax = 10.0f, cfl = 0.5f;
-    bool first = true;
-    // First step on a dry domain: the unlimited sentinel becomes the initial step.
-    EXPECT_CLOSE(hydraulics::limitedTimeStep(1.0e6, dtMax, first, 0.02, dtMax, cfl), 0.02, 1e-9, 1e-6);
-    EXPECT_FALSE(first);
-    // Later dry steps use dtMax * CFL; a limiting edge gives its minimum * CFL; the step never grows.
-    EXPECT_CLOSE(hydraulics::limitedTimeStep(1.0e6, dtMax, first, 0.02, dtMax, cfl), 5.0, 1e-9, 1e-6);
-    EXPECT_CLOSE(hydraulics::limitedTimeStep(1.0e6, 0.3f, first, 0.02, dtMax, cfl), 0.15, 1e-7, 1e-6);
-    EXPECT_CLOSE(hydraulics::limitedTimeStep(0.1, 0.3f, first, 0.02, dtMax, cfl), 0.1, 1e-7, 1e-6);
-    // A limited first step keeps its value and clears the flag.
-    first = true;
-    EXPECT_CLOSE(hydraulics::limitedTimeStep(1.0e6, 0.3f, first, 0.02, dtMax, cfl), 0.15, 1e-7, 1e-6);
-    EXPECT_FALSE(first);
-
-    G_REAL[slot::Gravity] = 10.0f;
-    G_REAL[slot::BedPorosity] = 0.25f;
-    hydraulics::deriveParameters(G_REAL);
-    EXPECT_FLOAT_EQ(G_REAL[slot::InvGravity], 0.1f);
-    EXPECT_FLOAT_EQ(G_REAL[slot::InvBedPorosity], 4.0f / 3.0f);
-    EXPECT_FLOAT_EQ(G_REAL[slot::SedRelDensity], 1.65f);
 }
 
 class HydraulicBoundary : public hydtest::HydraulicKernels {

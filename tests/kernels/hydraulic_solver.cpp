@@ -321,10 +321,18 @@ Edge randomEdge(kerneltest::Random& r, float hmin, bool dry)
 
 using SolverBatch = kerneltest::NeedsAvx2<hydtest::HydraulicKernels>;
 
-TEST_F(SolverBatch, RandomEdgesGiveTheScalarBits)
+TEST_F(SolverBatch, HandBuiltAndRandomEdgesGiveTheScalarBits)
 {
-    // At the run's parameters, without a wet threshold (no dry short path), with one at the 1e-6 guards, and with
-    // another gravity; every fourth batch is all dry edges.
+    // The hand-built edges of every branch: each in all lanes, and in every lane beside every other branch.
+    const int lanes = hydraulics::kEdgeBatch, count = static_cast<int>(kBranches.size());
+    for (int stride = 0; stride <= count; ++stride)
+        for (int first = 0; first < count; ++first) {
+            std::vector<Edge> batch;
+            for (int j = 0; j < lanes; ++j) batch.push_back(kBranches[(first + j * stride) % count]);
+            EXPECT_EQ(compareBatch(batch), 0) << "first " << first << " stride " << stride;
+        }
+    // Random edges at the run's parameters, without a wet threshold (no dry short path), with one at the 1e-6
+    // guards, and with another gravity; every fourth batch is all dry edges.
     const struct {
         float hmin, g;
         int batches;
@@ -343,37 +351,6 @@ TEST_F(SolverBatch, RandomEdgesGiveTheScalarBits)
         }
         EXPECT_EQ(bad, 0) << "hmin " << run.hmin << ", g " << run.g;
     }
-}
-
-TEST_F(SolverBatch, EachBranchInEveryLaneAndBesideEveryOtherBranch)
-{
-    const std::size_t count = kBranches.size();
-    const int lanes = hydraulics::kEdgeBatch;
-    for (const Edge& e : kBranches) {
-        EXPECT_EQ(compareBatch(std::vector<Edge>(lanes, e)), 0) << describe(e);  // a whole batch of one branch
-        for (int lane = 0; lane < lanes; ++lane) {  // beside dry edges: the batch's dry short path is not taken
-            std::vector<Edge> batch(lanes, kBranches[11]);
-            batch[lane] = e;
-            EXPECT_EQ(compareBatch(batch), 0) << describe(e) << " at lane " << lane;
-        }
-    }
-    // Every rotation of the list with every stride: each branch meets every other in every lane.
-    for (std::size_t stride = 1; stride <= count; ++stride)
-        for (std::size_t first = 0; first < count; ++first) {
-            std::vector<Edge> batch;
-            for (int j = 0; j < lanes; ++j) batch.push_back(kBranches[(first + j * stride) % count]);
-            EXPECT_EQ(compareBatch(batch), 0) << "first " << first << " stride " << stride;
-        }
-    // Dry batches: signed zeros, a flipped normal, then a non-finite discharge (the short path declines and the
-    // full solve decides), then no wet threshold (the scalar code takes the full solve too).
-    std::vector<Edge> batch(lanes, kBranches[11]);
-    batch[3].sL[1] = -0.0f;
-    batch[5].n[0] = -1.0f;
-    EXPECT_EQ(compareBatch(batch), 0);
-    batch[6].sR[1] = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(compareBatch(batch), 0);
-    G_REAL[slot::MinWaterDepth] = 0.0f;
-    EXPECT_EQ(compareBatch(batch), 0);
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ using mortest::Side;
 
 namespace {
 
-
 using Offsets = std::array<std::array<double, 2>, 3>;
 const Offsets kOffsets = {{{1.0, 0.3}, {-0.8, 0.7}, {-0.2, -1.1}}};
 
@@ -189,94 +188,63 @@ protected:
     }
 };
 
-TEST_F(BedloadTransport, ShieldsFormFollowsTheShieldsNumberAndDerivativeMatchesTheCapacity)
+TEST_F(BedloadTransport, EachFormFollowsItsNumberAboveTheThresholdAndTheDerivativeMatchesTheCapacity)
 {
     // u = 1 m/s over 1 m: Shields number u^2 / (cf^2 g s d) well above critical.
     const double s = 1.65, theta = 1.0 / (100.0 * kG * s * 0.001);
-    const double expected = 8.0 * std::sqrt(kG * s * 1e-9) * std::pow(theta - kThetaC0, 1.5);
     run(1.0f, 1.0f, 0.0f);
-    EXPECT_CLOSE(cap[0], expected, 1e-9, 1e-4);
+    EXPECT_CLOSE(cap[0], 8.0 * std::sqrt(kG * s * 1e-9) * std::pow(theta - kThetaC0, 1.5), 1e-9, 1e-4);
     EXPECT_EQ(cap[1], 0.0f);
-
-    // The derivative is dQ/d|q| at fixed depth, for every form (velocity form: critical velocity 0.3 m/s).
-    for (int type : {1, 3, 4}) {
+    for (int type : {1, 3, 4}) {  // Shields, velocity (critical velocity 0.3 m/s) and Chezy-power forms
         SCOPED_TRACE(type);
         G_INT[slot::BeadloadType] = type;
         critical = type == 3 ? 0.3f : kThetaC0;
+        friction = 1;
+        // The derivative is dQ/d|q| at fixed depth. More flow carries more sediment; deeper water at the same
+        // discharge carries less.
         const float h = 0.8f, q = 0.9f, qUp = q + 1e-3f, qDown = q - 1e-3f;
         const double slope = (static_cast<double>(capacity(h, qUp)) - capacity(h, qDown)) / (qUp - qDown);
         run(h, q, 0.0f);
         EXPECT_GT(cap[0], 0.0f);
         EXPECT_CLOSE(der[0], slope, 1e-9, 2e-3);
-        // More flow carries more sediment; deeper water at the same discharge carries less.
         EXPECT_GT(capacity(h, 1.2f * q), capacity(h, q));
         EXPECT_LT(capacity(1.5f * h, q), capacity(h, q));
-    }
-}
-
-TEST_F(BedloadTransport, NoTransportBelowCriticalOnDryCellsOrWithoutFriction)
-{
-    for (int type : {1, 3, 4}) {
-        SCOPED_TRACE(type);
-        G_INT[slot::BeadloadType] = type;
-        friction = 1;
-        critical = type == 3 ? 0.3f : kThetaC0;
-        run(0.0f, 0.5f, 0.2f);  // dry: no reciprocal depth
-        EXPECT_EQ(cap[0], 0.0f);
-        EXPECT_EQ(cap[1], 0.0f);
-        EXPECT_EQ(der[0], 0.0f);
-        EXPECT_EQ(der[1], 0.0f);
+        // A dry cell (no reciprocal depth) transports nothing; below the threshold of the forms that have one
+        // nothing moves, never backwards.
+        for (const std::array<float, 3>& cell : {std::array<float, 3>{0.0f, 0.5f, 0.2f}, {1.0f, 0.16f, 0.12f}}) {
+            if (type == 4 && cell[0] > 0.0f) continue;
+            run(cell[0], cell[1], cell[2]);
+            EXPECT_TRUE(cap[0] == 0.0f && cap[1] == 0.0f && der[0] == 0.0f && der[1] == 0.0f) << cell[0];
+        }
         // Without friction (and without a Chezy value to read) only the velocity form transports.
         friction = 0;
-        run(1.0f, 1.0f, 0.0f);
-        if (type == 3)
-            EXPECT_GT(cap[0], 0.0f);
-        else
-            EXPECT_EQ(cap[0], 0.0f);
+        EXPECT_EQ(capacity(1.0f, 1.0f) > 0.0f, type == 3);
     }
-    // Below the critical value: zero, never negative, in both forms with a threshold.
-    friction = 1;
-    G_INT[slot::BeadloadType] = 1;
-    run(1.0f, 0.2f, 0.1f);  // Shields number about 0.031 < 0.047
-    EXPECT_EQ(cap[0], 0.0f);
-    EXPECT_EQ(der[0], 0.0f);
-    G_INT[slot::BeadloadType] = 3;
-    critical = 0.6f;
-    run(1.0f, 0.3f, 0.4f);
-    EXPECT_EQ(cap[0], 0.0f);
-    EXPECT_EQ(cap[1], 0.0f);
-    EXPECT_EQ(der[1], 0.0f);
 }
 
 TEST_F(BedloadTransport, DirectionFollowsFlowAndTurnsDownslopeAndTowardsTheInnerBank)
 {
-    const auto magnitude = [](const float* v) { return std::hypot(v[0], v[1]); };
     // Both switches off: parallel to the discharge, although slope and curvature are there.
     gradient[0] = 0.05f;
     gradient[1] = 0.1f;
     curvature = 0.05f;
     run(1.0f, 0.6f, 0.8f);
-    EXPECT_CLOSE(cap[0] * 0.8f - cap[1] * 0.6f, 0.0, 1e-10, 0.0);
     EXPECT_GT(cap[0], 0.0f);
+    EXPECT_CLOSE(cap[0] * 0.8f - cap[1] * 0.6f, 0.0, 1e-10, 0.0);
     EXPECT_CLOSE(der[0] * 0.8f - der[1] * 0.6f, 0.0, 1e-10, 0.0);
-    const float straight = magnitude(cap);
-
-    // Lateral slope: bed rising to the left of a flow in +x turns the transport to the right (downslope).
+    const float straight = std::hypot(cap[0], cap[1]);
+    // Lateral slope: a bed rising to the left of a flow in +x turns the transport to the right (downslope), and the
+    // other way round; the deflection turns, it does not scale. A flat bed does not deflect.
     G_INT[slot::BedloadIsIkeda] = 1;
-    gradient[0] = 0.0f;
-    gradient[1] = 0.1f;
-    curvature = 0.0f;
-    run(1.0f, 1.0f, 0.0f);
-    EXPECT_LT(cap[1], 0.0f);
-    EXPECT_LT(der[1], 0.0f);
-    EXPECT_CLOSE(magnitude(cap), straight, 1e-10, 1e-5) << "the deflection turns, it does not scale";
-    gradient[1] = -0.1f;
-    run(1.0f, 1.0f, 0.0f);
-    EXPECT_GT(cap[1], 0.0f);
-    gradient[1] = 0.0f;  // flat bed: no deflection
-    run(1.0f, 1.0f, 0.0f);
-    EXPECT_EQ(cap[1], 0.0f);
-
+    gradient[0] = curvature = 0.0f;
+    for (float side : {0.1f, -0.1f, 0.0f}) {
+        gradient[1] = side;
+        run(1.0f, 1.0f, 0.0f);
+        EXPECT_EQ(cap[1] < 0.0f, side > 0.0f) << side;
+        EXPECT_EQ(der[1] < 0.0f, side > 0.0f) << side;
+        EXPECT_EQ(cap[1] == 0.0f, side == 0.0f) << side;
+        EXPECT_CLOSE(std::hypot(cap[0], cap[1]), straight, 1e-10, 1e-5) << side;
+    }
     // Curvature: a left-turning flow carries bed load towards the inner (left) bank, more in deeper water.
     G_INT[slot::BedloadIsIkeda] = 0;
     G_INT[slot::BedloadIsCurvature] = 1;
@@ -290,8 +258,6 @@ TEST_F(BedloadTransport, DirectionFollowsFlowAndTurnsDownslopeAndTowardsTheInner
     run(1.0f, 1.0f, 0.0f);
     EXPECT_LT(cap[1], 0.0f);
 }
-
-
 
 class SedimentFlux : public mortest::MorphologyKernels {
 protected:
@@ -321,7 +287,7 @@ protected:
     float scale() const { return kFactor * porosityFactor(); }
 };
 
-TEST_F(SedimentFlux, DryOrHalfDryEdgesCarryNothing)
+TEST_F(SedimentFlux, DryOrHalfDryEdgesAndWallsCarryNothing)
 {
     const Side wet = cell(1.0f, {0.8f, 0.1f}, 2e-4f, 5e-4f);
     Side dry = cell(0.0f, {0.0f, 0.0f}, 0.0f, 0.0f, 0.3f);
@@ -333,6 +299,9 @@ TEST_F(SedimentFlux, DryOrHalfDryEdgesCarryNothing)
     // Both flagged wet but without depth or flow: the wave fan has no width, so no flux (and no NaN).
     const Side empty = cell(0.0f, {0.0f, 0.0f}, 1e-3f, 0.0f);
     EXPECT_EQ(flux(empty, empty), 0.0f);
+    float wall = 7.0f;
+    kernel_MORPHOLOGY_WallFluxes(&wall);
+    EXPECT_EQ(wall, 0.0f);
 }
 
 TEST_F(SedimentFlux, WithoutBedWavesTheFluxIsUpwindOfTheWaterWave)
@@ -373,13 +342,6 @@ TEST_F(SedimentFlux, EqualStatesGiveTheCommonTransportAndBedStepsDriftDownhill)
     EXPECT_EQ(flux(lowStill, highStill), 0.0f);
 }
 
-TEST_F(SedimentFlux, WallsAreClosed)
-{
-    float f = 7.0f;
-    kernel_MORPHOLOGY_WallFluxes(&f);
-    EXPECT_EQ(f, 0.0f);
-}
-
 class SedimentBoundary : public mortest::MorphologyKernels {
 protected:
     float dt = 2.0f, length = 3.0f, area = 12.0f;
@@ -398,49 +360,40 @@ protected:
                                    G_INT[slot::FrictionOn] == 1 ? &chezy : nullptr, &area, &grain, &f);
         return f;
     }
-    /// The inner cell's bed after an update with the boundary flux f as its only sediment flux.
-    float bedAfter(float f) const { return zb - dt / area * length * f; }
 };
 
-TEST_F(SedimentBoundary, LevelCodesMoveTheBedToTheLevelWithinOneStep)
+TEST_F(SedimentBoundary, EveryCodeByItsRow)
 {
-    EXPECT_CLOSE(bedAfter(flux(400, 0, 1.5f, 0.0f)), 1.5, 1e-6, 0.0);
-    EXPECT_EQ(flux(400, 0, 0.5f, 0.0f), 0.0f) << "bed above the level: 400 does nothing";
-    EXPECT_CLOSE(bedAfter(flux(402, 0, 0.25f, 0.0f)), 0.25, 1e-6, 0.0);
-    EXPECT_EQ(flux(402, 0, 1.5f, 0.0f), 0.0f) << "bed below the level: 402 does nothing";
-    EXPECT_EQ(flux(400, 0, 1.0f, 0.0f), 0.0f);
-    EXPECT_EQ(flux(402, 0, 1.0f, 0.0f), 0.0f);
-}
-
-TEST_F(SedimentBoundary, RateCodesScaleByDepthOrConveyanceAndFeedOnlyWhenAsked)
-{
-    const float f = kFactor * porosityFactor();
-    const double h = 2.0, conveyance = h * std::sqrt(25.0 * h);
-    // 404-408 act only for k*r1 < 0, i.e. sediment entering the cell (a negative flux raises its bed).
-    EXPECT_CLOSE(flux(404, -1, 0.0f, 0.2f), -0.2 * f, 1e-7, 1e-5);
-    EXPECT_CLOSE(flux(406, -1, 0.0f, 0.2f), -0.2 * h * f, 1e-7, 1e-5);
-    EXPECT_CLOSE(flux(408, 2, 0.0f, -0.1f), -0.2 * conveyance * f, 1e-6, 1e-5);
-    EXPECT_GT(bedAfter(flux(404, -1, 0.0f, 0.2f)), zb);
-    for (int type : {404, 406, 408}) {
-        EXPECT_EQ(flux(type, 1, 0.0f, 0.2f), 0.0f) << type;
-        EXPECT_EQ(flux(type, -1, 0.0f, 0.0f), 0.0f) << type;
-    }
-    // 410-414 always act, in either direction.
-    EXPECT_CLOSE(flux(410, 0, 0.4f, 0.2f), -0.08 * f, 1e-7, 1e-5);
-    EXPECT_CLOSE(flux(410, 0, -0.4f, 0.2f), 0.08 * f, 1e-7, 1e-5);
-    EXPECT_CLOSE(flux(412, 0, 0.4f, 0.2f), -0.08 * h * f, 1e-7, 1e-5);
-    EXPECT_CLOSE(flux(414, 0, 0.4f, -0.2f), 0.08 * conveyance * f, 1e-6, 1e-5);
-    // Unknown codes (also 0 and the odd codes between) are closed.
-    for (int type : {0, 399, 401, 405, 411, 416, 100}) EXPECT_EQ(flux(type, -1, 0.4f, 0.2f), 0.0f) << type;
-
+    // Depth 2 m, cf^2 = 25, edge length 3 m, cell area 12 m^2, dt 2 s: a flux f moves the bed by -0.5 f. A negative
+    // flux enters the cell and raises its bed.
+    const double f = kFactor * porosityFactor(), h = 2.0, conveyance = h * std::sqrt(25.0 * h);
+    const struct {
+        int type, k;
+        float r0, r1;
+        double flux;
+    } rows[] = {
+        {400, 0, 1.5f, 0, -1.0},  // 400 raises a bed below the level r0 to it within one step
+        {400, 0, 0.5f, 0, 0},     {400, 0, 1.0f, 0, 0},
+        {402, 0, 0.25f, 0, 1.5},  // 402 lowers a bed above the level r0 to it within one step
+        {402, 0, 1.5f, 0, 0},     {402, 0, 1.0f, 0, 0},
+        // 404-408 feed r1 (per depth, per conveyance) only for k*r1 < 0, i.e. into the cell.
+        {404, -1, 0, 0.2f, -0.2 * f},  {406, -1, 0, 0.2f, -0.2 * h * f},  {408, 2, 0, -0.1f, -0.2 * conveyance * f},
+        {404, 1, 0, 0.2f, 0},          {406, 1, 0, 0.2f, 0},               {408, 1, 0, 0.2f, 0},
+        {404, -1, 0, 0, 0},            {406, -1, 0, 0, 0},                 {408, -1, 0, 0, 0},
+        // 410-414 impose r0*r1 (per depth, per conveyance) in either direction.
+        {410, 0, 0.4f, 0.2f, -0.08 * f},  {410, 0, -0.4f, 0.2f, 0.08 * f},  {412, 0, 0.4f, 0.2f, -0.08 * h * f},
+        {414, 0, 0.4f, -0.2f, 0.08 * conveyance * f},
+        // Unknown codes (also 0 and the odd codes between) are closed.
+        {0, -1, 0.4f, 0.2f, 0},  {399, -1, 0.4f, 0.2f, 0}, {401, -1, 0.4f, 0.2f, 0}, {405, -1, 0.4f, 0.2f, 0},
+        {411, -1, 0.4f, 0.2f, 0}, {416, -1, 0.4f, 0.2f, 0}, {100, -1, 0.4f, 0.2f, 0},
+    };
+    for (const auto& r : rows) EXPECT_CLOSE(flux(r.type, r.k, r.r0, r.r1), r.flux, 1e-6, 1e-5) << r.type << " " << r.k;
     // Without friction there is no Chezy value to read: the conveyance-weighted codes give nothing.
     G_INT[slot::FrictionOn] = 0;
     EXPECT_EQ(flux(408, -1, 0.4f, 0.2f), 0.0f);
     EXPECT_EQ(flux(414, -1, 0.4f, 0.2f), 0.0f);
     EXPECT_CLOSE(flux(406, -1, 0.4f, 0.2f), -0.2 * h * f, 1e-7, 1e-5);
 }
-
-
 
 /// A fixed-bed cell of a hand-built mesh: its edges' fluxes are shared with the neighbours through pointers.
 struct FixedCell {
@@ -533,18 +486,6 @@ TEST_F(FixedBed, OvershootWithoutOutflowChangesNothingAndAWholeOverdraftClosesTh
     EXPECT_EQ(out[0], 0.0f);
     EXPECT_EQ(out[1], 0.0f);
     EXPECT_EQ(d.bedAfter(2.0f), 0.0f);
-}
-
-TEST_F(FixedBed, MaximumSearchKeepsTheLargestOvershootAndItsStart)
-{
-    float overshoot = 0.01f;
-    const float fix = 1.0f;
-    for (float predicted : {1.2f, 0.995f, 5.0f})
-        kernel_MORPHOLOGY_FixedBedCorrectionFindMax(&fix, &predicted, &overshoot);
-    EXPECT_EQ(overshoot, 0.01f) << "cells above the fixed bed and smaller overshoots do not count";
-    const float deep = 0.7f;
-    kernel_MORPHOLOGY_FixedBedCorrectionFindMax(&fix, &deep, &overshoot);
-    EXPECT_CLOSE(overshoot, 0.3, 1e-6, 0.0);
 }
 
 /// Two fixed-bed cells in a row, both at their fixed bed: sediment enters A over e0 (1), passes to B over e1 (2)

@@ -1,6 +1,6 @@
-// The eight-lane morphological kernels give, lane by lane, the bits of the scalar ones. Sediment flux: random edges of
-// every regime and hand-built edges of each branch side by side in one batch. Bed-load transport: random cells with
-// and without friction and direction corrections, by every formula.
+// The eight-lane morphological kernels give, lane by lane, the bits of the scalar ones: the sediment flux on random
+// edges of every regime, the bed-load transport on random cells with and without friction and direction corrections,
+// by every formula.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -105,38 +105,6 @@ TEST_F(MorphologyLanes, RandomSedimentFluxesGiveTheScalarBits)
     EXPECT_GT(zero, 1000);
     EXPECT_GT(nan, 100);
     EXPECT_GT(finite, 100000);
-}
-
-TEST_F(MorphologyLanes, EachSedimentFluxBranchBesideTheOthersInOneBatch)
-{
-    // Flow along +x with capacities and derivatives along the flow, the capacity falling downstream.
-    Edge flowing;
-    flowing.l.state[0] = 1.2f;
-    flowing.l.state[1] = 0.9f;
-    flowing.l.cap[0] = 2e-4f;
-    flowing.l.der[0] = 5e-4f;
-    flowing.r = flowing.l;
-    flowing.r.cap[0] = 1e-4f;
-    std::vector<Edge> batch(kLanes, flowing);
-    batch[1].r.wet = 0;  // one dry cell: no flux (+0)
-    for (Side* s : {&batch[2].l, &batch[2].r}) s->state[0] = s->zb, s->state[1] = 0.0f;  // a fan without width
-    batch[3].l.state[1] = batch[3].r.state[1] = 3.4f;  // derivative against the flow near critical: no spread
-    batch[3].l.der[0] = batch[3].r.der[0] = -40.0f;
-    batch[4].l.state[0] = std::nextafter(hydraulics::kGuard, 0.0f);  // depth at the reciprocal's guard
-    batch[5].l.state[0] = -5e-7f;  // the small negative depth the update accepts on a wetted cell
-    batch[6].l.state[1] = kNaN;    // on the left the fan's bounds take it
-    batch[7].n[0] = 0.6f;          // oblique normal and a bed step up to the right
-    batch[7].n[1] = -0.8f;
-    batch[7].r.zb = 0.05f;
-    batch[7].r.state[0] = 1.25f;
-    EXPECT_GT(scalarFlux(batch[0]), 0.0f);
-    EXPECT_TRUE(sameFloat(scalarFlux(batch[1]), 0.0f));
-    EXPECT_EQ(scalarFlux(batch[2]), 0.0f);
-    EXPECT_TRUE(std::isnan(scalarFlux(batch[6])));
-    for (int k = 0; k < kLanes; ++k) {  // every rotation: a branch gives the same bits in any lane
-        EXPECT_EQ(fluxMismatches(batch), 0) << "rotation " << k;
-        std::rotate(batch.begin(), batch.begin() + 1, batch.end());
-    }
 }
 
 /// One cell of the bed-load transport kernel.

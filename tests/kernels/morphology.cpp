@@ -110,18 +110,18 @@ TEST_F(MorphologyCell, CurvatureIsPositiveForLeftTurnsAndIndependentOfOrientatio
 
 class CriticalShields : public mortest::MorphologyKernels {
 protected:
-    /// Critical value of a wet cell flowing along `flow` over the bed gradient `grad`, by the formula `type`.
-    float onSlope(int type, std::array<float, 2> grad, std::array<float, 2> flow = {1.0f, 0.0f})
+    /// Critical value of a cell of depth h flowing along `flow` over the bed gradient `grad`, by the formula `type`;
+    /// `theta` is the value held before.
+    float onSlope(int type, std::array<float, 2> grad, std::array<float, 2> flow = {1, 0}, float h = 1, float theta = -1)
     {
         G_INT[slot::IncipientMotType] = type;
-        const float state[3] = {2.0f, flow[0], flow[1]}, zb = 1.0f;
-        float theta = -1.0f;
+        const float state[3] = {1.0f + h, flow[0], flow[1]}, zb = 1.0f;
         kernel_MORPHOLOGY_LocalBedSlope(state, &zb, grad.data(), &theta);
         return theta;
     }
 };
 
-TEST_F(CriticalShields, FlatBedKeepsTheFlatValueAndUphillFlowNeedsMore)
+TEST_F(CriticalShields, FlatBedKeepsTheFlatValueUphillFlowNeedsMoreAndDryCellsKeepTheirs)
 {
     const double t = std::tan(static_cast<double>(kRepose));
     for (int type : {1, 2}) {
@@ -149,18 +149,9 @@ TEST_F(CriticalShields, FlatBedKeepsTheFlatValueAndUphillFlowNeedsMore)
     const double beta = std::atan(0.1);
     EXPECT_CLOSE(onSlope(1, {0.1f, 0.0f}), kThetaC0 * std::sin(kRepose + beta) / std::sin(kRepose), 1e-7, 1e-5);
     EXPECT_CLOSE(onSlope(2, {0.1f, 0.0f}), std::sin(beta) + std::cos(beta) * kThetaC0, 1e-7, 1e-5);
-}
-
-TEST_F(CriticalShields, DryCellsKeepTheirValueAndStillWaterGetsTheFlatValue)
-{
-    const float grad[2] = {0.1f, 0.3f}, zb = 1.0f;
-    const float dry[3] = {1.0f + kHmin, 0.5f, 0.0f};
-    float theta = 0.123f;
-    kernel_MORPHOLOGY_LocalBedSlope(dry, &zb, grad, &theta);
-    EXPECT_EQ(theta, 0.123f);
-    const float still[3] = {2.0f, 0.0f, 0.0f};
-    kernel_MORPHOLOGY_LocalBedSlope(still, &zb, grad, &theta);
-    EXPECT_CLOSE(theta, kThetaC0, 1e-7, 1e-6);
+    // A dry cell keeps the value it held; still water gets the flat value.
+    EXPECT_EQ(onSlope(1, {0.1f, 0.3f}, {0.5f, 0.0f}, kHmin, 0.123f), 0.123f);
+    EXPECT_CLOSE(onSlope(1, {0.1f, 0.3f}, {0.0f, 0.0f}), kThetaC0, 1e-7, 1e-6);
 }
 
 class BedloadTransport : public mortest::MorphologyKernels {

@@ -72,8 +72,6 @@ protected:
     void SetUp() override
     {
         kerneltest::resetGlobals(kG, kHmin, 0.4f);
-        G_REAL[slot::CFLnumber] = 0.9f;
-        G_REAL[slot::DTmax] = 10.0f;
         G_INT[slot::FrictionType] = 1;
         hydraulics::deriveParameters(G_REAL);
     }

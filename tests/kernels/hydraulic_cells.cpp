@@ -539,7 +539,9 @@ protected:
 
 TEST_F(EdgeModification, ConversionsUseLengthsAndAreasGuardedAndTheWeirNeedsHead)
 {
-    // type, expected: per length 20 (1, 10), per wetted width 8 (2), per wetted area 5... (state values above).
+    // Type and the row value it makes of the value 40, the node-string lengths 20 and 5 and the states above (wetted
+    // area 8, conveyance 4, discharge 12, capacity 3): 40 per first length, per second length, per wetted area, per
+    // conveyance, and states per length or area.
     const std::pair<int, float> conversions[] = {{1, 2.0f},  {10, 2.0f},        {2, 8.0f},         {4, 5.0f},
                                                  {11, 5.0f}, {9, 8.0f / 5.0f},  {12, 10.0f},       {16, 12.0f / 5.0f},
                                                  {13, 3.0f / 20.0f}, {14, 3.0f / 8.0f}, {15, 3.0f / 4.0f}};

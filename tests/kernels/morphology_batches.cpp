@@ -1,32 +1,52 @@
-// The eight-lane morphological kernels give, lane by lane, the bits of the scalar ones. Sediment flux: random edges of
-// every regime, hand-built edges of each branch side by side in one batch, the loop over a subset of edges. Bed-load
-// transport: random cells with and without friction and direction corrections, every formula, the loop over a set.
+// The eight-lane morphological kernels give, lane by lane, the bits of the scalar ones: the sediment flux on random
+// edges of every regime, the bed-load transport on random cells with and without friction and direction corrections,
+// by every formula.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <random>
-#include <string>
 #include <vector>
 
-#include "kernels/Avx2Fixture.hpp"
-#include "kernels/FloatSamples.hpp"
-#include "kernels/MorphologyTestSetup.hpp"
-#include "op/op_rt_support.h"
-#include "simulation/TERRAdomain_loops.hpp"
+#include "kernels/KernelTest.hpp"
 #include "simulation/kernels/MorphologyCell.hpp"
 #include "simulation/kernels/MorphologyCellBatch.hpp"
 #include "simulation/kernels/MorphologyFluxes.hpp"
 #include "simulation/kernels/MorphologyFluxesBatch.hpp"
-#include "tests/op/OpFixture.hpp"
 
 namespace {
 
 constexpr int kLanes = morphology::kSedimentBatch;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInf = std::numeric_limits<float>::infinity();
-
+using kerneltest::sameFloat;
 using mortest::Side;
+
+float odd(kerneltest::Random& r)
+{
+    const float values[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                            0.0f, -0.0f, 1e-40f, 3e38f, -3e38f};
+    return values[r.pick(8)];
+}
+
+/// A random cell: flags 0/1/2, depths around the 1e-6 guard of the reciprocal depth, zero, slightly negative and
+/// ordinary; capacities and derivatives (large ones against the flow make the root's radicand negative); now and
+/// then a non-finite or extreme value.
+Side randomSide(kerneltest::Random& r)
+{
+    Side s;
+    s.wet = r.pick(8) == 0 ? (r.pick(4) == 0 ? 2 : 0) : 1;
+    s.zb = r.uniform(-2.0f, 2.0f);
+    const float depths[] = {std::nextafter(hydraulics::kGuard, r.pick(2) == 0 ? 0.0f : 1.0f),
+                            r.pick(2) == 0 ? 0.0f : -r.logUniform(1e-8f, 1e-3f),
+                            r.pick(10) == 0 ? odd(r) : r.logUniform(1e-7f, 1e-3f), r.logUniform(1e-3f, 8.0f)};
+    const float h = depths[std::min(r.pick(8), 3)];
+    s.state[0] = s.zb + h;
+    s.state[1] = r.pick(30) == 0 ? odd(r) : (r.pick(6) == 0 ? 0.0f : r.uniform(-4.0f, 4.0f)) * h;
+    s.state[2] = r.pick(4) == 0 ? 0.0f : r.uniform(-2.0f, 2.0f) * h;
+    for (int i = 0; i < 2; ++i) {
+        s.cap[i] = r.pick(30) == 0 ? odd(r) : r.uniform(-1e-3f, 1e-3f);
+        s.der[i] = r.pick(30) == 0 ? odd(r) : (r.pick(5) == 0 ? r.uniform(-20.0f, 20.0f) : r.uniform(-1e-2f, 1e-2f));
+    }
+    return s;
+}
 
 struct Edge {
     float n[2] = {1.0f, 0.0f};
@@ -41,430 +61,117 @@ float scalarFlux(const Edge& e)
     return f;
 }
 
-/// Runs kLanes edges starting at e through the batch form, as the loop hands them over.
-void batchFluxes(const Edge* e, float* out)
+/// Lanes of `edges` (a whole number of batches) whose batch flux differs from the scalar one.
+int fluxMismatches(const std::vector<Edge>& edges)
 {
-    const float *n[kLanes], *sL[kLanes], *sR[kLanes], *zL[kLanes], *zR[kLanes], *cL[kLanes], *cR[kLanes];
-    const float *dL[kLanes], *dR[kLanes];
-    const int *wL[kLanes], *wR[kLanes];
-    float* f[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        n[j] = e[j].n;
-        wL[j] = &e[j].l.wet;
-        wR[j] = &e[j].r.wet;
-        sL[j] = e[j].l.state;
-        sR[j] = e[j].r.state;
-        zL[j] = &e[j].l.zb;
-        zR[j] = &e[j].r.zb;
-        cL[j] = e[j].l.cap;
-        cR[j] = e[j].r.cap;
-        dL[j] = e[j].l.der;
-        dR[j] = e[j].r.der;
-        f[j] = &out[j];
+    int bad = 0;
+    for (std::size_t b = 0; b + kLanes <= edges.size(); b += kLanes) {
+        const float *n[kLanes], *sL[kLanes], *sR[kLanes], *zL[kLanes], *zR[kLanes], *cL[kLanes], *cR[kLanes],
+            *dL[kLanes], *dR[kLanes];
+        const int *wL[kLanes], *wR[kLanes];
+        float out[kLanes], *f[kLanes];
+        for (int j = 0; j < kLanes; ++j) {
+            const Edge& e = edges[b + j];
+            n[j] = e.n, wL[j] = &e.l.wet, wR[j] = &e.r.wet, sL[j] = e.l.state, sR[j] = e.r.state, zL[j] = &e.l.zb;
+            zR[j] = &e.r.zb, cL[j] = e.l.cap, cR[j] = e.r.cap, dL[j] = e.l.der, dR[j] = e.r.der, f[j] = &out[j];
+        }
+        morphology::sedimentFluxBatch(n, wL, wR, sL, sR, zL, zR, cL, cR, dL, dR, f);
+        for (int j = 0; j < kLanes; ++j)
+            if (!sameFloat(out[j], scalarFlux(edges[b + j])) && ++bad <= 5)
+                ADD_FAILURE() << "edge " << b + j << ": batch " << out[j] << ", scalar " << scalarFlux(edges[b + j]);
     }
-    morphology::sedimentFluxBatch(n, wL, wR, sL, sR, zL, zR, cL, cR, dL, dR, f);
+    return bad;
 }
 
-/// Random sides mixing ordinary flows with the awkward values the kernel can meet.
-class Sampler : public floatsamples::Random {
-public:
-    using Random::Random;
-
-    float odd()
-    {
-        const float values[] = {kNaN, kInf, -kInf, 0.0f, -0.0f, 1e-40f, 3e38f, -3e38f};
-        return values[pick(8)];
-    }
-
-    Side side()
-    {
-        Side s;
-        s.wet = pick(8) == 0 ? (pick(4) == 0 ? 2 : 0) : 1;
-        s.zb = uniform(-2.0f, 2.0f);
-        float h;
-        switch (pick(8)) {
-            case 0:  // around the 1e-6 guard of the reciprocal depth
-                h = std::nextafter(hydraulics::kGuard, pick(2) == 0 ? 0.0f : 1.0f);
-                break;
-            case 1:
-                h = pick(2) == 0 ? 0.0f : -logUniform(1e-8f, 1e-3f);
-                break;
-            case 2:
-                h = pick(10) == 0 ? odd() : logUniform(1e-7f, 1e-3f);
-                break;
-            default:
-                h = logUniform(1e-3f, 8.0f);
-        }
-        s.state[0] = s.zb + h;
-        const float u = pick(6) == 0 ? 0.0f : uniform(-4.0f, 4.0f);
-        s.state[1] = pick(30) == 0 ? odd() : u * h;
-        s.state[2] = pick(4) == 0 ? 0.0f : uniform(-2.0f, 2.0f) * h;
-        for (int i = 0; i < 2; ++i) {
-            s.cap[i] = pick(30) == 0 ? odd() : uniform(-1e-3f, 1e-3f);
-            // Derivatives against the flow, large ones among them, make the root's radicand negative.
-            s.der[i] = pick(30) == 0 ? odd() : (pick(5) == 0 ? uniform(-20.0f, 20.0f) : uniform(-1e-2f, 1e-2f));
-        }
-        return s;
-    }
-
-    Edge edge()
-    {
-        Edge e;
-        const float a = uniform(0.0f, 6.2831853f);
-        e.n[0] = pick(5) == 0 ? 1.0f : std::cos(a);
-        e.n[1] = e.n[0] == 1.0f ? 0.0f : std::sin(a);
-        e.l = side();
-        e.r = pick(10) == 0 ? e.l : side();
-        return e;
-    }
-};
-
-/// The morphological parameter set, on processors with AVX2 only.
 using MorphologyLanes = kerneltest::NeedsAvx2<mortest::MorphologyKernels>;
 
-class SedimentBatch : public MorphologyLanes {
-protected:
-    /// Counts the lanes of `edges` (a whole number of batches) whose batch flux differs from the scalar one.
-    static int mismatches(const std::vector<Edge>& edges)
-    {
-        int bad = 0;
-        float out[kLanes];
-        for (std::size_t b = 0; b + kLanes <= edges.size(); b += kLanes) {
-            batchFluxes(&edges[b], out);
-            for (int j = 0; j < kLanes; ++j) {
-                const float expect = scalarFlux(edges[b + j]);
-                if (!floatsamples::sameFloat(out[j], expect) && ++bad <= 5)
-                    ADD_FAILURE() << "edge " << b + j << ": batch " << out[j] << ", scalar " << expect;
-            }
-        }
-        return bad;
-    }
-};
-
-TEST_F(SedimentBatch, RandomEdgesGiveTheScalarBits)
+TEST_F(MorphologyLanes, RandomSedimentFluxesGiveTheScalarBits)
 {
-    Sampler sample(7u);
+    kerneltest::Random r(7u);
     std::vector<Edge> edges(400000);
-    for (Edge& e : edges) e = sample.edge();
-    EXPECT_EQ(mismatches(edges), 0);
-    // The sample reaches every branch: dry edges, fluxes through the division, a fan without width, NaN.
-    int dry = 0, zero = 0, nan = 0, finite = 0;
-    for (const Edge& e : edges) {
+    int nan = 0, zero = 0, finite = 0;
+    for (Edge& e : edges) {
+        const float a = r.uniform(0.0f, 6.2831853f);
+        const bool axis = r.pick(5) == 0;
+        e.n[0] = axis ? 1.0f : std::cos(a);
+        e.n[1] = axis ? 0.0f : std::sin(a);
+        e.l = randomSide(r);
+        e.r = r.pick(10) == 0 ? e.l : randomSide(r);
         const float f = scalarFlux(e);
-        if (e.l.wet == 0 || e.r.wet == 0)
-            ++dry;
-        else if (std::isnan(f))
-            ++nan;
-        else if (f == 0.0f)
-            ++zero;
-        else
-            ++finite;
+        (std::isnan(f) ? nan : f == 0.0f ? zero : finite)++;
     }
-    EXPECT_GT(dry, 1000);
+    EXPECT_EQ(fluxMismatches(edges), 0);
+    // The sample reaches every branch: no flux (dry or a fan without width), NaN, fluxes through the division.
     EXPECT_GT(zero, 1000);
     EXPECT_GT(nan, 100);
     EXPECT_GT(finite, 100000);
 }
 
-TEST_F(SedimentBatch, EachBranchBesideTheOthersInOneBatch)
-{
-    // Flow along +x with capacities and derivatives along the flow, the capacity falling downstream.
-    Edge flowing;
-    flowing.l.state[0] = 1.2f;
-    flowing.l.state[1] = 0.9f;
-    flowing.l.cap[0] = 2e-4f;
-    flowing.l.der[0] = 5e-4f;
-    flowing.r = flowing.l;
-    flowing.r.cap[0] = 1e-4f;
-    Edge dry = flowing;  // one dry cell: no flux (+0)
-    dry.r.wet = 0;
-    Edge still = flowing;  // no depth and no discharge on either side: the wave fan has no width
-    still.l.state[0] = still.l.zb;
-    still.r.state[0] = still.r.zb;
-    still.l.state[1] = still.r.state[1] = 0.0f;
-    Edge against = flowing;  // derivative against the flow near critical: negative radicand, no spread
-    against.l.state[1] = against.r.state[1] = 3.4f;
-    against.l.der[0] = against.r.der[0] = -40.0f;
-    Edge shallow = flowing;  // depth at the reciprocal's guard
-    shallow.l.state[0] = shallow.l.zb + std::nextafter(hydraulics::kGuard, 0.0f);
-    Edge negative = flowing;  // the small negative depth the update accepts on a wetted cell
-    negative.l.state[0] = negative.l.zb - 5e-7f;
-    Edge nan = flowing;  // on the left: the fan's bounds take it (on the right the minimum and maximum drop it)
-    nan.l.state[1] = kNaN;
-    Edge diagonal = flowing;  // oblique normal and a bed step up to the right
-    diagonal.n[0] = 0.6f;
-    diagonal.n[1] = -0.8f;
-    diagonal.r.zb = 0.05f;
-    diagonal.r.state[0] = 1.25f;
-    const std::vector<Edge> batch = {flowing, dry, still, against, shallow, negative, nan, diagonal};
-    ASSERT_EQ(batch.size(), static_cast<std::size_t>(kLanes));
-    EXPECT_EQ(mismatches(batch), 0);
-    EXPECT_GT(scalarFlux(flowing), 0.0f);
-    EXPECT_TRUE(floatsamples::sameFloat(scalarFlux(dry), 0.0f));
-    EXPECT_EQ(scalarFlux(still), 0.0f);
-    EXPECT_TRUE(std::isnan(scalarFlux(nan)));
-    // Every rotation of the batch: a branch gives the same bits in any lane.
-    std::vector<Edge> rotated = batch;
-    for (int k = 1; k < kLanes; ++k) {
-        std::rotate(rotated.begin(), rotated.begin() + 1, rotated.end());
-        EXPECT_EQ(mismatches(rotated), 0) << "rotation " << k;
-    }
-}
-
-using SedimentBatchLoop = kerneltest::NeedsAvx2<optest::ThreadedOpTest>;
-
-TEST_F(SedimentBatchLoop, LoopOverInternalEdgesEqualsTheScalarKernel)
-{
-    mortest::setParameters();
-    // Internal edges (a count that is not a whole number of batches) reaching random cells and a shuffled subset of
-    // all edges, as the loop over the internal-edge set does.
-    const int ncells = 3001, nedges = 9001, ninternal = 8003;
-    Sampler sample(23u);
-    std::vector<int> isWet(ncells);
-    std::vector<float> state(3 * ncells), zb(ncells), cap(2 * ncells), der(2 * ncells), normal(2 * nedges);
-    for (int c = 0; c < ncells; ++c) {
-        const Side s = sample.side();
-        isWet[c] = s.wet;
-        zb[c] = s.zb;
-        std::memcpy(&state[3 * c], s.state, sizeof s.state);
-        std::memcpy(&cap[2 * c], s.cap, sizeof s.cap);
-        std::memcpy(&der[2 * c], s.der, sizeof s.der);
-    }
-    for (int e = 0; e < nedges; ++e) {
-        const float a = sample.uniform(0.0f, 6.2831853f);
-        normal[2 * e] = std::cos(a);
-        normal[2 * e + 1] = std::sin(a);
-    }
-    std::vector<int> toEdge(nedges), toCells(2 * ninternal);
-    for (int e = 0; e < nedges; ++e) toEdge[e] = e;
-    std::shuffle(toEdge.begin(), toEdge.end(), std::mt19937(5u));
-    toEdge.resize(ninternal);
-    for (int i = 0; i < ninternal; ++i) {
-        toCells[2 * i] = sample.pick(ncells);
-        toCells[2 * i + 1] = sample.pick(ncells);
-    }
-    std::vector<float> expect(nedges, -1.0f);
-    for (int i = 0; i < ninternal; ++i) {
-        const int e = toEdge[i], l = toCells[2 * i], r = toCells[2 * i + 1];
-        kernel_MORPHOLOGY_InternalFluxes(&normal[2 * e], &isWet[l], &isWet[r], &state[3 * l], &state[3 * r], &zb[l],
-                                         &zb[r], &cap[2 * l], &cap[2 * r], &der[2 * l], &der[2 * r], &expect[e]);
-    }
-
-    op_set cells = op_decl_set(ncells, "cells");
-    op_set edges = op_decl_set(nedges, "edges");
-    op_set internal = op_decl_set(ninternal, "internal");
-    op_map mEdge = op_decl_map(internal, edges, 1, toEdge.data(), "internal_edge");
-    op_map mCells = op_decl_map(internal, cells, 2, toCells.data(), "internal_cells");
-    op_dat dNormal = op_decl_dat(edges, 2, "float", normal.data(), "normal");
-    op_dat dWet = op_decl_dat(cells, 1, "int", isWet.data(), "wet");
-    op_dat dState = op_decl_dat(cells, 3, "float", state.data(), "state");
-    op_dat dZb = op_decl_dat(cells, 1, "float", zb.data(), "zb");
-    op_dat dCap = op_decl_dat(cells, 2, "float", cap.data(), "cap");
-    op_dat dDer = op_decl_dat(cells, 2, "float", der.data(), "der");
-    for (int threads : {1, 2}) {
-        omp_set_num_threads(threads);
-        std::vector<float> flux(nedges, -1.0f);
-        op_dat dFlux = op_decl_dat(edges, 1, "float", flux.data(), ("flux" + std::to_string(threads)).c_str());
-        op_par_loop_kernel_MORPHOLOGY_InternalFluxes(
-            "kernel_MORPHOLOGY_InternalFluxes", internal, op_arg_dat(dNormal, 0, mEdge, 2, "float", OP_READ),
-            op_arg_dat(dWet, 0, mCells, 1, "int", OP_READ), op_arg_dat(dWet, 1, mCells, 1, "int", OP_READ),
-            op_arg_dat(dState, 0, mCells, 3, "float", OP_READ), op_arg_dat(dState, 1, mCells, 3, "float", OP_READ),
-            op_arg_dat(dZb, 0, mCells, 1, "float", OP_READ), op_arg_dat(dZb, 1, mCells, 1, "float", OP_READ),
-            op_arg_dat(dCap, 0, mCells, 2, "float", OP_READ), op_arg_dat(dCap, 1, mCells, 2, "float", OP_READ),
-            op_arg_dat(dDer, 0, mCells, 2, "float", OP_READ), op_arg_dat(dDer, 1, mCells, 2, "float", OP_READ),
-            op_arg_dat(dFlux, 0, mEdge, 1, "float", OP_WRITE));
-        op_fetch_data(dFlux, flux.data());
-        int bad = 0;
-        for (int e = 0; e < nedges; ++e) bad += floatsamples::sameFloat(flux[e], expect[e]) ? 0 : 1;
-        EXPECT_EQ(bad, 0) << threads << " threads";
-    }
-}
-
 /// One cell of the bed-load transport kernel.
 struct BedCell {
-    float state[3] = {1.0f, 0.0f, 0.0f};
-    float zb = 0.0f;
-    float chezy = 400.0f;
-    float d = 0.002f;
-    float crit = 0.047f;
-    float slope[2] = {0.0f, 0.0f};
-    float curv = 0.0f;
-    float cap[2] = {kNaN, kNaN};
-    float der[2] = {kNaN, kNaN};
+    float state[3], zb, chezy, d, crit, slope[2], curv;
+    float cap[2] = {kNaN, kNaN}, der[2] = {kNaN, kNaN};
 };
 
-BedCell randomBedCell(Sampler& sample)
+TEST_F(MorphologyLanes, RandomBedloadTransportGivesTheScalarBitsWithEverySwitchAndFormula)
 {
-    const Side s = sample.side();
-    BedCell c;
-    std::memcpy(c.state, s.state, sizeof c.state);
-    c.zb = s.zb;
-    c.chezy = sample.pick(20) == 0 ? (sample.pick(2) == 0 ? 0.0f : sample.odd()) : sample.logUniform(10.0f, 4000.0f);
-    c.d = sample.pick(20) == 0 ? (sample.pick(2) == 0 ? 0.0f : 1e-7f) : sample.logUniform(1e-4f, 0.05f);
-    c.crit = sample.pick(10) == 0 ? 0.0f : sample.uniform(0.01f, 0.08f);
-    for (float& g : c.slope) g = sample.pick(4) == 0 ? 0.0f : sample.uniform(-0.3f, 0.3f);
-    // Curvature 0 (a straight reach: the deflection's cosine is exactly 1) or not.
-    c.curv = sample.pick(3) == 0 ? 0.0f : (sample.pick(30) == 0 ? sample.odd() : sample.uniform(-0.05f, 0.05f));
-    return c;
-}
-
-void bedloadScalar(int frictionOn, BedCell& c)
-{
-    kernel_MORPHOLOGY_CalcBedloadTransport(&frictionOn, c.state, &c.zb, frictionOn == 1 ? &c.chezy : nullptr, &c.d,
-                                           &c.crit, c.slope, &c.curv, c.cap, c.der);
-}
-
-/// Runs kLanes cells starting at c through the batch form, as the loop hands them over.
-void bedloadLanes(int frictionOn, BedCell* c)
-{
-    const int* on[kLanes];
-    const float *state[kLanes], *zb[kLanes], *chezy[kLanes], *d[kLanes], *crit[kLanes], *slope[kLanes], *curv[kLanes];
-    float *cap[kLanes], *der[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        on[j] = &frictionOn;
-        state[j] = c[j].state;
-        zb[j] = &c[j].zb;
-        chezy[j] = frictionOn == 1 ? &c[j].chezy : nullptr;
-        d[j] = &c[j].d;
-        crit[j] = &c[j].crit;
-        slope[j] = c[j].slope;
-        curv[j] = &c[j].curv;
-        cap[j] = c[j].cap;
-        der[j] = c[j].der;
+    kerneltest::Random r(41u);
+    std::vector<BedCell> cells(100000);
+    for (BedCell& c : cells) {
+        const Side s = randomSide(r);
+        std::copy(s.state, s.state + 3, c.state);
+        c.zb = s.zb;
+        c.chezy = r.pick(20) == 0 ? (r.pick(2) == 0 ? 0.0f : odd(r)) : r.logUniform(10.0f, 4000.0f);
+        c.d = r.pick(20) == 0 ? (r.pick(2) == 0 ? 0.0f : 1e-7f) : r.logUniform(1e-4f, 0.05f);
+        c.crit = r.pick(10) == 0 ? 0.0f : r.uniform(0.01f, 0.08f);
+        for (float& g : c.slope) g = r.pick(4) == 0 ? 0.0f : r.uniform(-0.3f, 0.3f);
+        // Curvature 0 (a straight reach: the deflection's cosine is exactly 1) or not.
+        c.curv = r.pick(3) == 0 ? 0.0f : (r.pick(30) == 0 ? odd(r) : r.uniform(-0.05f, 0.05f));
     }
-    morphology::bedloadTransportBatch(on, state, zb, chezy, d, crit, slope, curv, cap, der);
-}
-
-bool sameOutputs(const BedCell& a, const BedCell& b)
-{
-    for (int i = 0; i < 2; ++i)
-        if (!floatsamples::sameFloat(a.cap[i], b.cap[i]) || !floatsamples::sameFloat(a.der[i], b.der[i])) return false;
-    return true;
-}
-
-class BedloadBatch : public MorphologyLanes {
-protected:
-    /// Lanes of `cells` (a whole number of batches) whose batch outputs differ from the scalar ones.
-    static int mismatches(int frictionOn, const std::vector<BedCell>& cells)
-    {
+    int moving = 0;
+    auto mismatches = [&cells, &moving](int on) {
         int bad = 0;
         for (std::size_t b = 0; b + kLanes <= cells.size(); b += kLanes) {
             BedCell lanes[kLanes], scalar[kLanes];
-            for (int j = 0; j < kLanes; ++j) lanes[j] = scalar[j] = cells[b + j];
-            bedloadLanes(frictionOn, lanes);
+            const int* onP[kLanes];
+            const float *state[kLanes], *zb[kLanes], *chezy[kLanes], *d[kLanes], *crit[kLanes], *slope[kLanes],
+                *curv[kLanes];
+            float *cap[kLanes], *der[kLanes];
             for (int j = 0; j < kLanes; ++j) {
-                bedloadScalar(frictionOn, scalar[j]);
-                if (!sameOutputs(lanes[j], scalar[j]) && ++bad <= 5)
+                BedCell& c = lanes[j] = scalar[j] = cells[b + j];
+                onP[j] = &on, state[j] = c.state, zb[j] = &c.zb, chezy[j] = on == 1 ? &c.chezy : nullptr;
+                d[j] = &c.d, crit[j] = &c.crit, slope[j] = c.slope, curv[j] = &c.curv, cap[j] = c.cap, der[j] = c.der;
+            }
+            morphology::bedloadTransportBatch(onP, state, zb, chezy, d, crit, slope, curv, cap, der);
+            for (int j = 0; j < kLanes; ++j) {
+                BedCell& s = scalar[j];
+                kernel_MORPHOLOGY_CalcBedloadTransport(&on, s.state, &s.zb, on == 1 ? &s.chezy : nullptr, &s.d,
+                                                       &s.crit, s.slope, &s.curv, s.cap, s.der);
+                moving += s.cap[0] != 0.0f;
+                bool same = true;
+                for (int i = 0; i < 2; ++i)
+                    same = same && sameFloat(lanes[j].cap[i], s.cap[i]) && sameFloat(lanes[j].der[i], s.der[i]);
+                if (!same && ++bad <= 5)
                     ADD_FAILURE() << "cell " << b + j << ": batch " << lanes[j].cap[0] << ", " << lanes[j].der[0]
-                                  << "; scalar " << scalar[j].cap[0] << ", " << scalar[j].der[0];
+                                  << "; scalar " << s.cap[0] << ", " << s.der[0];
             }
         }
         return bad;
-    }
-};
-
-TEST_F(BedloadBatch, RandomCellsGiveTheScalarBitsWithAndWithoutFrictionAndCorrections)
-{
-    Sampler sample(41u);
-    std::vector<BedCell> cells(200000);
-    for (BedCell& c : cells) c = randomBedCell(sample);
+    };
     for (int ikeda : {1, 0})
         for (int curvature : {1, 0}) {
             G_INT[slot::BedloadIsIkeda] = ikeda;
             G_INT[slot::BedloadIsCurvature] = curvature;
-            for (int frictionOn : {1, 0})
-                EXPECT_EQ(mismatches(frictionOn, cells), 0)
-                    << "Ikeda " << ikeda << ", curvature " << curvature << ", friction " << frictionOn;
+            for (int on : {1, 0})
+                EXPECT_EQ(mismatches(on), 0) << "Ikeda " << ikeda << ", curvature " << curvature << ", friction " << on;
         }
-    // The sample moves sediment in most wet cells and deflects it in many.
-    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
-    int moving = 0, deflected = 0;
-    for (BedCell c : cells) {
-        bedloadScalar(1, c);
-        if (c.cap[0] != 0.0f || c.cap[1] != 0.0f) ++moving;
-        const float q = std::hypot(c.state[1], c.state[2]);
-        if (q > 0.0f &&
-            std::fabs(c.cap[0] * c.state[2] - c.cap[1] * c.state[1]) > 1e-6f * std::hypot(c.cap[0], c.cap[1]) * q)
-            ++deflected;
-    }
-    EXPECT_GT(moving, 50000);
-    EXPECT_GT(deflected, 20000);
-}
-
-TEST_F(BedloadBatch, OtherFormulasAndExponentsGiveTheScalarBits)
-{
-    Sampler sample(43u);
-    std::vector<BedCell> cells(20000);
-    for (BedCell& c : cells) c = randomBedCell(sample);
-    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
-    for (int formula : {int{morphology::bedload::Velocity}, int{morphology::bedload::ChezyPower}, 1}) {
-        G_INT[slot::BeadloadType] = formula;
+    EXPECT_GT(moving, 150000) << "the sample must move sediment in many cells";
+    for (int formula : {int{morphology::bedload::Velocity}, int{morphology::bedload::ChezyPower}, 1})
         for (float exponent : {1.5f, 1.6f}) {
+            G_INT[slot::BeadloadType] = formula;
             G_REAL[slot::BedloadExpon] = exponent;
-            EXPECT_EQ(mismatches(1, cells), 0) << "formula " << formula << ", exponent " << exponent;
+            EXPECT_EQ(mismatches(1), 0) << "formula " << formula << ", exponent " << exponent;
         }
-    }
-}
-
-using BedloadBatchLoop = kerneltest::NeedsAvx2<optest::ThreadedOpTest>;
-
-TEST_F(BedloadBatchLoop, LoopOverAWholeSetEqualsTheScalarKernel)
-{
-    mortest::setParameters();
-    G_INT[slot::BedloadIsIkeda] = G_INT[slot::BedloadIsCurvature] = 1;
-    // A cell count that is not a whole number of batches: each thread range ends with cells taken one by one.
-    const int ncells = 10007;
-    Sampler sample(47u);
-    std::vector<BedCell> cells(ncells);
-    for (BedCell& c : cells) c = randomBedCell(sample);
-    std::vector<float> state(3 * ncells), zb(ncells), chezy(ncells), d(ncells), crit(ncells), slope(2 * ncells),
-        curv(ncells);
-    for (int i = 0; i < ncells; ++i) {
-        std::memcpy(&state[3 * i], cells[i].state, sizeof cells[i].state);
-        std::memcpy(&slope[2 * i], cells[i].slope, sizeof cells[i].slope);
-        zb[i] = cells[i].zb;
-        chezy[i] = cells[i].chezy;
-        d[i] = cells[i].d;
-        crit[i] = cells[i].crit;
-        curv[i] = cells[i].curv;
-    }
-    op_set set = op_decl_set(ncells, "cells");
-    op_dat dState = op_decl_dat(set, 3, "float", state.data(), "state");
-    op_dat dZb = op_decl_dat(set, 1, "float", zb.data(), "zb");
-    op_dat dChezy = op_decl_dat(set, 1, "float", chezy.data(), "chezy");
-    op_dat dD = op_decl_dat(set, 1, "float", d.data(), "d");
-    op_dat dCrit = op_decl_dat(set, 1, "float", crit.data(), "crit");
-    op_dat dSlope = op_decl_dat(set, 2, "float", slope.data(), "slope");
-    op_dat dCurv = op_decl_dat(set, 1, "float", curv.data(), "curv");
-    int outputs = 0;
-    for (int frictionOn : {1, 0}) {
-        std::vector<BedCell> expect = cells;
-        for (BedCell& c : expect) bedloadScalar(frictionOn, c);
-        for (int threads : {1, 2}) {
-            omp_set_num_threads(threads);
-            std::vector<float> cap(2 * ncells, kNaN), der(2 * ncells, kNaN);
-            const std::string tag = std::to_string(++outputs);
-            op_dat dCap = op_decl_dat(set, 2, "float", cap.data(), ("cap" + tag).c_str());
-            op_dat dDer = op_decl_dat(set, 2, "float", der.data(), ("der" + tag).c_str());
-            op_par_loop_kernel_MORPHOLOGY_CalcBedloadTransport(
-                "kernel_MORPHOLOGY_CalcBedloadTransport", set, op_arg_gbl(&frictionOn, 1, "int", OP_READ),
-                op_arg_dat(dState, -1, OP_ID, 3, "float", OP_READ), op_arg_dat(dZb, -1, OP_ID, 1, "float", OP_READ),
-                op_opt_arg_dat(frictionOn == 1 ? 1 : 0, dChezy, -1, OP_ID, 1, "float", OP_READ),
-                op_arg_dat(dD, -1, OP_ID, 1, "float", OP_READ), op_arg_dat(dCrit, -1, OP_ID, 1, "float", OP_READ),
-                op_arg_dat(dSlope, -1, OP_ID, 2, "float", OP_READ), op_arg_dat(dCurv, -1, OP_ID, 1, "float", OP_READ),
-                op_arg_dat(dCap, -1, OP_ID, 2, "float", OP_WRITE), op_arg_dat(dDer, -1, OP_ID, 2, "float", OP_WRITE));
-            op_fetch_data(dCap, cap.data());
-            op_fetch_data(dDer, der.data());
-            int bad = 0;
-            for (int i = 0; i < ncells; ++i)
-                for (int k = 0; k < 2; ++k)
-                    bad += floatsamples::sameFloat(cap[2 * i + k], expect[i].cap[k]) &&
-                                   floatsamples::sameFloat(der[2 * i + k], expect[i].der[k])
-                               ? 0
-                               : 1;
-            EXPECT_EQ(bad, 0) << "friction " << frictionOn << ", " << threads << " threads";
-        }
-    }
 }
 
 }  // namespace

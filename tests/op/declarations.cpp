@@ -1,8 +1,6 @@
-// Declarations, registries, start-up options, loop argument checks, the timing and diagnostic tables, and the errors
-// of each declaration.
+// Declarations, registries, loop argument checks, the timing table, and the errors of each declaration.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -36,34 +34,6 @@ TEST_F(OpDeclarations, RegistriesGrowWithoutMovingRecordsAndOneBasedMapsAreConve
     OP_maps_base_index = 1;
     op_decl_map(sets[1], sets[3], 2, oneBased, "oneBased");
     EXPECT_EQ(std::vector<int>(oneBased, oneBased + 2), (std::vector<int>{0, 2}));
-}
-
-TEST_F(OpDeclarations, OptionWordsAndEnvironmentSetTheFrameworkOptionsAtStartUp)
-{
-    // Start-up reads the environment and scans argv[1..]; an unsupported maps base is reported and stays stored.
-    op_exit();
-    setenv("OP_HYBRID_BALANCE", "0.25", 1);
-    const char* words[] = {"prog", "OP_PART_SIZE=128", "--xOP_CACHE_LINE_SIZE=64", "OP_BLOCK_SIZE=32",
-                           "OP_MAPS_BASE_INDEX=7"};
-    ::testing::internal::CaptureStdout();
-    op_init(5, (char**)words, 3);
-    unsetenv("OP_HYBRID_BALANCE");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "\n Initializing OP2\n\n OP_hybrid_balance  = 0.25 \n"
-              "\n OP_part_size = 128 \n"
-              "\n OP_cache_line_size  = 64 \n"
-              "\n OP_block_size = 32 \n"
-              "\n Unsupported OP_maps_base_index : 7 --       reverting to C/C++ style (i.e. 0 besed) indexing \n");
-    EXPECT_EQ((std::vector<int>{OP_part_size, OP_cache_line_size, OP_block_size, OP_maps_base_index, OP_diags}),
-              (std::vector<int>{128, 64, 32, 7, 3}));
-    ::testing::internal::CaptureStdout();
-    op_set_args(0, (char*)"OP_MAPS_BASE_INDEX=1");
-    op_set_args(0, (char*)"OP_MAPS_BASE_INDEX=1");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "\n OP_maps_base_index  = 1 (Default value 7 overridden)\n")
-        << "an unchanged value prints nothing";
-    OP_hybrid_balance = 1.0;
-    OP_block_size = 64;
-    OP_cache_line_size = 128;
 }
 
 TEST_F(OpDeclarations, ArgumentCheckPrintsEachFindingAndCountsIndirectArguments)
@@ -101,7 +71,7 @@ TEST_F(OpDeclarations, ArgumentCheckPrintsEachFindingAndCountsIndirectArguments)
     EXPECT_EQ(ninds, 4) << "args 0, 2, 4 and 5 have idx >= 0 (arg 5's column is out of range but still counted)";
 }
 
-TEST_F(OpDeclarations, TimingAndDiagnosticTablesListWhatRanAndWhatIsDeclared)
+TEST_F(OpDeclarations, TimingTableListsTheKernelsThatRan)
 {
     // Records 0 (direct) and 2 (indirect) ran; record 1 did not and is left out.
     op_timing_realloc(2);
@@ -125,23 +95,6 @@ TEST_F(OpDeclarations, TimingAndDiagnosticTablesListWhatRanAndWhatIsDeclared)
               "      3;    0.0000;    0.0000(  0.0000);    2.0000(  0.0000);    2.0000;         ;   kernel_direct \n"
               "      2;    0.2500;    0.0000(  0.0000);    1.0000(  0.0000);   1.0000;   2.0000;   kernel_indirect \n"
               "Total plan time:   0.2500\n");
-
-    op_set edges = op_decl_set(2, "edges");
-    op_set cells = op_decl_set(3, "cells");
-    int table[4] = {0, 1, 1, 2};
-    op_decl_map(edges, cells, 2, table, "e2c");
-    float f[3] = {};
-    op_decl_dat(cells, 1, "float", f, "depth");
-    OP_diags = 2;
-    ::testing::internal::CaptureStdout();
-    op_diagnostic_output();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "\n  OP diagnostic output\n  --------------------\n\n       set       size\n  -------------------\n"
-              "     edges          2\n     cells          3\n"
-              "\n       map        dim       from         to\n  -----------------------------------------\n"
-              "       e2c          2      edges      cells\n"
-              "\n       dat        dim        set\n  ------------------------------\n"
-              "     depth          1      cells\n\n");
 }
 
 TEST_F(OpDeclarationsDeathTest, DeclarationErrorsStopWithTheirMessages)

@@ -110,8 +110,6 @@ TEST_F(OpHdf5DeathTest, ReaderErrorsStopWithCodeTwo)
         {[&] { op_decl_dat_hdf5(cells, 3, "float", f, "Cells/BedElev"); },
          optest::aroundFile("dat.dim 2 in file ", " and dim 3 do not match\n")},
         {[&] { op_decl_dat_hdf5(cells, 2, "char", f, "Cells/BedElev"); }, optest::literal("unknown type for dat\n")},
-        {[&] { op_decl_set_hdf5("/nonexistent.h5", "CellsAll"); },
-         optest::literal("File /nonexistent.h5 does not exist .... aborting op_decl_set_hdf5()\n")},
         {[&] { op_decl_dat_hdf5(cells, 1, "float", "/nonexistent.h5", "x"); },
          optest::literal("File /nonexistent.h5 does not exist .... aborting op_decl_dat_hdf5()\n")},
         {[&] { op_decl_set_hdf5_infer_size(f, "x", "Cells/Nothing"); },

@@ -1,45 +1,21 @@
-// The fatal assertion: its one diagnostic line on standard error and the exception it throws.
+// The fatal assertion: its one diagnostic line on standard error before it throws.
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <string>
 
-#include "common/TerraException.hpp"
-
-namespace {
-
-// Runs `body`, which must throw TerraException, and returns what it printed on standard error.
-template <typename Body>
-std::string fatalOutput(Body body)
-{
-    std::ostringstream captured;
-    std::streambuf* const previous = std::cerr.rdbuf(captured.rdbuf());
-    bool thrown = false;
-    try {
-        body();
-    } catch (const TerraException& e) {
-        thrown = true;
-        EXPECT_STREQ(e.what(), "... unfortunately HYDROVA is killed!");
-    }
-    std::cerr.rdbuf(previous);
-    EXPECT_TRUE(thrown);
-    return captured.str();
-}
-
-}  // namespace
+#include "support/FatalOutput.hpp"
 
 TEST(FatalAssertion, PrintsMessageOrConditionWithSourcePathWithoutExtensionAndLine)
 {
     const int cells = 3;
     int line = 0;
-    const std::string withMessage = fatalOutput([&] {
+    const std::string withMessage = testsupport::fatalStderr([&] {
         line = __LINE__ + 1;
         HYDROVA_ASSERT(cells > 4, "only " << cells << " cells");
     });
     const std::string where = ", in file: tests/app/fatal_assertion on line ";
     EXPECT_EQ(withMessage, " -> only 3 cells" + where + std::to_string(line) + ", version v3.0.0\n");
-    const std::string withoutMessage = fatalOutput([&] {
+    const std::string withoutMessage = testsupport::fatalStderr([&] {
         line = __LINE__ + 1;
         HYDROVA_ASSERT(cells == 2, "");
     });

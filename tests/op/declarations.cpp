@@ -10,7 +10,7 @@
 using OpDeclarations = optest::OpTest;
 using OpDeclarationsDeathTest = optest::OpTest;
 
-TEST_F(OpDeclarations, RegistriesGrowWithoutMovingRecordsAndOneBasedMapsAreConvertedInPlace)
+TEST_F(OpDeclarations, RegistriesGrowWithoutMovingRecords)
 {
     std::vector<op_set> sets;
     static int table[11][2];
@@ -29,11 +29,6 @@ TEST_F(OpDeclarations, RegistriesGrowWithoutMovingRecordsAndOneBasedMapsAreConve
     }
     EXPECT_EQ(n, 11);
     EXPECT_EQ(op_size_of_set("s7"), 7);
-
-    int oneBased[2] = {1, 3};
-    OP_maps_base_index = 1;
-    op_decl_map(sets[1], sets[3], 2, oneBased, "oneBased");
-    EXPECT_EQ(std::vector<int>(oneBased, oneBased + 2), (std::vector<int>{0, 2}));
 }
 
 TEST_F(OpDeclarations, ArgumentCheckPrintsEachFindingAndCountsIndirectArguments)

@@ -314,7 +314,9 @@ TEST_F(OpLoops, IndirectTargetsAreAnnouncedAheadWithinTheirBlockOnly)
 
             const op_plan& plan = OP_plans[OP_plan_index - 1];
             ASSERT_EQ(plan.nelems[plan.nblocks - 1], 13);
-            const auto first = [&](int e) { return *(std::upper_bound(plan.offset, plan.offset + plan.nblocks, e) - 1); };
+            const auto first = [&](int e) {
+                return *(std::upper_bound(plan.offset, plan.offset + plan.nblocks, e) - 1);
+            };
             std::vector<int> handed(n, 0), announced(n, 0);
             for (const std::vector<int>& events : log)
                 for (auto it = events.begin(); it != events.end(); ++it) {

@@ -133,11 +133,6 @@ TEST(SetupProgram, BadInputStopsWithTheReasonAndLeavesNoModelFile)
          "INITIAL: values entry 0 names material id 7, which no triangle has"},
         {"{}", R"("STRINGDEF": [], "REGIONDEF": [], "STRINGDEF": [{"name": "left"}])",
          "/SETUP/DOMAIN/LAMINA_2D/GEOMETRY/STRINGDEF: this key appears twice in its object; give it once"},
-        {R"({"FRICTION": {"type": "manning", "default_friction": 0.02, "regions": [{"index": [1], "friction": -1}]}})",
-         plain,
-         "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/FRICTION/regions/0/friction: Error: This value must be greater than or "
-         "equal to 0.000000.\n",
-         true},
         {R"({"PARAMETER": {"CFL": 1.5}})", plain,
          "/SETUP/DOMAIN/LAMINA_2D/HYDRAULICS/PARAMETER/CFL: Error: This value must be less than or equal to "
          "1.000000.\n",

@@ -77,33 +77,6 @@ double bedVolume(const std::vector<double>& area, const std::vector<double>& bed
     return v;
 }
 
-/// Bed profile averaged over the cells of each column of rectangles (ncol columns of width dx from x = 0), so that
-/// the two triangle orientations count alike.
-std::vector<double> columnMeans(const RunCase& c, const std::vector<double>& values, double dx, int ncol)
-{
-    std::vector<double> sum(static_cast<std::size_t>(ncol), 0.0), weight(sum.size(), 0.0);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto k = static_cast<std::size_t>(std::clamp(static_cast<int>(c.x[i] / dx), 0, ncol - 1));
-        sum[k] += c.area[i] * values[i];
-        weight[k] += c.area[i];
-    }
-    for (std::size_t k = 0; k < sum.size(); ++k) sum[k] /= weight[k];
-    return sum;
-}
-
-/// Peak of a column profile: the vertex of the parabola through the largest column and its two neighbours.
-struct Peak {
-    double x, height;
-};
-Peak profilePeak(const std::vector<double>& profile, double dx)
-{
-    const auto top = static_cast<std::size_t>(std::max_element(profile.begin(), profile.end()) - profile.begin());
-    if (top == 0 || top + 1 == profile.size()) return {(top + 0.5) * dx, profile[top]};
-    const double l = profile[top - 1], m = profile[top], r = profile[top + 1];
-    const double curvature = l - 2.0 * m + r, shift = curvature < 0.0 ? 0.5 * (l - r) / curvature : 0.0;
-    return {(static_cast<double>(top) + 0.5 + shift) * dx, m - 0.25 * (l - r) * shift};
-}
-
 /// Slowest characteristic speed [m/s] of the one-dimensional shallow-water equations coupled with the Exner equation
 /// zb_t + qs(u)_x / (1 - p) = 0: with k = g (dqs/du) / (1 - p), the root near zero of
 ///   lambda ((u - lambda)^2 - g h) + k (u - lambda) = 0,
@@ -231,15 +204,14 @@ TEST(SetupWholeRun, OutflowConditionsDrainAndALakeAtItsLevelStaysAtRest)
 // here. The hump is the bed minus that of the twin run; its centre of mass moves at c to first order in the
 // amplitude (2 % of the depth; the second-order term adds about (B + 1)/2 eta/(h (1 - Fr^2)) with eta a mean height
 // of the hump, 1 to 2 %), and diffusion of the first-order scheme spreads it without moving its centre, but lowers
-// its top: the amplitude may shrink, never grow.
+// its top: the highest cell of the hump may sink, never rise.
 // The displacement is taken from one output after the start on, when the flow has taken up the moving bed (the
-// fast waves sent off by the start of morphology have left the channel by then); the peak of the width-averaged
-// profile, located by a parabola through the highest column and its neighbours, must move at c as well.
+// fast waves sent off by the start of morphology have left the channel by then).
 TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
 {
-    const double A = 0.02, B = 3.0, porosity = 0.4, start = 30.0, out = 30.0, end = 330.0, dx = 0.5;
+    const double A = 0.02, B = 3.0, porosity = 0.4, start = 30.0, out = 30.0, end = 330.0;
     const double depth = 0.5, q = 0.25, width = 1.0, amplitude = 0.01, halfWidth = 3.0, x0 = 8.0, reach = 30.0;
-    const int ncol = 80, last = static_cast<int>(end / out), first = static_cast<int>(start / out);
+    const int last = static_cast<int>(end / out), first = static_cast<int>(start / out);
     char bump[64], setup[2048], config[256];
     std::snprintf(bump, sizeof bump, "bump:%g:%.10g:%g", amplitude, amplitude / (halfWidth * halfWidth), x0);
     std::snprintf(setup, sizeof setup, R"({"SETUP": {"DOMAIN": {"LAMINA_2D": {
@@ -288,7 +260,7 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
     const double dqsdu = A * B * std::pow(u, B - 1.0);
     const double celerity = bedCelerity(h, u, dqsdu, porosity);
 
-    std::vector<double> centre, volume, peak, top;
+    std::vector<double> centre, volume, top;
     for (int k = first; k <= last; ++k) {
         const auto bedHump = hump.bed("results.h5", k), bedFlat = flat.bed("results.h5", k);
         std::vector<double> eta(bedHump.size());
@@ -302,17 +274,14 @@ TEST(MorphologyRuns, HumpMigratesAtTheCharacteristicCelerityAndDoesNotGrow)
         // The fed inlet and the uniform flow keep the twin's bed in place, to 1 % of the hump, over the reach the
         // hump travels (the last metres rise by up to 0.6 mm before the bed-level outlet takes the excess away).
         EXPECT_LT(flatMoved, 0.01 * amplitude) << "the hump-free bed moved at t = " << k * out;
-        const auto p = profilePeak(columnMeans(hump, eta, dx, ncol), dx);
         centre.push_back(moment / v);
         volume.push_back(v);
-        peak.push_back(p.x);
-        top.push_back(p.height);
+        top.push_back(*std::max_element(eta.begin(), eta.end()));
     }
     // Measured from one output after the start on.
     const double span = end - start - out;
     EXPECT_GT(centre.back() - centre[1], 5.0) << "the hump must travel several metres";
     EXPECT_CLOSE((centre.back() - centre[1]) / span, celerity, 0.10 * celerity, 0.0);
-    EXPECT_CLOSE((peak.back() - peak[1]) / span, celerity, 0.10 * celerity, 0.0);
     // The hump keeps its sediment: only the uniform transport crosses the boundaries.
     EXPECT_CLOSE(volume.back(), volume.front(), 0.01 * volume.front(), 0.0);
     for (std::size_t k = 1; k < top.size(); ++k)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -18,18 +19,12 @@
 #include "support/Text.hpp"
 
 using drivertest::ModelFileSpec;
+using drivertest::record;
 using drivertest::ScriptedDriver;
 using model::KernelID;
 using testsupport::countOf;
 
 namespace {
-
-std::string record(const std::string& item, int index)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%07i", index);
-    return "RESULTS/" + item + "/" + buffer;
-}
 
 constexpr double kForever = 1.0e9;
 
@@ -55,18 +50,26 @@ protected:
         return std::make_unique<ScriptedDriver>(dir.write("config.json", text.str()), modelFile);
     }
 
-    /// init and run (or init alone) with both streams captured.
-    Captured initAndRun(ScriptedDriver& d, int log, bool progress = false, bool debug = false, bool run = true)
+    /// Runs f with both streams captured; a TerraException is expected when `fails`.
+    static Captured capture(const std::function<void()>& f, bool fails = false)
     {
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
-        d.init(log, progress, debug, results);
-        if (run) d.run();
+        if (fails) {
+            EXPECT_THROW(f(), TerraException);
+        } else {
+            f();
+        }
         std::fflush(nullptr);
-        Captured c;
-        c.out = ::testing::internal::GetCapturedStdout();
-        c.err = ::testing::internal::GetCapturedStderr();
-        return c;
+        return {::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+    }
+    /// init and run (or init alone) with both streams captured.
+    Captured initAndRun(ScriptedDriver& d, int log, bool progress = false, bool debug = false, bool run = true)
+    {
+        return capture([&] {
+            d.init(log, progress, debug, results);
+            if (run) d.run();
+        });
     }
 };
 
@@ -173,9 +176,7 @@ TEST_F(DriverRun, MinimumStepAtTheLimitIsRejectedBeforeAnyOutputAndJustAboveItIs
     {
         auto d = driver(ModelFileSpec{}, 0.0, 1.0, 0.0, R"(["water_depth"])", 0.000002);
         initAndRun(*d, 0, false, false, false);
-        ::testing::internal::CaptureStderr();
-        EXPECT_THROW(d->run(), TerraException);
-        const std::string err = ::testing::internal::GetCapturedStderr();
+        const std::string err = capture([&] { d->run(); }, true).err;
         EXPECT_TRUE(std::regex_match(err, std::regex(" -> Minimum integration timestep must be larger than <1e-06>, "
                                                      "in file: src/simulation/TERRAcommon_op on line [0-9]+, "
                                                      "version v3.0.0\n")))
@@ -195,17 +196,16 @@ TEST_F(DriverRun, ModelFileIsTurnedIntoSetsDataAndParameters)
     EXPECT_EQ(d->sets.at(model::SetID::CellsAll)->size, 2);
     EXPECT_EQ(d->sets.at(model::SetID::EdgesSWE)->size, 1);
     // Simulation-only data start at zero, although the file holds other values for "CellsAll/IsWetted".
-    op_dat wetted = d->data.at(model::DataID::IsWetted);
-    ASSERT_NE(wetted, nullptr);
-    EXPECT_EQ(reinterpret_cast<int*>(wetted->data)[0], 0);
-    EXPECT_EQ(reinterpret_cast<int*>(wetted->data)[1], 0);
-    op_dat fluxes = d->data.at(model::DataID::FluxesHy);
-    ASSERT_NE(fluxes, nullptr);
-    for (int i = 0; i < 5 * 5; ++i) EXPECT_EQ(reinterpret_cast<float*>(fluxes->data)[i], 0.0f) << i;
+    const auto values = [&](auto type, model::DataID id, int n) {
+        op_dat dat = d->data.at(id);
+        EXPECT_NE(dat, nullptr);
+        const auto* first = dat ? reinterpret_cast<decltype(type)*>(dat->data) : nullptr;
+        return dat ? std::vector<decltype(type)>(first, first + n) : std::vector<decltype(type)>{};
+    };
+    EXPECT_EQ(values(0, model::DataID::IsWetted, 2), std::vector<int>(2, 0));
+    EXPECT_EQ(values(0.0f, model::DataID::FluxesHy, 25), std::vector<float>(25, 0.0f));
     // Read data keep their values; set-up-only data are not declared.
-    op_dat state = d->data.at(model::DataID::HydState);
-    ASSERT_NE(state, nullptr);
-    EXPECT_FLOAT_EQ(reinterpret_cast<float*>(state->data)[3], 3.0f);
+    EXPECT_EQ(values(0.0f, model::DataID::HydState, 4)[3], 3.0f);
     EXPECT_EQ(d->data.at(model::DataID::Topology), nullptr);
     EXPECT_EQ(d->data.count(model::DataID::Coordnts), 1u);
     EXPECT_EQ(d->solutionData, std::vector<model::DataID>{model::DataID::HydState});
@@ -225,8 +225,8 @@ TEST_F(DriverRun, ModelFileIsTurnedIntoSetsDataAndParameters)
     ASSERT_NE(firstMap, std::string::npos) << out;
     EXPECT_LT(out.rfind("> CREATED\n"), firstMap);
     EXPECT_EQ(countOf(out, " -> ENUMERATOR DATA FOR SET <EdgesAll/set> CREATED\n"), 1) << out;
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(reinterpret_cast<int*>(d->enumeratorData.at(model::SetID::CellsAll)->data)[i], i);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(reinterpret_cast<int*>(d->enumeratorData.at(model::SetID::EdgesAll)->data)[i], i);
+    const int* edges = reinterpret_cast<int*>(d->enumeratorData.at(model::SetID::EdgesAll)->data);
+    EXPECT_EQ(std::vector<int>(edges, edges + 5), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(d->enumeratorData.size(), d->sets.size());
     G_Debug = 0;
 }
@@ -308,11 +308,7 @@ TEST_F(DriverRun, VectorParameterFillsConsecutiveSlotsAndMoreThanOneRowIsFatal)
     }
     spec.bedloadInts = {{1, 0}, {0, 1}};
     auto d = driver(spec, 0.0, 1.0, 0.0);
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(d->init(0, false, false, results), TerraException);
-    ::testing::internal::GetCapturedStdout();
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string err = capture([&] { d->init(0, false, false, results); }, true).err;
     // Refused by the model-file check before the parameter tables are filled.
     EXPECT_TRUE(std::regex_match(err, std::regex(" -> damaged model file <.*>: Parameters/BedloadInts: the parameter "
                                                  "needs one row of 2 values\n")))

@@ -3,36 +3,31 @@
 // kernel, so these runs exercise the driver and the program frame only; the numerical kernels run in tests/wholerun.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <hdf5.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
 
 #include "simulation/ModelFile.hpp"
+#include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
 
+using drivertest::readFile;
+using drivertest::record;
 using testsupport::countOf;
 using testsupport::program;
 using testsupport::runProcess;
 using testsupport::shellQuote;
 
 namespace {
-
-std::string bytes(const std::string& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class SimulationProgram : public ::testing::Test {
 protected:
@@ -77,7 +72,7 @@ TEST_F(SimulationProgram, ArchiveRestoresTheModelTextExactlyAndRunsNothing)
         << r.out;
     EXPECT_EQ(r.out.find("running on"), std::string::npos);
     EXPECT_NE(r.out.find("successfully processed all necessary jobs"), std::string::npos);
-    EXPECT_EQ(bytes(target), spec.setupText);
+    EXPECT_EQ(readFile(target), spec.setupText);
     EXPECT_FALSE(std::filesystem::exists(results));
 }
 
@@ -120,7 +115,7 @@ TEST_F(SimulationProgram, ReRunsStartOnlyFromAStoredTimeOfTheSameMeshAndFreshRun
         EXPECT_EQ(r.out.find("successfully processed") == std::string::npos, row.status == 1);
         ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), row.records);
         for (int index = 0; index < row.records; ++index)
-            EXPECT_EQ(drivertest::readAttribute(results, "RESULTS/CellsAll/HydState/000000" + std::to_string(index), "t"),
+            EXPECT_EQ(drivertest::readAttribute(results, record("CellsAll/HydState", index), "t"),
                       1.0 * index);
     }
 }
@@ -163,11 +158,11 @@ TEST_F(SimulationProgram, NoProgramOverwritesItsInputsOrAFileAnotherProgramHolds
             fd = ::open(results.c_str(), O_RDONLY);
             ASSERT_EQ(::flock(fd, LOCK_EX), 0);
         }
-        const std::string before = bytes(row.victim);
+        const std::string before = readFile(row.victim);
         const auto r = runProcess(row.command, dir.path());
         EXPECT_EQ(r.status, row.message.empty() ? 0 : 1) << r.err;
         EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
-        EXPECT_EQ(bytes(row.victim), before);
+        EXPECT_EQ(readFile(row.victim), before);
     }
     ::close(fd);
 }
@@ -191,18 +186,7 @@ TEST_F(SimulationProgram, FullDiskStopsTheRunWithOneLineAndReadersUseEveryComple
     const int stored = records("limited");
     EXPECT_GT(stored, 1);
     EXPECT_LT(stored, 1001);
-    {
-        char path[64];
-        std::snprintf(path, sizeof path, "RESULTS/CellsAll/HydState/%07d", stored);
-        const hid_t file = H5Fopen(results.c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
-        const hsize_t dims[2] = {2, 3};
-        const hid_t space = H5Screate_simple(2, dims, nullptr);
-        const hid_t set = H5Dcreate2(file, path, H5T_NATIVE_FLOAT, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
-        ASSERT_GE(set, 0);
-        H5Dclose(set);
-        H5Sclose(space);
-        H5Fclose(file);
-    }
+    testsupport::H5Output::open(results).doubles(record("CellsAll/HydState", stored), 2, 3, std::vector<double>(6));
     const auto cut = runProcess(program("hydrova_results") + " -f results.h5 --info", dir.path());
     EXPECT_EQ(countOf(cut.out, " ->   t[s]: "), stored);
     EXPECT_NE(cut.out.find(" ->   record " + std::to_string(stored) + " is incomplete (no time): left out\n"),
@@ -256,7 +240,7 @@ TEST_F(SimulationProgram, TwoCellsKeepALakeAtRestOverAStepAndTheVolumeOfADamBrea
         ASSERT_EQ(simulate(config(0.0, row.end, row.end / 2), row.threads).status, 0);
         ASSERT_EQ(drivertest::countObjects(results, "RESULTS/CellsAll/HydState"), 3);
         for (int index = 1; index < 3; ++index) {
-            const auto s = drivertest::readValues(results, "RESULTS/CellsAll/HydState/000000" + std::to_string(index));
+            const auto s = drivertest::readValues(results, record("CellsAll/HydState", index));
             if (row.surface[0] == row.surface[1]) {
                 for (int k : {0, 3}) EXPECT_NEAR(s[k], 2.0, 1e-6) << index;
                 for (int k : {1, 2, 4, 5}) EXPECT_NEAR(s[k], 0.0, 1e-6) << index;

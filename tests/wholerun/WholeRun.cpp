@@ -117,28 +117,19 @@ Cells Case::cells() const
 
 std::vector<double> Case::bed() const { return drivertest::readValues(model(), "CellsAll/BottomEl"); }
 
-namespace {
-std::string recordPath(const char* item, int index)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "RESULTS/CellsAll/%s/%07d", item, index);
-    return buffer;
-}
-}  // namespace
-
 std::vector<double> Case::state(const std::string& results, int index) const
 {
-    return drivertest::readValues(dir_.file(results), recordPath("HydState", index));
+    return drivertest::readValues(dir_.file(results), drivertest::record("CellsAll/HydState", index));
 }
 
 std::vector<double> Case::bedAt(const std::string& results, int index) const
 {
-    return drivertest::readValues(dir_.file(results), recordPath("BottomEl", index));
+    return drivertest::readValues(dir_.file(results), drivertest::record("CellsAll/BottomEl", index));
 }
 
 double Case::timeOf(const std::string& results, int index) const
 {
-    return drivertest::readAttribute(dir_.file(results), recordPath("HydState", index), "t");
+    return drivertest::readAttribute(dir_.file(results), drivertest::record("CellsAll/HydState", index), "t");
 }
 
 int Case::outputs(const std::string& results) const
@@ -146,25 +137,21 @@ int Case::outputs(const std::string& results) const
     return drivertest::countObjects(dir_.file(results), "RESULTS/CellsAll/HydState");
 }
 
-double Case::water(const std::string& results, int index) const
+double Case::volume(const std::vector<double>& values, std::size_t stride) const
 {
-    const auto c = cells();
-    const auto s = state(results, index);
-    const bool mobile = drivertest::exists(dir_.file(results), recordPath("BottomEl", index));
-    const auto zb = mobile ? bedAt(results, index) : bed();
+    const auto area = drivertest::readValues(model(), "CellsAll/GeomArea");
     double v = 0.0;
-    for (std::size_t i = 0; i < c.size(); ++i) v += c.area[i] * (s[3 * i] - zb[i]);
+    for (std::size_t i = 0; i < area.size(); ++i) v += area[i] * values.at(stride * i);
     return v;
 }
 
-double Case::sediment(const std::string& results, int index) const
+double Case::water(const std::string& results, int index) const
 {
-    const auto c = cells();
-    const auto zb = bedAt(results, index);
-    double v = 0.0;
-    for (std::size_t i = 0; i < c.size(); ++i) v += c.area[i] * zb[i];
-    return v;
+    const bool mobile = drivertest::exists(dir_.file(results), drivertest::record("CellsAll/BottomEl", index));
+    return volume(state(results, index), 3) - (mobile ? sediment(results, index) : volume(bed(), 1));
 }
+
+double Case::sediment(const std::string& results, int index) const { return volume(bedAt(results, index), 1); }
 
 namespace {
 
@@ -304,6 +291,33 @@ double Case::addSedimentInflowOnTheLeft(double qs)
     for (const char* set : {"NodeStrg/set", "InSeries/set", "EdInterp/set", "EdModDat/set"}) file.ints(set, 1, 0, {0});
     file.doubles("EdgeData/NumValue", 1, 7, {qs, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0});
     return length;
+}
+
+Steady steadyState(const Case& c, bool ran, double q, const std::function<double(double x, double bed)>& exact,
+                   const std::function<bool(double x)>& counted)
+{
+    Steady r;
+    if (!ran) return r;
+    const int last = c.outputs("results.h5") - 1;
+    const auto cells = c.cells();
+    const auto bed = c.bed();
+    const auto s = c.state("results.h5", last), before = c.state("results.h5", last - 1);
+    r = Steady{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    double area = 0.0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        r.lastChange = std::max(r.lastChange, std::abs(s[3 * i] - before[3 * i]));
+        if (!counted(cells.x[i])) continue;
+        const double e = s[3 * i] - exact(cells.x[i], bed[i]);
+        r.maxError = std::max(r.maxError, std::abs(e));
+        r.meanError += cells.area[i] * e;
+        r.meanAbsError += cells.area[i] * std::abs(e);
+        area += cells.area[i];
+        r.maxDischargeError = std::max(r.maxDischargeError, std::abs(s[3 * i + 1] - q) / q);
+        r.maxCrossDischarge = std::max(r.maxCrossDischarge, std::abs(s[3 * i + 2]) / q);
+    }
+    r.meanError /= area;
+    r.meanAbsError /= area;
+    return r;
 }
 
 double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,

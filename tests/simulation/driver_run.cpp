@@ -1,5 +1,5 @@
 // The driver on a two-triangle model file, with scripted kernels: time loop, schedule, set-up from the model file
-// and the results file.
+// and the results file; and the domain object, one per process, with its derived global constants.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,13 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "simulation/Contains.hpp"
 #include "common/TerraException.hpp"
 #include "simulation/ModelFile.hpp"
 #include "simulation/ScriptedDriver.hpp"
+#include "simulation/TERRAdomain_op.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
 
+using drivertest::contains;
 using drivertest::ModelFileSpec;
 using drivertest::record;
 using drivertest::ScriptedDriver;
@@ -160,8 +163,8 @@ TEST_F(DriverRun, StartEqualToEndWritesOnceRunsNoKernelButStillTracksAndFinishes
     EXPECT_TRUE(d->calls.empty());
     EXPECT_EQ(d->outputCounter, 1);
     ASSERT_EQ(d->trackedOutputs, std::vector<model::DataID>{model::DataID::FloodVar});
-    EXPECT_NE(c.out.find(" -> writing output at t = 0 ...\n"), std::string::npos) << c.out;
-    EXPECT_NE(c.out.find(" -> writing tracked output ...\n"), std::string::npos);
+    EXPECT_TRUE(contains(c.out, " -> writing output at t = 0 ...\n"));
+    EXPECT_TRUE(contains(c.out, " -> writing tracked output ...\n"));
     EXPECT_TRUE(std::regex_search(c.out, std::regex(R"( -> simulation finished! \(cpu-time = [0-9.e+-]+s\)\n)")))
         << c.out;
     d.reset();
@@ -220,7 +223,7 @@ TEST_F(DriverRun, ModelFileIsTurnedIntoSetsDataAndParameters)
     EXPECT_EQ(countOf(out, " -> init output <water_depth>\n"), 1) << out;
 
     EXPECT_EQ(G_Debug, 1);
-    EXPECT_NE(out.find(" -> DEBUG MODE ACTIVATED\n"), std::string::npos);
+    EXPECT_TRUE(contains(out, " -> DEBUG MODE ACTIVATED\n"));
     const std::size_t firstMap = out.find(" -> loading map <");
     ASSERT_NE(firstMap, std::string::npos) << out;
     EXPECT_LT(out.rfind("> CREATED\n"), firstMap);
@@ -276,7 +279,7 @@ TEST_F(DriverRun, ReRunFromTheMiddleRewritesLaterRecordsAndKeepsEarlierOnes)
         d->addSurfaceRise(start == 0.0 ? 1.0f : 10.0f);  // a different rise marks what the re-run wrote
         const Captured c = initAndRun(*d, 2);
         if (start == 0.0) continue;
-        EXPECT_NE(c.out.find(" -> Re-run properly set at 2 [s]\n"), std::string::npos) << c.out;
+        EXPECT_TRUE(contains(c.out, " -> Re-run properly set at 2 [s]\n"));
         EXPECT_EQ(d->outputCounter, 5);
     }
     const double expectedSurface[5] = {2.0, 3.0, 4.0, 14.0, 24.0};
@@ -313,4 +316,38 @@ TEST_F(DriverRun, VectorParameterFillsConsecutiveSlotsAndMoreThanOneRowIsFatal)
     EXPECT_TRUE(std::regex_match(err, std::regex(" -> damaged model file <.*>: Parameters/BedloadInts: the parameter "
                                                  "needs one row of 2 values\n")))
         << err;
+}
+
+/// A second request returns the first object whatever it names; after deletion a new one can be made. The derived
+/// constants replace their slots, the inverted porosity computed in double precision.
+TEST(Domain, OneInstancePerProcessWhoseDerivedConstantsReplaceTheirSlots)
+{
+    testsupport::ScratchDir dir("domain");
+    const std::string modelFile = dir.file("model.h5");
+    drivertest::writeModelFile(modelFile, ModelFileSpec{});
+    const std::string config =
+        dir.write("config.json", R"({"SIMULATION": {"TIME": {"end": 1, "out": 0}, "OUTPUT": ["water_depth"]}})");
+    ::testing::internal::CaptureStdout();
+    simulation::TERRAdomain* first = simulation::TERRAdomain::getInstance(config, modelFile);
+    EXPECT_EQ(simulation::TERRAdomain::getInstance("missing.json", "missing.h5"), first);
+    EXPECT_DOUBLE_EQ(first->endTime(), 1.0);
+    EXPECT_DOUBLE_EQ(first->startTime(), 0.0);
+    EXPECT_DOUBLE_EQ(first->dtInitial(), 0.02);
+    EXPECT_DOUBLE_EQ(first->dtMin(), 0.0001);
+    delete first;
+    simulation::TERRAdomain* domain = simulation::TERRAdomain::getInstance(config, modelFile);
+    ASSERT_NE(domain, nullptr);
+    EXPECT_DOUBLE_EQ(domain->endTime(), 1.0);
+
+    G_REAL[slot::Gravity] = 9.81f;
+    G_REAL[slot::BedPorosity] = 0.37f;
+    G_REAL[slot::FluidDensity] = 1000.0f;
+    G_REAL[slot::SedimentDensity] = 2650.0f;
+    G_REAL[slot::InvGravity] = G_REAL[slot::InvBedPorosity] = G_REAL[slot::SedRelDensity] = -1.0f;
+    domain->initializeSimulationParameters();
+    EXPECT_EQ(G_REAL[slot::InvGravity], 1.0f / 9.81f);
+    EXPECT_EQ(G_REAL[slot::InvBedPorosity], static_cast<float>(1.0 / (1.0 - static_cast<double>(0.37f))));
+    EXPECT_FLOAT_EQ(G_REAL[slot::SedRelDensity], 1.65f);
+    delete domain;
+    ::testing::internal::GetCapturedStdout();
 }

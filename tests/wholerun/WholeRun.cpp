@@ -48,11 +48,9 @@ void Case::reshapeBed(const std::function<double(double x, double y, double z)>&
     std::ifstream in(dir_.file("mesh.2dm"));
     std::ostringstream text;
     for (std::string line; std::getline(in, line);) {
-        std::istringstream node(line);
-        std::string tag;
         int id;
         double x, y, z;
-        if (node >> tag >> id >> x >> y >> z && tag == "ND") {
+        if (std::sscanf(line.c_str(), "ND %d %lf %lf %lf", &id, &x, &y, &z) == 4) {
             char buffer[128];
             std::snprintf(buffer, sizeof buffer, "ND %d %.10g %.10g %.10g", id, x, y, f(x, y, z));
             line = buffer;
@@ -155,9 +153,19 @@ double Case::sediment(const std::string& results, int index) const { return volu
 
 namespace {
 
-std::vector<int> asInts(const std::vector<double>& v) { return std::vector<int>(v.begin(), v.end()); }
+/// Writes scalar real parameters.
+void parameters(testsupport::H5Output& file, std::initializer_list<std::pair<const char*, double>> values)
+{
+    for (const auto& [name, value] : values) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+}
 
 }  // namespace
+
+std::vector<int> Case::ints(const std::string& path) const
+{
+    const auto v = drivertest::readValues(model(), path);
+    return std::vector<int>(v.begin(), v.end());
+}
 
 testsupport::H5Output Case::extend(const std::string& block, const std::string& item,
                                    std::initializer_list<std::pair<int, double>> kernels)
@@ -167,7 +175,7 @@ testsupport::H5Output Case::extend(const std::string& block, const std::string& 
     if (at == std::string::npos) throw std::runtime_error("no block " + block + " in the archived text");
     const bool empty = archivedText_.compare(at + key.size(), 1, "}") == 0;
     archivedText_.insert(at + key.size(), item + (empty ? "" : ", "));
-    auto ids = asInts(drivertest::readValues(model(), "kernels/ID"));
+    auto ids = ints("kernels/ID");
     auto execution = drivertest::readValues(model(), "kernels/execution");
     for (const auto& [id, end] : kernels) {
         ids.push_back(id);
@@ -182,11 +190,9 @@ testsupport::H5Output Case::extend(const std::string& block, const std::string& 
 
 void Case::addMorphology(double d50, double thetaCritical, double morphStart)
 {
-    const std::string m = model();
-    const auto wallEdges = asInts(drivertest::readValues(m, "EdgHydWL/EdgesAll"));
-    const auto innerEdges = asInts(drivertest::readValues(m, "EdgesSWE/EdgesAll"));
-    const auto innerCells = asInts(drivertest::readValues(m, "EdgesSWE/CellsAll"));
-    const std::size_t nCells = drivertest::readValues(m, "CellsAll/BottomEl").size();
+    const auto wallEdges = ints("EdgHydWL/EdgesAll"), innerEdges = ints("EdgesSWE/EdgesAll");
+    const auto innerCells = ints("EdgesSWE/CellsAll");
+    const std::size_t nCells = bed().size();
     const int n = static_cast<int>(nCells), nWall = static_cast<int>(wallEdges.size());
     const int nInner = static_cast<int>(innerEdges.size());
     archivedText_ = setupText_;
@@ -199,11 +205,9 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     file.ints("EdgesEXN/CellsAll", nInner, 2, innerCells);
     file.doubles("CellsAll/MSedSize", n, 1, std::vector<double>(nCells, d50));
     file.doubles("CellsAll/ThetaCrt", n, 1, std::vector<double>(nCells, thetaCritical));
-    const std::pair<const char*, double> parameters[] = {
-        {"MorphStart", morphStart}, {"BedPorosity", 0.4},   {"FluidDensity", 1000.0}, {"SedimentDensity", 2650.0},
-        {"BedloadFactor", 1.0},     {"BedloadCoeff", 8.0}, {"BedloadExpon", 1.5},    {"BedloadIkeda", 0.0},
-        {"BedloadCurvature", 0.0}};
-    for (const auto& [name, value] : parameters) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+    parameters(file, {{"MorphStart", morphStart}, {"BedPorosity", 0.4}, {"FluidDensity", 1000.0},
+                      {"SedimentDensity", 2650.0}, {"BedloadFactor", 1.0}, {"BedloadCoeff", 8.0}, {"BedloadExpon", 1.5},
+                      {"BedloadIkeda", 0.0}, {"BedloadCurvature", 0.0}});
     file.ints("Parameters/FrictionOn", 1, 0, {1});
     file.ints("Parameters/BeadloadType", 1, 0, {1});
     file.ints("Parameters/BedloadInts", 1, 2, {0, 0});
@@ -211,21 +215,19 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
 
 void Case::addFixedBed(double layer, double accuracy, int maxIterations)
 {
-    const auto bed = drivertest::readValues(model(), "CellsAll/BottomEl");
-    const auto cellEdges = asInts(drivertest::readValues(model(), "CellsAll/EdgesAll"));
-    const int n = static_cast<int>(bed.size());
-    std::vector<int> all;
-    std::vector<double> fixed;
-    for (int i = 0; i < n; ++i) {
-        all.push_back(i);
-        fixed.push_back(bed[static_cast<std::size_t>(i)] - layer);
+    std::vector<double> fixed = bed();
+    const int n = static_cast<int>(fixed.size());
+    std::vector<int> all(fixed.size());
+    for (std::size_t i = 0; i < fixed.size(); ++i) {
+        all[i] = static_cast<int>(i);
+        fixed[i] -= layer;
     }
     auto file = extend("MORPHOLOGY", R"("BEDMATERIAL": {"FIXED_BED": {}})", {{19, 1e30}, {20, 1e30}});
     file.ints("CellsFix/set", 1, 0, {n});
     file.ints("CellsFix/CellsAll", n, 1, all);
-    file.ints("CellsFix/EdgesAll", n, 3, cellEdges);
+    file.ints("CellsFix/EdgesAll", n, 3, ints("CellsAll/EdgesAll"));
     file.doubles("CellsFix/FixBedEl", n, 1, fixed);
-    file.doubles("Parameters/FixBedAccuracy", 1, 0, {accuracy});
+    parameters(file, {{"FixBedAccuracy", accuracy}});
     file.ints("Parameters/FixBedMaxIter", 1, 0, {maxIterations});
 }
 
@@ -239,23 +241,20 @@ void Case::addDirectionCorrections()
     file.doubles("CellsAll/GeomWght", g.nCells, 6, std::vector<double>(g.geomWght.begin(), g.geomWght.end()));
     file.doubles("EdgesAll/UnitCent", g.nEdges, 2, std::vector<double>(g.unitCent.begin(), g.unitCent.end()));
     file.doubles("EdgesAll/DistCent", g.nEdges, 1, std::vector<double>(g.distCent.begin(), g.distCent.end()));
-    const std::pair<const char*, double> parameters[] = {
-        {"BedloadIkeda", 0.5}, {"BedloadCurvature", 7.0}, {"ThetaCritical", 0.047}, {"ReposeAngle", 0.6}};
-    for (const auto& [name, value] : parameters) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+    parameters(file, {{"BedloadIkeda", 0.5}, {"BedloadCurvature", 7.0}, {"ThetaCritical", 0.047}, {"ReposeAngle", 0.6}});
     file.ints("Parameters/BedloadInts", 1, 2, {1, 1});
     file.ints("Parameters/IncipientMotType", 1, 0, {1});
 }
 
 void Case::addSedimentSources(int sinkType)
 {
-    const auto cells = asInts(drivertest::readValues(model(), "ClHydSrc/CellsAll"));
-    const auto rows = asInts(drivertest::readValues(model(), "ClHydSrc/CellData"));
+    const auto cells = ints("ClHydSrc/CellsAll");
     const int n = static_cast<int>(cells.size());
     auto file = extend("MORPHOLOGY", "\"SOURCE\": {}", {{25, 1e30}});
     file.ints("ClMorSrc/set", 1, 0, {n});
     file.ints("ClMorSrc/CellsAll", n, 1, cells);
     file.ints("ClMorSrc/CellsFix", n, 1, cells);  // addFixedBed makes fixed-bed cell i cell i
-    file.ints("ClMorSrc/CellData", n, 1, rows);
+    file.ints("ClMorSrc/CellData", n, 1, ints("ClHydSrc/CellData"));
     file.ints("ClMorSrc/SinkType", n, 1, std::vector<int>(cells.size(), sinkType));
 }
 
@@ -264,7 +263,7 @@ double Case::addSedimentInflowOnTheLeft(double qs)
     const setup::MeshGeometry g = setup::computeGeometry(setup::read2dm(dir_.file("mesh.2dm")));
     std::vector<int> inflowEdges, inflowCells, otherWalls, types;
     double length = 0.0;
-    for (int e : asInts(drivertest::readValues(model(), "EdgHydWL/EdgesAll"))) {
+    for (int e : ints("EdgHydWL/EdgesAll")) {
         const auto u = static_cast<std::size_t>(e);
         if (g.normVect[2 * u] < -0.9f) {
             inflowEdges.push_back(e);

@@ -91,6 +91,8 @@ public:
     double addSedimentInflowOnTheLeft(double qs);
 
 private:
+    /// A dataset of the model file as integers.
+    std::vector<int> ints(const std::string& path) const;
     /// Σ area · values[stride · i] over the cells.
     double volume(const std::vector<double>& values, std::size_t stride) const;
     /// Opens the model file for a morphology helper's additions after putting `item` at the start of `block` of the

@@ -141,8 +141,10 @@ TEST_F(SimulationProgram, MistakesAreRefusedAndNoProgramOverwritesItsInputsOrAFi
         // Ordinary mistakes: one plain message, nothing written.
         {simulation + "-n 0", results, " -> the number of threads (-n) must be at least 1, not 0" + killed},
         {simulation + "-n -1", results, " -> the number of threads (-n) must be at least 1, not -1" + killed},
-        {simulation + "-o nofolder/results.h5", results, " -> the folder of the results file does not exist: nofolder/" + killed},
-        {program("hydrova_simulation") + " -r model.h5 -f .", results, " -> configuration file is not a regular file: ." + killed},
+        {simulation + "-o nofolder/results.h5", results,
+         " -> the folder of the results file does not exist: nofolder/" + killed},
+        {program("hydrova_simulation") + " -r model.h5 -f .", results,
+         " -> configuration file is not a regular file: ." + killed},
         // The set-up program has no archive to restore: -a is an unknown argument there.
         {program("hydrova_setup") + " -f config.json -a restored.json", results, "PARSE ERROR: Argument: -a"},
         {simulation + "-o ./config.json", configFile,

@@ -241,7 +241,8 @@ void Case::addDirectionCorrections()
     file.doubles("CellsAll/GeomWght", g.nCells, 6, std::vector<double>(g.geomWght.begin(), g.geomWght.end()));
     file.doubles("EdgesAll/UnitCent", g.nEdges, 2, std::vector<double>(g.unitCent.begin(), g.unitCent.end()));
     file.doubles("EdgesAll/DistCent", g.nEdges, 1, std::vector<double>(g.distCent.begin(), g.distCent.end()));
-    parameters(file, {{"BedloadIkeda", 0.5}, {"BedloadCurvature", 7.0}, {"ThetaCritical", 0.047}, {"ReposeAngle", 0.6}});
+    parameters(file,
+               {{"BedloadIkeda", 0.5}, {"BedloadCurvature", 7.0}, {"ThetaCritical", 0.047}, {"ReposeAngle", 0.6}});
     file.ints("Parameters/BedloadInts", 1, 2, {1, 1});
     file.ints("Parameters/IncipientMotType", 1, 0, {1});
 }

@@ -199,8 +199,8 @@ TEST(WholeRun, CoordinatesKeepTheMeshFilePrecisionInTheResultsAndTheXdmfFile)
     EXPECT_EQ(distinct("NodesAll/CoordDbl", 0).first, 11u);
     EXPECT_EQ(distinct("NodesAll/CoordDbl", 1), std::make_pair(std::size_t{6}, 5000001.0));
     ASSERT_EQ(runProcess(program("hydrova_results") + " -f results.h5", c.dir().path()).status, 0);
-    const std::string xdmf = readFile(c.dir().file("results.xdmf"));
-    EXPECT_TRUE(contains(xdmf, "NumberType=\"Float\" Precision=\"8\" Format=\"HDF\">\n                results.h5:/NodesAll/CoordDbl"));
+    EXPECT_TRUE(contains(readFile(c.dir().file("results.xdmf")),
+                         "NumberType=\"Float\" Precision=\"8\" Format=\"HDF\">\n                results.h5:/NodesAll/CoordDbl"));
 }
 
 /// A dam break in a 400 m x 40 m channel of 10 m cells (320 triangles) for pairs (end, out) that lost outputs when

@@ -36,8 +36,8 @@ TEST(Verification, DamBreaksOnADryAndAWetBedApproachTheAnalyticalSolutionsUnderR
     const Stoker stoker(5.0, 1.0, 50.0);
     // The shock satisfies the momentum jump condition s [hu] = [hu^2 + g h^2 / 2] (the Newton solve used the
     // velocity jump derived from it and the mass jump).
-    EXPECT_CLOSE(stoker.shock * stoker.hm * stoker.um,
-                 stoker.hm * stoker.um * stoker.um + 0.5 * g * (stoker.hm * stoker.hm - stoker.hr * stoker.hr), 1e-10, 0.0);
+    const double hm = stoker.hm, um = stoker.um, hr = stoker.hr;
+    EXPECT_CLOSE(stoker.shock * hm * um, hm * um * um + 0.5 * g * (hm * hm - hr * hr), 1e-10, 0.0);
     struct Row {
         const char *title, *tag;
         std::string hydraulics, config;

@@ -12,29 +12,20 @@ void writeModelFile(const std::string& path, const ModelFileSpec& spec)
     file.text(".config/model", spec.setupText);
 
     // Sets: one int per set.
-    file.ints("NodesAll/set", 1, 0, {4});
-    file.ints("CellsAll/set", 1, 0, {2});
-    file.ints("EdgesAll/set", 1, 0, {5});
-    file.ints("EdgHydWL/set", 1, 0, {spec.wallEdges});
-    file.ints("EdgesSWE/set", 1, 0, {1});
-    file.ints("NodeStrg/set", 1, 0, {0});
-    if (spec.morphologySets) {
-        file.ints("EdgMorWL/set", 1, 0, {4});
-        file.ints("EdgesEXN/set", 1, 0, {1});
-    }
+    std::vector<std::pair<std::string, int>> sets{{"NodesAll", 4}, {"CellsAll", 2},       {"EdgesAll", 5},
+                                                  {"EdgesSWE", 1}, {"EdgHydWL", spec.wallEdges}, {"NodeStrg", 0}};
+    if (spec.morphologySets) sets.insert(sets.end(), {{"EdgMorWL", 4}, {"EdgesEXN", 1}});
+    for (const auto& [set, size] : sets) file.ints(set + "/set", 1, 0, {size});
 
     // Nodes (0,0) (1,0) (1,1) (0,1); cells (0,1,2) and (0,2,3); edges 0-1, 1-2, 2-0 (internal), 2-3, 3-0.
     file.doubles("NodesAll/Coordnts", 4, 3, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
     file.ints("CellsAll/Topology", 2, 3, {0, 1, 2, 0, 2, 3});
     file.ints("CellsAll/EdgesAll", 2, 3, {0, 1, 2, 2, 3, 4});
     file.ints("EdgesAll/CellsAll", 5, 2, {0, 0, 0, 0, 0, 1, 1, 1, 1, 1});
-    std::vector<int> wallEdges{0, 1, 3, 4};
-    std::vector<int> wallCells{0, 0, 1, 1};
-    wallEdges.resize(static_cast<std::size_t>(spec.wallEdges));
-    wallCells.resize(static_cast<std::size_t>(spec.wallEdges));
+    const std::vector<int> wallEdges{0, 1, 3, 4}, wallCells{0, 0, 1, 1};
     if (spec.wallEdges > 0) {
-        file.ints("EdgHydWL/EdgesAll", spec.wallEdges, 1, wallEdges);
-        file.ints("EdgHydWL/CellsAll", spec.wallEdges, 1, wallCells);
+        file.ints("EdgHydWL/EdgesAll", spec.wallEdges, 1, {wallEdges.begin(), wallEdges.begin() + spec.wallEdges});
+        file.ints("EdgHydWL/CellsAll", spec.wallEdges, 1, {wallCells.begin(), wallCells.begin() + spec.wallEdges});
     }
     file.ints("EdgesSWE/EdgesAll", 1, 1, {2});
     file.ints("EdgesSWE/CellsAll", 1, 2, {0, 1});

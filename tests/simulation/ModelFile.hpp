@@ -2,6 +2,9 @@
 #pragma once
 
 #include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,5 +45,20 @@ using testsupport::h5::overwriteValues;
 using testsupport::h5::readAttribute;
 using testsupport::h5::readString;
 using testsupport::h5::readValues;
+
+/// Path of output record `index` of `item` (e.g. "CellsAll/HydState") in a results file.
+inline std::string record(const std::string& item, int index)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%07i", index);
+    return "RESULTS/" + item + "/" + buffer;
+}
+
+/// The bytes of a file ("" when it cannot be read).
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace drivertest

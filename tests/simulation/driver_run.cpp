@@ -1,8 +1,9 @@
 // The driver on a two-triangle model file, with scripted kernels: time loop, schedule, set-up from the model file
-// and the results file.
+// and the results file; and the domain object, one per process, with its derived global constants.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -10,26 +11,23 @@
 #include <utility>
 #include <vector>
 
+#include "simulation/Contains.hpp"
 #include "common/TerraException.hpp"
 #include "simulation/ModelFile.hpp"
 #include "simulation/ScriptedDriver.hpp"
+#include "simulation/TERRAdomain_op.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
 
+using drivertest::contains;
 using drivertest::ModelFileSpec;
+using drivertest::record;
 using drivertest::ScriptedDriver;
 using model::KernelID;
 using testsupport::countOf;
 
 namespace {
-
-std::string record(const std::string& item, int index)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%07i", index);
-    return "RESULTS/" + item + "/" + buffer;
-}
 
 constexpr double kForever = 1.0e9;
 
@@ -55,18 +53,26 @@ protected:
         return std::make_unique<ScriptedDriver>(dir.write("config.json", text.str()), modelFile);
     }
 
-    /// init and run (or init alone) with both streams captured.
-    Captured initAndRun(ScriptedDriver& d, int log, bool progress = false, bool debug = false, bool run = true)
+    /// Runs f with both streams captured; a TerraException is expected when `fails`.
+    static Captured capture(const std::function<void()>& f, bool fails = false)
     {
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
-        d.init(log, progress, debug, results);
-        if (run) d.run();
+        if (fails) {
+            EXPECT_THROW(f(), TerraException);
+        } else {
+            f();
+        }
         std::fflush(nullptr);
-        Captured c;
-        c.out = ::testing::internal::GetCapturedStdout();
-        c.err = ::testing::internal::GetCapturedStderr();
-        return c;
+        return {::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+    }
+    /// init and run (or init alone) with both streams captured.
+    Captured initAndRun(ScriptedDriver& d, int log, bool progress = false, bool debug = false, bool run = true)
+    {
+        return capture([&] {
+            d.init(log, progress, debug, results);
+            if (run) d.run();
+        });
     }
 };
 
@@ -157,8 +163,8 @@ TEST_F(DriverRun, StartEqualToEndWritesOnceRunsNoKernelButStillTracksAndFinishes
     EXPECT_TRUE(d->calls.empty());
     EXPECT_EQ(d->outputCounter, 1);
     ASSERT_EQ(d->trackedOutputs, std::vector<model::DataID>{model::DataID::FloodVar});
-    EXPECT_NE(c.out.find(" -> writing output at t = 0 ...\n"), std::string::npos) << c.out;
-    EXPECT_NE(c.out.find(" -> writing tracked output ...\n"), std::string::npos);
+    EXPECT_TRUE(contains(c.out, " -> writing output at t = 0 ...\n"));
+    EXPECT_TRUE(contains(c.out, " -> writing tracked output ...\n"));
     EXPECT_TRUE(std::regex_search(c.out, std::regex(R"( -> simulation finished! \(cpu-time = [0-9.e+-]+s\)\n)")))
         << c.out;
     d.reset();
@@ -173,9 +179,7 @@ TEST_F(DriverRun, MinimumStepAtTheLimitIsRejectedBeforeAnyOutputAndJustAboveItIs
     {
         auto d = driver(ModelFileSpec{}, 0.0, 1.0, 0.0, R"(["water_depth"])", 0.000002);
         initAndRun(*d, 0, false, false, false);
-        ::testing::internal::CaptureStderr();
-        EXPECT_THROW(d->run(), TerraException);
-        const std::string err = ::testing::internal::GetCapturedStderr();
+        const std::string err = capture([&] { d->run(); }, true).err;
         EXPECT_TRUE(std::regex_match(err, std::regex(" -> Minimum integration timestep must be larger than <1e-06>, "
                                                      "in file: src/simulation/TERRAcommon_op on line [0-9]+, "
                                                      "version v3.0.0\n")))
@@ -195,17 +199,16 @@ TEST_F(DriverRun, ModelFileIsTurnedIntoSetsDataAndParameters)
     EXPECT_EQ(d->sets.at(model::SetID::CellsAll)->size, 2);
     EXPECT_EQ(d->sets.at(model::SetID::EdgesSWE)->size, 1);
     // Simulation-only data start at zero, although the file holds other values for "CellsAll/IsWetted".
-    op_dat wetted = d->data.at(model::DataID::IsWetted);
-    ASSERT_NE(wetted, nullptr);
-    EXPECT_EQ(reinterpret_cast<int*>(wetted->data)[0], 0);
-    EXPECT_EQ(reinterpret_cast<int*>(wetted->data)[1], 0);
-    op_dat fluxes = d->data.at(model::DataID::FluxesHy);
-    ASSERT_NE(fluxes, nullptr);
-    for (int i = 0; i < 5 * 5; ++i) EXPECT_EQ(reinterpret_cast<float*>(fluxes->data)[i], 0.0f) << i;
+    const auto values = [&](auto type, model::DataID id, int n) {
+        op_dat dat = d->data.at(id);
+        EXPECT_NE(dat, nullptr);
+        const auto* first = dat ? reinterpret_cast<decltype(type)*>(dat->data) : nullptr;
+        return dat ? std::vector<decltype(type)>(first, first + n) : std::vector<decltype(type)>{};
+    };
+    EXPECT_EQ(values(0, model::DataID::IsWetted, 2), std::vector<int>(2, 0));
+    EXPECT_EQ(values(0.0f, model::DataID::FluxesHy, 25), std::vector<float>(25, 0.0f));
     // Read data keep their values; set-up-only data are not declared.
-    op_dat state = d->data.at(model::DataID::HydState);
-    ASSERT_NE(state, nullptr);
-    EXPECT_FLOAT_EQ(reinterpret_cast<float*>(state->data)[3], 3.0f);
+    EXPECT_EQ(values(0.0f, model::DataID::HydState, 4)[3], 3.0f);
     EXPECT_EQ(d->data.at(model::DataID::Topology), nullptr);
     EXPECT_EQ(d->data.count(model::DataID::Coordnts), 1u);
     EXPECT_EQ(d->solutionData, std::vector<model::DataID>{model::DataID::HydState});
@@ -220,13 +223,13 @@ TEST_F(DriverRun, ModelFileIsTurnedIntoSetsDataAndParameters)
     EXPECT_EQ(countOf(out, " -> init output <water_depth>\n"), 1) << out;
 
     EXPECT_EQ(G_Debug, 1);
-    EXPECT_NE(out.find(" -> DEBUG MODE ACTIVATED\n"), std::string::npos);
+    EXPECT_TRUE(contains(out, " -> DEBUG MODE ACTIVATED\n"));
     const std::size_t firstMap = out.find(" -> loading map <");
     ASSERT_NE(firstMap, std::string::npos) << out;
     EXPECT_LT(out.rfind("> CREATED\n"), firstMap);
     EXPECT_EQ(countOf(out, " -> ENUMERATOR DATA FOR SET <EdgesAll/set> CREATED\n"), 1) << out;
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(reinterpret_cast<int*>(d->enumeratorData.at(model::SetID::CellsAll)->data)[i], i);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(reinterpret_cast<int*>(d->enumeratorData.at(model::SetID::EdgesAll)->data)[i], i);
+    const int* edges = reinterpret_cast<int*>(d->enumeratorData.at(model::SetID::EdgesAll)->data);
+    EXPECT_EQ(std::vector<int>(edges, edges + 5), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(d->enumeratorData.size(), d->sets.size());
     G_Debug = 0;
 }
@@ -276,7 +279,7 @@ TEST_F(DriverRun, ReRunFromTheMiddleRewritesLaterRecordsAndKeepsEarlierOnes)
         d->addSurfaceRise(start == 0.0 ? 1.0f : 10.0f);  // a different rise marks what the re-run wrote
         const Captured c = initAndRun(*d, 2);
         if (start == 0.0) continue;
-        EXPECT_NE(c.out.find(" -> Re-run properly set at 2 [s]\n"), std::string::npos) << c.out;
+        EXPECT_TRUE(contains(c.out, " -> Re-run properly set at 2 [s]\n"));
         EXPECT_EQ(d->outputCounter, 5);
     }
     const double expectedSurface[5] = {2.0, 3.0, 4.0, 14.0, 24.0};
@@ -308,13 +311,43 @@ TEST_F(DriverRun, VectorParameterFillsConsecutiveSlotsAndMoreThanOneRowIsFatal)
     }
     spec.bedloadInts = {{1, 0}, {0, 1}};
     auto d = driver(spec, 0.0, 1.0, 0.0);
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(d->init(0, false, false, results), TerraException);
-    ::testing::internal::GetCapturedStdout();
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string err = capture([&] { d->init(0, false, false, results); }, true).err;
     // Refused by the model-file check before the parameter tables are filled.
     EXPECT_TRUE(std::regex_match(err, std::regex(" -> damaged model file <.*>: Parameters/BedloadInts: the parameter "
                                                  "needs one row of 2 values\n")))
         << err;
+}
+
+/// A second request returns the first object whatever it names; after deletion a new one can be made. The derived
+/// constants replace their slots, the inverted porosity computed in double precision.
+TEST(Domain, OneInstancePerProcessWhoseDerivedConstantsReplaceTheirSlots)
+{
+    testsupport::ScratchDir dir("domain");
+    const std::string modelFile = dir.file("model.h5");
+    drivertest::writeModelFile(modelFile, ModelFileSpec{});
+    const std::string config =
+        dir.write("config.json", R"({"SIMULATION": {"TIME": {"end": 1, "out": 0}, "OUTPUT": ["water_depth"]}})");
+    ::testing::internal::CaptureStdout();
+    simulation::TERRAdomain* first = simulation::TERRAdomain::getInstance(config, modelFile);
+    EXPECT_EQ(simulation::TERRAdomain::getInstance("missing.json", "missing.h5"), first);
+    EXPECT_DOUBLE_EQ(first->endTime(), 1.0);
+    EXPECT_DOUBLE_EQ(first->startTime(), 0.0);
+    EXPECT_DOUBLE_EQ(first->dtInitial(), 0.02);
+    EXPECT_DOUBLE_EQ(first->dtMin(), 0.0001);
+    delete first;
+    simulation::TERRAdomain* domain = simulation::TERRAdomain::getInstance(config, modelFile);
+    ASSERT_NE(domain, nullptr);
+    EXPECT_DOUBLE_EQ(domain->endTime(), 1.0);
+
+    G_REAL[slot::Gravity] = 9.81f;
+    G_REAL[slot::BedPorosity] = 0.37f;
+    G_REAL[slot::FluidDensity] = 1000.0f;
+    G_REAL[slot::SedimentDensity] = 2650.0f;
+    G_REAL[slot::InvGravity] = G_REAL[slot::InvBedPorosity] = G_REAL[slot::SedRelDensity] = -1.0f;
+    domain->initializeSimulationParameters();
+    EXPECT_EQ(G_REAL[slot::InvGravity], 1.0f / 9.81f);
+    EXPECT_EQ(G_REAL[slot::InvBedPorosity], static_cast<float>(1.0 / (1.0 - static_cast<double>(0.37f))));
+    EXPECT_FLOAT_EQ(G_REAL[slot::SedRelDensity], 1.65f);
+    delete domain;
+    ::testing::internal::GetCapturedStdout();
 }

@@ -55,6 +55,17 @@ struct Stoker {
     }
 };
 
+/// Ritter's dry-bed dam break: depth h0 for x - x0 < -c0 t, (2 c0 - (x - x0)/t)^2 / (9 g) up to the front at
+/// x - x0 = 2 c0 t, dry beyond (c0 = sqrt(g h0)).
+inline double ritterDepth(double x, double t, double x0, double h0)
+{
+    const double c0 = std::sqrt(g * h0);
+    const double xi = (x - x0) / t;
+    if (xi <= -c0) return h0;
+    if (xi >= 2.0 * c0) return 0.0;
+    return (2.0 * c0 - xi) * (2.0 * c0 - xi) / (9.0 * g);
+}
+
 /// Steady subcritical flow over a bump z = max(0, 0.2 - 0.05 (x - 10)^2) in a 25 m frictionless channel: q per metre
 /// of width enters on the left, the water surface is held at 2 m on the right. Per cell the depth follows from
 /// Bernoulli's energy E = h + q^2 / (2 g h^2) + z, equal to its value at the outlet (h = 2 m, z = 0): the

@@ -48,11 +48,9 @@ void Case::reshapeBed(const std::function<double(double x, double y, double z)>&
     std::ifstream in(dir_.file("mesh.2dm"));
     std::ostringstream text;
     for (std::string line; std::getline(in, line);) {
-        std::istringstream node(line);
-        std::string tag;
         int id;
         double x, y, z;
-        if (node >> tag >> id >> x >> y >> z && tag == "ND") {
+        if (std::sscanf(line.c_str(), "ND %d %lf %lf %lf", &id, &x, &y, &z) == 4) {
             char buffer[128];
             std::snprintf(buffer, sizeof buffer, "ND %d %.10g %.10g %.10g", id, x, y, f(x, y, z));
             line = buffer;
@@ -117,28 +115,19 @@ Cells Case::cells() const
 
 std::vector<double> Case::bed() const { return drivertest::readValues(model(), "CellsAll/BottomEl"); }
 
-namespace {
-std::string recordPath(const char* item, int index)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "RESULTS/CellsAll/%s/%07d", item, index);
-    return buffer;
-}
-}  // namespace
-
 std::vector<double> Case::state(const std::string& results, int index) const
 {
-    return drivertest::readValues(dir_.file(results), recordPath("HydState", index));
+    return drivertest::readValues(dir_.file(results), drivertest::record("CellsAll/HydState", index));
 }
 
 std::vector<double> Case::bedAt(const std::string& results, int index) const
 {
-    return drivertest::readValues(dir_.file(results), recordPath("BottomEl", index));
+    return drivertest::readValues(dir_.file(results), drivertest::record("CellsAll/BottomEl", index));
 }
 
 double Case::timeOf(const std::string& results, int index) const
 {
-    return drivertest::readAttribute(dir_.file(results), recordPath("HydState", index), "t");
+    return drivertest::readAttribute(dir_.file(results), drivertest::record("CellsAll/HydState", index), "t");
 }
 
 int Case::outputs(const std::string& results) const
@@ -146,31 +135,37 @@ int Case::outputs(const std::string& results) const
     return drivertest::countObjects(dir_.file(results), "RESULTS/CellsAll/HydState");
 }
 
-double Case::water(const std::string& results, int index) const
+double Case::volume(const std::vector<double>& values, std::size_t stride) const
 {
-    const auto c = cells();
-    const auto s = state(results, index);
-    const bool mobile = drivertest::exists(dir_.file(results), recordPath("BottomEl", index));
-    const auto zb = mobile ? bedAt(results, index) : bed();
+    const auto area = drivertest::readValues(model(), "CellsAll/GeomArea");
     double v = 0.0;
-    for (std::size_t i = 0; i < c.size(); ++i) v += c.area[i] * (s[3 * i] - zb[i]);
+    for (std::size_t i = 0; i < area.size(); ++i) v += area[i] * values.at(stride * i);
     return v;
 }
 
-double Case::sediment(const std::string& results, int index) const
+double Case::water(const std::string& results, int index) const
 {
-    const auto c = cells();
-    const auto zb = bedAt(results, index);
-    double v = 0.0;
-    for (std::size_t i = 0; i < c.size(); ++i) v += c.area[i] * zb[i];
-    return v;
+    const bool mobile = drivertest::exists(dir_.file(results), drivertest::record("CellsAll/BottomEl", index));
+    return volume(state(results, index), 3) - (mobile ? sediment(results, index) : volume(bed(), 1));
 }
+
+double Case::sediment(const std::string& results, int index) const { return volume(bedAt(results, index), 1); }
 
 namespace {
 
-std::vector<int> asInts(const std::vector<double>& v) { return std::vector<int>(v.begin(), v.end()); }
+/// Writes scalar real parameters.
+void parameters(testsupport::H5Output& file, std::initializer_list<std::pair<const char*, double>> values)
+{
+    for (const auto& [name, value] : values) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+}
 
 }  // namespace
+
+std::vector<int> Case::ints(const std::string& path) const
+{
+    const auto v = drivertest::readValues(model(), path);
+    return std::vector<int>(v.begin(), v.end());
+}
 
 testsupport::H5Output Case::extend(const std::string& block, const std::string& item,
                                    std::initializer_list<std::pair<int, double>> kernels)
@@ -180,7 +175,7 @@ testsupport::H5Output Case::extend(const std::string& block, const std::string& 
     if (at == std::string::npos) throw std::runtime_error("no block " + block + " in the archived text");
     const bool empty = archivedText_.compare(at + key.size(), 1, "}") == 0;
     archivedText_.insert(at + key.size(), item + (empty ? "" : ", "));
-    auto ids = asInts(drivertest::readValues(model(), "kernels/ID"));
+    auto ids = ints("kernels/ID");
     auto execution = drivertest::readValues(model(), "kernels/execution");
     for (const auto& [id, end] : kernels) {
         ids.push_back(id);
@@ -195,11 +190,9 @@ testsupport::H5Output Case::extend(const std::string& block, const std::string& 
 
 void Case::addMorphology(double d50, double thetaCritical, double morphStart)
 {
-    const std::string m = model();
-    const auto wallEdges = asInts(drivertest::readValues(m, "EdgHydWL/EdgesAll"));
-    const auto innerEdges = asInts(drivertest::readValues(m, "EdgesSWE/EdgesAll"));
-    const auto innerCells = asInts(drivertest::readValues(m, "EdgesSWE/CellsAll"));
-    const std::size_t nCells = drivertest::readValues(m, "CellsAll/BottomEl").size();
+    const auto wallEdges = ints("EdgHydWL/EdgesAll"), innerEdges = ints("EdgesSWE/EdgesAll");
+    const auto innerCells = ints("EdgesSWE/CellsAll");
+    const std::size_t nCells = bed().size();
     const int n = static_cast<int>(nCells), nWall = static_cast<int>(wallEdges.size());
     const int nInner = static_cast<int>(innerEdges.size());
     archivedText_ = setupText_;
@@ -212,11 +205,9 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
     file.ints("EdgesEXN/CellsAll", nInner, 2, innerCells);
     file.doubles("CellsAll/MSedSize", n, 1, std::vector<double>(nCells, d50));
     file.doubles("CellsAll/ThetaCrt", n, 1, std::vector<double>(nCells, thetaCritical));
-    const std::pair<const char*, double> parameters[] = {
-        {"MorphStart", morphStart}, {"BedPorosity", 0.4},   {"FluidDensity", 1000.0}, {"SedimentDensity", 2650.0},
-        {"BedloadFactor", 1.0},     {"BedloadCoeff", 8.0}, {"BedloadExpon", 1.5},    {"BedloadIkeda", 0.0},
-        {"BedloadCurvature", 0.0}};
-    for (const auto& [name, value] : parameters) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+    parameters(file, {{"MorphStart", morphStart}, {"BedPorosity", 0.4}, {"FluidDensity", 1000.0},
+                      {"SedimentDensity", 2650.0}, {"BedloadFactor", 1.0}, {"BedloadCoeff", 8.0}, {"BedloadExpon", 1.5},
+                      {"BedloadIkeda", 0.0}, {"BedloadCurvature", 0.0}});
     file.ints("Parameters/FrictionOn", 1, 0, {1});
     file.ints("Parameters/BeadloadType", 1, 0, {1});
     file.ints("Parameters/BedloadInts", 1, 2, {0, 0});
@@ -224,21 +215,19 @@ void Case::addMorphology(double d50, double thetaCritical, double morphStart)
 
 void Case::addFixedBed(double layer, double accuracy, int maxIterations)
 {
-    const auto bed = drivertest::readValues(model(), "CellsAll/BottomEl");
-    const auto cellEdges = asInts(drivertest::readValues(model(), "CellsAll/EdgesAll"));
-    const int n = static_cast<int>(bed.size());
-    std::vector<int> all;
-    std::vector<double> fixed;
-    for (int i = 0; i < n; ++i) {
-        all.push_back(i);
-        fixed.push_back(bed[static_cast<std::size_t>(i)] - layer);
+    std::vector<double> fixed = bed();
+    const int n = static_cast<int>(fixed.size());
+    std::vector<int> all(fixed.size());
+    for (std::size_t i = 0; i < fixed.size(); ++i) {
+        all[i] = static_cast<int>(i);
+        fixed[i] -= layer;
     }
     auto file = extend("MORPHOLOGY", R"("BEDMATERIAL": {"FIXED_BED": {}})", {{19, 1e30}, {20, 1e30}});
     file.ints("CellsFix/set", 1, 0, {n});
     file.ints("CellsFix/CellsAll", n, 1, all);
-    file.ints("CellsFix/EdgesAll", n, 3, cellEdges);
+    file.ints("CellsFix/EdgesAll", n, 3, ints("CellsAll/EdgesAll"));
     file.doubles("CellsFix/FixBedEl", n, 1, fixed);
-    file.doubles("Parameters/FixBedAccuracy", 1, 0, {accuracy});
+    parameters(file, {{"FixBedAccuracy", accuracy}});
     file.ints("Parameters/FixBedMaxIter", 1, 0, {maxIterations});
 }
 
@@ -252,23 +241,21 @@ void Case::addDirectionCorrections()
     file.doubles("CellsAll/GeomWght", g.nCells, 6, std::vector<double>(g.geomWght.begin(), g.geomWght.end()));
     file.doubles("EdgesAll/UnitCent", g.nEdges, 2, std::vector<double>(g.unitCent.begin(), g.unitCent.end()));
     file.doubles("EdgesAll/DistCent", g.nEdges, 1, std::vector<double>(g.distCent.begin(), g.distCent.end()));
-    const std::pair<const char*, double> parameters[] = {
-        {"BedloadIkeda", 0.5}, {"BedloadCurvature", 7.0}, {"ThetaCritical", 0.047}, {"ReposeAngle", 0.6}};
-    for (const auto& [name, value] : parameters) file.doubles(std::string("Parameters/") + name, 1, 0, {value});
+    parameters(file,
+               {{"BedloadIkeda", 0.5}, {"BedloadCurvature", 7.0}, {"ThetaCritical", 0.047}, {"ReposeAngle", 0.6}});
     file.ints("Parameters/BedloadInts", 1, 2, {1, 1});
     file.ints("Parameters/IncipientMotType", 1, 0, {1});
 }
 
 void Case::addSedimentSources(int sinkType)
 {
-    const auto cells = asInts(drivertest::readValues(model(), "ClHydSrc/CellsAll"));
-    const auto rows = asInts(drivertest::readValues(model(), "ClHydSrc/CellData"));
+    const auto cells = ints("ClHydSrc/CellsAll");
     const int n = static_cast<int>(cells.size());
     auto file = extend("MORPHOLOGY", "\"SOURCE\": {}", {{25, 1e30}});
     file.ints("ClMorSrc/set", 1, 0, {n});
     file.ints("ClMorSrc/CellsAll", n, 1, cells);
     file.ints("ClMorSrc/CellsFix", n, 1, cells);  // addFixedBed makes fixed-bed cell i cell i
-    file.ints("ClMorSrc/CellData", n, 1, rows);
+    file.ints("ClMorSrc/CellData", n, 1, ints("ClHydSrc/CellData"));
     file.ints("ClMorSrc/SinkType", n, 1, std::vector<int>(cells.size(), sinkType));
 }
 
@@ -277,7 +264,7 @@ double Case::addSedimentInflowOnTheLeft(double qs)
     const setup::MeshGeometry g = setup::computeGeometry(setup::read2dm(dir_.file("mesh.2dm")));
     std::vector<int> inflowEdges, inflowCells, otherWalls, types;
     double length = 0.0;
-    for (int e : asInts(drivertest::readValues(model(), "EdgHydWL/EdgesAll"))) {
+    for (int e : ints("EdgHydWL/EdgesAll")) {
         const auto u = static_cast<std::size_t>(e);
         if (g.normVect[2 * u] < -0.9f) {
             inflowEdges.push_back(e);
@@ -304,6 +291,33 @@ double Case::addSedimentInflowOnTheLeft(double qs)
     for (const char* set : {"NodeStrg/set", "InSeries/set", "EdInterp/set", "EdModDat/set"}) file.ints(set, 1, 0, {0});
     file.doubles("EdgeData/NumValue", 1, 7, {qs, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0});
     return length;
+}
+
+Steady steadyState(const Case& c, bool ran, double q, const std::function<double(double x, double bed)>& exact,
+                   const std::function<bool(double x)>& counted)
+{
+    Steady r;
+    if (!ran) return r;
+    const int last = c.outputs("results.h5") - 1;
+    const auto cells = c.cells();
+    const auto bed = c.bed();
+    const auto s = c.state("results.h5", last), before = c.state("results.h5", last - 1);
+    r = Steady{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    double area = 0.0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        r.lastChange = std::max(r.lastChange, std::abs(s[3 * i] - before[3 * i]));
+        if (!counted(cells.x[i])) continue;
+        const double e = s[3 * i] - exact(cells.x[i], bed[i]);
+        r.maxError = std::max(r.maxError, std::abs(e));
+        r.meanError += cells.area[i] * e;
+        r.meanAbsError += cells.area[i] * std::abs(e);
+        area += cells.area[i];
+        r.maxDischargeError = std::max(r.maxDischargeError, std::abs(s[3 * i + 1] - q) / q);
+        r.maxCrossDischarge = std::max(r.maxCrossDischarge, std::abs(s[3 * i + 2]) / q);
+    }
+    r.meanError /= area;
+    r.meanAbsError /= area;
+    return r;
 }
 
 double damBreakDepthError(const std::string& tag, int nx, const std::string& hydraulics, const std::string& config,

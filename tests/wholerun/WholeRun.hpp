@@ -91,6 +91,10 @@ public:
     double addSedimentInflowOnTheLeft(double qs);
 
 private:
+    /// A dataset of the model file as integers.
+    std::vector<int> ints(const std::string& path) const;
+    /// Σ area · values[stride · i] over the cells.
+    double volume(const std::vector<double>& values, std::size_t stride) const;
     /// Opens the model file for a morphology helper's additions after putting `item` at the start of `block` of the
     /// archived command text and appending the kernels (identifier, end offset [s]) to the schedule, each from the
     /// start with increment 0: every step up to the end offset, or once at the start for end offset 0.
@@ -101,6 +105,20 @@ private:
     std::string setupText_;
     std::string archivedText_;
 };
+
+/// The last stored state of a run that should have become steady, against the exact water surface [m] at (x, bed),
+/// over the cells whose centroid abscissa `counted` accepts; q is the exact discharge per metre width along x
+/// [m^2/s]. A failed run (`ran` false) gives 1e9 everywhere.
+struct Steady {
+    double maxError = 1e9;           ///< max |H - exact| [m]
+    double meanError = 1e9;          ///< area-weighted mean of H - exact [m]
+    double meanAbsError = 1e9;       ///< area-weighted mean of |H - exact| [m]
+    double maxDischargeError = 1e9;  ///< max |qx - q| / q
+    double maxCrossDischarge = 1e9;  ///< max |qy| / q
+    double lastChange = 1e9;         ///< max |H| change between the last two outputs over every cell [m]
+};
+Steady steadyState(const Case& c, bool ran, double q, const std::function<double(double x, double bed)>& exact,
+                   const std::function<bool(double x)>& counted);
 
 /// L1 error of the depth per metre width [m^2] at the first output after the start of a 100 m x 2 m channel with nx
 /// cells along it (`rows` across, nx / 50 when 0) and a dam at x = 50 m (material 1 upstream, 2 downstream):

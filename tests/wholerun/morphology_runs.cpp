@@ -9,9 +9,11 @@
 #include <functional>
 #include <string>
 
+#include "simulation/Contains.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
+using drivertest::contains;
 using wholerun::Case;
 
 namespace {
@@ -59,7 +61,7 @@ TEST(WholeRunMorphology, BedLoadInAClosedBasinConservesSedimentAndWaterInEveryVa
         const auto r = c.run(wholerun::config(12.0, 4.0, 0.01, R"("water_depth", "bottom_elevation")"),
                                   "results.h5", 1, v.extra);
         for (const char* aggregate : v.aggregates)
-            EXPECT_NE(r.out.find(std::string("found aggregate <") + aggregate + ">"), std::string::npos) << aggregate;
+            EXPECT_TRUE(contains(r.out, std::string("found aggregate <") + aggregate + ">"));
         ASSERT_EQ(c.outputs("results.h5"), 4);
 
         const double sediment0 = c.sediment("results.h5", 0), water0 = c.water("results.h5", 0);

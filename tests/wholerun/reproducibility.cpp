@@ -2,23 +2,16 @@
 // of the results.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "support/H5Data.hpp"
+#include "simulation/ModelFile.hpp"
 #include "wholerun/WholeRun.hpp"
 
+using drivertest::record;
 using wholerun::Case;
 
 namespace {
-
-std::string record(const std::string& item, int index)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%07i", index);
-    return "RESULTS/" + item + "/" + buffer;
-}
 
 /// Runs the case uninterrupted on one thread, then re-runs it from each of the stored times `restarts` (record
 /// indices) on a copy of the results, on two threads every other time, and requires every re-run to end with the
@@ -48,8 +41,8 @@ void expectBitIdenticalReRuns(Case& c, double end, double out, const std::string
         std::vector<int> compared{extra == "CellsAll/FloodVar" ? 0 : records - 1};
         if (extra == "NodeStrg/StateVar") compared.push_back(k);
         for (const int i : compared)
-            EXPECT_EQ(testsupport::h5::readValues(c.dir().file(name), record(extra, i)),
-                      testsupport::h5::readValues(fullFile, record(extra, i)))
+            EXPECT_EQ(drivertest::readValues(c.dir().file(name), record(extra, i)),
+                      drivertest::readValues(fullFile, record(extra, i)))
                 << record(extra, i);
     }
     EXPECT_NE(c.state("full.h5", records - 1), c.state("full.h5", 0)) << "the water must have moved";

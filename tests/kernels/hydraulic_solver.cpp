@@ -1,6 +1,6 @@
 // The internal-edge Riemann solve: physical properties on hand-built edges (lake at rest, dry fronts, shocks,
-// symmetry, bed steps, wet flags), the time-step kernel, and the eight-lane solve against the scalar one bit for bit,
-// with the scalar one's dry short path against its full solve.
+// symmetry, bed steps, wet flags), the time-step kernel, and the eight-lane solve against the scalar one bit for bit
+// on random edges of every regime, with the scalar one's dry short path against its full solve.
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -114,52 +114,44 @@ TEST_F(HydrodynamicSolver, DamBreakOnDryBedUsesTheDryFront)
     }
 }
 
-/// One edge of each branch of the solve (g = 9.81, hmin = 0.01).
-const std::vector<Edge> kBranches = {
-    {{1.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, 0.0f, 1, {1.0f, 0.0f, 0.0f}, 0.0f, 1},      // 0 lake at rest
-    {{1.0f, 0.0f}, {1.0f, 10.0f, 1.0f}, 0.0f, 1, {1.0f, 10.0f, 0.0f}, 0.0f, 1},    // 1 left supersonic
-    {{1.0f, 0.0f}, {1.0f, -10.0f, 0.0f}, 0.0f, 1, {1.0f, -10.0f, 2.0f}, 0.0f, 1},  // 2 right supersonic
-    {{0.6f, 0.8f}, {2.0f, 0.9f, 1.2f}, 0.0f, 1, {1.0f, 0.3f, 0.4f}, 0.0f, 1},      // 3 star, sStar > 0
-    {{0.6f, 0.8f}, {1.0f, -0.3f, -0.4f}, 0.0f, 1, {2.0f, -0.9f, -1.2f}, 0.0f, 1},  // 4 star, sStar < 0
-    {{1.0f, 0.0f}, {1.0f, 3.0f, 0.0f}, 0.0f, 1, {1.0f, -3.0f, 0.0f}, 0.0f, 1},     // 5 two shocks
-    {{1.0f, 0.0f}, {1.0f, 0.5f, 0.0f}, 0.0f, 1, {0.0f, 0.0f, 0.0f}, 0.0f, 0},      // 6 right dry
-    {{0.0f, -1.0f}, {0.0f, 0.0f, 0.0f}, 0.0f, 0, {1.5f, 0.0f, 2.0f}, 0.0f, 1},     // 7 left dry
-    {{1.0f, 0.0f}, {1.0f, 0.2f, 0.0f}, 0.5f, 1, {0.3f, 0.0f, 0.0f}, 0.0f, 1},      // 8 emerging bed on the left
-    {{1.0f, 0.0f}, {0.5f, 0.0f, 0.0f}, 0.0f, 1, {1.5f, 0.0f, 0.0f}, 1.0f, 1},      // 9 emerging bed on the right
-    {{1.0f, 0.0f}, {0.005f, 0.001f, 0.0f}, 0.0f, 1, {1.0f, 0.0f, 0.0f}, 0.0f, 1},  // 10 film below hmin
-    {{1.0f, 0.0f}, {0.5f, 0.0f, 0.0f}, 0.5f, 0, {0.2f, 0.0f, 0.0f}, 0.2f, 0},      // 11 dry both sides
-    {{1.0f, 0.0f}, {1.0f, 0.5f, 0.5f}, 0.0f, 2, {1.0f, 0.5f, 0.0f}, 0.0f, 0},      // 12 flags other than 1
-    {{-1.0f, 0.0f}, {1.0f, -0.0f, 0.0f}, 0.0f, 1, {1.0f, 0.0f, -0.0f}, 0.0f, 1},   // 13 signed zeros at rest
-};
-
 TEST_F(HydrodynamicSolver, EachBranchOnAHandBuiltEdge)
 {
-    const auto& e = kBranches;
-    EXPECT_EQ(solve(e[1])[0], 10.0f);   // left supersonic: the left mass flux h u
-    EXPECT_EQ(solve(e[2])[0], -10.0f);  // right supersonic: the right one
-    EXPECT_FLOAT_EQ(solve(e[2])[4], -(-10.0f * 2.0f));  // and the right cell's tangential momentum leaves it
+    const Edge e[] = {
+        {{1.0f, 0.0f}, {1.0f, 10.0f, 1.0f}, 0.0f, 1, {1.0f, 10.0f, 0.0f}, 0.0f, 1},    // 0 left supersonic
+        {{1.0f, 0.0f}, {1.0f, -10.0f, 0.0f}, 0.0f, 1, {1.0f, -10.0f, 2.0f}, 0.0f, 1},  // 1 right supersonic
+        {{0.6f, 0.8f}, {2.0f, 0.9f, 1.2f}, 0.0f, 1, {1.0f, 0.3f, 0.4f}, 0.0f, 1},      // 2 star, sStar > 0
+        {{0.6f, 0.8f}, {1.0f, -0.3f, -0.4f}, 0.0f, 1, {2.0f, -0.9f, -1.2f}, 0.0f, 1},  // 3 star, sStar < 0
+        {{1.0f, 0.0f}, {1.0f, 3.0f, 0.0f}, 0.0f, 1, {1.0f, -3.0f, 0.0f}, 0.0f, 1},     // 4 two shocks
+        {{1.0f, 0.0f}, {1.0f, 0.5f, 0.0f}, 0.0f, 1, {0.0f, 0.0f, 0.0f}, 0.0f, 0},      // 5 right dry
+        {{0.0f, -1.0f}, {0.0f, 0.0f, 0.0f}, 0.0f, 0, {1.5f, 0.0f, 2.0f}, 0.0f, 1},     // 6 left dry
+        {{1.0f, 0.0f}, {0.5f, 0.0f, 0.0f}, 0.0f, 1, {1.5f, 0.0f, 0.0f}, 1.0f, 1},      // 7 emerging bed on the right
+        {{1.0f, 0.0f}, {0.5f, 0.0f, 0.0f}, 0.5f, 0, {0.2f, 0.0f, 0.0f}, 0.2f, 0},      // 8 dry both sides
+    };
+    EXPECT_EQ(solve(e[0])[0], 10.0f);   // left supersonic: the left mass flux h u
+    EXPECT_EQ(solve(e[1])[0], -10.0f);  // right supersonic: the right one
+    EXPECT_FLOAT_EQ(solve(e[1])[4], -(-10.0f * 2.0f));  // and the right cell's tangential momentum leaves it
     // Star regions: neither side's own mass flux (1.5 and 0.5), and the mirrored edge gives the opposite flux.
-    EXPECT_GT(solve(e[3])[0], 1.5f);
-    EXPECT_NEAR(solve(e[4])[0], -solve(e[3])[0], 1e-5f);
+    EXPECT_GT(solve(e[2])[0], 1.5f);
+    EXPECT_NEAR(solve(e[3])[0], -solve(e[2])[0], 1e-5f);
     // Equal streams running into each other: no net mass, and the reflected shocks travel faster than the
     // characteristics, so the momentum exceeds gh^2/2 + h*u*c (it would equal it for u - c waves).
-    const Flux shocks = solve(e[5]);
+    const Flux shocks = solve(e[4]);
     EXPECT_EQ(shocks[0], 0.0f);
     EXPECT_GT(shocks[1], kG / 2 + 3.0f * std::sqrt(kG) + 0.1f);
     EXPECT_CLOSE(shocks[3], -shocks[1], 1e-5, 1e-6);
-    EXPECT_GT(solve(e[6])[0], 0.0f) << "water must run onto the dry bed";
-    EXPECT_LT(solve(e[7])[0], 0.0f);
+    EXPECT_GT(solve(e[5])[0], 0.0f) << "water must run onto the dry bed";
+    EXPECT_LT(solve(e[6])[0], 0.0f);
     // Left surface 0.5 below the right bed 1.0: the right cell spills over the step into the left one, pushing the
     // left cell harder than its own resting column; the right momentum comes from its own (mirrored) problem.
-    const Flux spill = solve(e[9]);
+    const Flux spill = solve(e[7]);
     EXPECT_LT(spill[0], 0.0f);
     EXPECT_GT(spill[1], kG * 0.5f * (0.5f / 2));
     EXPECT_GT(std::fabs(spill[3] + spill[1]), 1.0f);
     EXPECT_EQ(spill[2], 0.0f);
-    EXPECT_EQ(solve(e[11])[0], 0.0f);
+    EXPECT_EQ(solve(e[8])[0], 0.0f);
     // Supercritical flow towards a dry bed: every wave leaves to the right, the flux is the upwind flux h*u.
     const float fast[3] = {1.0f, 5.0f, 0.0f}, dry[3] = {0.0f, 0.0f, 0.0f};
-    EXPECT_FLOAT_EQ(solve(e[6].n, fast, 0.0f, 1, dry, 0.0f, 0)[0], 5.0f);
+    EXPECT_FLOAT_EQ(solve(e[5].n, fast, 0.0f, 1, dry, 0.0f, 0)[0], 5.0f);
 }
 
 TEST_F(HydrodynamicSolver, SwappingOrRotatingTheEdgeTransformsTheFlux)
@@ -238,7 +230,7 @@ TEST_F(HydrodynamicSolver, TimeStepFollowsNormalSpeedAndEachSidesSize)
 
 /// Solves eight edges in one batch and each alone with the scalar solve, with and without its dry short path; returns
 /// how many lanes differ.
-int compareBatch(const Edge* const* edges)
+int compareBatch(const std::vector<Edge>& edges)
 {
     constexpr int L = hydraulics::kEdgeBatch;
     const float *n[L], *sL[L], *zL[L], *sR[L], *zR[L];
@@ -246,7 +238,7 @@ int compareBatch(const Edge* const* edges)
     Flux batched[L];
     float* out[L];
     for (int j = 0; j < L; ++j) {
-        const Edge& e = *edges[j];
+        const Edge& e = edges[j];
         n[j] = e.n, sL[j] = e.sL, zL[j] = &e.zL, wL[j] = &e.wL, sR[j] = e.sR, zR[j] = &e.zR, wR[j] = &e.wR;
         batched[j].fill(kNaN);  // every component must be written
         out[j] = batched[j].data();
@@ -255,7 +247,7 @@ int compareBatch(const Edge* const* edges)
     int bad = 0;
     for (int j = 0; j < L; ++j) {
         Flux scalar{}, full{};
-        const Edge& e = *edges[j];
+        const Edge& e = edges[j];
         hydraulics::solveEdge<true>(e.n, e.sL, e.zL, e.wL, e.sR, e.zR, e.wR, scalar.data());
         hydraulics::solveEdge<false>(e.n, e.sL, e.zL, e.wL, e.sR, e.zR, e.wR, full.data());
         for (int i = 0; i < 5; ++i)
@@ -267,13 +259,6 @@ int compareBatch(const Edge* const* edges)
             }
     }
     return bad;
-}
-
-int compareBatch(const std::vector<Edge>& edges)
-{
-    const Edge* p[hydraulics::kEdgeBatch];
-    for (int j = 0; j < hydraulics::kEdgeBatch; ++j) p[j] = &edges[j];
-    return compareBatch(p);
 }
 
 /// A random edge of every regime a run meets: dry, wet, wet/dry fronts, emerging topography, depths of exactly 0
@@ -321,16 +306,8 @@ Edge randomEdge(kerneltest::Random& r, float hmin, bool dry)
 
 using SolverBatch = kerneltest::NeedsAvx2<hydtest::HydraulicKernels>;
 
-TEST_F(SolverBatch, HandBuiltAndRandomEdgesGiveTheScalarBits)
+TEST_F(SolverBatch, RandomEdgesGiveTheScalarBits)
 {
-    // The hand-built edges of every branch: each in all lanes, and in every lane beside every other branch.
-    const int lanes = hydraulics::kEdgeBatch, count = static_cast<int>(kBranches.size());
-    for (int stride = 0; stride <= count; ++stride)
-        for (int first = 0; first < count; ++first) {
-            std::vector<Edge> batch;
-            for (int j = 0; j < lanes; ++j) batch.push_back(kBranches[(first + j * stride) % count]);
-            EXPECT_EQ(compareBatch(batch), 0) << "first " << first << " stride " << stride;
-        }
     // Random edges at the run's parameters, without a wet threshold (no dry short path), with one at the 1e-6
     // guards, and with another gravity; every fourth batch is all dry edges.
     const struct {

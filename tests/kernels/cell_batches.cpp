@@ -3,7 +3,6 @@
 // rounds like the library root.
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "kernels/KernelTest.hpp"
@@ -14,7 +13,6 @@ namespace {
 
 using namespace hydraulics::friction;
 constexpr int kLanes = hydraulics::kCellBatch;
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 struct Cell {
     float dt, zb, r, cf2;
@@ -25,22 +23,20 @@ struct Cell {
 /// roughness values around the 1e-6 cut-off, and now and then a non-finite or extreme value.
 Cell randomCell(kerneltest::Random& r, int closure, float hmin)
 {
-    const float odd[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                         0.0f, -0.0f, 1e-40f, 1e-30f, 3e38f, -3e38f, 1e20f};
     const float depths[] = {hmin, std::nextafter(hmin, 0.0f), std::nextafter(hmin, 1.0f), -r.logUniform(1e-6f, 1.0f),
-                            r.pick(20) == 0 ? odd[r.pick(10)] : r.logUniform(1e-8f, hmin), r.logUniform(10.0f, 1e4f),
+                            r.pick(20) == 0 ? r.odd() : r.logUniform(1e-8f, hmin), r.logUniform(10.0f, 1e4f),
                             r.logUniform(hmin, 10.0f), r.logUniform(hmin, 10.0f)};
     Cell c{};
     c.zb = r.pick(3) == 0 ? r.uniform(-50.0f, 50.0f) : 0.0f;
     const float h = depths[r.pick(8)];
     c.state[0] = c.zb + h;
     for (int i = 1; i < 3; ++i) {
-        const float q[] = {0.0f, r.pick(10) == 0 ? odd[r.pick(10)] : r.logUniform(1e-12f, 1e-3f), -r.uniform(0.0f, 1e3f),
+        const float q[] = {0.0f, r.pick(10) == 0 ? r.odd() : r.logUniform(1e-12f, 1e-3f), -r.uniform(0.0f, 1e3f),
                            r.uniform(-3.0f, 3.0f) * std::fabs(h) * std::sqrt(9.81f * std::fabs(h))};
         c.state[i] = q[std::min(r.pick(8), 3)];
     }
     const float rough[] = {0.0f, 1e-7f, std::nextafter(1e-6f, 0.0f), 1e-6f,
-                           r.pick(4) == 0 ? odd[r.pick(10)] : -r.uniform(0.0f, 1.0f),
+                           r.pick(4) == 0 ? r.odd() : -r.uniform(0.0f, 1.0f),
                            closure == Manning ? r.logUniform(0.008f, 0.2f) : r.logUniform(5.0f, 100.0f)};
     c.r = rough[std::min(r.pick(12), 5)];
     c.dt = r.pick(50) == 0 ? (r.pick(2) == 0 ? 0.0f : 1e6f) : r.logUniform(1e-3f, 5.0f);

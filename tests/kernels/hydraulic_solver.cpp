@@ -20,7 +20,7 @@ using Edge = hydtest::EdgeCase;
 
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+using kerneltest::kNaN;
 
 Flux solve(const float* n, const float* sL, float zL, int wL, const float* sR, float zR, int wR)
 {
@@ -255,14 +255,13 @@ Edge randomEdge(kerneltest::Random& r, float hmin, bool dry)
         const float dried[] = {z, top, z - r.uniform(0.0f, 0.5f), top - r.uniform(0.0f, 0.3f)};
         s[0] = dry ? dried[r.pick(4)] : r.pick(500) == 0 ? (r.pick(2) ? kNaN : 1e30f) : wet[r.pick(12)];
         const float h = std::max(s[0] - z, 0.0f), c = std::sqrt(9.81f * h);
-        const float odd[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), 3e38f};
         const float q[][2] = {{0.0f, 0.0f},
                               {-0.0f, r.pick(2) ? 0.0f : -0.0f},
                               {r.uniform(-1e-7f, 1e-7f), r.uniform(-1e-7f, 1e-7f)},
                               {h * r.uniform(2.0f, 6.0f) * c, r.uniform(-1.0f, 1.0f) * h},
                               {-h * r.uniform(2.0f, 6.0f) * c, r.uniform(-1.0f, 1.0f) * h},
                               {r.uniform(-50.0f, 50.0f), r.uniform(-50.0f, 50.0f)},
-                              {r.pick(50) == 0 ? odd[r.pick(4)] : h * r.uniform(-2.0f, 2.0f) * c,
+                              {r.pick(50) == 0 ? r.odd() : h * r.uniform(-2.0f, 2.0f) * c,
                                h * r.uniform(-2.0f, 2.0f) * c}};
         const int k = r.pick(7);
         s[1] = q[k][0];

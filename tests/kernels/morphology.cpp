@@ -417,9 +417,7 @@ TEST_F(FixedBed, APassScalesOnlyOutgoingFluxesSoTheBedLandsOnTheFixedBed)
     c.zb = 2.0f;
     c.correct(1.0f);
     EXPECT_FLOAT_EQ(c.newBed, c.bedAfter(1.0f));
-    EXPECT_EQ(f[0], 0.5f);
-    EXPECT_EQ(f[1], 0.3f);
-    EXPECT_EQ(f[2], -0.4f);
+    EXPECT_TRUE(f[0] == 0.5f && f[1] == 0.3f && f[2] == -0.4f);
 
     // 0.1 m above it with a net loss of 0.15 m: the outgoing fluxes shrink by one factor, the incoming stays.
     c.zb = 0.1f;
@@ -432,14 +430,6 @@ TEST_F(FixedBed, APassScalesOnlyOutgoingFluxesSoTheBedLandsOnTheFixedBed)
     EXPECT_GT(f[0], 0.0f);
     EXPECT_LT(f[0], 0.5f);
     EXPECT_CLOSE(f[2] / f[0], -0.4 / 0.5, 1e-6, 1e-5);
-    EXPECT_CLOSE(c.bedAfter(1.0f), c.zFix, 1e-6, 0.0);
-
-    // Without the debug switch the pass is silent.
-    G_Debug = 0;
-    c.zb = 0.05f;
-    testing::internal::CaptureStdout();
-    c.correct(1.0f);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_CLOSE(c.bedAfter(1.0f), c.zFix, 1e-6, 0.0);
 }
 

@@ -10,12 +10,15 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <random>
 
 #include "simulation/kernels/DomainRules.hpp"
 #include "simulation/kernels/GlobalConstants.hpp"
 
 namespace kerneltest {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 /// Zeroes G_REAL, G_INT and G_Debug, then sets what the hydraulic and the morphological kernel tests share:
 /// gravity g [m/s^2], wet threshold hmin [m], bed porosity [-], water and quartz densities [kg/m^3], friction on.
@@ -51,6 +54,13 @@ public:
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
     float uniform(float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng_); }
     float logUniform(float lo, float hi) { return std::exp(uniform(std::log(lo), std::log(hi))); }
+    /// A non-finite, signed-zero, subnormal, tiny or extreme value.
+    float odd()
+    {
+        const float values[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                                0.0f, -0.0f, 1e-40f, 1e-30f, 3e38f, -3e38f, 1e20f};
+        return values[pick(10)];
+    }
 
 private:
     std::mt19937 rng_;

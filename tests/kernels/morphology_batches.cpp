@@ -3,7 +3,6 @@
 // by every formula.
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "kernels/KernelTest.hpp"
@@ -15,16 +14,9 @@
 namespace {
 
 constexpr int kLanes = morphology::kSedimentBatch;
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+using kerneltest::kNaN;
 using kerneltest::sameFloat;
 using mortest::Side;
-
-float odd(kerneltest::Random& r)
-{
-    const float values[] = {kNaN, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                            0.0f, -0.0f, 1e-40f, 3e38f, -3e38f};
-    return values[r.pick(8)];
-}
 
 /// A random cell: flags 0/1/2, depths around the 1e-6 guard of the reciprocal depth, zero, slightly negative and
 /// ordinary; capacities and derivatives (large ones against the flow make the root's radicand negative); now and
@@ -36,14 +28,14 @@ Side randomSide(kerneltest::Random& r)
     s.zb = r.uniform(-2.0f, 2.0f);
     const float depths[] = {std::nextafter(hydraulics::kGuard, r.pick(2) == 0 ? 0.0f : 1.0f),
                             r.pick(2) == 0 ? 0.0f : -r.logUniform(1e-8f, 1e-3f),
-                            r.pick(10) == 0 ? odd(r) : r.logUniform(1e-7f, 1e-3f), r.logUniform(1e-3f, 8.0f)};
+                            r.pick(10) == 0 ? r.odd() : r.logUniform(1e-7f, 1e-3f), r.logUniform(1e-3f, 8.0f)};
     const float h = depths[std::min(r.pick(8), 3)];
     s.state[0] = s.zb + h;
-    s.state[1] = r.pick(30) == 0 ? odd(r) : (r.pick(6) == 0 ? 0.0f : r.uniform(-4.0f, 4.0f)) * h;
+    s.state[1] = r.pick(30) == 0 ? r.odd() : (r.pick(6) == 0 ? 0.0f : r.uniform(-4.0f, 4.0f)) * h;
     s.state[2] = r.pick(4) == 0 ? 0.0f : r.uniform(-2.0f, 2.0f) * h;
     for (int i = 0; i < 2; ++i) {
-        s.cap[i] = r.pick(30) == 0 ? odd(r) : r.uniform(-1e-3f, 1e-3f);
-        s.der[i] = r.pick(30) == 0 ? odd(r) : (r.pick(5) == 0 ? r.uniform(-20.0f, 20.0f) : r.uniform(-1e-2f, 1e-2f));
+        s.cap[i] = r.pick(30) == 0 ? r.odd() : r.uniform(-1e-3f, 1e-3f);
+        s.der[i] = r.pick(30) == 0 ? r.odd() : (r.pick(5) == 0 ? r.uniform(-20.0f, 20.0f) : r.uniform(-1e-2f, 1e-2f));
     }
     return s;
 }
@@ -121,12 +113,12 @@ TEST_F(MorphologyLanes, RandomBedloadTransportGivesTheScalarBitsWithEverySwitchA
         const Side s = randomSide(r);
         std::copy(s.state, s.state + 3, c.state);
         c.zb = s.zb;
-        c.chezy = r.pick(20) == 0 ? (r.pick(2) == 0 ? 0.0f : odd(r)) : r.logUniform(10.0f, 4000.0f);
+        c.chezy = r.pick(20) == 0 ? (r.pick(2) == 0 ? 0.0f : r.odd()) : r.logUniform(10.0f, 4000.0f);
         c.d = r.pick(20) == 0 ? (r.pick(2) == 0 ? 0.0f : 1e-7f) : r.logUniform(1e-4f, 0.05f);
         c.crit = r.pick(10) == 0 ? 0.0f : r.uniform(0.01f, 0.08f);
         for (float& g : c.slope) g = r.pick(4) == 0 ? 0.0f : r.uniform(-0.3f, 0.3f);
         // Curvature 0 (a straight reach: the deflection's cosine is exactly 1) or not.
-        c.curv = r.pick(3) == 0 ? 0.0f : (r.pick(30) == 0 ? odd(r) : r.uniform(-0.05f, 0.05f));
+        c.curv = r.pick(3) == 0 ? 0.0f : (r.pick(30) == 0 ? r.odd() : r.uniform(-0.05f, 0.05f));
     }
     int moving = 0;
     auto mismatches = [&cells, &moving](int on) {

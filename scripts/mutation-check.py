@@ -5,7 +5,8 @@ Each mutation replaces one exact piece of text (found exactly once in its file) 
 comparison, an index, a dropped term, an off-by-one. Mutants are applied one at a time in the working tree and
 always restored (on normal exit, on an exception and on SIGINT/SIGTERM/SIGHUP; a copy of the original is kept in
 the build folder until it is restored, and a later run puts back any copy left by a run that was killed). Each mutant
-is built incrementally in the build folder and the test suite runs against it with --stop-on-failure. A mutant
+is built incrementally in the build folder (through ccache when it is installed) and the test suite runs against it
+with --stop-on-failure, the quick labels first and the whole runs, examples and distributed runs after them. A mutant
 whose build fails is "not viable"; one that fails a test or runs past the time limit is "killed".
 
 Run by hand, not in CI:

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <utility>
 
 #include "common/TerraException.hpp"
 
@@ -127,15 +128,20 @@ std::vector<std::string> writeRasters(const ResultsFile& file, const std::string
                  (why.empty() ? "" : ": " + why));
         return o;
     };
+    // Cells deeper than the minimum depth, and the hazard rating h (v + 0.5) of each cell.
+    const auto wetAndHazard = [hmin](const std::vector<double>& depth, const std::vector<double>& speed) {
+        std::pair<std::vector<bool>, std::vector<double>> r{std::vector<bool>(depth.size()),
+                                                            std::vector<double>(depth.size())};
+        for (std::size_t c = 0; c < depth.size(); ++c) {
+            r.first[c] = depth[c] > hmin;
+            r.second[c] = depth[c] * (speed[c] + 0.5);
+        }
+        return r;
+    };
     const std::vector<double> h = file.depth(step);
     const std::vector<double> surface = file.values(need("water_surface"), 0, step);
     const std::vector<double> speed = file.values(need("flow_velocity_abs"), 0, step);
-    std::vector<bool> wet(h.size());
-    std::vector<double> hazard(h.size());
-    for (std::size_t c = 0; c < h.size(); ++c) {
-        wet[c] = h[c] > hmin;
-        hazard[c] = h[c] * (speed[c] + 0.5);
-    }
+    const auto [wet, hazard] = wetAndHazard(h, speed);
     emit("depth", h, wet);
     emit("surface", surface, wet);
     emit("velocity", speed, wet);
@@ -147,12 +153,7 @@ std::vector<std::string> writeRasters(const ResultsFile& file, const std::string
         const auto f = file.components(flood, file.times().back());
         // Columns: arrival time, maximum depth, maximum velocity, maximum specific discharge.
         const std::vector<double>&arrival = f.at(0), &maxDepth = f.at(1), &maxSpeed = f.at(2);
-        std::vector<bool> reached(maxDepth.size());
-        std::vector<double> maxHazard(maxDepth.size());
-        for (std::size_t c = 0; c < maxDepth.size(); ++c) {
-            reached[c] = maxDepth[c] > hmin;
-            maxHazard[c] = maxDepth[c] * (maxSpeed[c] + 0.5);
-        }
+        const auto [reached, maxHazard] = wetAndHazard(maxDepth, maxSpeed);
         emit("max_depth", maxDepth, reached);
         emit("max_velocity", maxSpeed, reached);
         emit("arrival_time", arrival, reached);

@@ -11,7 +11,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -28,9 +27,11 @@
 #include "support/FatalOutput.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
+#include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 
 using ::testing::HasSubstr;
+using testsupport::readFile;
 
 namespace {
 
@@ -326,13 +327,6 @@ TEST(XdmfExport, InitialBedTrackedFloodAndRelativeElevations)
 testsupport::ProcessResult runResults(const std::string& args)
 {
     return testsupport::runProcess(testsupport::program("hydrova_results") + " " + args);
-}
-
-std::string readFile(const std::string& name)
-{
-    std::stringstream s;
-    s << std::ifstream(name).rdbuf();
-    return s.str();
 }
 
 /// Centroids of the four test cells.

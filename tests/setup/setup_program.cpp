@@ -4,7 +4,7 @@
 #include <hdf5.h>
 
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -18,6 +18,7 @@
 #include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
+#include "support/Text.hpp"
 
 using testsupport::program;
 using testsupport::runProcess;
@@ -27,10 +28,10 @@ namespace {
 
 const std::string kKilled = " -> ... unfortunately HYDROVA is killed!\n";
 
+/// The bytes of a file, or "<missing>" when there is none: a refused run must leave no file, not an empty one.
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+    return std::filesystem::exists(path) ? testsupport::readFile(path) : "<missing>";
 }
 
 herr_t collect(hid_t, const char* name, const H5O_info_t* info, void* out)

@@ -3,8 +3,6 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -52,13 +50,6 @@ inline std::string record(const std::string& item, int index)
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%07i", index);
     return "RESULTS/" + item + "/" + buffer;
-}
-
-/// The bytes of a file ("" when it cannot be read).
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace drivertest

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "simulation/Contains.hpp"
 #include "common/TerraException.hpp"
 #include "simulation/ModelFile.hpp"
 #include "simulation/ScriptedDriver.hpp"
@@ -20,7 +19,7 @@
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
 
-using drivertest::contains;
+using testsupport::contains;
 using drivertest::ModelFileSpec;
 using drivertest::record;
 using drivertest::ScriptedDriver;

@@ -14,15 +14,14 @@
 #include <sstream>
 #include <string>
 
-#include "simulation/Contains.hpp"
 #include "simulation/ModelFile.hpp"
 #include "support/H5Data.hpp"
 #include "support/Process.hpp"
 #include "support/ScratchDir.hpp"
 #include "support/Text.hpp"
 
-using drivertest::contains;
-using drivertest::readFile;
+using testsupport::contains;
+using testsupport::readFile;
 using drivertest::record;
 using testsupport::countOf;
 using testsupport::program;

@@ -3,23 +3,12 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 #include "support/ScratchDir.hpp"
+#include "support/Text.hpp"
 
 namespace testsupport {
-
-namespace {
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-}  // namespace
 
 std::string shellQuote(const std::string& text)
 {
@@ -46,8 +35,8 @@ ProcessResult runProcess(const std::string& command, const std::string& workdir)
     const int raw = std::system(full.c_str());
     ProcessResult result;
     result.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
     return result;
 }
 

@@ -9,11 +9,11 @@
 #include <functional>
 #include <string>
 
-#include "simulation/Contains.hpp"
+#include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
-using drivertest::contains;
+using testsupport::contains;
 using wholerun::Case;
 
 namespace {

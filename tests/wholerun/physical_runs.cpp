@@ -14,15 +14,14 @@
 #include <utility>
 #include <vector>
 
-#include "simulation/Contains.hpp"
 #include "simulation/ModelFile.hpp"
 #include "support/Process.hpp"
 #include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
-using drivertest::contains;
-using drivertest::readFile;
+using testsupport::contains;
+using testsupport::readFile;
 using drivertest::readValues;
 using testsupport::countOf;
 using testsupport::program;

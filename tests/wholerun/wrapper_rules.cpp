@@ -13,14 +13,13 @@
 #include <tuple>
 #include <vector>
 
-#include "simulation/Contains.hpp"
 #include "simulation/ModelFile.hpp"
 #include "support/H5Data.hpp"
 #include "support/Text.hpp"
 #include "support/Tolerance.hpp"
 #include "wholerun/WholeRun.hpp"
 
-using drivertest::contains;
+using testsupport::contains;
 using wholerun::Case;
 using wholerun::config;
 

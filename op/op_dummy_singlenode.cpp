@@ -47,6 +47,11 @@ void op_mpi_sent(double* messages, double* bytes)
     *messages = 0.0;
     *bytes = 0.0;
 }
+void op_mpi_gather_places(int count, const double* placedRows, int width, int, double* all)
+{
+    for (const double* row = placedRows; row < placedRows + (size_t)count * (width + 1); row += width + 1)
+        for (int k = 0; k < width; ++k) all[(size_t)row[0] * width + k] = row[1 + k];
+}
 double op_mpi_max_sum(double value, double* sum)
 {
     *sum = value;

@@ -171,6 +171,11 @@ void op_compute_moment_across_times(double* times, int ntimes, bool ignore_zero_
 /// gathered, nothing written).
 int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, int count, void* context),
                          void* context);
+/// Rows of a few owned elements, gathered on rank 0: each process passes `count` rows of `width` doubles, each
+/// preceded by its place (0 to total - 1, every place given by exactly one process); rank 0 receives the `total`
+/// rows in place order into `all` (total x width doubles); `all` is not written on the other processes. A
+/// single-process run copies its rows into place.
+void op_mpi_gather_places(int count, const double* placedRows, int width, int total, double* all);
 /// The maximum over the processes of `value`, their sum into *sum (value itself in a single-process run).
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run

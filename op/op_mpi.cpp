@@ -753,6 +753,38 @@ int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, 
     return root ? 1 : 0;
 }
 
+void op_mpi_gather_places(int count, const double* placedRows, int width, int total, double* all)
+{
+    const int row = width + 1;
+    std::vector<int> counts, starts;
+    std::vector<double> received;
+    const bool root = g_rank == 0;
+    if (!g_mpi) {
+        received.assign(placedRows, placedRows + (size_t)count * row);
+    } else {
+        const int mine = count * row;
+        if (root) counts.resize((size_t)g_nranks), starts.resize((size_t)g_nranks);
+        MPI_Gather(&mine, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
+        int doubles = 0;
+        for (size_t q = 0; q < counts.size(); ++q) {
+            starts[q] = doubles;
+            doubles += counts[q];
+        }
+        if (root) received.resize((size_t)std::max(doubles, 1));
+        MPI_Gatherv(placedRows, mine, MPI_DOUBLE, received.data(), counts.data(), starts.data(), MPI_DOUBLE, 0,
+                    MPI_COMM_WORLD);
+        if (!root) return;
+        received.resize((size_t)doubles);
+    }
+    if (received.size() != (size_t)total * row)
+        fail("op_mpi_gather_places error -- %d rows for %d places", (int)(received.size() / row), total);
+    for (size_t r = 0; r < received.size(); r += row) {
+        const double place = received[r];
+        if (!(place >= 0.0 && place < total)) fail("op_mpi_gather_places error -- place %g of %d", place, total);
+        std::copy(received.begin() + (long)r + 1, received.begin() + (long)(r + row), all + (size_t)place * width);
+    }
+}
+
 double op_mpi_max_sum(double value, double* sum)
 {
     if (!g_mpi) {

@@ -1,5 +1,6 @@
 #include "simulation/Distribution.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "op/op_openmp_decl.h"
@@ -33,6 +34,17 @@ long fileIndex(op_set set, long local)
     int count = 0, whole = 0;
     const int* ids = op_mpi_global_ids(set, &count, &whole);
     return ids != nullptr && local < count ? ids[local] : local;
+}
+
+long ownedIndex(op_set set, long file)
+{
+    int count = 0, whole = 0;
+    const int* ids = op_mpi_global_ids(set, &count, &whole);
+    if (ids == nullptr) return file >= 0 && file < set->size ? file : -1;
+    // The owned elements come first, in the order of the file.
+    const int* const end = ids + set->size;
+    const int* const at = std::lower_bound(ids, end, file);
+    return at != end && *at == file ? at - ids : -1;
 }
 
 int wholeSize(op_set set)

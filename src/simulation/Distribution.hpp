@@ -18,6 +18,9 @@ void distributeModel(const std::map<model::SetID, op_set>& sets, const std::map<
 /// The number in the model file of a set's element `local`: a process of a distributed run numbers its part anew.
 long fileIndex(op_set set, long local);
 
+/// The local number of the set's element numbered `file` in the model file when this process owns it, else -1.
+long ownedIndex(op_set set, long file);
+
 /// The size of the whole set: in a distributed run the sum over the processes, else the set's own size.
 int wholeSize(op_set set);
 

@@ -783,16 +783,10 @@ void TERRAcommon::initializeGauges()
     using Names = dataio::H5FileNameDefinitions;
     gaugeInterval = commandFileReader->getOptionalDouble("SIMULATION/GAUGES/interval", 0.0);
     if (!h5Reader->existDataset(Names::GAUGECELLS)) return;
-    // The gauges read their cells in the whole model's numbering, which the processes of a distributed run divide.
-    if (op_mpi_nranks() > 1) {
-        std::cerr << " -> the model file <" << h5Reader->getFilename()
-                  << "> has gauges (Gauges/Cells), which a distributed run does not record yet: run it on one "
-                     "process (threads with -n)"
-                  << std::endl;
-        throw TerraException();
-    }
     gaugeMinDepth = h5Reader->readDoubleScalar("Parameters/MinWaterDepth");
-    const int cells = sets.at(model::SetID::CellsAll)->size;
+    // The gauges name their cells in the whole model's numbering; each process samples those it owns.
+    const op_set cellSet = sets.at(model::SetID::CellsAll);
+    const int cells = wholeSize(cellSet);
     for (const auto& row : h5Reader->readIntVecVec(Names::GAUGECELLS)) {
         const int cell = row.at(0);
         if (cell < 0 || cell >= cells) {
@@ -801,6 +795,8 @@ void TERRAcommon::initializeGauges()
                       << " cells" << std::endl;
             throw TerraException();
         }
+        const long local = ownedIndex(cellSet, cell);
+        if (local >= 0) ownedGauges.emplace_back(static_cast<int>(gaugeCells.size()), static_cast<int>(local));
         gaugeCells.push_back(cell);
     }
     if (logLevel > 0)
@@ -833,18 +829,22 @@ void TERRAcommon::sampleGauges(const bool& output)
     const float* state = reinterpret_cast<const float*>(data.at(model::DataID::HydState)->data);
     const float* bed = reinterpret_cast<const float*>(data.at(model::DataID::BottomEl)->data);
     const double hmin = gaugeMinDepth;
-    std::vector<double> row;
-    row.reserve(1 + 4 * gaugeCells.size());
-    row.push_back(time);
-    for (const int cell : gaugeCells) {
+    constexpr int kWidth = 4;
+    std::vector<double> placed;
+    placed.reserve((1 + kWidth) * ownedGauges.size());
+    for (const auto& [gauge, cell] : ownedGauges) {
         const double H = state[3 * cell];
         const double h = H - static_cast<double>(bed[cell]);
         const bool wet = !(hmin > h);
-        row.push_back(H);
-        row.push_back(h);
-        row.push_back(wet ? state[3 * cell + 1] / h : 0.0);
-        row.push_back(wet ? state[3 * cell + 2] / h : 0.0);
+        placed.insert(placed.end(), {static_cast<double>(gauge), H, h, wet ? state[3 * cell + 1] / h : 0.0,
+                                     wet ? state[3 * cell + 2] / h : 0.0});
     }
+    // Rank 0 of a distributed run collects every gauge and keeps the samples.
+    std::vector<double> row(1 + kWidth * gaugeCells.size());
+    row[0] = time;
+    op_mpi_gather_places(static_cast<int>(ownedGauges.size()), placed.data(), kWidth,
+                         static_cast<int>(gaugeCells.size()), row.data() + 1);
+    if (!op_is_root()) return;
     // Every step (interval 0), or at the gauge times the step passed, linearly between the states at its start and
     // end, so that the steps need not end on them; a gauge time the step ends on, and every output time, with the
     // state itself.
@@ -875,7 +875,7 @@ void TERRAcommon::sampleGauges(const bool& output)
 
 void TERRAcommon::writeGaugeBlock(const double& t, const int& index)
 {
-    if (gaugeCells.empty()) return;
+    if (gaugeCells.empty() || !op_is_root()) return;
     char path[64];
     std::snprintf(path, sizeof path, "%s/%07i", dataio::H5FileNameDefinitions::GAUGESERIES.c_str(), index);
     try {

@@ -201,6 +201,8 @@ protected:
     long long recordWriteNs = 0;
     /// Cell of every gauge (model numbering); empty when the model has no gauges.
     std::vector<int> gaugeCells;
+    /// The gauges whose cells this process owns: gauge number and local cell.
+    std::vector<std::pair<int, int>> ownedGauges;
     /// Sampling interval of the gauges [s]; 0 samples every step.
     double gaugeInterval = 0.0;
     /// The minimum water depth as the model file holds it (double): cells below it have no velocity.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Distributed runs against the single-process run, as a user starts them (mpirun -np N hydrova_simulation ...):
 #   distributed_runs.sh BUILD_DIR CASE
-# CASE dam_break | channel | mobile_bed (with a fixed-bed reach): the results of 2, 3 and 4 processes at 1 and 2
+# CASE dam_break | channel | mobile_bed (with a fixed-bed reach): the results (gauges every step in the dam break,
+#   every 0.25 s in the channel) of 2, 3 and 4 processes at 1 and 2
 #   threads must equal the single-process results, every record byte for byte (h5diff and a binary dump of every
 #   dataset).
 # CASE rerun: a re-run on 3 processes from a single-process results file: its cell states equal the uninterrupted
@@ -75,7 +76,9 @@ dam_break)
   "$bin/hydrova_mesh" --size 100 10 --cells 100 10 --material 0:50:1,50:100:2 -o channel.2dm > /dev/null
   cat > setup.json <<'JSON'
 {"SETUP": {"DOMAIN": {"LAMINA_2D": {
-  "GEOMETRY": {"mesh_file": "channel.2dm", "STRINGDEF": [{"name": "right"}]},
+  "GEOMETRY": {"mesh_file": "channel.2dm", "STRINGDEF": [{"name": "right"}],
+    "GAUGEDEF": [{"name": "lake", "x": 20.3, "y": 4.1}, {"name": "gate", "x": 50.2, "y": 5.5},
+                 {"name": "front", "x": 80.4, "y": 1.3}]},
   "HYDRAULICS": {"PARAMETER": {"CFL": 0.5},
     "INITIAL": {"type": "index_table", "values": [{"index": [1], "water_surface": 1.0}]},
     "FRICTION": {"type": "manning", "default_friction": 0.012},
@@ -95,7 +98,9 @@ channel)
   "GEOMETRY": {"mesh_file": "channel.2dm",
     "STRINGDEF": [{"name": "left"}, {"name": "right"}, {"name": "cross", "upstream_direction": "left"},
                   {"name": "along", "upstream_direction": "left"}],
-    "REGIONDEF": [{"name": "east", "index": [2]}]},
+    "REGIONDEF": [{"name": "east", "index": [2]}],
+    "GAUGEDEF": [{"name": "inlet", "x": 0.6, "y": 5.2}, {"name": "middle", "x": 50.3, "y": 4.9},
+                 {"name": "rain", "x": 75.1, "y": 9.4}, {"name": "outlet", "x": 99.4, "y": 0.2}]},
   "HYDRAULICS": {"PARAMETER": {"CFL": 0.5},
     "INITIAL": {"type": "water_surface", "value": 0.5},
     "FRICTION": {"type": "manning", "default_friction": 0.03},
@@ -106,7 +111,7 @@ channel)
     "FLOOD": {}}}}}}
 JSON
   cat > config.json <<'JSON'
-{"SIMULATION": {"TIME": {"start": 0.0, "end": 20.0, "out": 5.0},
+{"SIMULATION": {"TIME": {"start": 0.0, "end": 20.0, "out": 5.0}, "GAUGES": {"interval": 0.25},
   "OUTPUT": ["water_surface", "water_depth", "flow_velocity", "spec_discharge", "ns_hyd_discharge"]}}
 JSON
   "$bin/hydrova_setup" -f setup.json -o model.h5 > /dev/null
@@ -141,14 +146,15 @@ rerun)
   channel_mesh
   cat > setup.json <<'JSON'
 {"SETUP": {"DOMAIN": {"LAMINA_2D": {
-  "GEOMETRY": {"mesh_file": "channel.2dm", "STRINGDEF": [{"name": "left"}, {"name": "right"}]},
+  "GEOMETRY": {"mesh_file": "channel.2dm", "STRINGDEF": [{"name": "left"}, {"name": "right"}],
+    "GAUGEDEF": [{"name": "upper", "x": 10.2, "y": 2.2}, {"name": "lower", "x": 90.7, "y": 7.6}]},
   "HYDRAULICS": {"PARAMETER": {"CFL": 0.5}, "INITIAL": {"type": "water_surface", "value": 0.5},
     "FRICTION": {"type": "manning", "default_friction": 0.03},
     "BOUNDARY": [
       {"name": "in", "type": "discharge_inflow", "string": "left", "discharge": [[0, 0.0], [60, 5.0]], "slope": 0.001},
       {"name": "out", "type": "free_outflow", "string": "right"}]}}}}}
 JSON
-  outputs='"OUTPUT": ["water_surface", "water_depth", "spec_discharge", "ns_hyd_discharge"]'
+  outputs='"GAUGES": {"interval": 2.0}, "OUTPUT": ["water_surface", "water_depth", "spec_discharge", "ns_hyd_discharge"]'
   echo "{\"SIMULATION\": {\"TIME\": {\"start\": 0.0, \"end\": 90.0, \"out\": 30.0}, $outputs}}" > whole.json
   echo "{\"SIMULATION\": {\"TIME\": {\"start\": 0.0, \"end\": 60.0, \"out\": 30.0}, $outputs}}" > first.json
   echo "{\"SIMULATION\": {\"TIME\": {\"start\": 30.0, \"end\": 90.0, \"out\": 30.0}, $outputs}}" > again.json
@@ -164,12 +170,14 @@ JSON
     h5dump -d "$3" -b LE -o a.bin "$1" > /dev/null && h5dump -d "$3" -b LE -o b.bin "$2" > /dev/null
     cmp -s a.bin b.bin || fail "$2: record $3 differs from $1 in its bytes"
   }
-  # The cell states equal the uninterrupted run's; every record equals the single-process re-run's (the string
-  # states of the restart record are not part of the restored state: they differ from the uninterrupted run's there).
-  for path in $(h5ls -r whole.h5 | awk '$2 == "Dataset" && $1 ~ /^\/RESULTS\// {print $1}'); do
+  # The cell states equal the uninterrupted run's; every record and gauge block equals the single-process re-run's
+  # (the string states of the restart record are not part of the restored state: they differ from the uninterrupted
+  # run's there).
+  for path in $(h5ls -r whole.h5 | awk '$2 == "Dataset" && $1 ~ /^\/(RESULTS|Gauges\/Series)\// {print $1}'); do
     case "$path" in /RESULTS/CellsAll/*) same_record whole.h5 rerun.h5 "$path" ;; esac
     same_record serial.h5 rerun.h5 "$path"
   done
+  [ "$(h5ls -r rerun.h5 | grep -c '^/Gauges/Series/')" -eq 4 ] || fail "rerun.h5: not 4 gauge blocks"
   echo "rerun: 3 processes from a one-process results file: the uninterrupted run's cell states"
   ;;
 errors)

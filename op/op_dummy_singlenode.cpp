@@ -38,7 +38,10 @@ int op_mpi_rank() { return 0; }
 int op_mpi_nranks() { return 1; }
 int op_mpi_gather_slices(op_dat, void (*)(const char*, int, int, void*), void*) { return -1; }
 void op_mpi_mark_output() {}
-const int* op_mpi_global_ids(op_set, int*, int*) { return nullptr; }
+int op_mpi_global_size(op_set) { return -1; }
+int op_mpi_global_id(op_set, int local) { return local; }
+int op_mpi_owned_local(op_set set, int global) { return global >= 0 && global < set->size ? global : -1; }
+int* op_mpi_global_ids(op_set, int*) { return nullptr; }
 char* op_mpi_local_rows(op_set, size_t, const char*) { return nullptr; }
 int op_mpi_defers_maps() { return 0; }
 void op_mpi_defer_map(op_map, const char*, const char*) {}

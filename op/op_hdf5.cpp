@@ -238,7 +238,11 @@ bool read_local_rows(hid_t dset, hid_t memtype, long fileRows, int cols, size_t 
     std::vector<std::pair<int, int>> order((size_t)n);
     for (int l = 0; l < n; ++l) order[(size_t)l] = {ids[l], l};
     std::sort(order.begin(), order.end());
-    const long slice = 1 << 16;
+    if (order.empty()) return true;
+    // Slices of at most 65 536 rows, no longer than the span of the rows wanted (a table of long rows, wanted for a
+    // few elements, is not read in 65 536-row slices).
+    const long span = std::min<long>(order.back().first, fileRows - 1) - order.front().first + 1;
+    const long slice = std::max(1L, std::min(1L << 16, span));
     std::vector<char> rows((size_t)slice * rowBytes);
     for (size_t i = 0; i < order.size() && order[i].first < fileRows;) {
         const long first = order[i].first;
@@ -404,13 +408,14 @@ op_dat op_decl_dat_hdf5(op_set set, int dim, const char* type, const char* file,
         exit(2);
     }
     // A set divided over processes already: this process's elements only.
-    int global = 0, local = 0;
-    const int* ids = op_mpi_global_ids(set, &local, &global);
+    int local = 0;
+    int* ids = op_mpi_global_ids(set, &local);
     const size_t bytes = (size_t)(ids != nullptr ? local : set->size) * dim * typeSize;
     char* data = (char*)xcalloc(bytes > 0 ? bytes : 1, 1);
     const bool read = ids != nullptr
                           ? read_local_rows(dset, memtype, props.count, dim, (size_t)dim * typeSize, ids, local, data)
                           : read_rows(dset, memtype, set->size, props.count, dim, data);
+    op_free(ids);
     if (!read) {
         op_printf("Could not get properties of dataset '%s' in file '%s'\n", name, file);
         exit(2);
@@ -627,9 +632,7 @@ void op_fetch_data_hdf5(op_dat dat, const char* file, const char* path)
 {
     // A distributed run writes from rank 0 alone, the elements of every process in their original order, a slice
     // at a time: the file is the one a single process writes.
-    // (A process may hold no element of a set: its ids are null then, but the whole set's size is set.)
-    int local = 0, global = -1;
-    op_mpi_global_ids(dat->set, &local, &global);
+    const int global = op_mpi_global_size(dat->set);
     std::string failure;
     if (global < 0) {
         failure = write_dat(dat, (hsize_t)dat->set->size, file, path, [](hid_t dset, hid_t memtype, op_dat d) {

@@ -180,9 +180,15 @@ void op_mpi_gather_places(int count, const double* placedRows, int width, int to
 double op_mpi_max_sum(double value, double* sum);
 int op_mpi_nranks();  ///< processes of the run: 1 in a single-process run
 int op_mpi_rank();    ///< this process's rank: 0 in a single-process run
-/// Once the sets are divided: the original number of each of the set's local elements (owned, then imported), their
-/// count in *local and the whole set's size in *global; null before the division and in a single-process run.
-const int* op_mpi_global_ids(op_set set, int* local, int* global);
+/// Once the sets are divided: the whole set's size; -1 before the division and in a single-process run.
+int op_mpi_global_size(op_set set);
+/// The original number of the set's local element `local` (owned or imported); `local` itself when not divided.
+int op_mpi_global_id(op_set set, int local);
+/// The local number of the element numbered `global` originally when this process owns it, else -1.
+int op_mpi_owned_local(op_set set, int global);
+/// Once the sets are divided: a new op_malloc'd array of the original number of each of the set's local elements
+/// (owned, then imported), their count in *local; null before the division and in a single-process run.
+int* op_mpi_global_ids(op_set set, int* local);
 /// Once the sets are divided: a new op_malloc'd array of the local elements' rows of `global`, an array over the whole
 /// set of `bytes` a row; null before the division, in a single-process run and for a null `global`.
 char* op_mpi_local_rows(op_set set, size_t bytes, const char* global);

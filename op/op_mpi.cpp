@@ -33,6 +33,7 @@
 // bits on any number of processes. Output data are gathered on rank 0 in the original element order, a slice of
 // consecutive elements at a time.
 #include <fcntl.h>
+#include <malloc.h>
 #include <metis.h>
 #include <mpi.h>
 #include <stdarg.h>
@@ -62,11 +63,46 @@ off_t g_outputMark = -1;     // rank > 0: the scratch file's length when the fra
 
 /// One set's distribution on this process.
 struct Layout {
-    int global = 0;                       ///< elements of the whole set
-    std::vector<int> ids;                 ///< original number of each local element: owned, then imported
+    int global = 0;  ///< elements of the whole set
+    /// The owned elements' original numbers, as runs of consecutive ones: run r starts at local number runLocal[r]
+    /// with original number runFirst[r]. The parts are patches of consecutive cells (and what follows them), so a
+    /// run holds dozens to thousands of elements: a number an element would cost as much as a data column.
+    std::vector<int> runLocal, runFirst;
+    std::vector<int> imported;            ///< original number of each imported element
     std::vector<int> recvCount;           ///< per process: imported elements it owns
     std::vector<int> recvStart;           ///< per process: their first position among the imported elements
     std::vector<std::vector<int>> sends;  ///< per process: local numbers of owned elements it imports
+
+    /// Keeps the owned elements' original numbers (ascending) as runs.
+    void own(const std::vector<int>& ids)
+    {
+        runLocal.clear();
+        runFirst.clear();
+        for (size_t l = 0; l < ids.size(); ++l)
+            if (l == 0 || ids[l] != ids[l - 1] + 1) {
+                runLocal.push_back((int)l);
+                runFirst.push_back(ids[l]);
+            }
+        runLocal.shrink_to_fit();
+        runFirst.shrink_to_fit();
+    }
+    /// The original number of local element l of a set with `owned` owned elements.
+    int id(int l, int owned) const
+    {
+        if (l >= owned) return imported[(size_t)(l - owned)];
+        const size_t r = (size_t)(std::upper_bound(runLocal.begin(), runLocal.end(), l) - runLocal.begin()) - 1;
+        return runFirst[r] + (l - runLocal[r]);
+    }
+    /// The local number of the owned element numbered g originally, or -1.
+    int owned_local(int g, int owned) const
+    {
+        const auto at = std::upper_bound(runFirst.begin(), runFirst.end(), g);
+        if (at == runFirst.begin()) return -1;
+        const size_t r = (size_t)(at - runFirst.begin()) - 1;
+        const int end = r + 1 < runLocal.size() ? runLocal[r + 1] : owned;
+        const int l = runLocal[r] + (g - runFirst[r]);
+        return l < end ? l : -1;
+    }
 };
 std::vector<Layout> g_layout;  // by set index
 std::vector<op_map> g_follow;  // maps named by op_partition_follow
@@ -131,6 +167,10 @@ struct Startup {
         MPI_Comm_rank(MPI_COMM_WORLD, &g_rank);
         MPI_Comm_size(MPI_COMM_WORLD, &g_nranks);
         g_mpi = true;
+        // The division's large temporaries would, once freed, raise the C library's mmap threshold to their size;
+        // the data arrays allocated after them would then come from the heap, zeroed and so resident from the
+        // start, instead of mapped pages that stay unresident until used. A fixed threshold keeps them mapped.
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
         on_exit(finish, nullptr);
         if (g_rank > 0) {
             char name[] = "/tmp/hydrova-rank-XXXXXX";
@@ -599,8 +639,8 @@ void op_partition(char const* lib_name, char const* lib_routine, op_set prime_se
         for (int e : halo) loc[(size_t)e] = n++;
         Layout& L = g_layout[(size_t)s];
         L.global = set->size;
-        L.ids = ids[(size_t)s];
-        L.ids.insert(L.ids.end(), halo.begin(), halo.end());
+        L.own(ids[(size_t)s]);
+        L.imported = halo;
     }
 
     // Maps: the rows of owned elements, targets in local numbers.
@@ -714,15 +754,16 @@ int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, 
     // and writes the slice. Rank 0 holds a few slices, never the whole array. OP_GATHER_SLICE sets the slice's
     // element count instead.
     const char* forced = getenv("OP_GATHER_SLICE");
-    const int slice = forced != nullptr && atoi(forced) >= 1 ? atoi(forced) : 1 << 18;
+    const int slice = forced != nullptr && atoi(forced) >= 1 ? atoi(forced) : 1 << 16;
     std::vector<int> counts(root ? (size_t)g_nranks : 0), starts(counts.size()), byteCounts(counts.size()),
-        byteStarts(counts.size()), ids;
+        byteStarts(counts.size()), ids, mineIds;
     std::vector<char> received, rows;
     int next = 0;
     for (int first = 0; first < L.global; first += slice) {
         const int end = std::min(L.global, first + slice);
         const int begin = next;
-        while (next < owned && L.ids[(size_t)next] < end) ++next;
+        mineIds.clear();
+        while (next < owned && L.id(next, owned) < end) mineIds.push_back(L.id(next++, owned));
         int mine = next - begin;
         MPI_Gather(&mine, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
         int total = 0;
@@ -736,7 +777,7 @@ int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, 
             ids.resize((size_t)std::max(total, 1));
             received.resize((size_t)std::max(total, 1) * bytes);
         }
-        MPI_Gatherv(L.ids.data() + begin, mine, MPI_INT, ids.data(), counts.data(), starts.data(), MPI_INT, 0,
+        MPI_Gatherv(mineIds.data(), mine, MPI_INT, ids.data(), counts.data(), starts.data(), MPI_INT, 0,
                     MPI_COMM_WORLD);
         MPI_Gatherv(dat->data + (size_t)begin * bytes, mine * bytes, MPI_BYTE, received.data(), byteCounts.data(),
                     byteStarts.data(), MPI_BYTE, 0, MPI_COMM_WORLD);
@@ -803,20 +844,45 @@ void op_mpi_sent(double* messages, double* bytes)
     *bytes = g_sentBytes;
 }
 
-const int* op_mpi_global_ids(op_set set, int* local, int* global)
+int op_mpi_global_size(op_set set)
+{
+    if (!g_partitioned) return -1;
+    return g_layout[(size_t)set->index].global;
+}
+
+int op_mpi_global_id(op_set set, int local)
+{
+    if (!g_partitioned || local < 0 || local >= set->size + set->nonexec_size) return local;
+    return g_layout[(size_t)set->index].id(local, set->size);
+}
+
+int op_mpi_owned_local(op_set set, int global)
+{
+    if (!g_partitioned) return global >= 0 && global < set->size ? global : -1;
+    return g_layout[(size_t)set->index].owned_local(global, set->size);
+}
+
+int* op_mpi_global_ids(op_set set, int* local)
 {
     if (!g_partitioned) return nullptr;
     const Layout& L = g_layout[(size_t)set->index];
-    *local = (int)L.ids.size();
-    *global = L.global;
-    return L.ids.data();
+    *local = set->size + set->nonexec_size;
+    int* ids = (int*)op_malloc(std::max<size_t>((size_t)*local, 1) * sizeof(int));
+    for (size_t r = 0; r < L.runLocal.size(); ++r) {
+        const int end = r + 1 < L.runLocal.size() ? L.runLocal[r + 1] : set->size;
+        for (int l = L.runLocal[r]; l < end; ++l) ids[l] = L.runFirst[r] + (l - L.runLocal[r]);
+    }
+    std::copy(L.imported.begin(), L.imported.end(), ids + set->size);
+    return ids;
 }
 
 char* op_mpi_local_rows(op_set set, size_t bytes, const char* global)
 {
     if (!g_partitioned || global == nullptr) return nullptr;
-    const Layout& L = g_layout[(size_t)set->index];
-    char* rows = (char*)op_calloc(std::max<size_t>(L.ids.size() * bytes, 1), 1);
-    for (size_t l = 0; l < L.ids.size(); ++l) memcpy(rows + l * bytes, global + (size_t)L.ids[l] * bytes, bytes);
+    int local = 0;
+    int* ids = op_mpi_global_ids(set, &local);
+    char* rows = (char*)op_calloc(std::max<size_t>((size_t)local * bytes, 1), 1);
+    for (int l = 0; l < local; ++l) memcpy(rows + (size_t)l * bytes, global + (size_t)ids[l] * bytes, bytes);
+    op_free(ids);
     return rows;
 }

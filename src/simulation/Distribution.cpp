@@ -1,6 +1,5 @@
 #include "simulation/Distribution.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "op/op_openmp_decl.h"
@@ -29,28 +28,14 @@ void distributeModel(const std::map<model::SetID, op_set>& sets, const std::map<
                  maps.at(model::MapID::EdgesAll_CellsAll), nullptr);
 }
 
-long fileIndex(op_set set, long local)
-{
-    int count = 0, whole = 0;
-    const int* ids = op_mpi_global_ids(set, &count, &whole);
-    return ids != nullptr && local < count ? ids[local] : local;
-}
+long fileIndex(op_set set, long local) { return op_mpi_global_id(set, static_cast<int>(local)); }
 
-long ownedIndex(op_set set, long file)
-{
-    int count = 0, whole = 0;
-    const int* ids = op_mpi_global_ids(set, &count, &whole);
-    if (ids == nullptr) return file >= 0 && file < set->size ? file : -1;
-    // The owned elements come first, in the order of the file.
-    const int* const end = ids + set->size;
-    const int* const at = std::lower_bound(ids, end, file);
-    return at != end && *at == file ? at - ids : -1;
-}
+long ownedIndex(op_set set, long file) { return op_mpi_owned_local(set, static_cast<int>(file)); }
 
 int wholeSize(op_set set)
 {
-    int local = 0, whole = 0;
-    return op_mpi_global_ids(set, &local, &whole) != nullptr ? whole : set->size;
+    const int whole = op_mpi_global_size(set);
+    return whole >= 0 ? whole : set->size;
 }
 
 }  // namespace simulation

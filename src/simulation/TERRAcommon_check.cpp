@@ -180,7 +180,7 @@ void TERRAcommon::checkModelFileContents() const
             if (map->map[k] < 0 || map->map[k] >= extent) {
                 std::ostringstream what;
                 what << "element " << fileIndex(map->from, k / map->dim) << " maps to " << map->map[k]
-                     << ", outside its target set of " << extent << " elements";
+                     << ", outside its target set of " << wholeSize(map->to) << " elements";
                 refuse(file, model->getMap(id)->getH5Path(), what.str());
             }
     }

@@ -152,7 +152,9 @@ void TERRAcommon::init(const int& logLevel, const bool& progress, const bool& de
     initializeVariables();
     initializeGauges();
     // A new results file replaces an old one, a re-run rewrites its records, only once the model file and the
-    // configuration have been read.
+    // configuration have been read, by every process of a distributed run: one that found its part of the model
+    // broken ends the run while the others wait here.
+    op_mpi_barrier();
     writingResults("", [&] {
         if (isReRun)
             openResultsForReRun(outputFile);

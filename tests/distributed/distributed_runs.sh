@@ -198,8 +198,22 @@ errors)
   [ "$status" -eq 1 ] || fail "unknown partitioning routine: status $status, not 1"
   grep -q 'METIS has no routine SPECTRAL' partition.log || fail "partitioner error: no message"
   [ ! -e out.h5 ] || fail "partitioner error: a results file was left"
+  # A cell's edge list damaged in the file: only the process that owns the cell reads that row; it names the cell in
+  # the file's numbering and the whole set's size, as one process does, and every process ends.
+  offset=$(h5dump -p -H -d /CellsAll/EdgesAll model.h5 | awk '$1 == "OFFSET" {print $2}')
+  printf '\x00\x00\x00\x7f' | dd of=model.h5 bs=1 seek=$((offset + 12 * 97)) conv=notrunc status=none
+  expected='element 97 maps to 2130706432, outside its target set of'
+  status=0
+  "$bin/hydrova_simulation" -f config.json -r model.h5 -o out.h5 > damaged-1.log 2>&1 || status=$?
+  [ "$status" -eq 1 ] && grep -q "$expected" damaged-1.log || fail "damaged map on one process: status $status"
+  line=$(grep -o "$expected [0-9]* elements" damaged-1.log)
+  status=0
+  mpi 3 "$bin/hydrova_simulation" -f config.json -r model.h5 -o out.h5 > damaged.log 2>&1 || status=$?
+  [ "$status" -eq 1 ] || fail "damaged map on 3 processes: status $status, not 1"
+  grep -q "$line" damaged.log || fail "damaged map on 3 processes: not reported as on one process ($line)"
+  [ ! -e out.h5 ] || fail "damaged map: a results file was left"
   echo "errors: status 1 and the message ($(grep -c 'runfile not found' missing.log) and \
-$(grep -c 'no routine SPECTRAL' partition.log) of 3 processes reported), no results file"
+$(grep -c 'no routine SPECTRAL' partition.log) of 3 processes reported; a damaged row reported by its owner as by one process), no results file"
   ;;
 *)
   fail "unknown case $case"

@@ -763,7 +763,7 @@ int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, 
         const int end = std::min(L.global, first + slice);
         const int begin = next;
         mineIds.clear();
-        while (next < owned && L.id(next, owned) < end) mineIds.push_back(L.id(next++, owned));
+        for (int id; next < owned && (id = L.id(next, owned)) < end; ++next) mineIds.push_back(id);
         int mine = next - begin;
         MPI_Gather(&mine, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
         int total = 0;
@@ -797,32 +797,31 @@ int op_mpi_gather_slices(op_dat dat, void (*write)(const char* rows, int first, 
 void op_mpi_gather_places(int count, const double* placedRows, int width, int total, double* all)
 {
     const int row = width + 1;
-    std::vector<int> counts, starts;
+    const double* rows = placedRows;  // the rows rank 0 places: its own outside mpirun, everyone's gathered under it
+    size_t doubles = (size_t)count * row;
     std::vector<double> received;
-    const bool root = g_rank == 0;
-    if (!g_mpi) {
-        received.assign(placedRows, placedRows + (size_t)count * row);
-    } else {
+    if (g_mpi) {
+        const bool root = g_rank == 0;
         const int mine = count * row;
-        if (root) counts.resize((size_t)g_nranks), starts.resize((size_t)g_nranks);
+        std::vector<int> counts(root ? (size_t)g_nranks : 0), starts(counts.size());
         MPI_Gather(&mine, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
-        int doubles = 0;
+        doubles = 0;
         for (size_t q = 0; q < counts.size(); ++q) {
-            starts[q] = doubles;
-            doubles += counts[q];
+            starts[q] = (int)doubles;
+            doubles += (size_t)counts[q];
         }
-        if (root) received.resize((size_t)std::max(doubles, 1));
+        if (root) received.resize(std::max<size_t>(doubles, 1));
         MPI_Gatherv(placedRows, mine, MPI_DOUBLE, received.data(), counts.data(), starts.data(), MPI_DOUBLE, 0,
                     MPI_COMM_WORLD);
         if (!root) return;
-        received.resize((size_t)doubles);
+        rows = received.data();
     }
-    if (received.size() != (size_t)total * row)
-        fail("op_mpi_gather_places error -- %d rows for %d places", (int)(received.size() / row), total);
-    for (size_t r = 0; r < received.size(); r += row) {
-        const double place = received[r];
+    if (doubles != (size_t)total * row)
+        fail("op_mpi_gather_places error -- %d rows for %d places", (int)(doubles / row), total);
+    for (const double* r = rows; r < rows + doubles; r += row) {
+        const double place = r[0];
         if (!(place >= 0.0 && place < total)) fail("op_mpi_gather_places error -- place %g of %d", place, total);
-        std::copy(received.begin() + (long)r + 1, received.begin() + (long)(r + row), all + (size_t)place * width);
+        std::copy(r + 1, r + row, all + (size_t)place * width);
     }
 }
 

@@ -11,7 +11,6 @@
 #include <functional>
 #include <limits>
 #include <memory>
-#include <sstream>
 
 #include "dataio/Archive.hpp"
 #include "dataio/Factory.hpp"
@@ -387,9 +386,7 @@ TEST(XdmfWriter, TimeStepsNestAndFunctionsKeepTheirSelectionsInOrder)
                  "two component functions");
     const std::string name = dir.file("series.xdmf");
     w.write(name);
-    std::stringstream text;
-    text << std::ifstream(name).rdbuf();
-    const std::string doc = text.str();
+    const std::string doc = testsupport::readFile(name);
 
     EXPECT_EQ(countOf(doc, "<Grid GridType=\"Uniform\" Name=\"Timestep\">"), 2);
     EXPECT_EQ(countOf(doc, "</Grid>"), 3);
